@@ -1,0 +1,91 @@
+#pragma once
+// The only way the core reaches the user. The desktop application, the
+// command-line tool and the tests each implement it. Nothing throws across it.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+enum class MsgIcon { None, Information, Warning, Error, Question, Stop };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+
+enum class FileDialogKind { Open, Save };
+
+struct FileDialogRequest {
+  FileDialogKind kind = FileDialogKind::Open;
+  std::string title;
+  // Filter in the form "Config files (*.dat)|*.dat|All files (*.*)|*.*||".
+  std::string filter;
+  std::string defaultExtension;  // without the dot, e.g. "dat"
+  std::string suggestedName;
+  bool promptOverwrite = false;
+};
+
+class CAdapter;
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // Dispatch whatever is pending, then block until `portFd` (when >= 0) is
+  // readable, a user event arrives, or the next 50 ms tick is due. Every tick
+  // that falls due is delivered with CAdapter::OnTimerTick before returning.
+  // Never spins: an idle call costs one wake-up per tick.
+  virtual void PumpEvents(int portFd) = 0;
+
+  // A pause in which the modem is given time to act (the delay before a
+  // command, the waits after a speed change). Ticks keep running.
+  virtual void Sleep(int milliseconds) = 0;
+
+  virtual MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) = 0;
+
+  // Returns the chosen path, or nothing when the user cancelled.
+  virtual std::optional<std::string> AskFileName(const FileDialogRequest& request) {
+    (void)request;
+    return std::nullopt;
+  }
+
+  // Progress of the running long operation (the transfer dialog).
+  virtual void SetProgressCaption(std::string_view caption) { (void)caption; }
+  virtual void SetProgressText(std::string_view text) { (void)text; }
+  virtual void SetProgressRange(int low, int high) { (void)low; (void)high; }
+  virtual void SetProgressStep(int step) { (void)step; }
+  virtual void StepProgress() {}
+
+  // Notifications of the link layer.
+  virtual void UpdatePages() {}
+  virtual void RefreshTerminalInfo() {}
+  virtual void SelectPortSettings() {}
+  virtual void SetIndicators(bool cts, bool dsr, bool cd) { (void)cts; (void)dsr; (void)cd; }
+  // The status panel's change markers (or any other status text).
+  virtual void SetStatusText(std::string_view text) { (void)text; }
+  // Text for the terminal pane (received data, debug answers, notes).
+  virtual void TerminalOutput(std::string_view text) { (void)text; }
+  // The traffic log changed (hex view of the terminal pane).
+  virtual void TrafficLogChanged() {}
+  // The Connection page should become the active page.
+  virtual void ActivateConnectionPage() {}
+};
+
+// A user interface without windows: waits on poll(2) in real time, delivers
+// the 50 ms ticks to its adapter, prints messages to stderr and answers each
+// question with its default (Ok, No). The command-line tool builds on it.
+class HeadlessUserInterface : public UserInterface {
+ public:
+  explicit HeadlessUserInterface(CAdapter& adapter);
+  void PumpEvents(int portFd) override;
+  void Sleep(int milliseconds) override;
+  MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+
+ protected:
+  CAdapter& adapter_;
+
+ private:
+  void DeliverDueTicks();
+  long long nextTickMs_ = 0;
+};
+
+}  // namespace kelvane
