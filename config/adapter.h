@@ -116,7 +116,8 @@ class CAdapter {
   PageState& Page(int index) { return pages[static_cast<size_t>(index)]; }
 
   // --- time ----------------------------------------------------------------
-  // Timer 1: runs TickCount 1, 2, ... 1001, 1, 2, ...
+  // Timer 1: runs TickCount 1, 2, ... 1001, 1, 2, ... and watches the status
+  // lines of the open port.
   void OnTimerTick();
 
   // --- link (serial port access) -------------------------------------------
@@ -135,9 +136,12 @@ class CAdapter {
   void ApplyLineOptions();
   // Line events of the port, as the main window's handler treats them.
   void HandleCommEvent(int event);
-  // Called when the port's descriptor is readable outside a transaction and on
-  // every tick: turns pending input and status-line changes into events.
+  // Called when the port's descriptor is readable: outside a transaction
+  // (receive events on) the input is taken as a receive event; a port that went
+  // away is closed.
   void ServiceLineEvents();
+  // Called on every tick: status-line changes become CTS, DSR and CD events.
+  void CheckLineSignals();
   void RefreshIndicators();
   void DarkenIndicators();
   void ClearTrafficLog();
@@ -157,6 +161,12 @@ class CAdapter {
 
   // --- identification ------------------------------------------------------
   bool OpenAndIdentify(bool identify);
+  // The identification loop over the model table: 1 identified (link state
+  // 0x1800, ModelType set), 0 no article number known, -1 no answer. The
+  // answer to the identification command goes to `answer` when given.
+  int IdentifyModem(std::string* answer);
+  // PortOpen = false, indicators dark, LinkState = LS_IDLE.
+  void ClosePortQuietly();
   void ResetPageFlags();
   // The change markers of the status panel, rebuilt from the page flags.
   std::string ChangeMarkerText() const;

@@ -1,0 +1,89 @@
+#include "connection/connect.h"
+
+namespace kelvane {
+
+int RunConnectOperation(CAdapter& a) {
+  UserInterface& ui = a.Ui();
+  ui.SetProgressCaption("Connecting...");
+  ui.SetProgressText("Opening port...");
+  ui.SetProgressRange(0, 5);
+  ui.SetProgressStep(1);
+  ui.StepProgress();
+
+  if (!a.OpenAndIdentify(false)) return CONNECT_NOTHING_FOUND;
+
+  ui.SetProgressText("Searching for modem...");
+  ui.StepProgress();
+  a.ProbeMode = true;
+  a.QuietWasOn = false;
+  if (a.ProbeModem() == 0) {
+    a.ClosePortQuietly();
+    return CONNECT_NOTHING_FOUND;
+  }
+
+  a.ProbeMode = false;
+  a.ApplyPortSettings();
+  ui.SetProgressText("Querying modem...");
+  ui.StepProgress();
+
+  const int found = a.IdentifyModem(nullptr);
+  if (found <= 0) {
+    a.ClosePortQuietly();
+    return found < 0 ? CONNECT_NOTHING_FOUND : CONNECT_UNSUPPORTED;
+  }
+  ui.StepProgress();
+  return CONNECT_IDENTIFIED;
+}
+
+std::string ConnectFailureMessage(const CAdapter& a, int result) {
+  if (result == CONNECT_UNSUPPORTED) return "A modem was found, but it is unsupported by Kelvane.";
+  if (result == CONNECT_NOTHING_FOUND) {
+    return a.LinkState == LS_IDLE ? "No Dalmarin modem found!" : "Unable to open COM-port...";
+  }
+  return {};
+}
+
+void DisconnectCommand(CAdapter& a) {
+  if (a.Busy) return;
+  UserInterface& ui = a.Ui();
+  if (!(a.LinkState & LS_PORT_OPEN)) {
+    ui.MessageBox("Not connected!", MsgIcon::Stop, MsgButtons::Ok);
+    ui.ActivateConnectionPage();
+    return;
+  }
+  if ((a.LinkState & (LS_IDENTIFIED | LS_REMOTE)) == (LS_IDENTIFIED | LS_REMOTE)) {
+    a.Busy = true;
+    ui.SetProgressCaption("Wait");
+    ui.SetProgressText("Disconnecting...");
+    ui.SetProgressRange(0, 3);
+    ui.SetProgressStep(1);
+    ui.StepProgress();
+    std::string command = "AT*WRCE";
+    a.Transact(command, 3);
+    ui.Sleep(1000);
+    ui.StepProgress();
+    a.SendText("+++");
+    ui.Sleep(1200);
+    ui.StepProgress();
+    command = "ATH";
+    a.Transact(command, 3);
+    ui.StepProgress();
+    a.Busy = false;
+  } else if (a.QuietWasOn) {
+    const MsgAnswer answer = ui.MessageBox(
+        "Result Code Suppression will now be activated, and\nthe active configuration will be "
+        "saved, RAM to EEPROM.\nDu you wish to save settings before disconneting?",
+        MsgIcon::Question, MsgButtons::YesNo);
+    if (answer == MsgAnswer::Yes) {
+      std::string command = "ATQ1";
+      a.Transact(command, 1);
+      command = "AT&W";
+      a.Transact(command, 1);
+      a.QuietWasOn = false;
+    }
+  }
+  a.CloseLink();
+  ui.ActivateConnectionPage();
+}
+
+}  // namespace kelvane

@@ -1,0 +1,92 @@
+// Modem identification: the model table, the identification command and the
+// operation that opens, probes and identifies.
+
+#include "config/adapter.h"
+
+namespace kelvane {
+
+const ModelRow ModelTable[12] = {
+    {1, "ATI9", "7730-01", "RMX-21"},    {2, "ATI9", "7730-02", "RM-40"},
+    {3, "ATI9", "7730-03", "RM-40 485"}, {1, "ATI9", "7730-06", "RMX-21"},
+    {2, "ATI9", "7730-07", "RM-40"},     {3, "ATI9", "7730-08", "RM-40 485"},
+    {4, "ATI9", "7730-14", "RP-40"},     {1, "ATI9", "7730-43", "RMX-21"},
+    {2, "ATI9", "7730-44", "RM-40"},     {3, "ATI9", "7730-45", "RM-40 485"},
+    {4, "ATI9", "7730-46", "RP-40"},     {0, nullptr, nullptr, nullptr},
+};
+
+std::string_view ModelName(int modelType) {
+  for (const ModelRow& row : ModelTable) {
+    if (row.type == 0) break;
+    if (row.type == modelType) return row.name;
+  }
+  return {};
+}
+
+void CAdapter::ResetPageFlags() {
+  for (PageState& p : pages) {
+    p.refreshing = 1;
+    p.changed = 0;
+    p.valid = 0;
+  }
+}
+
+void CAdapter::ClosePortQuietly() {
+  if (port_) port_->Close();
+  DarkenIndicators();
+  LinkState = LS_IDLE;
+}
+
+int CAdapter::IdentifyModem(std::string* answerOut) {
+  size_t row = 0;
+  while (ModelTable[row].type != 0) {
+    const std::string_view command = ModelTable[row].command;
+    std::string answer(command);
+    const auto [expected1, expected2] = InfoExpectations();
+    if (Transact(answer, 1, expected1, expected2, MatchInOrder) < 1) return -1;
+    if (answerOut) *answerOut = answer;
+
+    // This row and the following ones with the same command: the first whose
+    // article number occurs in the answer wins.
+    size_t next = row;
+    for (; ModelTable[next].type != 0 && command == ModelTable[next].command; ++next) {
+      if (answer.find(ModelTable[next].article) != std::string::npos) {
+        LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+        ModelType = ModelTable[next].type;
+        ResetPageFlags();
+        RefreshIndicators();
+        Identified = true;
+        return 1;
+      }
+    }
+    row = next;
+  }
+  return 0;
+}
+
+bool CAdapter::OpenAndIdentify(bool identify) {
+  if (!OpenPort()) return false;
+  if (!identify) return true;
+
+  ProbeMode = true;
+  QuietWasOn = false;
+  if (ProbeModem() == 0) {
+    ClosePortQuietly();
+    return false;
+  }
+  ProbeMode = false;
+  ApplyPortSettings();
+
+  const int found = IdentifyModem(nullptr);
+  if (found < 0) {
+    ClosePortQuietly();
+    return false;
+  }
+  if (found == 0) {
+    Ui().MessageBox("A modem was found, but it is unsupported by Kelvane.", MsgIcon::Information,
+                    MsgButtons::Ok);
+    ClosePortQuietly();
+  }
+  return true;
+}
+
+}  // namespace kelvane
