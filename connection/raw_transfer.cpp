@@ -1,0 +1,138 @@
+#include "connection/raw_transfer.h"
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+
+namespace kelvane {
+
+int SendEscapeSequence(CAdapter& a) {
+  if (a.Busy || !a.PortIsOpen()) return 0;
+  a.Busy = true;
+  UserInterface& ui = a.Ui();
+  ui.SetProgressText("Sending Escape Sequence...");
+  ui.SetProgressRange(0, 2);
+  ui.SetProgressStep(1);
+  ui.StepProgress();
+  // The modem recognises the escape only with a second of silence on both
+  // sides of the three plus signs.
+  ui.Sleep(1200);
+  a.SendText("+++");
+  ui.StepProgress();
+  ui.Sleep(1000);
+  a.Busy = false;
+  return 1;
+}
+
+int SendRepeated(CAdapter& a, const std::vector<uint8_t>& bytes, int count, int delayMs) {
+  UserInterface& ui = a.Ui();
+  ui.SetProgressText("Sending file...");
+  ui.SetProgressRange(0, count > 0 ? count : 0);
+  ui.SetProgressStep(1);
+
+  int done = 0;
+  bool aborted = false;
+  const size_t total = bytes.size();
+  for (int repetition = 1; repetition <= count && !aborted; ++repetition) {
+    size_t sent = 0;
+    while (sent < total) {
+      // Lets Cancel through, and waits for the output buffer to drain when
+      // the last chunk filled it.
+      ui.PumpEvents(-1);
+      if (a.AbortRequested) {
+        aborted = true;
+        break;
+      }
+      // A port that went away would never take the rest.
+      if (!a.PortIsOpen()) return done;
+      const size_t left = total - sent;
+      const int chunk = left > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(left);
+      const int accepted = a.SendBytes(bytes.data() + sent, chunk);
+      if (accepted > 0) sent += static_cast<size_t>(accepted);
+    }
+    if (aborted || a.AbortRequested) {
+      aborted = true;
+      break;
+    }
+    ++done;
+    ui.StepProgress();
+    if (delayMs > 0) ui.Sleep(delayMs);
+  }
+  if (aborted) a.AbortRequested = false;
+  return done;
+}
+
+int SendFileOperation(CAdapter& a, const AskSendFileParams& ask) {
+  a.AbortRequested = false;
+  UserInterface& ui = a.Ui();
+  FileDialogRequest request;
+  request.kind = FileDialogKind::Open;
+  request.title = "Send File";
+  request.filter = "All files (*.*)|*.*||";
+  request.defaultExtension = "*";
+  const std::optional<std::string> path = ui.AskFileName(request);
+  if (!path) return 0;
+
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(*path, bytes)) {
+    ui.MessageBox("Unable to open file...", MsgIcon::Stop, MsgButtons::Ok);
+    return 0;
+  }
+
+  SendFileParams params;
+  if (!ask || !ask(*path, params)) return 0;
+  SendRepeated(a, bytes, params.count, ClipSendDelay(params.delayMs));
+  return 0;
+}
+
+int LeadingInt(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) value = INT_MAX;
+  if (value < INT_MIN) value = INT_MIN;
+  return static_cast<int>(value);
+}
+
+int ClipSendDelay(int delayMs) {
+  return static_cast<unsigned>(delayMs) > 1000u ? 1000 : delayMs;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+  out.clear();
+  // Only regular files: a device such as /dev/zero would never end.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  bool ok = true;
+  try {
+    uint8_t buffer[65536];
+    for (;;) {
+      const size_t n = std::fread(buffer, 1, sizeof buffer, f);
+      out.insert(out.end(), buffer, buffer + n);
+      if (n < sizeof buffer) {
+        ok = !std::ferror(f);
+        break;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  std::fclose(f);
+  if (!ok) out.clear();
+  return ok;
+}
+
+}  // namespace kelvane
