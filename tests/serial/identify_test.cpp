@@ -1,0 +1,154 @@
+#include "connection/connect.h"
+#include "support/rig.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kelvane {
+namespace {
+
+using testing::Rig;
+using testing::TinyModem;
+
+struct Identified {
+  bool result;
+  int modelType;
+  int linkState;
+};
+
+Identified IdentifyWith(const std::string& identification, Rig& r) {
+  TinyModem modem;
+  modem.identification = identification;
+  r.port.respond = modem;
+  const bool result = r.a.OpenAndIdentify(true);
+  return {result, r.a.ModelType, r.a.LinkState};
+}
+
+TEST(Identification, EachArticleNumberGivesItsModelType) {
+  for (const ModelRow& row : ModelTable) {
+    if (row.type == 0) break;
+    Rig r;
+    const Identified id = IdentifyWith(std::string("Dalmarin modem ") + row.article + " SW 1.0", r);
+    EXPECT_TRUE(id.result) << row.article;
+    EXPECT_EQ(id.modelType, row.type) << row.article;
+    EXPECT_EQ(id.linkState, LS_PORT_OPEN | LS_IDENTIFIED);
+    EXPECT_TRUE(r.a.Identified);
+  }
+}
+
+TEST(Identification, TableOrderDecidesBetweenTwoArticles) {
+  Rig r;
+  EXPECT_EQ(IdentifyWith("7730-02 7730-01", r).modelType, 1);
+  Rig r4;
+  EXPECT_EQ(IdentifyWith("RP 7730-14", r4).modelType, 4);
+  EXPECT_EQ(ModelName(4), "RP-40");
+  EXPECT_EQ(ModelName(3), "RM-40 485");
+}
+
+TEST(Identification, IdentifySendsATI9Once) {
+  Rig r;
+  IdentifyWith("7730-05", r);
+  int count = 0;
+  for (const auto& line : r.port.sentLines) count += line == "ATI9";
+  EXPECT_EQ(count, 1);
+}
+
+TEST(Identification, UnsupportedArticleClosesThePortAndSaysSo) {
+  Rig r;
+  const Identified id = IdentifyWith("Dalmarin 7730-05", r);
+  EXPECT_TRUE(id.result);
+  EXPECT_EQ(id.linkState, LS_IDLE);
+  EXPECT_FALSE(r.port.IsOpen());
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].text, "A modem was found, but it is unsupported by Kelvane.");
+}
+
+TEST(Identification, NoAnswerFailsAndClosesThePort) {
+  Rig r;
+  TinyModem modem;
+  modem.silent = true;
+  r.port.respond = modem;
+  EXPECT_FALSE(r.a.OpenAndIdentify(true));
+  EXPECT_EQ(r.a.LinkState, LS_IDLE);
+  EXPECT_FALSE(r.port.IsOpen());
+  EXPECT_TRUE(r.ui.boxes.empty());
+}
+
+TEST(Identification, SuccessResetsPageFlagsAndEnablesRetry) {
+  Rig r;
+  r.a.Page(PG_BASIC).valid = 1;
+  r.a.Page(PG_BASIC).changed = 1;
+  IdentifyWith("7730-08", r);
+  for (int p = 0; p < PG_COUNT; ++p) {
+    EXPECT_EQ(r.a.Page(p).refreshing, 1);
+    EXPECT_EQ(r.a.Page(p).valid, 0);
+    EXPECT_EQ(r.a.Page(p).changed, 0);
+  }
+  EXPECT_TRUE(r.a.Identified);
+}
+
+TEST(ConnectOperation, ResultsAndMessages) {
+  {
+    Rig r;
+    TinyModem modem;
+    r.port.respond = std::ref(modem);
+    EXPECT_EQ(RunConnectOperation(r.a), CONNECT_IDENTIFIED);
+    EXPECT_EQ(r.a.ModelType, 3);
+    EXPECT_EQ(r.ui.caption_, "Connecting...");
+    EXPECT_EQ(r.ui.progressTexts,
+              (std::vector<std::string>{"Opening port...", "Searching for modem...", "Querying modem..."}));
+  }
+  {
+    Rig r;
+    TinyModem modem;
+    modem.identification = "7730-99";
+    r.port.respond = std::ref(modem);
+    EXPECT_EQ(RunConnectOperation(r.a), CONNECT_UNSUPPORTED);
+    EXPECT_TRUE(r.ui.boxes.empty());  // the Connect command shows the message
+    EXPECT_EQ(ConnectFailureMessage(r.a, CONNECT_UNSUPPORTED),
+              "A modem was found, but it is unsupported by Kelvane.");
+  }
+  {
+    Rig r;
+    EXPECT_EQ(RunConnectOperation(r.a), CONNECT_NOTHING_FOUND);
+    EXPECT_EQ(ConnectFailureMessage(r.a, CONNECT_NOTHING_FOUND), "No Dalmarin modem found!");
+  }
+  {
+    Rig r;
+    r.port.refuseOpen = true;
+    EXPECT_EQ(RunConnectOperation(r.a), CONNECT_NOTHING_FOUND);
+    EXPECT_EQ(r.a.LinkState, LS_OPEN_FAILED);
+    EXPECT_EQ(ConnectFailureMessage(r.a, CONNECT_NOTHING_FOUND), "Unable to open COM-port...");
+    EXPECT_NE(r.a.LastOpenError.find("Permission denied"), std::string::npos);
+  }
+}
+
+TEST(Disconnect, AsksBeforeRestoringQuietMode) {
+  Rig r;
+  TinyModem modem;
+  modem.quiet = true;
+  r.port.respond = std::ref(modem);
+  ASSERT_EQ(RunConnectOperation(r.a), CONNECT_IDENTIFIED);
+  ASSERT_TRUE(r.a.QuietWasOn);
+  r.ui.answers.push_back(MsgAnswer::Yes);
+  DisconnectCommand(r.a);
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].buttons, MsgButtons::YesNo);
+  EXPECT_NE(std::find(r.port.sentLines.begin(), r.port.sentLines.end(), "ATQ1"), r.port.sentLines.end());
+  EXPECT_EQ(r.port.sentLines.back(), "AT&W");
+  EXPECT_EQ(r.a.LinkState, LS_IDLE);
+  EXPECT_FALSE(r.a.QuietWasOn);
+  EXPECT_EQ(r.a.BaudRate, "-");
+}
+
+TEST(Disconnect, NotConnected) {
+  Rig r;
+  DisconnectCommand(r.a);
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].text, "Not connected!");
+}
+
+}  // namespace
+}  // namespace kelvane
