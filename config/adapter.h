@@ -206,6 +206,8 @@ class CAdapter {
   int RThreshold = 1;  // 1: receive events on; 0 while a transaction polls
   // Why the last open failed (operating-system reason and remedy).
   std::string LastOpenError;
+  // The answer to the last identification command.
+  std::string IdentificationAnswer;
 
  private:
   int WaitPhase(std::string& command, int factor, std::string_view expected1,

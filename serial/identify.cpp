@@ -43,6 +43,7 @@ int CAdapter::IdentifyModem(std::string* answerOut) {
     std::string answer(command);
     const auto [expected1, expected2] = InfoExpectations();
     if (Transact(answer, 1, expected1, expected2, MatchInOrder) < 1) return -1;
+    IdentificationAnswer = answer;
     if (answerOut) *answerOut = answer;
 
     // This row and the following ones with the same command: the first whose

@@ -1,0 +1,25 @@
+#pragma once
+// The command line's user interface: waits in real time, prints messages to
+// stderr, answers questions from --yes or the terminal, and shows one progress
+// line per section when stdout is a terminal.
+
+#include "serial/user_interface.h"
+
+namespace kelvane::cli {
+
+class CliUserInterface : public HeadlessUserInterface {
+ public:
+  CliUserInterface(CAdapter& adapter, bool assumeYes, bool debug);
+  MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+  void SetProgressText(std::string_view text) override;
+  void TerminalOutput(std::string_view text) override;
+  void Finish();
+
+ private:
+  bool assumeYes_;
+  bool debug_;
+  bool progressOnTerminal_;
+  bool progressLineOpen_ = false;
+};
+
+}  // namespace kelvane::cli

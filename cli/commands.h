@@ -1,0 +1,37 @@
+#pragma once
+// What the commands of kelvane-cli share: one session with its adapter, port
+// and user interface.
+
+#include <memory>
+#include <string>
+
+#include "cli/cli_ui.h"
+#include "cli/options.h"
+#include "config/adapter.h"
+
+namespace kelvane::cli {
+
+struct Session {
+  explicit Session(const Options& o) : options(o), ui(adapter, o.yes, o.debug) { adapter.SetUi(&ui); }
+  ~Session() {
+    if (port && port->IsOpen()) port->Close();
+    adapter.SetPort(nullptr);
+    adapter.SetUi(nullptr);
+  }
+  Options options;
+  CAdapter adapter;
+  CliUserInterface ui;
+  std::unique_ptr<SerialPort> port;
+};
+
+// Opens the port of --port, probes and identifies. Prints the failure message
+// and returns the exit code (EXIT_OK when identified).
+int ConnectForCommand(Session& s);
+// Answer text made printable (CR dropped, other control bytes as \xNN).
+std::string Printable(std::string_view text);
+
+using CommandFunction = int (*)(Session&);
+// The configuration commands (read, write, show, ...), or nullptr.
+CommandFunction FindConfigCommand(const std::string& name);
+
+}  // namespace kelvane::cli

@@ -1,0 +1,123 @@
+// kelvane-cli: the tool's operations without windows.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/cli_ui.h"
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "config/adapter.h"
+#include "connection/connect.h"
+#include "connection/port_factory.h"
+#include "serial/port_enumeration.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+int PortsCommand(const CAdapter& a) {
+  const auto ports = EnumeratePorts(a.Options.SearchPorts, a.Options.NumberOfPorts);
+  if (ports.empty()) {
+    std::fprintf(stderr, "No serial ports found.\n");
+    return EXIT_FAILED;
+  }
+  for (const auto& p : ports) {
+    if (p.description.empty()) {
+      std::printf("%s\n", p.path.c_str());
+    } else {
+      std::printf("%s\t%s\n", p.path.c_str(), p.description.c_str());
+    }
+  }
+  return EXIT_OK;
+}
+
+}  // namespace
+
+int ConnectForCommand(Session& s) {
+  CAdapter& a = s.adapter;
+  if (s.options.port.empty()) {
+    std::fprintf(stderr, "kelvane-cli %s: --port is required\n", s.options.command.c_str());
+    return EXIT_USAGE;
+  }
+  s.port = MakePort(s.options.port);
+  a.SetPort(s.port.get());
+  a.PortNumber = s.options.port;
+  a.BaudRate = s.options.baud;
+  a.Parity = s.options.parity;
+  a.DataBits = s.options.data;
+  a.StopBits = s.options.stop;
+  const int result = RunConnectOperation(a);
+  s.ui.Finish();
+  if (result == CONNECT_IDENTIFIED) return EXIT_OK;
+  std::fprintf(stderr, "%s\n", ConnectFailureMessage(a, result).c_str());
+  if (a.LinkState == LS_OPEN_FAILED && !a.LastOpenError.empty()) {
+    std::fprintf(stderr, "%s\n", a.LastOpenError.c_str());
+  }
+  return result == CONNECT_UNSUPPORTED ? EXIT_UNSUPPORTED : EXIT_FAILED;
+}
+
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\r') continue;
+    if (c == '\n' || (c >= 0x20 && c < 0x7F)) {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+namespace {
+
+int IdentifyCommand(Session& s) {
+  const int rc = ConnectForCommand(s);
+  if (rc != EXIT_OK) return rc;
+  CAdapter& a = s.adapter;
+  std::string answer = Printable(a.IdentificationAnswer);
+  // Keep the information text: drop the echo line and the final result code.
+  while (!answer.empty() && answer.front() == '\n') answer.erase(0, 1);
+  std::printf("Model: %s\nModel type: %d\nIdentification:\n%s\n", std::string(ModelName(a.ModelType)).c_str(),
+              a.ModelType, answer.c_str());
+  a.CloseLink();
+  return EXIT_OK;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "kelvane-cli: %s\n\n%s", error.c_str(), UsageText());
+    return EXIT_USAGE;
+  }
+  if (options.help || options.command == "help") {
+    std::printf("%s", UsageText());
+    return EXIT_OK;
+  }
+  if (options.command.empty()) {
+    std::fprintf(stderr, "%s", UsageText());
+    return EXIT_USAGE;
+  }
+
+  Session s(options);
+  if (options.responseTimeout) s.adapter.Options.ResponseTimeout = *options.responseTimeout;
+  if (options.delayMs) s.adapter.Options.DelayBeforeAT = *options.delayMs;
+  s.adapter.Options.Debug = options.debug ? 1 : 0;
+
+  if (options.command == "ports") return PortsCommand(s.adapter);
+  if (options.command == "identify") return IdentifyCommand(s);
+  if (CommandFunction command = FindConfigCommand(options.command)) return command(s);
+
+  std::fprintf(stderr, "kelvane-cli: unknown command \"%s\"\n\n%s", options.command.c_str(), UsageText());
+  return EXIT_USAGE;
+}
+
+}  // namespace kelvane::cli
+
+int main(int argc, char** argv) { return kelvane::cli::Main(argc, argv); }

@@ -1,0 +1,140 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace kelvane::cli {
+
+namespace {
+
+bool ParseInt(const std::string& text, int low, int high, int& out) {
+  int value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size() || value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+bool OneOf(const std::string& v, std::initializer_list<const char*> allowed) {
+  for (const char* a : allowed) {
+    if (v == a) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* UsageText() {
+  return R"(Usage: kelvane-cli COMMAND [OPTIONS]
+
+Configures Dalmarin modems through a serial port.
+
+Commands:
+  ports                      List the serial ports this machine offers.
+  identify --port P          Open the port, find the modem and print its model name,
+                             model type and identification answer.
+
+Port and line options (commands that connect):
+  --port P          A device path such as /dev/ttyUSB0, or sim:TYPE (TYPE 1-4)
+                    for the built-in simulated modem of that model type.
+  --baud N          300 600 1200 2400 4800 9600 19200 38400 57600 115200
+                    (default 115200)
+  --parity X        None, Odd or Even (default None)
+  --data N          7 or 8 (default 8)
+  --stop N          1 or 2 (default 1)
+
+Tool options:
+  --response-timeout N   0 (short) to 5 (long); default 1
+  --delay MS             pause before every AT command, 0-1000 ms; default 0
+  --debug                show every modem answer on stderr
+  --yes                  answer Yes to the questions a command asks
+  -h, --help             show this text
+
+Exit codes:
+  0  done
+  1  failed: "No Dalmarin modem found!", "Unable to open COM-port..." (with the
+     reason) or a failed operation
+  2  usage error
+  3  "A modem was found, but it is unsupported by Kelvane."
+)";
+}
+
+bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& target) {
+      if (i + 1 >= argc) {
+        error = arg + " needs a value";
+        return false;
+      }
+      target = argv[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "-h" || arg == "--help") {
+      out.help = true;
+    } else if (arg == "--port") {
+      if (!value(out.port)) return false;
+    } else if (arg == "--baud") {
+      if (!value(out.baud)) return false;
+      if (!OneOf(out.baud, {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})) {
+        error = "unsupported baud rate: " + out.baud;
+        return false;
+      }
+    } else if (arg == "--parity") {
+      if (!value(out.parity)) return false;
+      if (!OneOf(out.parity, {"None", "Odd", "Even"})) {
+        error = "parity must be None, Odd or Even";
+        return false;
+      }
+    } else if (arg == "--data") {
+      if (!value(out.data)) return false;
+      if (!OneOf(out.data, {"7", "8"})) {
+        error = "data bits must be 7 or 8";
+        return false;
+      }
+    } else if (arg == "--stop") {
+      if (!value(out.stop)) return false;
+      if (!OneOf(out.stop, {"1", "2"})) {
+        error = "stop bits must be 1 or 2";
+        return false;
+      }
+    } else if (arg == "--response-timeout") {
+      int v = 0;
+      if (!value(text)) return false;
+      if (!ParseInt(text, 0, 5, v)) {
+        error = "--response-timeout takes 0 to 5";
+        return false;
+      }
+      out.responseTimeout = v;
+    } else if (arg == "--delay") {
+      int v = 0;
+      if (!value(text)) return false;
+      if (!ParseInt(text, 0, 1000, v)) {
+        error = "--delay takes 0 to 1000 (milliseconds)";
+        return false;
+      }
+      out.delayMs = v;
+    } else if (arg == "--debug") {
+      out.debug = true;
+    } else if (arg == "--yes" || arg == "-y") {
+      out.yes = true;
+    } else if (arg == "--json") {
+      out.json = true;
+    } else if (arg == "--sections") {
+      if (!value(out.sections)) return false;
+    } else if (arg == "-o" || arg == "--output") {
+      if (!value(out.output)) return false;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      error = "unknown option: " + arg;
+      return false;
+    } else if (out.command.empty()) {
+      out.command = arg;
+    } else {
+      out.positional.push_back(arg);
+    }
+  }
+  return true;
+}
+
+}  // namespace kelvane::cli

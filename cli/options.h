@@ -1,0 +1,40 @@
+#pragma once
+// Command-line options shared by the commands of kelvane-cli.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvane::cli {
+
+struct Options {
+  std::string command;
+  std::vector<std::string> positional;
+  std::string port;
+  std::string baud = "115200";
+  std::string parity = "None";
+  std::string data = "8";
+  std::string stop = "1";
+  std::optional<int> responseTimeout;
+  std::optional<int> delayMs;
+  bool debug = false;
+  bool yes = false;
+  bool json = false;
+  std::string sections = "all";
+  std::string output;
+  bool help = false;
+};
+
+// Exit codes.
+enum Exit : int {
+  EXIT_OK = 0,
+  EXIT_FAILED = 1,
+  EXIT_USAGE = 2,
+  EXIT_UNSUPPORTED = 3,
+};
+
+// Parses argv; on a usage error returns false with `error` set.
+bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
+const char* UsageText();
+
+}  // namespace kelvane::cli

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the desktop application with the
+# built-in simulated modems offered as ports. Without a display it says so and
+# runs the command-line demonstration instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc 2>/dev/null || echo 2)"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/app/kelvane ]; then
+  exec build/app/kelvane --demo "$@"
+fi
+echo "No display found: running the command-line demonstration against the simulated RM-40 485."
+echo
+echo "\$ kelvane-cli identify --port sim:3"
+build/kelvane-cli identify --port sim:3
