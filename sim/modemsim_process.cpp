@@ -1,0 +1,90 @@
+#include "sim/modemsim_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace kelvane {
+
+namespace {
+
+long long NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+ModemSimProcess::~ModemSimProcess() { Stop(); }
+
+bool ModemSimProcess::Start(const std::string& program, const std::vector<std::string>& args, int timeoutMs) {
+  Stop();
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return false;
+  }
+  if (pid == 0) {
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  pid_ = pid;
+  stdoutFd_ = pipeFds[0];
+
+  std::string line;
+  const long long deadline = NowMs() + timeoutMs;
+  while (line.find('\n') == std::string::npos) {
+    const long long left = deadline - NowMs();
+    if (left <= 0) break;
+    pollfd p{stdoutFd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    char buffer[256];
+    const ssize_t n = ::read(stdoutFd_, buffer, sizeof buffer);
+    if (n <= 0) break;
+    line.append(buffer, static_cast<size_t>(n));
+  }
+  const size_t end = line.find('\n');
+  if (end == std::string::npos) {
+    Stop();
+    return false;
+  }
+  slavePath_ = line.substr(0, end);
+  return true;
+}
+
+void ModemSimProcess::Stop() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    const long long deadline = NowMs() + 2000;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (NowMs() > deadline) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        break;
+      }
+      ::poll(nullptr, 0, 10);
+    }
+    pid_ = -1;
+  }
+  if (stdoutFd_ >= 0) {
+    ::close(stdoutFd_);
+    stdoutFd_ = -1;
+  }
+  slavePath_.clear();
+}
+
+}  // namespace kelvane

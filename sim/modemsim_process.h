@@ -1,0 +1,31 @@
+#pragma once
+// Runs kelvane-modemsim as a child process and learns the pseudo-terminal it
+// serves (the first line it prints). Stopped with SIGTERM when destroyed.
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace kelvane {
+
+class ModemSimProcess {
+ public:
+  ModemSimProcess() = default;
+  ~ModemSimProcess();
+  ModemSimProcess(const ModemSimProcess&) = delete;
+  ModemSimProcess& operator=(const ModemSimProcess&) = delete;
+
+  // Starts `program` with `args` and waits (up to `timeoutMs`) for the path.
+  bool Start(const std::string& program, const std::vector<std::string>& args, int timeoutMs = 5000);
+  void Stop();
+  const std::string& SlavePath() const { return slavePath_; }
+  pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  int stdoutFd_ = -1;
+  std::string slavePath_;
+};
+
+}  // namespace kelvane
