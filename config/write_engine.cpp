@@ -1,0 +1,344 @@
+#include "config/write_engine.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/answer_cutting.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr std::string_view kOk = "OK\r\n";
+
+// A failed exchange: its answer text (or the transaction's failure text) is
+// what the halted message shows. Caught once where the write ends.
+struct WriteFailed {
+  std::string answer;
+};
+
+// A text from the block as it may go into a command: a control character
+// (from a damaged or foreign profile) would end the command line early and
+// let the rest run as a command of its own, so none is sent.
+template <size_t N>
+std::string Field(const char (&field)[N]) {
+  std::string text = GetText(field);
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x20) out += c;
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+struct CharFormat {
+  std::string_view format;
+  std::string_view pair;
+  int dataBits;
+  char parity;
+  int stopBits;
+};
+
+constexpr CharFormat kCharFormats[] = {
+    {"7N2", "4,4", 7, 'N', 2}, {"7E1", "5,1", 7, 'E', 1}, {"7O1", "5,0", 7, 'O', 1},
+    {"8N1", "3,4", 8, 'N', 1}, {"8E1", "2,1", 8, 'E', 1}, {"8O1", "2,0", 8, 'O', 1},
+    {"7E2", "4,1", 7, 'E', 2}, {"7O2", "4,2", 7, 'O', 2}, {"8N2", "1,4", 8, 'N', 2},
+    {"8E2", "1,1", 8, 'E', 2}, {"8O2", "1,2", 8, 'O', 2},
+};
+constexpr const CharFormat& kDefaultFormat = kCharFormats[3];  // "3,4"
+
+class WriteSession {
+ public:
+  explicit WriteSession(CAdapter& a) : a_(a), ui_(a.Ui()) {}
+  int Run(int sections);
+
+ private:
+  void Send(const std::string& command) {
+    std::string text = command;
+    if (a_.Transact(text, 3, kOk, MatchExact) != 1) throw WriteFailed{text};
+  }
+  // Sends and advances the progress bar.
+  void SendStep(const std::string& command) {
+    Send(command);
+    Advance();
+  }
+  void Advance() { ui_.StepProgress(); }
+
+  void WriteBasic();
+  void WriteSerial();
+  void WriteDial();
+  void WriteCallerId();
+  void WriteRemote();
+  void WriteCallback();
+  void WriteIo(int selection);
+  void RestoreNumericMode();
+  void ReportSkippedPages();
+
+  CAdapter& a_;
+  UserInterface& ui_;
+  bool restoreNumeric_ = false;
+  std::vector<int> skipped_;
+};
+
+void WriteSession::WriteBasic() {
+  ui_.SetProgressText("Writing configuration (Basic)");
+  const BasicSettings& b = a_.Config.basic;
+  const std::string modulation = Field(b.Modulation);
+  std::string ms = "AT+MS=" + modulation;
+  ms = ReplaceAll(ms, "V32B", "V32");
+  ms = ReplaceAll(ms, "AUTOV8", "V34");
+  ms = ReplaceAll(ms, "AUTO", "V32B");
+  ms += (!modulation.empty() && modulation[0] == 'B') ? "B1" : "B0";
+  SendStep(ms);
+
+  char gci[32];
+  std::snprintf(gci, sizeof gci, "AT+GCI=%02X", static_cast<unsigned>(b.CountryCode));
+  SendStep(gci);
+  SendStep("AT%C" + std::to_string(b.CompressionC));
+  SendStep("AT%E" + std::to_string(b.LineQuality));
+  SendStep("AT\\N" + std::to_string(b.ErrorCorrectionN));
+  SendStep("AT\\K" + std::to_string(b.BreakControl));
+  SendStep("AT*WFD=" + std::to_string(b.FastDisconnect));
+  SendStep("ATS0=" + std::to_string(b.S0));
+  SendStep("ATS7=" + std::to_string(b.S7));
+  SendStep("ATS10=" + std::to_string(b.S10));
+  SendStep("ATS25=" + std::to_string(b.S25));
+  SendStep("ATS30=" + std::to_string(b.S30));
+  SendStep("ATS91=" + std::to_string(b.S91));
+}
+
+void WriteSession::WriteSerial() {
+  ui_.SetProgressText("Writing configuration (Serial)");
+  const SerialSettings& s = a_.Config.serial;
+
+  SendStep("AT+IPR=" + std::to_string(s.DteRate));
+  // The local port follows the modem's new rate; 0 (automatic) keeps it.
+  const std::string rate = std::to_string(s.DteRate);
+  if (rate != a_.BaudRate) {
+    ui_.Sleep(100);
+    if (rate != "0") {
+      a_.BaudRate = rate;
+      a_.ApplyPortSettings();
+    }
+  }
+
+  std::string format = std::to_string(s.DteDataBits);
+  format += s.DteParity;
+  format += std::to_string(s.DteStopBits);
+  const CharFormat* sent = &kDefaultFormat;
+  for (const CharFormat& f : kCharFormats) {
+    if (f.format == format) sent = &f;
+  }
+  SendStep("AT+ICF=" + std::string(sent->pair));
+  // The local port takes the format the modem was really given: a format
+  // outside the table went out as 8N1, and a port set to anything else
+  // would no longer understand the modem.
+  ui_.Sleep(100);
+  a_.DataBits = std::to_string(sent->dataBits);
+  a_.StopBits = std::to_string(sent->stopBits);
+  a_.Parity = sent->parity == 'O' ? "Odd" : sent->parity == 'E' ? "Even" : "None";
+  a_.ApplyPortSettings();
+
+  SendStep("AT&C" + std::to_string(s.DcdControl));
+  SendStep("AT&D" + std::to_string(s.DtrControl));
+  SendStep("AT&K" + std::to_string(s.ModemFlowControl));
+  SendStep("AT&S" + std::to_string(s.DsrControl));
+  SendStep("ATW" + std::to_string(s.EnhancedResults));
+  SendStep("ATX" + std::to_string(s.ReducedResults));
+  SendStep("ATE" + std::to_string(s.LocalEcho));
+  SendStep("AT*WIE=" + std::to_string(s.IgnoreErrors));
+
+  // The profile decides the result-code mode the modem is left in.
+  a_.QuietWasOn = s.ResultSuppression != 0;
+  restoreNumeric_ = s.ResultFormat == 0;
+}
+
+void WriteSession::WriteDial() {
+  ui_.SetProgressText("Writing configuration (Dial options)");
+  const DialSettings& d = a_.Config.dial;
+  SendStep("AT&A" + std::to_string(d.DialAbort));
+  SendStep("AT&B" + std::to_string(d.HotCall));
+  for (int n = 0; n < 4; ++n) {
+    SendStep("AT&Z" + std::to_string(n) + "=" + Field(d.StoredNumbers[n]));
+  }
+  if (a_.ModelType == 3) {
+    Send("AT*WDB=" + Quoted(Field(d.BackupNumber)) + "," + std::to_string(d.BackupRetries) + "," +
+         std::to_string(d.BackupTime));
+  }
+}
+
+void WriteSession::WriteCallerId() {
+  ui_.SetProgressText("Writing configuration (Caller ID)");
+  const CallerIdSettings& c = a_.Config.callerId;
+  if (c.CidFormat != 0) {
+    SendStep("AT*WCID=" + std::to_string(c.CidFormat) + "," + std::to_string(c.CidMode));
+  } else {
+    SendStep("AT*WCID=0");
+  }
+  for (int n = 1; n <= 10; ++n) {
+    Send("AT*WACCTAB=" + std::to_string(n) + "," + Quoted(Field(c.AcceptedNumbers[n - 1])));
+  }
+  Advance();
+}
+
+void WriteSession::WriteRemote() {
+  ui_.SetProgressText("Writing configuration (Remote Configuration)");
+  const RemoteSettings& r = a_.Config.remote;
+  SendStep(r.RemoteEnable != 0 ? "AT*WRCA=1" : "AT*WRCA=0");
+  SendStep("AT*WRCP=" + Field(r.RemotePassword));
+}
+
+void WriteSession::WriteCallback() {
+  ui_.SetProgressText("Writing configuration (Callback)");
+  const CallbackSettings& c = a_.Config.callback;
+  SendStep("AT*WCB=" + std::to_string(c.CallbackMode));
+  SendStep("AT*WCBTIME=" + std::to_string(c.CallbackTime));
+  for (int n = 1; n <= 10; ++n) {
+    Send("AT*WCBTAB=" + std::to_string(n) + "," + Quoted(Field(c.CallbackNumbers[n - 1])) + "," +
+         Quoted(Field(c.CallbackPasswords[n - 1])));
+  }
+  Advance();
+}
+
+void WriteSession::WriteIo(int selection) {
+  ui_.SetProgressText("Writing configuration (I/O)");
+  const IoSettings& io = a_.Config.io;
+  if (selection & 1) {
+    Send("AT*WIOP=" + std::to_string(io.PulseTa) + "," + std::to_string(io.PulseTp) + "," +
+         std::to_string(io.TrigType) + "," + std::to_string(io.TrigLevel) + "," +
+         std::to_string(io.OutputCtrl));
+  }
+  Advance();
+  if (!(selection & 2)) return;
+  for (int n = 1; n <= 10; ++n) {
+    if (selection < 6 || (selection >> 2) == n || selection == 0xFF) {
+      const size_t i = static_cast<size_t>(n - 1);
+      Send("AT*WIOL=" + std::to_string(n) + "," + std::to_string(io.Service[i]) + "," +
+           std::to_string(io.Retry[i]) + "," + std::to_string(io.Timeout[i]) + "," +
+           std::to_string(io.Priority[i]) + "," + Quoted(Field(io.Data1[i])) + "," +
+           Quoted(Field(io.Data2[i])) + "," + Quoted(Field(io.Data3[i])) + "," +
+           std::to_string(io.Data4[i]) + "," + Quoted(Field(io.Data5[i])) + "," +
+           Quoted(Field(io.Data6[i])));
+    }
+    Advance();
+  }
+}
+
+void WriteSession::RestoreNumericMode() {
+  std::string probe = "AT";
+  const int r = a_.Transact(probe, 1, kOk);
+  // With echo on, the echo of "ATV0" already ends in "0\r".
+  const std::string_view expected =
+      (r > 0 && probe.find("AT") != std::string::npos) ? "0\r0\r" : "0\r";
+  std::string v0 = "ATV0";
+  a_.Transact(v0, 1, expected);
+}
+
+void WriteSession::ReportSkippedPages() {
+  if (skipped_.empty()) return;
+  std::string text = "The following pages was not saved: \r\n";
+  for (int bit : skipped_) {
+    switch (bit) {
+      case SEC_BASIC: text += "Basic\r\n"; break;
+      case SEC_SERIAL: text += "Serial\r\n"; break;
+      case SEC_DIAL: text += "Dial options\r\n"; break;
+      case SEC_CALLERID: text += "Caller ID\r\n"; break;
+      case SEC_REMOTE: text += "Remote configuration\r\n"; break;
+      case SEC_CALLBACK: text += "Callback\r\n"; break;
+      case SEC_IO: text += "I/O\r\n"; break;
+      default: break;
+    }
+  }
+  ui_.MessageBox(text, MsgIcon::None, MsgButtons::Ok);
+}
+
+int WriteSession::Run(int sections) {
+  if (sections == SEC_ALL &&
+      ui_.MessageBox("Write current profile to adapter?", MsgIcon::Question, MsgButtons::YesNo) !=
+          MsgAnswer::Yes) {
+    a_.Busy = false;
+    return 0;
+  }
+
+  const int selection = sections & 0xFF;
+  const bool ioModel = a_.ModelType == 3;
+  // One step for the start and one after the result-code switch, then one per
+  // advance of each section written.
+  int count = 2;
+  struct Section {
+    int bit;
+    int steps;
+  };
+  const Section scanned[] = {
+      {SEC_BASIC, 13},   {SEC_SERIAL, 10},  {SEC_DIAL, 6},
+      {SEC_CALLERID, 2}, {SEC_REMOTE, 2},   {SEC_CALLBACK, 3},
+      {SEC_IO, 1 + ((selection & 2) ? 10 : 0)},
+  };
+  for (const Section& s : scanned) {
+    if (!(sections & s.bit) || (s.bit == SEC_IO && !ioModel)) continue;
+    if (!a_.Page(PageOfSection(s.bit)).valid) {
+      sections &= ~s.bit;
+      skipped_.push_back(s.bit);
+    } else {
+      count += s.steps;
+    }
+  }
+  ui_.SetProgressRange(0, count);
+  ui_.SetProgressStep(1);
+  Advance();
+
+  bool failed = false;
+  try {
+    if (sections == 0) throw WriteFailed{};
+    // A cancelled probe (-1) stops the write as well.
+    if (a_.ProbeModem() <= 0) throw WriteFailed{};
+    if (!a_.VerboseResults) {
+      Send("ATV1");
+      restoreNumeric_ = true;
+    }
+    Advance();
+    if (sections & SEC_BASIC) WriteBasic();
+    if (sections & SEC_SERIAL) WriteSerial();
+    if (sections & SEC_DIAL) WriteDial();
+    if (sections & SEC_CALLERID) WriteCallerId();
+    if (sections & SEC_REMOTE) WriteRemote();
+    if (sections & SEC_CALLBACK) WriteCallback();
+    if ((sections & SEC_IO) && ioModel) WriteIo(selection);
+  } catch (const WriteFailed& f) {
+    failed = true;
+    if (!f.answer.empty()) {
+      ui_.MessageBox("The write operation halted with the following error string:\n\r\n\r" + f.answer,
+                     MsgIcon::Error, MsgButtons::Ok);
+    } else {
+      ui_.MessageBox("Write operation halted, no response from modem.", MsgIcon::Error,
+                     MsgButtons::Ok);
+    }
+  }
+
+  if (restoreNumeric_) RestoreNumericMode();
+  int result = 0;
+  if (!failed) {
+    // Stored only after a complete write; the modem may already be in
+    // numeric mode again.
+    std::string store = "AT&W";
+    result = a_.Transact(store, 3, kOk, "0\r", MatchExact) >= 1 ? 1 : 0;
+  }
+  a_.Busy = false;
+  ReportSkippedPages();
+  return result;
+}
+
+}  // namespace
+
+int WriteConfiguration(CAdapter& a, int sections) {
+  if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
+  a.Busy = true;
+  a.Ui().SetProgressText("Writing configuration...");
+  return WriteSession(a).Run(sections);
+}
+
+}  // namespace kelvane
