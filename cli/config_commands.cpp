@@ -1,9 +1,246 @@
-// The configuration commands of kelvane-cli.
+// The configuration commands of kelvane-cli: read, write, show, diff, verify
+// and report.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "cli/commands.h"
+#include "config/field_table.h"
+#include "config/profile.h"
+#include "config/read_engine.h"
+#include "config/write_engine.h"
+#include "report/html_report.h"
 
 namespace kelvane::cli {
 
-CommandFunction FindConfigCommand(const std::string&) { return nullptr; }
+namespace {
+
+struct SectionName {
+  const char* name;
+  int bits;
+};
+
+constexpr SectionName kSections[] = {
+    {"basic", SEC_BASIC},       {"serial", SEC_SERIAL},     {"dial", SEC_DIAL},
+    {"callerid", SEC_CALLERID}, {"remote", SEC_REMOTE},     {"diagnostic", SEC_DIAGNOSTIC},
+    {"callback", SEC_CALLBACK}, {"io", SEC_IO},             {"all", SEC_ALL},
+};
+
+// Parses a comma-separated section list into a mask; 0 on an unknown name.
+int ParseSections(const std::string& list, std::string& error) {
+  int mask = 0;
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = list.find(',', start);
+    const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    bool known = false;
+    for (const auto& s : kSections) {
+      if (name == s.name) {
+        mask |= s.bits;
+        known = true;
+      }
+    }
+    if (!known) {
+      error = "unknown section \"" + name +
+              "\" (use basic, serial, dial, callerid, remote, diagnostic, callback, io, all)";
+      return 0;
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return mask;
+}
+
+bool NeedPositional(const Session& s, size_t count, const char* usage) {
+  if (s.options.positional.size() == count) return true;
+  std::fprintf(stderr, "usage: kelvane-cli %s\n", usage);
+  return false;
+}
+
+int ReadCommand(Session& s) {
+  std::string error;
+  const int mask = ParseSections(s.options.sections, error);
+  if (!mask) {
+    std::fprintf(stderr, "kelvane-cli read: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  if (s.options.output.empty() || !NeedPositional(s, 0, "read --port P [--sections LIST] -o FILE.dat")) {
+    if (s.options.output.empty()) std::fprintf(stderr, "kelvane-cli read: -o FILE.dat is required\n");
+    return EXIT_USAGE;
+  }
+  const int rc = ConnectForCommand(s);
+  if (rc != EXIT_OK) return rc;
+  const int result = ReadConfiguration(s.adapter, mask);
+  s.ui.Finish();
+  s.adapter.CloseLink();
+  if (result != 1) {
+    std::fprintf(stderr, "Reading the configuration failed; %s was not written.\n", s.options.output.c_str());
+    return EXIT_FAILED;
+  }
+  if (!SaveProfileFile(s.options.output, s.adapter.Config, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return EXIT_FAILED;
+  }
+  return EXIT_OK;
+}
+
+int WriteCommand(Session& s) {
+  std::string error;
+  int mask = ParseSections(s.options.sections, error);
+  if (!mask) {
+    std::fprintf(stderr, "kelvane-cli write: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  if (!NeedPositional(s, 1, "write --port P FILE.dat [--sections LIST] [--yes]")) return EXIT_USAGE;
+  // The I/O section is written as the I/O page's own Write does: the
+  // parameters and all ten entries.
+  if (mask != SEC_ALL && (mask & SEC_IO)) mask |= 0x03;
+  if (mask != SEC_ALL && (mask & SEC_DIAGNOSTIC)) {
+    std::fprintf(stderr, "kelvane-cli write: the diagnostic section is read only\n");
+    return EXIT_USAGE;
+  }
+
+  // Check the file before talking to the modem.
+  ConfigBlock probe;
+  if (!LoadProfileFile(s.options.positional[0], probe, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return EXIT_FAILED;
+  }
+  const int rc = ConnectForCommand(s);
+  if (rc != EXIT_OK) return rc;
+  if (OpenProfileFile(s.adapter, s.options.positional[0]) != 1) {
+    s.adapter.CloseLink();
+    return EXIT_FAILED;
+  }
+  const int result = WriteConfiguration(s.adapter, mask);
+  s.ui.Finish();
+  s.adapter.CloseLink();
+  return result == 1 ? EXIT_OK : EXIT_FAILED;
+}
+
+int ShowCommand(Session& s) {
+  if (!NeedPositional(s, 1, "show FILE.dat [--json]")) return EXIT_USAGE;
+  ConfigBlock block;
+  std::string error;
+  if (!LoadProfileFile(s.options.positional[0], block, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return EXIT_FAILED;
+  }
+  const auto& fields = ConfigFields();
+  if (s.options.json) {
+    std::printf("{");
+    const char* record = "";
+    bool firstRecord = true, firstField = true;
+    for (const FieldInfo& f : fields) {
+      if (std::strcmp(record, f.record) != 0) {
+        std::printf("%s\n  \"%s\": {", firstRecord ? "" : "\n  },", f.record);
+        record = f.record;
+        firstRecord = false;
+        firstField = true;
+      }
+      std::printf("%s\n    \"%s\": %s", firstField ? "" : ",", f.name, FieldValueJson(block, f).c_str());
+      firstField = false;
+    }
+    std::printf("\n  }\n}\n");
+    return EXIT_OK;
+  }
+  const char* record = "";
+  for (const FieldInfo& f : fields) {
+    if (std::strcmp(record, f.record) != 0) {
+      std::printf("%s%s\n", *record ? "\n" : "", f.record);
+      record = f.record;
+    }
+    std::printf("  %-20s %s\n", f.name, Printable(FieldValueText(block, f)).c_str());
+  }
+  return EXIT_OK;
+}
+
+void PrintDifferences(const std::vector<FieldDifference>& diffs, const char* left, const char* right) {
+  for (const auto& d : diffs) {
+    std::printf("%-36s %s: %s   %s: %s\n", d.name.c_str(), left, Printable(d.left).c_str(), right,
+                Printable(d.right).c_str());
+  }
+}
+
+int DiffCommand(Session& s) {
+  if (!NeedPositional(s, 2, "diff A.dat B.dat")) return EXIT_USAGE;
+  ConfigBlock a, b;
+  std::string error;
+  if (!LoadProfileFile(s.options.positional[0], a, error) || !LoadProfileFile(s.options.positional[1], b, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return EXIT_FAILED;
+  }
+  const auto diffs = CompareBlocks(a, b);
+  PrintDifferences(diffs, "A", "B");
+  return diffs.empty() ? EXIT_OK : EXIT_FAILED;
+}
+
+// Copies the records the modem was read into, so the comparison leaves out
+// what this modem does not have (the I/O section of all but model type 3).
+int VerifyCommand(Session& s) {
+  if (!NeedPositional(s, 1, "verify --port P FILE.dat")) return EXIT_USAGE;
+  ConfigBlock wanted;
+  std::string error;
+  if (!LoadProfileFile(s.options.positional[0], wanted, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return EXIT_FAILED;
+  }
+  const int rc = ConnectForCommand(s);
+  if (rc != EXIT_OK) return rc;
+  CAdapter& a = s.adapter;
+  const int result = ReadConfiguration(a, SEC_ALL & ~SEC_DIAGNOSTIC);
+  s.ui.Finish();
+  a.CloseLink();
+  if (result != 1) {
+    std::fprintf(stderr, "Reading the configuration failed.\n");
+    return EXIT_FAILED;
+  }
+  ConfigBlock held = wanted;
+  auto take = [&](int page, auto member) {
+    if (a.Page(page).valid) held.*member = a.Config.*member;
+  };
+  take(PG_SERIAL, &ConfigBlock::serial);
+  take(PG_BASIC, &ConfigBlock::basic);
+  take(PG_DIAL, &ConfigBlock::dial);
+  take(PG_CALLERID, &ConfigBlock::callerId);
+  take(PG_REMOTE, &ConfigBlock::remote);
+  take(PG_CALLBACK, &ConfigBlock::callback);
+  take(PG_IO, &ConfigBlock::io);
+  // Never sent to the modem: the profile's own values stand.
+  held.serial.ResultSuppression = wanted.serial.ResultSuppression;
+  std::memcpy(held.io.Data7, wanted.io.Data7, sizeof held.io.Data7);
+  auto diffs = CompareBlocks(wanted, held);
+  // Unused bytes are never sent either.
+  std::erase_if(diffs, [](const FieldDifference& d) { return d.name == "unused bytes"; });
+  PrintDifferences(diffs, "profile", "modem");
+  if (diffs.empty()) std::printf("The modem holds the configuration of %s.\n", s.options.positional[0].c_str());
+  return diffs.empty() ? EXIT_OK : EXIT_FAILED;
+}
+
+int ReportCommand(Session& s) {
+  if (s.options.output.empty()) {
+    std::fprintf(stderr, "usage: kelvane-cli report --port P -o FILE.htm\n");
+    return EXIT_USAGE;
+  }
+  const int rc = ConnectForCommand(s);
+  if (rc != EXIT_OK) return rc;
+  const int result = CreateReport(s.adapter, s.options.output);
+  s.ui.Finish();
+  s.adapter.CloseLink();
+  return result == 1 ? EXIT_OK : EXIT_FAILED;
+}
+
+}  // namespace
+
+CommandFunction FindConfigCommand(const std::string& name) {
+  if (name == "read") return ReadCommand;
+  if (name == "write") return WriteCommand;
+  if (name == "show") return ShowCommand;
+  if (name == "diff") return DiffCommand;
+  if (name == "verify") return VerifyCommand;
+  if (name == "report") return ReportCommand;
+  return nullptr;
+}
 
 }  // namespace kelvane::cli

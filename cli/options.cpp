@@ -33,6 +33,22 @@ Commands:
   ports                      List the serial ports this machine offers.
   identify --port P          Open the port, find the modem and print its model name,
                              model type and identification answer.
+  read --port P [--sections LIST] -o FILE.dat
+                             Read the sections from the modem and save them as a
+                             profile. LIST is comma-separated from basic, serial,
+                             dial, callerid, remote, diagnostic, callback, io, all
+                             (default all).
+  write --port P FILE.dat [--sections LIST] [--yes]
+                             Write the profile's sections to the modem and store
+                             them with AT&W. "all" asks "Write current profile to
+                             adapter?": --yes answers Yes; without it the question
+                             is asked on the terminal, or refused when there is none.
+  show FILE.dat [--json]     Print every field of a profile.
+  diff A.dat B.dat           Print the fields that differ (exit 0 when equal).
+  verify --port P FILE.dat   Read the modem and print where it differs from the
+                             profile (exit 0 when it holds the profile).
+  report --port P -o FILE.htm
+                             Write the HTML report of the modem.
 
 Port and line options (commands that connect):
   --port P          A device path such as /dev/ttyUSB0, or sim:TYPE (TYPE 1-4)
