@@ -1,0 +1,65 @@
+#include "config/field_table.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "config/adapter.h"
+
+namespace kelvane {
+namespace {
+
+const FieldInfo& Field(const char* name) {
+  for (const auto& f : ConfigFields()) {
+    if (std::string(f.name) == name) return f;
+  }
+  throw std::runtime_error(name);
+}
+
+TEST(FieldTable, CoversEveryNamedFieldOnceWithoutOverlap) {
+  std::set<size_t> bytes;
+  size_t total = 0;
+  for (const auto& f : ConfigFields()) {
+    const size_t element = (f.kind == FieldKind::Int || f.kind == FieldKind::IntArray) ? 4 : f.width;
+    for (size_t i = 0; i < element * f.count; ++i) {
+      EXPECT_TRUE(bytes.insert(f.offset + i).second) << f.name;
+      EXPECT_LT(f.offset + i, sizeof(ConfigBlock)) << f.name;
+    }
+    total += element * f.count;
+  }
+  // Everything but the unused areas and the paddings.
+  const size_t unusedAndPadding = 4 + 32 + 3 + 3 + 4 + 12 + 34 + 32 + 2 + 32 + 4 + 2 + 2 + 32;
+  EXPECT_EQ(total, sizeof(ConfigBlock) - unusedAndPadding);
+}
+
+TEST(FieldTable, ValuesAsTextAndJson) {
+  CAdapter a;
+  SetTextFull(a.Config.basic.Modulation, std::string(32, 'V'));
+  SetText(a.Config.dial.StoredNumbers[1], "0123 \"quoted\"\\");
+  a.Config.serial.DteParity = 'E';
+  EXPECT_EQ(FieldValueText(a.Config, Field("Modulation")), std::string(32, 'V'));
+  EXPECT_EQ(FieldValueJson(a.Config, Field("DteParity")), "\"E\"");
+  EXPECT_EQ(FieldValueJson(a.Config, Field("CountryCode")), "199");
+  EXPECT_EQ(FieldValueJson(a.Config, Field("StoredNumbers")), R"(["", "0123 \"quoted\"\\", "", ""])");
+  EXPECT_EQ(FieldValueJson(a.Config, Field("Service")), "[0, 0, 0, 0, 0, 0, 0, 0, 0, 0]");
+  SetText(a.Config.remote.RemotePassword, "\x01\xE9");
+  EXPECT_EQ(FieldValueJson(a.Config, Field("RemotePassword")), "\"\\u0001\\u00e9\"");
+}
+
+TEST(FieldTable, ComparisonNamesTheDifferingElements) {
+  CAdapter a, b;
+  EXPECT_TRUE(CompareBlocks(a.Config, b.Config).empty());
+  b.Config.basic.S0 = 5;
+  SetText(b.Config.io.Data2[9], "SMS text");
+  reinterpret_cast<uint8_t*>(&b.Config)[3680] = 1;  // an unused byte
+  const auto diffs = CompareBlocks(a.Config, b.Config);
+  ASSERT_EQ(diffs.size(), 3u);
+  EXPECT_EQ(diffs[0].name, "BasicSettings.S0");
+  EXPECT_EQ(diffs[0].left, "2");
+  EXPECT_EQ(diffs[0].right, "5");
+  EXPECT_EQ(diffs[1].name, "IoSettings.Data2[9]");
+  EXPECT_EQ(diffs[2].name, "unused bytes");
+}
+
+}  // namespace
+}  // namespace kelvane
