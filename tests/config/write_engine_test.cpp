@@ -1,0 +1,346 @@
+#include "config/write_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "config/modem_script.h"
+
+namespace kelvane {
+namespace {
+
+using testing::ModemScript;
+using testing::Rig;
+using Lines = std::vector<std::string>;
+
+// An identified modem of the given type on a scripted port, with every page
+// valid.
+struct WriteRig : Rig {
+  ModemScript modem;
+  explicit WriteRig(int modelType = 3) {
+    port.respond = std::ref(modem);
+    Open();
+    a.LinkState |= LS_IDENTIFIED;
+    a.ModelType = modelType;
+    for (auto& p : a.pages) p.valid = 1;
+  }
+  // The lines sent after the probe and before "AT&W" or the restore: the
+  // configuration commands themselves.
+  Lines Commands() const {
+    Lines out;
+    for (const std::string& l : port.sentLines) {
+      if (l.empty() || l == "AT" || l == "ATV1" || l == "ATV0" || l == "AT&W" || l == "ATQ0") continue;
+      out.push_back(l);
+    }
+    return out;
+  }
+  bool Sent(const std::string& line) const {
+    return std::find(port.sentLines.begin(), port.sentLines.end(), line) != port.sentLines.end();
+  }
+};
+
+TEST(WriteConfiguration, SendsEverySectionInOrderAndStores) {
+  WriteRig r;
+  ConfigBlock& c = r.a.Config;
+  SetText(c.basic.Modulation, "AUTO,1,300,33600,300,33600");
+  c.basic.CountryCode = 0x3D;
+  c.basic.FastDisconnect = 1;
+  c.serial.DteRate = 9600;
+  SetText(c.dial.StoredNumbers[2], "555");
+  SetText(c.dial.BackupNumber, "5550001");
+  c.dial.BackupRetries = 3;
+  c.dial.BackupTime = 60;
+  c.callerId.CidFormat = 2;
+  c.callerId.CidMode = 1;
+  SetText(c.callerId.AcceptedNumbers[9], "123");
+  c.remote.RemoteEnable = 1;
+  SetText(c.remote.RemotePassword, "pw");
+  SetText(c.callback.CallbackNumbers[0], "777");
+  SetText(c.callback.CallbackPasswords[0], "x");
+  c.io.Service[9] = 4;
+  SetText(c.io.Data2[9], "hello");
+  c.io.Data7[9] = 99;  // never sent
+
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].text, "Write current profile to adapter?");
+  EXPECT_EQ(r.ui.boxes[0].icon, MsgIcon::Question);
+  EXPECT_EQ(r.ui.boxes[0].buttons, MsgButtons::YesNo);
+
+  Lines expected = {
+      "AT+MS=V32B,1,300,33600,300,33600B0", "AT+GCI=3D", "AT%C3", "AT%E2", "AT\\N3", "AT\\K5",
+      "AT*WFD=1", "ATS0=2", "ATS7=50", "ATS10=14", "ATS25=5", "ATS30=0", "ATS91=13",
+      "AT+IPR=9600", "AT+ICF=3,4", "AT&C1", "AT&D1", "AT&K0", "AT&S0", "ATW0", "ATX0", "ATE1",
+      "AT*WIE=0",
+      "AT&A0", "AT&B0", "AT&Z0=", "AT&Z1=", "AT&Z2=555", "AT&Z3=", "AT*WDB=\"5550001\",3,60",
+      "AT*WCID=2,1"};
+  for (int n = 1; n <= 9; ++n) expected.push_back("AT*WACCTAB=" + std::to_string(n) + ",\"\"");
+  expected.push_back("AT*WACCTAB=10,\"123\"");
+  expected.push_back("AT*WRCA=1");
+  expected.push_back("AT*WRCP=pw");
+  expected.push_back("AT*WCB=0");
+  expected.push_back("AT*WCBTIME=0");
+  expected.push_back("AT*WCBTAB=1,\"777\",\"x\"");
+  for (int n = 2; n <= 10; ++n) expected.push_back("AT*WCBTAB=" + std::to_string(n) + ",\"\",\"\"");
+  expected.push_back("AT*WIOP=100,50,0,0,0");
+  for (int n = 1; n <= 9; ++n) {
+    expected.push_back("AT*WIOL=" + std::to_string(n) + ",0,0,0,0,\"\",\"\",\"\",0,\"\",\"\"");
+  }
+  expected.push_back("AT*WIOL=10,4,0,0,0,\"\",\"hello\",\"\",0,\"\",\"\"");
+  EXPECT_EQ(r.Commands(), expected);
+  EXPECT_EQ(r.port.sentLines.back(), "AT&W");
+  EXPECT_FALSE(r.Sent("ATV0"));
+  EXPECT_FALSE(r.a.Busy);
+  EXPECT_EQ(r.ui.steps, r.ui.rangeHigh);
+}
+
+TEST(WriteConfiguration, ModulationIsRewrittenForTheModem) {
+  struct Case {
+    const char* modulation;
+    const char* sent;
+  };
+  for (const Case& k : {Case{"V32B,1,0,0,0,0", "AT+MS=V32,1,0,0,0,0B0"},
+                        Case{"AUTOV8,1,300,56000", "AT+MS=V34,1,300,56000B0"},
+                        Case{"AUTO,1,300,33600,300,33600", "AT+MS=V32B,1,300,33600,300,33600B0"},
+                        Case{"BEL103,1", "AT+MS=BEL103,1B1"}, Case{"V34", "AT+MS=V34B0"}}) {
+    WriteRig r;
+    SetText(r.a.Config.basic.Modulation, k.modulation);
+    ASSERT_EQ(WriteConfiguration(r.a, SEC_BASIC), 1);
+    EXPECT_EQ(r.Commands().front(), k.sent);
+  }
+}
+
+TEST(WriteConfiguration, FullLengthModulationIsSentWhole) {
+  WriteRig r;
+  const std::string full = "V90,1,300,56000,300,33600,BELL12";
+  SetTextFull(r.a.Config.basic.Modulation, full);
+  r.a.Config.basic.S0 = 7;  // the field after it in memory is not part of the text
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_BASIC), 1);
+  EXPECT_EQ(r.Commands().front(), "AT+MS=" + full + "B0");
+}
+
+TEST(WriteConfiguration, WriteAllAnsweredNoSendsNothing) {
+  WriteRig r;
+  r.ui.answers.push_back(MsgAnswer::No);
+  r.a.Page(PG_SERIAL).valid = 0;
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_ALL), 0);
+  EXPECT_TRUE(r.port.sentLines.empty());
+  EXPECT_EQ(r.ui.boxes.size(), 1u);  // no list of pages
+  EXPECT_FALSE(r.a.Busy);
+}
+
+TEST(WriteConfiguration, PagesNeverReadAreSkippedAndListed) {
+  WriteRig r;
+  r.a.Page(PG_SERIAL).valid = 0;
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
+  EXPECT_FALSE(r.Sent("AT+IPR=0"));
+  EXPECT_TRUE(r.Sent("ATS0=2"));
+  EXPECT_TRUE(r.Sent("AT*WCB=0"));
+  EXPECT_EQ(r.port.sentLines.back(), "AT&W");
+  ASSERT_EQ(r.ui.boxes.size(), 2u);
+  EXPECT_EQ(r.ui.boxes[1].text, "The following pages was not saved: \r\nSerial\r\n");
+  EXPECT_EQ(r.ui.boxes[1].icon, MsgIcon::None);
+}
+
+TEST(WriteConfiguration, EverySkippedPageIsNamedInScanOrder) {
+  WriteRig r;
+  for (int p : {PG_IO, PG_CALLERID, PG_BASIC, PG_REMOTE, PG_CALLBACK, PG_DIAL}) r.a.Page(p).valid = 0;
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
+  EXPECT_EQ(r.ui.boxes.back().text,
+            "The following pages was not saved: \r\nBasic\r\nDial options\r\nCaller ID\r\n"
+            "Remote configuration\r\nCallback\r\nI/O\r\n");
+}
+
+TEST(WriteConfiguration, SinglePageNeverReadFailsWithoutSending) {
+  WriteRig r;
+  r.a.Page(PG_DIAL).valid = 0;
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_DIAL), 0);
+  EXPECT_TRUE(r.port.sentLines.empty());
+  ASSERT_EQ(r.ui.boxes.size(), 2u);
+  EXPECT_EQ(r.ui.boxes[0].text, "Write operation halted, no response from modem.");
+  EXPECT_EQ(r.ui.boxes[0].icon, MsgIcon::Error);
+  EXPECT_EQ(r.ui.boxes[1].text, "The following pages was not saved: \r\nDial options\r\n");
+  EXPECT_FALSE(r.a.Busy);
+}
+
+TEST(WriteConfiguration, RefusesWhileBusyOrWithoutIdentifiedModem) {
+  WriteRig r;
+  r.a.Busy = true;
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_BASIC), 0);
+  r.a.Busy = false;
+  r.a.LinkState = LS_PORT_OPEN | LS_FILE;
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_ALL), 0);
+  EXPECT_TRUE(r.port.sentLines.empty());
+  EXPECT_TRUE(r.ui.boxes.empty());
+}
+
+TEST(WriteConfiguration, LocalPortFollowsTheModemRateAndFormat) {
+  WriteRig r;
+  r.a.Config.serial.DteRate = 19200;
+  r.a.Config.serial.DteDataBits = 7;
+  r.a.Config.serial.DteParity = 'E';
+  r.a.Config.serial.DteStopBits = 1;
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_SERIAL), 1);
+  EXPECT_TRUE(r.Sent("AT+IPR=19200"));
+  EXPECT_TRUE(r.Sent("AT+ICF=5,1"));
+  EXPECT_EQ(r.a.BaudRate, "19200");
+  EXPECT_EQ(r.a.DataBits, "7");
+  EXPECT_EQ(r.a.Parity, "Even");
+  EXPECT_EQ(r.a.StopBits, "1");
+  EXPECT_EQ(r.port.lastSettings, "19200,E,7,1");
+}
+
+TEST(WriteConfiguration, AutomaticRateLeavesTheLocalRate) {
+  WriteRig r;
+  r.a.Config.serial.DteRate = 0;
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_SERIAL), 1);
+  EXPECT_TRUE(r.Sent("AT+IPR=0"));
+  EXPECT_EQ(r.a.BaudRate, "9600");
+}
+
+TEST(WriteConfiguration, FormatOutsideTheTableGoesOutAsEightNoneOneOnBothSides) {
+  WriteRig r;
+  r.a.Config.serial.DteDataBits = 7;
+  r.a.Config.serial.DteParity = 'N';
+  r.a.Config.serial.DteStopBits = 1;
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_SERIAL), 1);
+  EXPECT_TRUE(r.Sent("AT+ICF=3,4"));
+  // The local port takes what the modem was told, not the 7N1 of the record.
+  EXPECT_EQ(r.a.DataBits, "8");
+  EXPECT_EQ(r.a.Parity, "None");
+  EXPECT_EQ(r.a.StopBits, "1");
+  EXPECT_EQ(r.port.lastSettings, "9600,N,8,1");
+}
+
+TEST(WriteConfiguration, ResultFormatOfTheProfileDecidesTheModeLeft) {
+  {
+    WriteRig r;
+    r.modem.verbose = false;
+    r.a.Config.serial.ResultFormat = 1;
+    ASSERT_EQ(WriteConfiguration(r.a, SEC_SERIAL), 1);
+    EXPECT_TRUE(r.Sent("ATV1"));
+    EXPECT_FALSE(r.Sent("ATV0"));
+    EXPECT_TRUE(r.modem.verbose);
+  }
+  {
+    WriteRig r;
+    r.a.Config.serial.ResultFormat = 0;
+    r.a.Config.serial.ResultSuppression = 1;
+    ASSERT_EQ(WriteConfiguration(r.a, SEC_SERIAL), 1);
+    const Lines& l = r.port.sentLines;
+    ASSERT_GE(l.size(), 3u);
+    EXPECT_EQ(l[l.size() - 3], "AT");
+    EXPECT_EQ(l[l.size() - 2], "ATV0");
+    EXPECT_EQ(l.back(), "AT&W");  // answered "0\r" in numeric mode
+    EXPECT_FALSE(r.modem.verbose);
+    EXPECT_TRUE(r.a.QuietWasOn);
+  }
+  {
+    // Without the Serial section the mode the modem was found in comes back.
+    WriteRig r;
+    r.modem.verbose = false;
+    ASSERT_EQ(WriteConfiguration(r.a, SEC_REMOTE), 1);
+    EXPECT_FALSE(r.modem.verbose);
+  }
+}
+
+TEST(WriteConfiguration, IoSelectionsChooseParametersAndEntries) {
+  struct Case {
+    int mask;
+    Lines commands;
+  };
+  const std::string entry9 = "AT*WIOL=9,0,0,0,0,\"\",\"\",\"\",0,\"\",\"\"";
+  const std::string params = "AT*WIOP=100,50,0,0,0";
+  for (const Case& k : {Case{0x8026, {entry9}}, Case{0x8001, {params}}}) {
+    WriteRig r;
+    ASSERT_EQ(WriteConfiguration(r.a, k.mask), 1);
+    EXPECT_EQ(r.Commands(), k.commands) << std::hex << k.mask;
+    EXPECT_EQ(r.ui.steps, r.ui.rangeHigh) << std::hex << k.mask;
+  }
+  WriteRig all;
+  ASSERT_EQ(WriteConfiguration(all.a, 0x8002), 1);
+  const Lines sent = all.Commands();
+  ASSERT_EQ(sent.size(), 10u);
+  EXPECT_EQ(sent[0].rfind("AT*WIOL=1,", 0), 0u);
+  EXPECT_EQ(sent[9].rfind("AT*WIOL=10,", 0), 0u);
+}
+
+TEST(WriteConfiguration, IoIsWrittenOnlyToTypeThree) {
+  WriteRig r(2);
+  r.a.Page(PG_IO).valid = 0;
+  ASSERT_EQ(WriteConfiguration(r.a, 0x8003), 1);
+  EXPECT_TRUE(r.Commands().empty());
+  EXPECT_EQ(r.ui.boxes.size(), 0u);  // not listed as skipped either
+}
+
+TEST(WriteConfiguration, ErrorHaltsWithTheAnswerAndStoresNothing) {
+  WriteRig r;
+  r.modem.verbose = false;
+  r.a.Config.serial.ResultFormat = 1;
+  r.modem.errors.insert("AT&D1");
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_BASIC | SEC_SERIAL | SEC_DIAL), 0);
+  EXPECT_FALSE(r.Sent("AT&K0"));
+  EXPECT_FALSE(r.Sent("AT&A0"));
+  EXPECT_FALSE(r.Sent("AT&W"));
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].text,
+            "The write operation halted with the following error string:\n\r\n\rAT&D1\r\r\nERROR\r\n");
+  EXPECT_EQ(r.ui.boxes[0].icon, MsgIcon::Error);
+  // The modem was found in numeric mode and is put back.
+  EXPECT_EQ(r.port.sentLines.back(), "ATV0");
+  EXPECT_FALSE(r.a.Busy);
+}
+
+TEST(WriteConfiguration, CancelHaltsTheWrite) {
+  WriteRig r;
+  r.modem.mute.insert("AT*WCBTIME=0");
+  bool cancelled = false;
+  int waits = 0;
+  // Cancel is pressed on the second pass of the wait, after the echo came.
+  r.ui.onPump = [&](testing::VirtualUi&) {
+    if (!r.port.sentLines.empty() && r.port.sentLines.back() == "AT*WCBTIME=0" && ++waits == 2) {
+      cancelled = true;
+      r.a.AbortRequested = true;
+    }
+  };
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_CALLBACK | SEC_REMOTE), 0);
+  EXPECT_TRUE(cancelled);
+  EXPECT_FALSE(r.Sent("AT*WCBTAB=1,\"\",\"\""));
+  EXPECT_FALSE(r.Sent("AT&W"));
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].text,
+            "The write operation halted with the following error string:\n\r\n\rAT*WCBTIME=0\r");
+  EXPECT_FALSE(r.a.AbortRequested);
+  EXPECT_FALSE(r.a.Busy);
+}
+
+TEST(WriteConfiguration, StoreThatFailsIsAFailedWrite) {
+  WriteRig r;
+  r.modem.errors.insert("AT&W");
+  EXPECT_EQ(WriteConfiguration(r.a, SEC_REMOTE), 0);
+  EXPECT_TRUE(r.ui.boxes.empty());
+}
+
+TEST(WriteConfiguration, ControlCharactersInTextsAreNotSent) {
+  WriteRig r;
+  SetText(r.a.Config.remote.RemotePassword, "ab\rATZ\n");
+  SetText(r.a.Config.dial.StoredNumbers[0], "12\r34");
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_REMOTE | SEC_DIAL), 1);
+  EXPECT_TRUE(r.Sent("AT*WRCP=abATZ"));
+  EXPECT_TRUE(r.Sent("AT&Z0=1234"));
+  EXPECT_FALSE(r.Sent("ATZ"));
+}
+
+TEST(WriteConfiguration, RecordsAreNotChangedByAWrite) {
+  WriteRig r;
+  r.a.Config.basic.S0 = 9;
+  r.a.Config.serial.DteRate = 38400;
+  const ConfigBlock before = r.a.Config;
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
+  EXPECT_EQ(std::memcmp(&before, &r.a.Config, sizeof before), 0);
+}
+
+}  // namespace
+}  // namespace kelvane
