@@ -1,0 +1,28 @@
+#pragma once
+// Menu command identifiers of the main window.
+
+namespace kelvane {
+
+enum CommandId : int {
+  ID_FLASH_UPDATE = 32771,
+  ID_SEND_BREAK = 32772,
+  ID_SEND_ESC = 32773,
+  ID_AUTOCONNECT = 32774,
+  ID_CONNECT = 32775,
+  ID_DISCONNECT = 32776,
+  ID_OPEN_PORT = 32777,
+  ID_REMOTE = 32778,
+  ID_CLOSE_PROFILE = 32779,
+  ID_EXIT = 32780,
+  ID_NEW_PROFILE = 32781,
+  ID_OPEN_PROFILE = 32782,
+  ID_SAVE_PROFILE = 32783,
+  ID_WRITE_PROFILE = 32784,
+  ID_ABOUT = 32785,
+  ID_HELP = 32786,
+  ID_CLEAR_TERMINAL = 32787,
+  ID_OPTIONS = 32788,
+  ID_SEND_FILE = 32789,
+};
+
+}  // namespace kelvane

@@ -1,0 +1,244 @@
+#include "app/main_dlg.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/about_dlg.h"
+#include "app/options_dlg.h"
+#include "app/prop_sheet.h"
+#include "app/status_panel.h"
+#include "app/tool_settings.h"
+#include "app/transfer_dlg.h"
+#include "config/profile.h"
+#include "connection/ui/tab_connection.h"
+#include "connection/ui/terminal_dlg.h"
+
+// Resources of a static library are registered by hand.
+static void InitAppResources() { Q_INIT_RESOURCE(app); }
+
+namespace kelvane {
+
+QString ManualPath() {
+  InitAppResources();
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  if (cache.isEmpty()) return {};
+  const QString target = cache + QStringLiteral("/manual");
+  if (!QDir().mkpath(target)) return {};
+  QDirIterator it(QStringLiteral(":/manual"), QDir::Files);
+  while (it.hasNext()) {
+    const QString source = it.next();
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return {};
+    // Written beside the target and renamed over it.
+    QSaveFile out(target + QLatin1Char('/') + it.fileName());
+    if (!out.open(QIODevice::WriteOnly) || out.write(in.readAll()) < 0 || !out.commit()) return {};
+  }
+  const QString index = target + QStringLiteral("/index.html");
+  return QFile::exists(index) ? index : QString();
+}
+
+CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings,
+                   const QStringList& extraPorts, QWidget* parent)
+    : QMainWindow(parent), ui_(ui), a_(ui.Adapter()), ports_(ports), settings_(settings) {
+  setWindowTitle(QStringLiteral("Kelvane 2"));
+  setWindowIcon(ProgramIcon());
+  setMinimumSize(kMinWidth, kMinHeight);
+
+  // The status panel and the terminal pane come first: the adapter reports
+  // to them from now on.
+  auto* central = new QWidget(this);
+  status_ = new CStatusPanel(central);
+  terminal_ = new CTerminalDlg(a_, central);
+  ui_.SetMainWindow(this);
+  ui_.SetStatusPanel(status_);
+  ui_.SetTerminal(terminal_);
+
+  LoadToolOptions(settings_, a_.Options);
+  a_.ApplyLineOptions();
+  ui_.StartTicks();
+
+  auto* page = new CTabConnection(ui_, ports_, extraPorts);
+  sheet_ = new CPropSheet(a_, page, central);
+  sheet_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+  sheet_->setFixedWidth(std::max(sheet_->sizeHint().width(), 500));
+  ui_.SetSheet(sheet_);
+
+  auto* rule = new QFrame(central);
+  rule->setFrameShape(QFrame::HLine);
+  rule->setFrameShadow(QFrame::Sunken);
+  auto* panes = new QHBoxLayout;
+  panes->setSpacing(6);
+  panes->addWidget(sheet_);
+  panes->addWidget(terminal_, 1);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(6, 4, 6, 4);
+  column->setSpacing(4);
+  column->addLayout(panes, 1);
+  column->addWidget(rule);
+  column->addWidget(status_);
+  setCentralWidget(central);
+
+  BuildMenu();
+  page->SetMenuEnabler([this](int id, bool enabled) { EnableCommand(id, enabled); });
+
+  breakTimer_.setSingleShot(true);
+  breakTimer_.setInterval(250);
+  connect(&breakTimer_, &QTimer::timeout, this, &CMainDlg::EndBreak);
+
+  resize(std::max(kMinWidth, 960), std::max(kMinHeight, 600));
+  page->OnSetActive();
+}
+
+CMainDlg::~CMainDlg() {
+  ui_.SetSheet(nullptr);
+  ui_.SetTerminal(nullptr);
+  ui_.SetStatusPanel(nullptr);
+  ui_.SetMainWindow(nullptr);
+}
+
+CTabConnection& CMainDlg::ConnectionPage() { return sheet_->ConnectionPage(); }
+
+QAction* CMainDlg::AddCommand(QMenu* menu, const QString& text, int id) {
+  QAction* action = menu->addAction(text);
+  action->setData(id);
+  connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+  actions_[id] = action;
+  return action;
+}
+
+void CMainDlg::BuildMenu() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  AddCommand(file, QStringLiteral("&New Profile"), ID_NEW_PROFILE);
+  AddCommand(file, QStringLiteral("&Open Profile"), ID_OPEN_PROFILE)->setShortcut(QKeySequence::Open);
+  AddCommand(file, QStringLiteral("&Save Profile"), ID_SAVE_PROFILE)->setShortcut(QKeySequence::Save);
+  AddCommand(file, QStringLiteral("&Close Profile"), ID_CLOSE_PROFILE);
+  file->addSeparator();
+  AddCommand(file, QStringLiteral("&Write Profile to modem"), ID_WRITE_PROFILE);
+  file->addSeparator();
+  AddCommand(file, QStringLiteral("&Exit"), ID_EXIT)->setShortcut(QKeySequence::Quit);
+
+  QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
+  AddCommand(connection, QStringLiteral("&Connect"), ID_CONNECT);
+  AddCommand(connection, QStringLiteral("&Disconnect"), ID_DISCONNECT);
+  AddCommand(connection, QStringLiteral("&Open com-port"), ID_OPEN_PORT);
+
+  QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
+  AddCommand(transfer, QStringLiteral("Send &Esc Sequence"), ID_SEND_ESC);
+  AddCommand(transfer, QStringLiteral("Send &File"), ID_SEND_FILE);
+  AddCommand(transfer, QStringLiteral("Send &Break"), ID_SEND_BREAK);
+
+  QMenu* tool = menuBar()->addMenu(QStringLiteral("T&ool"));
+  AddCommand(tool, QStringLiteral("&Clear Terminal"), ID_CLEAR_TERMINAL);
+  AddCommand(tool, QStringLiteral("Options"), ID_OPTIONS);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  AddCommand(help, QStringLiteral("&Help"), ID_HELP)->setShortcut(QKeySequence::HelpContents);
+  AddCommand(help, QStringLiteral("&About"), ID_ABOUT);
+}
+
+QAction* CMainDlg::Action(int commandId) const {
+  const auto it = actions_.find(commandId);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainDlg::EnableCommand(int id, bool enabled) {
+  if (QAction* action = Action(id)) action->setEnabled(enabled);
+}
+
+int CMainDlg::RunTransfer(int sections, int operation) {
+  CTransferDlg dialog(this, ui_, sections, operation);
+  return dialog.Run();
+}
+
+void CMainDlg::OnCommand(int commandId) {
+  switch (commandId) {
+    case ID_NEW_PROFILE: NewProfile(a_); break;
+    case ID_OPEN_PROFILE: OpenProfile(a_); break;
+    case ID_SAVE_PROFILE: SaveProfile(a_); break;
+    case ID_CLOSE_PROFILE: CloseProfile(a_); break;
+    case ID_WRITE_PROFILE:
+      if (a_.LinkState & LS_IDENTIFIED) RunTransfer(SEC_ALL, OP_WRITE);
+      break;
+    case ID_EXIT:
+      // Through the close request, so the options are saved.
+      QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+      break;
+    case ID_CONNECT: ConnectionPage().OnCommand(CMD_CONNECT); break;
+    case ID_DISCONNECT: ConnectionPage().OnCommand(CMD_DISCONNECT); break;
+    case ID_OPEN_PORT: ConnectionPage().OnCommand(CMD_OPEN); break;
+    case ID_SEND_ESC:
+      if (a_.LinkState & LS_PORT_OPEN) RunTransfer(0, OP_ESCAPE);
+      break;
+    case ID_SEND_FILE:
+      if (a_.LinkState & LS_PORT_OPEN) RunTransfer(0, OP_SEND_FILE);
+      break;
+    case ID_SEND_BREAK: StartBreak(); break;
+    case ID_CLEAR_TERMINAL:
+      terminal_->ClearTerminal();
+      terminal_->RefreshTerminalInfo();
+      break;
+    case ID_OPTIONS: OnOptions(); break;
+    case ID_HELP: OnHelp(); break;
+    case ID_ABOUT: OnAbout(); break;
+    default: break;
+  }
+}
+
+void CMainDlg::OnOptions() {
+  COptionsDlg dialog(a_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  // Hex input starts from an empty log, and the port then delivers bytes.
+  if (a_.Options.HexInput) terminal_->ClearTerminal();
+  a_.InputMode = a_.Options.HexInput ? 1 : 0;
+  a_.ApplyLineOptions();
+  terminal_->RefreshTerminalInfo();
+  sheet_->ReactivateCurrentPage();
+}
+
+void CMainDlg::OnHelp() {
+  const QString path = ManualPath();
+  if (path.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    ui_.MessageBox("The manual could not be opened.", MsgIcon::Warning, MsgButtons::Ok);
+  }
+}
+
+void CMainDlg::OnAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CMainDlg::StartBreak() {
+  SerialPort* port = a_.Port();
+  if (!port || !port->IsOpen()) return;
+  breakPort_ = port;
+  port->SetBreak(true);
+  breakTimer_.start();
+}
+
+void CMainDlg::EndBreak() {
+  breakTimer_.stop();
+  if (breakPort_ && breakPort_ == a_.Port() && breakPort_->IsOpen()) breakPort_->SetBreak(false);
+  breakPort_ = nullptr;
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+  a_.AbortRequested = true;
+  a_.ShuttingDown = true;
+  if (breakTimer_.isActive()) EndBreak();
+  SaveToolOptions(settings_, a_.Options);
+  event->accept();
+}
+
+}  // namespace kelvane

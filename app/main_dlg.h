@@ -1,0 +1,77 @@
+#pragma once
+// The main window: the menu, the property sheet on the left, the terminal
+// pane on the right and the status panel along the bottom.
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+#include "app/command_ids.h"
+#include "app/port_provider.h"
+#include "app/qt_user_interface.h"
+
+class QAction;
+class QSettings;
+
+namespace kelvane {
+
+class CPropSheet;
+class CStatusPanel;
+class CTabConnection;
+class CTerminalDlg;
+
+// The path of the HTML manual, extracted from the program's resources into
+// the per-user cache (so the browser can open it); empty when that fails.
+QString ManualPath();
+
+class CMainDlg : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `settings` is where the tool options are loaded from and saved to;
+  // `extraPorts` are offered on the Connection page before the system's.
+  CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings,
+           const QStringList& extraPorts = {}, QWidget* parent = nullptr);
+  ~CMainDlg() override;
+
+  QAction* Action(int commandId) const;
+  void OnCommand(int commandId);
+
+  CPropSheet& Sheet() { return *sheet_; }
+  CTabConnection& ConnectionPage();
+  CTerminalDlg& Terminal() { return *terminal_; }
+  CStatusPanel& StatusPanel() { return *status_; }
+  bool BreakActive() const { return breakTimer_.isActive(); }
+
+  static constexpr int kMinWidth = 758;
+  static constexpr int kMinHeight = 563;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenu();
+  QAction* AddCommand(QMenu* menu, const QString& text, int id);
+  void EnableCommand(int id, bool enabled);
+  int RunTransfer(int sections, int operation);
+  void OnOptions();
+  void OnHelp();
+  void OnAbout();
+  void StartBreak();
+  void EndBreak();
+
+  QtUserInterface& ui_;
+  CAdapter& a_;
+  PortProvider& ports_;
+  QSettings& settings_;
+  CPropSheet* sheet_ = nullptr;
+  CTerminalDlg* terminal_ = nullptr;
+  CStatusPanel* status_ = nullptr;
+  std::map<int, QAction*> actions_;
+  QTimer breakTimer_;  // timer 3
+  SerialPort* breakPort_ = nullptr;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,27 @@
+#include "app/port_provider.h"
+
+namespace kelvane {
+
+PortProvider::PortProvider() = default;
+PortProvider::~PortProvider() = default;
+
+int PortProvider::SimulatedModelType(const std::string& name) {
+  if (name.size() != 5 || name.compare(0, 4, "sim:") != 0) return 0;
+  const char n = name[4];
+  return n >= '1' && n <= '4' ? n - '0' : 0;
+}
+
+SimulatedPort* PortProvider::Simulated(int modelType) {
+  if (modelType < 1 || modelType > 4) return nullptr;
+  auto& slot = simulated_[modelType];
+  if (!slot) slot = std::make_unique<SimulatedPort>(SimulatedModem(modelType));
+  return slot.get();
+}
+
+void PortProvider::Select(CAdapter& a, const std::string& name) {
+  if (a.Port() && a.Port()->IsOpen()) return;
+  const int model = SimulatedModelType(name);
+  a.SetPort(model ? static_cast<SerialPort*>(Simulated(model)) : &tty_);
+}
+
+}  // namespace kelvane

@@ -1,0 +1,39 @@
+#pragma once
+// The serial port objects of the application. A port name "sim:N" (N = model
+// type 1 to 4) is a simulated modem inside the program; any other name is a
+// tty device. Each simulated modem is kept for the whole run, so what was
+// written to it is still there at the next connect.
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "config/adapter.h"
+#include "serial/posix_serial_port.h"
+#include "sim/simulated_port.h"
+
+namespace kelvane {
+
+class PortProvider {
+ public:
+  PortProvider();
+  ~PortProvider();
+  PortProvider(const PortProvider&) = delete;
+  PortProvider& operator=(const PortProvider&) = delete;
+
+  // Gives the adapter the port object for `name`. While the adapter's port is
+  // open it is kept (the name cannot change then).
+  void Select(CAdapter& a, const std::string& name);
+
+  // The model type of a simulated port name, or 0 for any other name.
+  static int SimulatedModelType(const std::string& name);
+
+  // The simulated port of a model type (created on first use), or null.
+  SimulatedPort* Simulated(int modelType);
+
+ private:
+  PosixSerialPort tty_;
+  std::map<int, std::unique_ptr<SimulatedPort>> simulated_;
+};
+
+}  // namespace kelvane

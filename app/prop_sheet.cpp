@@ -1,0 +1,102 @@
+#include "app/prop_sheet.h"
+
+#include "connection/ui/tab_connection.h"
+
+namespace kelvane {
+
+namespace {
+
+// Every configuration page, in sheet order.
+constexpr int kSheetOrder[] = {PG_BASIC,      PG_SERIAL,     PG_DIAL,     PG_CALLERID,
+                               PG_REMOTE,     PG_DIAGNOSTIC, PG_CALLBACK, PG_IO};
+
+}  // namespace
+
+CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidget* parent)
+    : QTabWidget(parent), adapter_(adapter), connection_(connectionPage) {
+  setObjectName(QStringLiteral("Property Sheet"));
+  addTab(connection_, QStringLiteral("Connection"));
+  deferred_.setSingleShot(true);
+  deferred_.setInterval(100);
+  connect(&deferred_, &QTimer::timeout, this, &CPropSheet::UpdatePages);
+  connect(this, &QTabWidget::currentChanged, this, [this](int index) {
+    if (widget(index) == connection_) connection_->OnSetActive();
+  });
+}
+
+void CPropSheet::RegisterPage(int pageIndex, const QString& title, PageFactory factory) {
+  factories_[pageIndex] = Registered{title, std::move(factory)};
+}
+
+std::vector<int> CPropSheet::WantedPages(int linkState, int modelType) {
+  if (!(linkState & (LS_IDENTIFIED | LS_FILE))) return {};
+  const bool file = linkState & LS_FILE;
+  std::vector<int> pages = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE};
+  if (!file) pages.push_back(PG_DIAGNOSTIC);
+  pages.push_back(PG_CALLBACK);
+  if (modelType == 3 || file) pages.push_back(PG_IO);
+  return pages;
+}
+
+QWidget* CPropSheet::Page(int pageIndex) const {
+  const auto it = present_.find(pageIndex);
+  return it == present_.end() ? nullptr : it->second;
+}
+
+void CPropSheet::UpdatePages() {
+  if (adapter_.Busy) {
+    deferred_.start();
+    return;
+  }
+  deferred_.stop();
+  const std::vector<int> wanted = WantedPages(adapter_.LinkState, adapter_.ModelType);
+  if (wanted.empty()) {
+    for (int page : kSheetOrder) RemovePage(page);
+    return;
+  }
+  // Pages already present stay; the missing ones are added in sheet order.
+  for (int page : wanted) AddPage(page);
+}
+
+void CPropSheet::AddPage(int pageIndex) {
+  if (present_.count(pageIndex)) return;
+  const auto it = factories_.find(pageIndex);
+  if (it == factories_.end()) return;
+  QWidget* page = it->second.factory(this);
+  if (!page) return;
+  // After the Connection page and the present pages that come before it.
+  int position = 1;
+  for (int other : kSheetOrder) {
+    if (other == pageIndex) break;
+    if (present_.count(other)) ++position;
+  }
+  present_[pageIndex] = page;
+  insertTab(position, page, it->second.title);
+  PageState& state = adapter_.Page(pageIndex);
+  state.present = 1;
+  state.refreshing = 1;
+}
+
+void CPropSheet::RemovePage(int pageIndex) {
+  adapter_.Page(pageIndex).present = 0;
+  const auto it = present_.find(pageIndex);
+  if (it == present_.end()) return;
+  QWidget* page = it->second;
+  present_.erase(it);
+  removeTab(indexOf(page));
+  page->deleteLater();
+}
+
+void CPropSheet::ActivateConnectionPage() {
+  if (currentWidget() != connection_) {
+    setCurrentWidget(connection_);  // refreshes through currentChanged
+  } else {
+    connection_->OnSetActive();
+  }
+}
+
+void CPropSheet::ReactivateCurrentPage() {
+  if (currentWidget() == connection_) connection_->OnSetActive();
+}
+
+}  // namespace kelvane

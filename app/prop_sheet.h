@@ -1,0 +1,59 @@
+#pragma once
+// The property sheet of the main window: the Connection page, always there,
+// followed by the configuration pages that the link state calls for.
+
+#include <QTabWidget>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+
+#include "config/adapter.h"
+
+namespace kelvane {
+
+class CTabConnection;
+
+class CPropSheet : public QTabWidget {
+  Q_OBJECT
+
+ public:
+  CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidget* parent = nullptr);
+
+  CTabConnection& ConnectionPage() { return *connection_; }
+
+  // Builds the widget of a configuration page. A page kind that has no
+  // factory is not offered.
+  using PageFactory = std::function<QWidget*(QWidget* parent)>;
+  void RegisterPage(int pageIndex, const QString& title, PageFactory factory);
+
+  // Brings the configuration pages in line with LinkState and ModelType.
+  // While Busy, the update is retried 100 ms later (timer 2).
+  void UpdatePages();
+  // The configuration pages the link state calls for, in sheet order.
+  static std::vector<int> WantedPages(int linkState, int modelType);
+  // The configuration page of that index currently in the sheet, or null.
+  QWidget* Page(int pageIndex) const;
+  bool UpdatePending() const { return deferred_.isActive(); }
+
+  // Makes the Connection page current and refreshes it.
+  void ActivateConnectionPage();
+  // Refreshes whichever page is current (after the tool options changed).
+  void ReactivateCurrentPage();
+
+ private:
+  void AddPage(int pageIndex);
+  void RemovePage(int pageIndex);
+
+  CAdapter& adapter_;
+  CTabConnection* connection_;
+  struct Registered {
+    QString title;
+    PageFactory factory;
+  };
+  std::map<int, Registered> factories_;
+  std::map<int, QWidget*> present_;
+  QTimer deferred_;
+};
+
+}  // namespace kelvane

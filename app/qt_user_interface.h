@@ -1,0 +1,116 @@
+#pragma once
+// The desktop application's side of the core's callback interface. Waiting
+// runs the Qt event loop (blocking until the port is readable, an event
+// arrives or the 50 ms tick is due); questions become message boxes and file
+// dialogs; progress goes to the transfer or wait dialog on top; the link
+// layer's notifications go to the main window's parts. Tests derive from it
+// to answer the dialogs.
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <vector>
+
+#include "config/adapter.h"
+#include "connection/raw_transfer.h"
+#include "serial/user_interface.h"
+
+class QSocketNotifier;
+class QWidget;
+
+namespace kelvane {
+
+class CTerminalDlg;
+class CStatusPanel;
+class CPropSheet;
+
+// Whatever shows the progress of the running operation.
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  virtual void SetProgressCaption(const QString& caption) = 0;
+  virtual void SetProgressText(const QString& text) = 0;
+  virtual void SetProgressRange(int low, int high) = 0;
+  virtual void SetProgressStep(int step) = 0;
+  virtual void StepProgress() = 0;
+};
+
+// "Config files (*.dat)|*.dat|All files (*.*)|*.*||" as Qt name filters:
+// "Config files (*.dat)", "All files (*)".
+QStringList QtNameFilters(const std::string& filter);
+
+class QtUserInterface : public QObject, public UserInterface {
+  Q_OBJECT
+
+ public:
+  explicit QtUserInterface(CAdapter& adapter, QObject* parent = nullptr);
+  ~QtUserInterface() override;
+
+  CAdapter& Adapter() { return adapter_; }
+
+  // Timer 1: the 50 ms tick for the whole run.
+  void StartTicks();
+  bool TicksRunning() const { return tick_.isActive(); }
+
+  // The parts of the main window that receive the notifications (any may be
+  // missing, e.g. in a test).
+  void SetTerminal(CTerminalDlg* terminal) { terminal_ = terminal; }
+  void SetStatusPanel(CStatusPanel* panel) { status_ = panel; }
+  void SetSheet(CPropSheet* sheet) { sheet_ = sheet; }
+  // The window that owns message boxes and dialogs when no modal one is up.
+  void SetMainWindow(QWidget* window) { mainWindow_ = window; }
+  QWidget* DialogParent() const;
+
+  void PushProgressSink(ProgressSink* sink);
+  void PopProgressSink(ProgressSink* sink);
+
+  // Follows the open port's descriptor: input outside a transaction becomes
+  // a receive event.
+  void SyncPortWatch();
+
+  // --- UserInterface ---
+  void PumpEvents(int portFd) override;
+  void Sleep(int milliseconds) override;
+  MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+  std::optional<std::string> AskFileName(const FileDialogRequest& request) override;
+  void SetProgressCaption(std::string_view caption) override;
+  void SetProgressText(std::string_view text) override;
+  void SetProgressRange(int low, int high) override;
+  void SetProgressStep(int step) override;
+  void StepProgress() override;
+  void UpdatePages() override;
+  void RefreshTerminalInfo() override;
+  void SelectPortSettings() override;
+  void SetIndicators(bool cts, bool dsr, bool cd) override;
+  void SetStatusText(std::string_view text) override;
+  void TerminalOutput(std::string_view text) override;
+  void TrafficLogChanged() override;
+  void ActivateConnectionPage() override;
+
+  // The Send File dialog; false when cancelled.
+  virtual bool AskSendFile(const std::string& path, SendFileParams& params);
+
+ private:
+  void OnTick();
+  void OnPortReadable();
+  void WatchFd(int fd, bool enabled);
+
+  CAdapter& adapter_;
+  QTimer tick_;
+  CTerminalDlg* terminal_ = nullptr;
+  CStatusPanel* status_ = nullptr;
+  CPropSheet* sheet_ = nullptr;
+  QWidget* mainWindow_ = nullptr;
+  std::vector<ProgressSink*> sinks_;
+
+  QSocketNotifier* notifier_ = nullptr;
+  int pumpFd_ = -1;
+  int pumpDepth_ = 0;
+  // Input that a receive event left unread (hex input without byte mode):
+  // the descriptor is not watched again before the next tick.
+  bool stalled_ = false;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,77 @@
+#include "app/status_panel.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPainter>
+
+#include "app/tool_settings.h"
+
+namespace kelvane {
+
+namespace {
+
+QLabel* MakeIndicator(const QString& name, QWidget* parent) {
+  auto* label = new QLabel(name, parent);
+  label->setAlignment(Qt::AlignCenter);
+  label->setFrameShape(QFrame::StyledPanel);
+  label->setFrameShadow(QFrame::Sunken);
+  label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("DSR")) + 14);
+  label->setEnabled(false);
+  label->setToolTip(name == QLatin1String("CD") ? QStringLiteral("Carrier detect")
+                    : name == QLatin1String("CTS") ? QStringLiteral("Clear to send")
+                                                   : QStringLiteral("Data set ready"));
+  return label;
+}
+
+}  // namespace
+
+CStatusPanel::CStatusPanel(QWidget* parent) : QWidget(parent), text_(VersionString()) {
+  // A sans-serif of 14 pixels; the system's general font where there is none.
+  font_ = QFont(QStringLiteral("Arial"));
+  font_.setPixelSize(14);
+  font_.setWeight(QFont::Normal);
+  if (!QFontInfo(font_).exactMatch() && QFontInfo(font_).family() != QLatin1String("Arial")) {
+    font_ = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font_.setPixelSize(14);
+  }
+
+  cts_ = MakeIndicator(QStringLiteral("CTS"), this);
+  dsr_ = MakeIndicator(QStringLiteral("DSR"), this);
+  cd_ = MakeIndicator(QStringLiteral("CD"), this);
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(0, 2, 4, 2);
+  row->setSpacing(3);
+  row->addStretch(1);
+  row->addWidget(cts_);
+  row->addWidget(dsr_);
+  row->addWidget(cd_);
+}
+
+QSize CStatusPanel::sizeHint() const {
+  const int h = std::max(QFontMetrics(font_).height(), cts_->sizeHint().height()) + 6;
+  return {400, h};
+}
+
+void CStatusPanel::SetText(const QString& text) {
+  text_ = text;
+  repaint();
+}
+
+void CStatusPanel::SetIndicators(bool cts, bool dsr, bool cd) {
+  cts_->setEnabled(cts);
+  dsr_->setEnabled(dsr);
+  cd_->setEnabled(cd);
+}
+
+void CStatusPanel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setFont(font_);
+  p.setPen(palette().color(QPalette::WindowText));
+  // The text ends before the indicators.
+  const int right = cts_->geometry().left() - 8;
+  const QRect area(10, 0, std::max(0, right - 10), height());
+  const QString shown = QFontMetrics(font_).elidedText(text_, Qt::ElideRight, area.width());
+  p.drawText(area, Qt::AlignVCenter | Qt::AlignLeft, shown);
+}
+
+}  // namespace kelvane

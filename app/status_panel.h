@@ -1,0 +1,40 @@
+#pragma once
+// The strip along the bottom of the main window: one line of text (the
+// version at first, then the change markers) and the CTS, DSR and CD
+// indicators on the right.
+
+#include <QLabel>
+#include <QWidget>
+
+namespace kelvane {
+
+class CStatusPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CStatusPanel(QWidget* parent = nullptr);
+
+  QString Text() const { return text_; }
+  // Replaces the text and repaints at once.
+  void SetText(const QString& text);
+  void SetIndicators(bool cts, bool dsr, bool cd);
+
+  // For tests and the screenshots: whether an indicator is lit.
+  bool CtsOn() const { return cts_->isEnabled(); }
+  bool DsrOn() const { return dsr_->isEnabled(); }
+  bool CdOn() const { return cd_->isEnabled(); }
+
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString text_;
+  QFont font_;
+  QLabel* cts_;
+  QLabel* dsr_;
+  QLabel* cd_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,110 @@
+#include "app/transfer_dlg.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "config/read_engine.h"
+#include "config/write_engine.h"
+#include "connection/connect.h"
+#include "connection/raw_transfer.h"
+
+namespace kelvane {
+
+CTransferDlg::CTransferDlg(QWidget* parent, QtUserInterface& ui, int sections, int operation)
+    : QDialog(parent), ui_(ui), sections_(sections), operation_(operation) {
+  setWindowTitle(QStringLiteral("Transfer"));
+  setModal(true);
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+  text_ = new QLabel(QStringLiteral("Transfering data"), this);
+  text_->setAlignment(Qt::AlignCenter);
+  // Room for two lines of the longest status texts without resizing.
+  text_->setWordWrap(true);
+  text_->setFixedWidth(text_->fontMetrics().horizontalAdvance(QStringLiteral("M")) * 24);
+  text_->setMinimumHeight(text_->fontMetrics().lineSpacing() * 2);
+  bar_ = new QProgressBar(this);
+  bar_->setRange(0, 1);
+  bar_->setValue(0);
+  bar_->setTextVisible(false);
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setAutoDefault(false);
+  connect(cancel_, &QPushButton::clicked, this, &CTransferDlg::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(cancel_);
+  buttons->addStretch(1);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(18, 14, 18, 12);
+  column->setSpacing(10);
+  column->addWidget(text_);
+  column->addWidget(bar_);
+  column->addLayout(buttons);
+  adjustSize();
+  setFixedSize(sizeHint());
+}
+
+CTransferDlg::~CTransferDlg() { ui_.PopProgressSink(this); }
+
+int CTransferDlg::Run() {
+  // The operation starts once the dialog is on the screen, inside its modal
+  // loop.
+  QTimer::singleShot(0, this, &CTransferDlg::Start);
+  return exec();
+}
+
+void CTransferDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (QWidget* p = parentWidget()) move(p->window()->geometry().center() - rect().center());
+}
+
+void CTransferDlg::Start() { done(RunOperation()); }
+
+int CTransferDlg::RunOperation() {
+  CAdapter& a = ui_.Adapter();
+  ui_.PushProgressSink(this);
+  int result = 0;
+  switch (operation_) {
+    case OP_READ: result = ReadConfiguration(a, sections_); break;
+    case OP_WRITE: result = WriteConfiguration(a, sections_); break;
+    case OP_ESCAPE: result = SendEscapeSequence(a); break;
+    case OP_SEND_FILE:
+      result = SendFileOperation(a, [this](const std::string& path, SendFileParams& params) {
+        return ui_.AskSendFile(path, params);
+      });
+      break;
+    case OP_CONNECT: result = RunConnectOperation(a); break;
+    default: result = 0; break;
+  }
+  ui_.PopProgressSink(this);
+  return result;
+}
+
+void CTransferDlg::reject() {
+  // Cancel (the button or Escape) stops the running operation, which then
+  // ends the dialog.
+  ui_.Adapter().AbortRequested = true;
+}
+
+void CTransferDlg::closeEvent(QCloseEvent* event) {
+  ui_.Adapter().AbortRequested = true;
+  event->ignore();
+}
+
+void CTransferDlg::SetProgressCaption(const QString& caption) { setWindowTitle(caption); }
+
+void CTransferDlg::SetProgressText(const QString& text) {
+  text_->setText(text);
+  text_->repaint();
+}
+
+void CTransferDlg::SetProgressRange(int low, int high) {
+  bar_->setRange(low, std::max(low, high));
+  bar_->setValue(low);
+}
+
+void CTransferDlg::StepProgress() { bar_->setValue(std::min(bar_->maximum(), bar_->value() + step_)); }
+
+}  // namespace kelvane

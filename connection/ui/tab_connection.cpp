@@ -1,0 +1,304 @@
+#include "connection/ui/tab_connection.h"
+
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/transfer_dlg.h"
+#include "connection/connect.h"
+#include "connection/ui/wait_dlg.h"
+#include "controls/bitmaps.h"
+#include "serial/port_enumeration.h"
+
+namespace kelvane {
+
+namespace {
+
+std::string ComboText(const QComboBox* combo) {
+  const QByteArray text = QFile::encodeName(combo->currentText().trimmed());
+  return std::string(text.constData(), static_cast<size_t>(text.size()));
+}
+
+void SelectText(QComboBox* combo, const std::string& text) {
+  const int index = combo->findText(QString::fromLatin1(text.c_str()), Qt::MatchFixedString);
+  if (index >= 0) combo->setCurrentIndex(index);
+}
+
+bool IsRemote(int linkState) {
+  return (linkState & (LS_IDENTIFIED | LS_REMOTE)) == (LS_IDENTIFIED | LS_REMOTE);
+}
+
+}  // namespace
+
+ConnectionEnabling EnablingFor(int linkState) {
+  ConnectionEnabling e;
+  auto& m = e.menu;
+  if (linkState <= 0) {
+    // No port found: nothing to connect to until a port name is typed.
+    e.portCombo = true;
+    for (int id : {ID_CONNECT, ID_DISCONNECT, ID_OPEN_PORT, ID_WRITE_PROFILE, ID_SEND_ESC,
+                   ID_SEND_FILE, ID_SEND_BREAK, ID_SAVE_PROFILE, ID_CLOSE_PROFILE}) {
+      m[id] = false;
+    }
+    return e;
+  }
+  const bool open = linkState & LS_PORT_OPEN;
+  const bool identified = open && (linkState & LS_IDENTIFIED);
+  const bool file = linkState & LS_FILE;
+
+  e.portCombo = !open;
+  e.open = !open;
+  e.disconnect = open;
+  m[ID_OPEN_PORT] = !open;
+  m[ID_DISCONNECT] = open;
+  m[ID_SEND_ESC] = open;
+  m[ID_SEND_FILE] = open;
+  m[ID_SEND_BREAK] = open;
+  m[ID_WRITE_PROFILE] = identified;
+  m[ID_SAVE_PROFILE] = identified || file;
+  m[ID_CLOSE_PROFILE] = file;
+  if (identified) {
+    e.connect = !IsRemote(linkState);
+    e.reconnectText = !IsRemote(linkState);
+    m[ID_CONNECT] = false;
+  } else {
+    e.connect = true;
+    m[ID_CONNECT] = true;
+  }
+  return e;
+}
+
+CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const QStringList& extraPorts,
+                               QWidget* parent)
+    : QWidget(parent), ui_(ui), a_(ui.Adapter()), ports_(ports) {
+  auto* settings = new QGroupBox(QStringLiteral("Port settings"), this);
+  port_ = new QComboBox(settings);
+  port_->setEditable(true);
+  port_->setInsertPolicy(QComboBox::NoInsert);
+  port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  port_->setMinimumContentsLength(16);
+  baud_ = new QComboBox(settings);
+  baud_->addItems({"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"});
+  baud_->setCurrentText(QStringLiteral("115200"));
+  parity_ = new QComboBox(settings);
+  parity_->addItems({"None", "Odd", "Even"});
+  dataBits_ = new QComboBox(settings);
+  dataBits_->addItems({"7", "8"});
+  dataBits_->setCurrentText(QStringLiteral("8"));
+  stopBits_ = new QComboBox(settings);
+  stopBits_->addItems({"1", "2"});
+
+  auto* grid = new QGridLayout(settings);
+  grid->setColumnStretch(1, 1);
+  const std::pair<const char*, QComboBox*> rows[] = {{"Port:", port_},
+                                                     {"Baud rate:", baud_},
+                                                     {"Parity:", parity_},
+                                                     {"Data bits:", dataBits_},
+                                                     {"Stop bits:", stopBits_}};
+  int row = 0;
+  for (const auto& [label, combo] : rows) {
+    auto* caption = new QLabel(QString::fromLatin1(label), settings);
+    caption->setBuddy(combo);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(combo, row, 1);
+    ++row;
+  }
+
+  auto* commands = new QGroupBox(QStringLiteral("Connection"), this);
+  auto makeButton = [commands](const QString& text, int bitmap) {
+    auto* b = new CImageButton(text, commands);
+    b->SetLayout(kImageButtonDefaultLayout);
+    b->SetBitmap(bitmap);
+    b->setMinimumSize(124, 34);
+    return b;
+  };
+  connect_ = makeButton(QStringLiteral("Connect"), IDB_CONNECT);
+  disconnect_ = makeButton(QStringLiteral("Disconnect"), IDB_DISCONNECT);
+  open_ = makeButton(QStringLiteral("Open"), IDB_OPEN);
+  auto* buttons = new QVBoxLayout(commands);
+  buttons->setSpacing(8);
+  buttons->addWidget(connect_);
+  buttons->addWidget(disconnect_);
+  buttons->addWidget(open_);
+  buttons->addStretch(1);
+
+  auto* note = new QLabel(
+      QStringLiteral("Choose the port the modem is attached to and its line settings, then press "
+                     "Connect. Open only opens the port, for the terminal on the right."),
+      this);
+  note->setWordWrap(true);
+  note->setForegroundRole(QPalette::PlaceholderText);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(settings, 3);
+  top->addWidget(commands, 2);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(12, 12, 12, 12);
+  column->addLayout(top);
+  column->addWidget(note);
+  column->addStretch(1);
+
+  FillPortList(extraPorts);
+
+  connect(connect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_CONNECT); });
+  connect(disconnect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_DISCONNECT); });
+  connect(open_, &QPushButton::clicked, this, [this] { OnCommand(CMD_OPEN); });
+  for (QComboBox* c : {baud_, parity_, dataBits_, stopBits_}) {
+    connect(c, &QComboBox::currentIndexChanged, this, &CTabConnection::FollowLineSettings);
+  }
+  // A port typed into an empty list makes the commands available.
+  connect(port_, &QComboBox::editTextChanged, this, [this](const QString& text) {
+    if (a_.LinkState <= 0 && !text.trimmed().isEmpty()) {
+      a_.LinkState = LS_IDLE;
+      OnSetActive();
+    }
+  });
+}
+
+void CTabConnection::FillPortList(const QStringList& extraPorts) {
+  for (const QString& name : extraPorts) {
+    port_->addItem(name);
+    const int model = PortProvider::SimulatedModelType(name.toStdString());
+    if (model) {
+      const std::string_view modelName = ModelName(model);
+      port_->setItemData(port_->count() - 1,
+                         QStringLiteral("Simulated %1").arg(QString::fromLatin1(modelName.data(), modelName.size())),
+                         Qt::ToolTipRole);
+    }
+  }
+  for (const PortInfo& p : EnumeratePorts(a_.Options.SearchPorts, a_.Options.NumberOfPorts)) {
+    port_->addItem(QFile::decodeName(QByteArray::fromStdString(p.path)));
+    if (!p.description.empty()) {
+      port_->setItemData(port_->count() - 1, QString::fromStdString(p.description), Qt::ToolTipRole);
+    }
+  }
+  if (port_->count() > 0) {
+    port_->setCurrentIndex(0);
+  } else {
+    a_.LinkState = 0;
+  }
+}
+
+void CTabConnection::CopySettings() {
+  a_.PortNumber = ComboText(port_);
+  a_.BaudRate = ComboText(baud_);
+  a_.Parity = ComboText(parity_);
+  a_.DataBits = ComboText(dataBits_);
+  a_.StopBits = ComboText(stopBits_);
+}
+
+void CTabConnection::FollowLineSettings() {
+  if (!(a_.LinkState > 0 && (a_.LinkState & LS_PORT_OPEN))) return;
+  bool changed = false;
+  auto follow = [&changed](std::string& field, const std::string& value) {
+    if (field != value) {
+      field = value;
+      changed = true;
+    }
+  };
+  follow(a_.BaudRate, ComboText(baud_));
+  follow(a_.Parity, ComboText(parity_));
+  follow(a_.DataBits, ComboText(dataBits_));
+  follow(a_.StopBits, ComboText(stopBits_));
+  if (changed) a_.ApplyPortSettings();
+}
+
+void CTabConnection::SelectPortSettings() {
+  const QSignalBlocker b1(baud_), b2(parity_), b3(dataBits_), b4(stopBits_);
+  SelectText(baud_, a_.BaudRate);
+  SelectText(parity_, a_.Parity);
+  SelectText(dataBits_, a_.DataBits);
+  SelectText(stopBits_, a_.StopBits);
+}
+
+void CTabConnection::ApplyTooltips(bool on) {
+  auto tip = [on](QWidget* w, const char* text) { w->setToolTip(on ? QString::fromLatin1(text) : QString()); };
+  tip(connect_, "Connects to a Dalmarin modem");
+  tip(disconnect_, "Closes COM-port");
+  tip(open_, "Opens the COM port with current settings.");
+  tip(port_, "Port number");
+  tip(baud_, "Baud rate");
+  tip(parity_, "Parity");
+  tip(dataBits_, "Data bits");
+  tip(stopBits_, "Stop bits");
+}
+
+void CTabConnection::OnSetActive() {
+  ui_.RefreshTerminalInfo();
+  ApplyTooltips(a_.Options.Tooltip == 1);
+  const ConnectionEnabling e = EnablingFor(a_.LinkState);
+  connect_->setEnabled(e.connect);
+  connect_->setText(e.reconnectText ? QStringLiteral("Reconnect") : QStringLiteral("Connect"));
+  disconnect_->setEnabled(e.disconnect);
+  open_->setEnabled(e.open);
+  port_->setEnabled(e.portCombo);
+  if (menuEnabler_) {
+    for (const auto& [id, enabled] : e.menu) menuEnabler_(id, enabled);
+  }
+}
+
+void CTabConnection::OnCommand(int command) {
+  switch (command) {
+    case CMD_CONNECT: RunConnect(); break;
+    case CMD_DISCONNECT: RunDisconnect(); break;
+    case CMD_OPEN: RunOpen(); break;
+    default: break;  // Autoconnect and Remote are not offered
+  }
+}
+
+void CTabConnection::RunConnect() {
+  if (a_.Busy) return;
+  a_.Busy = true;
+  CopySettings();
+  ports_.Select(a_, a_.PortNumber);
+
+  int result;
+  {
+    CTransferDlg transfer(ui_.DialogParent(), ui_, 0, OP_CONNECT);
+    result = transfer.Run();
+  }
+  const std::string message = ConnectFailureMessage(a_, result);
+  if (!message.empty()) {
+    const bool nothingFound = result == CONNECT_NOTHING_FOUND && a_.LinkState == LS_IDLE;
+    const MsgIcon icon = nothingFound || result == CONNECT_UNSUPPORTED ? MsgIcon::Information : MsgIcon::Stop;
+    ui_.MessageBox(message, icon, MsgButtons::Ok);
+  }
+
+  ui_.ActivateConnectionPage();
+  a_.Busy = false;
+  ui_.UpdatePages();
+  a_.ResetConfiguration();
+
+  if ((a_.LinkState & LS_IDENTIFIED) && a_.Options.AutoLoad != 0) {
+    CTransferDlg read(ui_.DialogParent(), ui_, SEC_ALL, OP_READ);
+    read.Run();
+  }
+}
+
+void CTabConnection::RunOpen() {
+  if (a_.Busy) return;
+  a_.Busy = true;
+  CopySettings();
+  ports_.Select(a_, a_.PortNumber);
+  if (a_.OpenAndIdentify(false)) {
+    ui_.ActivateConnectionPage();
+  } else {
+    ui_.MessageBox("Unable to open COM-port...", MsgIcon::Stop, MsgButtons::Ok);
+  }
+  a_.Busy = false;
+}
+
+void CTabConnection::RunDisconnect() {
+  if (a_.Busy) return;
+  if ((a_.LinkState & LS_PORT_OPEN) && IsRemote(a_.LinkState)) {
+    // The remote logout takes a few seconds; the wait window shows them.
+    CWaitDlg wait(ui_, this);
+    DisconnectCommand(a_);
+  } else {
+    DisconnectCommand(a_);
+  }
+}
+
+}  // namespace kelvane

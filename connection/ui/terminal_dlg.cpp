@@ -1,0 +1,291 @@
+#include "connection/ui/terminal_dlg.h"
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace kelvane {
+
+namespace {
+
+QFont CourierNew(const QFont& base) {
+  QFont f = base;
+  f.setFamily(QStringLiteral("Courier New"));
+  f.setStyleHint(QFont::TypeWriter);
+  f.setFixedPitch(true);
+  if (!QFontInfo(f).fixedPitch()) {
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPointSizeF(base.pointSizeF());
+    return fixed;
+  }
+  return f;
+}
+
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FromText(const std::string& text) { return QString::fromLatin1(text.c_str()); }
+
+// The parity text with its first letter in upper case ("none" -> "None").
+QString ParityShown(const std::string& parity) {
+  QString p = FromText(parity);
+  if (!p.isEmpty()) p[0] = p[0].toUpper();
+  return p;
+}
+
+// The commands that go out without a carriage return: the escape sequence
+// (and its four-sign form) and Ctrl-Z.
+bool SentWithoutReturn(const std::string& command) {
+  return command == "+++" || command == "++++" || command == "\x1a";
+}
+
+}  // namespace
+
+CHistorySpin::CHistorySpin(QWidget* parent) : QWidget(parent) {
+  up_ = new QToolButton(this);
+  up_->setArrowType(Qt::UpArrow);
+  down_ = new QToolButton(this);
+  down_->setArrowType(Qt::DownArrow);
+  for (QToolButton* b : {up_, down_}) {
+    b->setAutoRepeat(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    b->setIconSize(QSize(7, 7));
+  }
+  up_->setToolTip(QStringLiteral("Older command"));
+  down_->setToolTip(QStringLiteral("Newer command"));
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(up_);
+  column->addWidget(down_);
+  connect(up_, &QToolButton::clicked, this, &CHistorySpin::StepUp);
+  connect(down_, &QToolButton::clicked, this, &CHistorySpin::StepDown);
+}
+
+void CHistorySpin::StepUp() {
+  if (position_ > 0) emit PositionRequested(position_ - 1);
+}
+
+void CHistorySpin::StepDown() {
+  if (position_ < CommandHistory::kCapacity) emit PositionRequested(position_ + 1);
+}
+
+CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent), adapter_(adapter) {
+  setObjectName(QStringLiteral("TerminalPane"));
+
+  group_ = new QGroupBox(QStringLiteral("Connection"), this);
+  auto* grid = new QGridLayout(group_);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(3);
+  auto value = [this](const char* name) {
+    auto* label = new QLabel(QStringLiteral("-"), group_);
+    label->setObjectName(QLatin1String(name));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setMinimumWidth(40);
+    return label;
+  };
+  auto caption = [this](const QString& text) { return new QLabel(text, group_); };
+  status_ = value("status");
+  mode_ = value("mode");
+  port_ = value("port");
+  baud_ = value("baud");
+  dataBits_ = value("dataBits");
+  parity_ = value("parity");
+  stopBits_ = value("stopBits");
+  grid->addWidget(caption(QStringLiteral("Status:")), 0, 0);
+  grid->addWidget(status_, 0, 1, 1, 3);
+  grid->addWidget(caption(QStringLiteral("Mode:")), 1, 0);
+  grid->addWidget(mode_, 1, 1, 1, 3);
+  grid->addWidget(caption(QStringLiteral("Port:")), 2, 0);
+  grid->addWidget(port_, 2, 1, 1, 3);
+  grid->addWidget(caption(QStringLiteral("Baud rate:")), 3, 0);
+  grid->addWidget(baud_, 3, 1);
+  grid->addWidget(caption(QStringLiteral("Data bits:")), 3, 2);
+  grid->addWidget(dataBits_, 3, 3);
+  grid->addWidget(caption(QStringLiteral("Parity:")), 4, 0);
+  grid->addWidget(parity_, 4, 1);
+  grid->addWidget(caption(QStringLiteral("Stop bits:")), 4, 2);
+  grid->addWidget(stopBits_, 4, 3);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+
+  command_ = new QLineEdit(this);
+  command_->setObjectName(QStringLiteral("commandLine"));
+  command_->setFont(CourierNew(font()));
+  command_->setPlaceholderText(QStringLiteral("AT command"));
+  command_->setToolTip(QStringLiteral("Type an AT command and press Enter"));
+  command_->installEventFilter(this);
+
+  spin_ = new CHistorySpin(this);
+  spin_->setFixedWidth(18);
+  connect(spin_, &CHistorySpin::PositionRequested, this, &CTerminalDlg::OnSpinRequest);
+
+  output_ = new QPlainTextEdit(this);
+  output_->setObjectName(QStringLiteral("output"));
+  output_->setFont(CourierNew(font()));
+  output_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  output_->setUndoRedoEnabled(false);
+  output_->setAcceptDrops(false);
+  output_->installEventFilter(this);
+
+  auto* commandRow = new QHBoxLayout;
+  commandRow->setSpacing(2);
+  commandRow->addWidget(command_, 1);
+  commandRow->addWidget(spin_);
+  spin_->setFixedHeight(command_->sizeHint().height());
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(6, 0, 0, 0);
+  column->setSpacing(4);
+  column->addWidget(group_);
+  column->addLayout(commandRow);
+  column->addWidget(output_, 1);
+
+  RefreshTerminalInfo();
+}
+
+void CTerminalDlg::RefreshTerminalInfo() {
+  const CAdapter& a = adapter_;
+  const bool open = a.LinkState > 0 && (a.LinkState & LS_PORT_OPEN);
+  if (!open) {
+    for (QLabel* l : {status_, mode_, port_, baud_, dataBits_, parity_, stopBits_}) {
+      l->setText(QStringLiteral("-"));
+    }
+    spin_->setEnabled(false);
+    command_->setEnabled(false);
+    output_->setReadOnly(true);
+    return;
+  }
+  if (a.LinkState & LS_IDENTIFIED) {
+    status_->setText(QStringLiteral("Connected to %1").arg(Latin1(ModelName(a.ModelType))));
+    const bool remote = (a.LinkState & (LS_IDENTIFIED | LS_REMOTE)) == (LS_IDENTIFIED | LS_REMOTE);
+    mode_->setText(remote ? QStringLiteral("Remote Configurator") : QStringLiteral("AT Command set"));
+  } else {
+    status_->setText(QStringLiteral("COM-port open"));
+    mode_->setText(QStringLiteral("-"));
+  }
+  baud_->setText(FromText(a.BaudRate));
+  port_->setText(QFile::decodeName(QByteArray::fromStdString(a.PortNumber)));
+  stopBits_->setText(FromText(a.StopBits));
+  dataBits_->setText(FromText(a.DataBits));
+  parity_->setText(ParityShown(a.Parity));
+  port_->setToolTip(port_->text());
+  spin_->setEnabled(true);
+  command_->setEnabled(true);
+  output_->setReadOnly(a.Options.Terminal != 1);
+}
+
+void CTerminalDlg::AppendToTerminal(std::string_view text) {
+  if (adapter_.Options.HexInput) {
+    content_ = HexDumpView(adapter_.HexLog, adapter_.CharLog, adapter_.LogCount);
+  } else {
+    content_ = AppendTerminalText(content_, text);
+  }
+  ShowContent();
+}
+
+void CTerminalDlg::ShowContent() {
+  QString shown = QString::fromLatin1(content_.data(), static_cast<qsizetype>(content_.size()));
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  output_->setPlainText(shown);
+  QTextCursor end = output_->textCursor();
+  end.movePosition(QTextCursor::End);
+  output_->setTextCursor(end);
+  output_->ensureCursorVisible();
+  output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->maximum());
+}
+
+void CTerminalDlg::ClearTerminal() {
+  content_.clear();
+  output_->clear();
+  adapter_.ClearTrafficLog();
+}
+
+void CTerminalDlg::SendCommandLine() {
+  if (adapter_.Busy) return;
+  adapter_.Busy = true;
+  const QByteArray typed = command_->text().toLatin1();
+  std::string text(typed.constData(), static_cast<size_t>(typed.size()));
+  history_.Add(text);
+  spin_->SetPosition(history_.Index());
+  if (adapter_.PortIsOpen()) {
+    if (!SentWithoutReturn(text)) text += '\r';
+    // Refused while the output buffer is busy; the command is then lost.
+    adapter_.SendText(text);
+  }
+  command_->clear();
+  command_->setFocus();
+  adapter_.Busy = false;
+}
+
+void CTerminalDlg::ShowHistoryEntry() {
+  command_->setText(FromText(history_.Current()));
+  command_->end(false);
+  spin_->SetPosition(history_.Index());
+}
+
+void CTerminalDlg::OnSpinRequest(int position) {
+  if (!history_.MoveTo(position)) {
+    spin_->SetPosition(history_.Index());
+    return;
+  }
+  ShowHistoryEntry();
+  command_->setFocus();
+}
+
+bool CTerminalDlg::RawTerminalKey(QKeyEvent* key) {
+  if (adapter_.Options.Terminal != 1) return false;
+  // Copying what is shown still works.
+  if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) return false;
+  const QString text = key->text();
+  if (text.isEmpty()) return false;
+  if (adapter_.PortIsOpen()) {
+    const QByteArray bytes = text.left(1).toLatin1();
+    // No local echo: the modem's echo comes back as received text.
+    adapter_.SendText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  }
+  return true;
+}
+
+bool CTerminalDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+
+  if (watched == command_) {
+    if (enter) {
+      SendCommandLine();
+      return true;
+    }
+    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+      if (key->key() == Qt::Key_Up) {
+        history_.Older();
+      } else {
+        history_.Newer();
+      }
+      ShowHistoryEntry();
+      return true;
+    }
+    // Ctrl-Z is a character the modem understands, not an undo.
+    if (key->key() == Qt::Key_Z && key->modifiers() == Qt::ControlModifier) {
+      command_->insert(QString(QChar(26)));
+      return true;
+    }
+    if (key->key() == Qt::Key_Escape) return true;
+    return false;
+  }
+  if (watched == output_) {
+    if (key->key() == Qt::Key_Escape) return true;
+    return RawTerminalKey(key);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace kelvane

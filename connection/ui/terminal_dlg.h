@@ -1,0 +1,101 @@
+#pragma once
+// The terminal pane on the right of the main window: the connection's status
+// and line settings, a command line with its history, and the output field
+// that shows what the modem sends (and, with the "Terminal" option, sends
+// every key typed into it straight to the port).
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QWidget>
+
+#include <string>
+#include <string_view>
+
+#include "config/adapter.h"
+#include "connection/ui/terminal_text.h"
+
+class QGroupBox;
+
+namespace kelvane {
+
+// The up-down control beside the command line. Its range runs from 49 at the
+// bottom to 0 at the top: the up arrow steps to older commands.
+class CHistorySpin : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CHistorySpin(QWidget* parent = nullptr);
+  int Position() const { return position_; }
+  void SetPosition(int position) { position_ = position; }
+  void StepUp();
+  void StepDown();
+  QSize sizeHint() const override { return {18, 24}; }
+
+ signals:
+  // The user asks for this position; the owner decides and sets it.
+  void PositionRequested(int position);
+
+ private:
+  int position_ = 0;
+  QToolButton* up_;
+  QToolButton* down_;
+};
+
+class CTerminalDlg : public QWidget {
+  Q_OBJECT
+
+ public:
+  CTerminalDlg(CAdapter& adapter, QWidget* parent = nullptr);
+
+  // The status fields and what may be typed, from the link state.
+  void RefreshTerminalInfo();
+  // Received or debug text, or (with hex input on) a rebuild of the hex view
+  // from the traffic log.
+  void AppendToTerminal(std::string_view text);
+  // Empties the output field and the traffic log; the history stays.
+  void ClearTerminal();
+  // Sends the command line (Enter in the command field).
+  void SendCommandLine();
+
+  // What the output field holds, with CR LF line ends.
+  const std::string& Content() const { return content_; }
+  const CommandHistory& History() const { return history_; }
+  QLineEdit* CommandField() const { return command_; }
+  QPlainTextEdit* OutputField() const { return output_; }
+  CHistorySpin* HistorySpin() const { return spin_; }
+  QString StatusValue() const { return status_->text(); }
+  QString ModeValue() const { return mode_->text(); }
+  QString PortValue() const { return port_->text(); }
+  QString BaudValue() const { return baud_->text(); }
+  QString DataBitsValue() const { return dataBits_->text(); }
+  QString ParityValue() const { return parity_->text(); }
+  QString StopBitsValue() const { return stopBits_->text(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ShowContent();
+  void ShowHistoryEntry();
+  void OnSpinRequest(int position);
+  bool RawTerminalKey(QKeyEvent* key);
+
+  CAdapter& adapter_;
+  std::string content_;
+  CommandHistory history_;
+  QGroupBox* group_;
+  QLabel* status_;
+  QLabel* mode_;
+  QLabel* port_;
+  QLabel* baud_;
+  QLabel* dataBits_;
+  QLabel* parity_;
+  QLabel* stopBits_;
+  QLineEdit* command_;
+  CHistorySpin* spin_;
+  QPlainTextEdit* output_;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,52 @@
+#pragma once
+// The text rules of the terminal pane, apart from its widgets: how received
+// text joins what is shown, the hex view of the traffic log, and the command
+// history.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// The pane shows at most this many characters of received text.
+inline constexpr size_t kTerminalCapacity = 10000;
+
+// `shown` followed by `received`, with a backspace erasing the character
+// before it (one at the very start is dropped), line feeds dropped and every
+// carriage return followed by a line feed, cut to the last kTerminalCapacity
+// characters.
+std::string AppendTerminalText(std::string_view shown, std::string_view received);
+
+// The traffic log as lines of 16 bytes: the hex column padded to 48
+// characters, three blanks, the characters; each line ends in CR LF. Lines
+// run from 0 to logCount / 16 inclusive.
+std::string HexDumpView(std::string_view hexLog, std::string_view charLog, int logCount);
+
+// The command line's history: up to 49 commands, oldest first, and the
+// position being shown (the count is the fresh, empty line after the newest).
+class CommandHistory {
+ public:
+  static constexpr int kCapacity = 49;
+
+  void Add(std::string_view command);
+  // Up: one step back, if there is an older entry. Returns the entry shown.
+  const std::string& Older();
+  // Down: one step forward, up to the fresh line.
+  const std::string& Newer();
+  // The history spin control moved to `position`; false (nothing changes)
+  // when the position lies beyond the fresh line.
+  bool MoveTo(int position);
+
+  int Count() const { return count_; }
+  int Index() const { return index_; }
+  const std::string& At(int position) const;
+  const std::string& Current() const { return At(index_); }
+
+ private:
+  std::array<std::string, kCapacity + 1> entries_;
+  int count_ = 0;
+  int index_ = 0;
+};
+
+}  // namespace kelvane
