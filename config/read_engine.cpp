@@ -117,6 +117,7 @@ class ReadSession {
 
   CAdapter& a_;
   UserInterface& ui_;
+  bool restoreNumeric_ = false;
 };
 
 std::string ReadSession::Exchange(std::string_view command) {
@@ -200,6 +201,9 @@ void ReadSession::ReadSerial() {
     Cut c = ActiveProfile(answer);
     s.LocalEcho = c.NumberAfter("E");
     s.ResultFormat = c.NumberAfter("V");
+    // The listing shows the verbose mode this read switched to; the modem's
+    // own setting is the numeric mode it is switched back to at the end.
+    if (restoreNumeric_) s.ResultFormat = 0;
     s.EnhancedResults = c.NumberAfter("W");
     s.ReducedResults = c.NumberAfter("X");
     s.DcdControl = c.NumberAfter("&C");
@@ -396,14 +400,13 @@ int ReadSession::Run(int sections) {
   ui_.SetProgressStep(1);
   Advance();
 
-  bool restoreNumeric = false;
   int result = 0;
   try {
     // A probe that was cancelled (-1) fails as well: the user asked to stop.
     if (a_.ProbeModem() <= 0) throw ReadFailed{};
     if (!a_.VerboseResults) {
       Exchange("ATV1");
-      restoreNumeric = true;
+      restoreNumeric_ = true;
     }
     Advance();
     if (sections & SEC_BASIC) ReadBasic();
@@ -418,7 +421,7 @@ int ReadSession::Run(int sections) {
   } catch (const ReadFailed&) {
     result = 0;
   }
-  if (restoreNumeric) RestoreNumericMode();
+  if (restoreNumeric_) RestoreNumericMode();
   a_.Busy = false;
   return result;
 }

@@ -150,6 +150,18 @@ TEST(ReadConfiguration, NumericModeIsSwitchedToVerboseAndBack) {
   EXPECT_FALSE(r.modem.verbose);
 }
 
+TEST(ReadConfiguration, NumericModemReadsAsNumericResultFormat) {
+  ReadRig r;
+  r.modem.verbose = false;
+  ASSERT_EQ(ReadConfiguration(r.a, SEC_SERIAL), 1);
+  // The listing said V1 only because the read had switched the modem.
+  EXPECT_EQ(r.a.Config.serial.ResultFormat, 0);
+
+  ReadRig verbose;
+  ASSERT_EQ(ReadConfiguration(verbose.a, SEC_SERIAL), 1);
+  EXPECT_EQ(verbose.a.Config.serial.ResultFormat, 1);
+}
+
 TEST(ReadConfiguration, NumericModeIsRestoredAfterAFailureToo) {
   ReadRig r;
   r.modem.verbose = false;
