@@ -198,7 +198,7 @@ void CMainDlg::OnCommand(int commandId) {
 
 void CMainDlg::OnOptions() {
   COptionsDlg dialog(a_, this);
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (ui_.ExecModal(dialog) != QDialog::Accepted) return;
   // Hex input starts from an empty log, and the port then delivers bytes.
   if (a_.Options.HexInput) terminal_->ClearTerminal();
   a_.InputMode = a_.Options.HexInput ? 1 : 0;
@@ -216,7 +216,7 @@ void CMainDlg::OnHelp() {
 
 void CMainDlg::OnAbout() {
   CAboutDlg about(this);
-  about.exec();
+  ui_.ExecModal(about);
 }
 
 void CMainDlg::StartBreak() {

@@ -20,6 +20,10 @@ SimulatedPort* PortProvider::Simulated(int modelType) {
 
 void PortProvider::Select(CAdapter& a, const std::string& name) {
   if (a.Port() && a.Port()->IsOpen()) return;
+  if (const auto it = named_.find(name); it != named_.end() && it->second) {
+    a.SetPort(it->second);
+    return;
+  }
   const int model = SimulatedModelType(name);
   a.SetPort(model ? static_cast<SerialPort*>(Simulated(model)) : &tty_);
 }

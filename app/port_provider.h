@@ -31,9 +31,14 @@ class PortProvider {
   // The simulated port of a model type (created on first use), or null.
   SimulatedPort* Simulated(int modelType);
 
+  // Offers another port object under a name of its own (not owned), e.g. a
+  // simulated modem of a particular article.
+  void Register(const std::string& name, SerialPort* port) { named_[name] = port; }
+
  private:
   PosixSerialPort tty_;
   std::map<int, std::unique_ptr<SimulatedPort>> simulated_;
+  std::map<std::string, SerialPort*> named_;
 };
 
 }  // namespace kelvane

@@ -212,10 +212,12 @@ std::optional<std::string> QtUserInterface::AskFileName(const FileDialogRequest&
 
 bool QtUserInterface::AskSendFile(const std::string& path, SendFileParams& params) {
   CSendFileDlg dialog(DialogParent(), QFile::decodeName(QByteArray::fromStdString(path)));
-  if (dialog.exec() != QDialog::Accepted) return false;
+  if (ExecModal(dialog) != QDialog::Accepted) return false;
   params = dialog.Params();
   return true;
 }
+
+int QtUserInterface::ExecModal(QDialog& dialog) { return dialog.exec(); }
 
 // --- progress --------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include "connection/raw_transfer.h"
 #include "serial/user_interface.h"
 
+class QDialog;
 class QSocketNotifier;
 class QWidget;
 
@@ -91,6 +92,9 @@ class QtUserInterface : public QObject, public UserInterface {
 
   // The Send File dialog; false when cancelled.
   virtual bool AskSendFile(const std::string& path, SendFileParams& params);
+  // Runs a dialog modally (the tool options, the About box) and returns its
+  // result.
+  virtual int ExecModal(QDialog& dialog);
 
  private:
   void OnTick();

@@ -86,8 +86,10 @@ int RenderScreenshots(const QString& dir) {
   // Connected to the simulated RM-40 485, with a command typed.
   CTabConnection& page = window.ConnectionPage();
   page.PortCombo()->setCurrentText(QStringLiteral("sim:3"));
+  const int32_t autoLoad = adapter.Options.AutoLoad;
   adapter.Options.AutoLoad = 0;
   page.Connect();
+  adapter.Options.AutoLoad = autoLoad;
   window.Terminal().CommandField()->setText(QStringLiteral("ATI9"));
   window.Terminal().SendCommandLine();
   Settle(400);

@@ -1,0 +1,229 @@
+#include <QTest>
+
+#include "app/port_provider.h"
+#include "connection/ui/terminal_dlg.h"
+#include "connection/ui/terminal_text.h"
+#include "test_ui.h"
+
+using namespace kelvane;
+using kelvane::testing::TestUi;
+
+class TerminalDlgTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // A terminal on an open simulated line (nothing identified).
+  struct OpenLine {
+    CAdapter a;
+    TestUi ui{a};
+    PortProvider ports;
+    CTerminalDlg terminal{a};
+    SimulatedPort* port = nullptr;
+    OpenLine() {
+      ui.SetTerminal(&terminal);
+      ports.Select(a, "sim:2");
+      port = ports.Simulated(2);
+      a.PortNumber = "sim:2";
+      a.BaudRate = "9600";
+      a.Parity = "Even";
+      a.DataBits = "7";
+      a.StopBits = "1";
+      a.OpenAndIdentify(false);
+    }
+  };
+
+ private slots:
+  void BackspaceErasesThePreviousCharacter() {
+    QCOMPARE(AppendTerminalText("AB", "\bC"), std::string("AC"));
+    QCOMPARE(AppendTerminalText("", "\bX"), std::string("X"));
+    QCOMPARE(AppendTerminalText("", "\b\bX\b\bY"), std::string("Y"));
+    // It reaches back into what was shown before.
+    QCOMPARE(AppendTerminalText("OK\r\n", "\b\b\bk"), std::string("Ok"));
+  }
+
+  void LineEndsBecomeCrLf() {
+    QCOMPARE(AppendTerminalText("", "A\nB"), std::string("AB"));
+    QCOMPARE(AppendTerminalText("", "A\rB"), std::string("A\r\nB"));
+    QCOMPARE(AppendTerminalText("", "A\r\nB\n\r"), std::string("A\r\nB\r\n"));
+    // Text already shown keeps its line ends.
+    const std::string once = AppendTerminalText("", "X\rY\r");
+    QCOMPARE(AppendTerminalText(once, ""), once);
+  }
+
+  void OutputKeepsAtMostTenThousandCharacters() {
+    std::string shown;
+    for (int i = 0; i < 300; ++i) shown = AppendTerminalText(shown, std::string(49, 'a' + i % 26) + "\r");
+    QVERIFY(shown.size() <= kTerminalCapacity);
+    QVERIFY(shown.size() > kTerminalCapacity - 60);
+    QVERIFY(shown.front() != '\n');
+    // The newest text is what stays.
+    QCOMPARE(shown.substr(shown.size() - 51), std::string(49, 'a' + 299 % 26) + "\r\n");
+  }
+
+  void HexViewShowsSixteenBytesPerLine() {
+    CAdapter a;
+    TestUi ui(a);
+    CTerminalDlg terminal(a);
+    ui.SetTerminal(&terminal);
+    a.Options.HexInput = 1;
+    std::string bytes = "0123456789ABCDEF";
+    bytes += '\x07';
+    for (unsigned char b : bytes) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%02X ", b);
+      a.HexLog += hex;
+      a.CharLog += b < 22 ? '.' : static_cast<char>(b);
+      ++a.LogCount;
+    }
+    terminal.AppendToTerminal("ignored");
+    const std::string expected =
+        "30 31 32 33 34 35 36 37 38 39 41 42 43 44 45 46    0123456789ABCDEF\r\n"
+        "07                                                 .\r\n";
+    QCOMPARE(terminal.Content(), expected);
+    QCOMPARE(terminal.OutputField()->toPlainText(),
+             QString::fromLatin1(expected.c_str()).replace("\r\n", "\n"));
+    // A log shorter than it claims is shown as far as it goes.
+    const std::string blank = std::string(51, ' ') + "\r\n";
+    QCOMPARE(HexDumpView("41 ", "A", 40), "41 " + std::string(48, ' ') + "A\r\n" + blank + blank);
+  }
+
+  void HistoryKeepsTheLast49() {
+    CommandHistory h;
+    for (int i = 1; i <= 60; ++i) h.Add("AT" + std::to_string(i));
+    QCOMPARE(h.Count(), 49);
+    QCOMPARE(h.Index(), 49);
+    QCOMPARE(h.At(0), std::string("AT12"));
+    QCOMPARE(h.Older(), std::string("AT60"));
+    QCOMPARE(h.Older(), std::string("AT59"));
+    QCOMPARE(h.Newer(), std::string("AT60"));
+    QCOMPARE(h.Newer(), std::string(""));  // the fresh line
+    QCOMPARE(h.Newer(), std::string(""));
+    for (int i = 0; i < 60; ++i) h.Older();
+    QCOMPARE(h.Index(), 0);
+    QCOMPARE(h.Current(), std::string("AT12"));
+    QVERIFY(!h.MoveTo(50));
+    QVERIFY(!h.MoveTo(-1));
+    QCOMPARE(h.Index(), 0);
+    QVERIFY(h.MoveTo(10));
+    QCOMPARE(h.Current(), std::string("AT22"));
+  }
+
+  void ArrowKeysAndSpinWalkTheHistory() {
+    OpenLine line;
+    QLineEdit* field = line.terminal.CommandField();
+    for (const char* c : {"ATI9", "AT&V", "ATS0?"}) {
+      field->setText(c);
+      QTest::keyClick(field, Qt::Key_Return);
+    }
+    QCOMPARE(line.terminal.HistorySpin()->Position(), 3);
+    QTest::keyClick(field, Qt::Key_Up);
+    QCOMPARE(field->text(), QString("ATS0?"));
+    QCOMPARE(field->cursorPosition(), 5);
+    QTest::keyClick(field, Qt::Key_Up);
+    QCOMPARE(field->text(), QString("AT&V"));
+    QCOMPARE(line.terminal.HistorySpin()->Position(), 1);
+    line.terminal.HistorySpin()->StepUp();
+    QCOMPARE(field->text(), QString("ATI9"));
+    line.terminal.HistorySpin()->StepUp();  // already the oldest
+    QCOMPARE(line.terminal.HistorySpin()->Position(), 0);
+    for (int i = 0; i < 5; ++i) line.terminal.HistorySpin()->StepDown();
+    // Stops at the fresh line after the newest command.
+    QCOMPARE(line.terminal.HistorySpin()->Position(), 3);
+    QCOMPARE(field->text(), QString(""));
+  }
+
+  void CommandLineSendsWithCarriageReturnExceptEscapes() {
+    OpenLine line;
+    QLineEdit* field = line.terminal.CommandField();
+    const size_t start = line.port->Written().size();
+    field->setText("+++");
+    line.terminal.SendCommandLine();
+    QCOMPARE(line.port->Written().substr(start), std::string("+++"));
+    field->setText("ATI9");
+    line.terminal.SendCommandLine();
+    QCOMPARE(line.port->Written().substr(start), std::string("+++ATI9\r"));
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString(QChar(26)));
+    line.terminal.SendCommandLine();
+    QCOMPARE(line.port->Written().substr(start), std::string("+++ATI9\r\x1a"));
+    QVERIFY(field->text().isEmpty());
+    QCOMPARE(line.terminal.History().Count(), 3);
+  }
+
+  void CommandLineWaitsForABusyLink() {
+    OpenLine line;
+    const size_t start = line.port->Written().size();
+    line.a.Busy = true;
+    line.terminal.CommandField()->setText("ATI9");
+    line.terminal.SendCommandLine();
+    QCOMPARE(line.port->Written().size(), start);
+    QCOMPARE(line.terminal.History().Count(), 0);
+    QCOMPARE(line.terminal.CommandField()->text(), QString("ATI9"));
+  }
+
+  void StatusFieldsFollowTheLink() {
+    OpenLine line;
+    CTerminalDlg& t = line.terminal;
+    QCOMPARE(t.StatusValue(), QString("COM-port open"));
+    QCOMPARE(t.ModeValue(), QString("-"));
+    QCOMPARE(t.PortValue(), QString("sim:2"));
+    QCOMPARE(t.BaudValue(), QString("9600"));
+    QCOMPARE(t.ParityValue(), QString("Even"));
+    QCOMPARE(t.DataBitsValue(), QString("7"));
+    QVERIFY(t.CommandField()->isEnabled());
+    QVERIFY(!t.OutputField()->isReadOnly());
+
+    line.a.Parity = "odd";
+    line.a.LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+    line.a.ModelType = 3;
+    t.RefreshTerminalInfo();
+    QCOMPARE(t.StatusValue(), QString("Connected to RM-40 485"));
+    QCOMPARE(t.ModeValue(), QString("AT Command set"));
+    QCOMPARE(t.ParityValue(), QString("Odd"));
+    line.a.LinkState |= LS_REMOTE;
+    t.RefreshTerminalInfo();
+    QCOMPARE(t.ModeValue(), QString("Remote Configurator"));
+
+    line.a.Options.Terminal = 0;
+    t.RefreshTerminalInfo();
+    QVERIFY(t.OutputField()->isReadOnly());
+
+    line.a.CloseLink();
+    for (const QString& v : {t.StatusValue(), t.ModeValue(), t.PortValue(), t.BaudValue(), t.DataBitsValue(),
+                             t.ParityValue(), t.StopBitsValue()}) {
+      QCOMPARE(v, QString("-"));
+    }
+    QVERIFY(!t.CommandField()->isEnabled());
+    QVERIFY(!t.HistorySpin()->isEnabled());
+  }
+
+  void RawTerminalSendsKeysWithoutInsertingThem() {
+    OpenLine line;
+    QPlainTextEdit* out = line.terminal.OutputField();
+    const size_t start = line.port->Written().size();
+    QTest::keyClicks(out, "AT");
+    QTest::keyClick(out, Qt::Key_Return);
+    QCOMPARE(line.port->Written().substr(start), std::string("AT\r"));
+    QVERIFY(out->toPlainText().isEmpty());
+
+    // With the option off, keys do nothing to the port.
+    line.a.Options.Terminal = 0;
+    line.terminal.RefreshTerminalInfo();
+    QTest::keyClicks(out, "X");
+    QCOMPARE(line.port->Written().substr(start), std::string("AT\r"));
+  }
+
+  void ReceivedTextReachesTheOutputField() {
+    OpenLine line;
+    line.port->InjectInput("hello\rwor\bld\n");
+    line.a.ServiceLineEvents();
+    QCOMPARE(line.terminal.Content(), std::string("hello\r\nwold"));
+    QCOMPARE(line.terminal.OutputField()->toPlainText(), QString("hello\nwold"));
+    line.terminal.ClearTerminal();
+    QVERIFY(line.terminal.OutputField()->toPlainText().isEmpty());
+    QCOMPARE(line.a.LogCount, 0);
+  }
+};
+
+QTEST_MAIN(TerminalDlgTest)
+#include "terminal_dlg_test.moc"

@@ -1,0 +1,51 @@
+#include "test_ui.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace kelvane::testing {
+
+MsgAnswer TestUi::MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) {
+  boxes.push_back({std::string(text), icon, buttons});
+  if (!answers.empty()) {
+    const MsgAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+std::optional<std::string> TestUi::AskFileName(const FileDialogRequest& request) {
+  fileRequests.push_back(request);
+  if (fileAnswers.empty()) return std::nullopt;
+  auto a = fileAnswers.front();
+  fileAnswers.pop_front();
+  return a;
+}
+
+bool TestUi::AskSendFile(const std::string& path, SendFileParams& params) {
+  sendFilePaths.push_back(path);
+  if (!sendFileAnswer) return false;
+  params = *sendFileAnswer;
+  return true;
+}
+
+int TestUi::ExecModal(QDialog& dialog) {
+  ++modals;
+  if (onModal) return onModal(dialog);
+  return QDialog::Rejected;
+}
+
+std::vector<std::string> TestUi::BoxTexts() const {
+  std::vector<std::string> out;
+  for (const Box& b : boxes) out.push_back(b.text);
+  return out;
+}
+
+void RunEventsFor(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace kelvane::testing
