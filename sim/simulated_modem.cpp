@@ -992,7 +992,7 @@ bool SimulatedModem::Extended(const std::string& name, int kind, std::string_vie
   if (name == "*WFD" || name == "*WIE" || name == "*WRCA") {
     int& field = name == "*WFD" ? a.fastDisconnect : name == "*WIE" ? a.ignoreErrors : a.remoteEnable;
     if (kind == K_READ) {
-      out += Info(name.substr(1) + ": " + std::to_string(field));
+      out += Info(name + ": " + std::to_string(field));
       return true;
     }
     return kind == K_SET && one(0, 1, field);
@@ -1000,7 +1000,7 @@ bool SimulatedModem::Extended(const std::string& name, int kind, std::string_vie
   if (name == "*WCB" || name == "*WCBTIME") {
     int& field = name == "*WCB" ? a.callbackMode : a.callbackTime;
     if (kind == K_READ) {
-      out += Info(name.substr(1) + ": " + std::to_string(field));
+      out += Info(name + ": " + std::to_string(field));
       return true;
     }
     return kind == K_SET && one(0, name == "*WCB" ? 6 : 255, field);

@@ -1,0 +1,145 @@
+// kelvane-modemsim: a simulated Dalmarin modem on a pseudo-terminal. Prints
+// the slave's path on the first line of standard output and serves until
+// SIGINT or SIGTERM.
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "sim/pty_server.h"
+#include "sim/simulated_modem.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kelvane-modemsim [options]\n"
+    "Serves a simulated Dalmarin modem on a pseudo-terminal and prints its path.\n"
+    "\n"
+    "  --model N        model type 1-4 (default 2)\n"
+    "  --article TEXT   article number, e.g. 7730-08 (any other gives an unsupported modem)\n"
+    "  --echo 0|1       command echo (default 1)\n"
+    "  --numeric        numeric result codes (V0)\n"
+    "  --quiet          result codes suppressed (Q1)\n"
+    "  --rate N         DTE rate in bit/s, 0 = automatic (default 0)\n"
+    "  --format F       character format such as 8N1 or 7E1 (default 8N1)\n"
+    "  --pace           send no faster than the line speed (10 bits a character)\n"
+    "  --link PATH      also make PATH a symbolic link to the pseudo-terminal\n"
+    "  --help           this text\n";
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "kelvane-modemsim: %s\n%s", problem, kUsage);
+  return 2;
+}
+
+bool ParseInt(const char* text, int& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < 0 || v > 10000000) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace kelvane;
+  int model = 2;
+  std::string article;
+  int echo = 1, rate = 0, format = 3, parity = 4;
+  bool numeric = false, quiet = false, pace = false;
+  std::string link;
+
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto needValue = [&]() { return value != nullptr; };
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--numeric") {
+      numeric = true;
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--pace") {
+      pace = true;
+    } else if (arg == "--model") {
+      if (!needValue() || !ParseInt(value, model) || model < 1 || model > 4)
+        return Usage("--model needs a type from 1 to 4");
+      ++i;
+    } else if (arg == "--article") {
+      if (!needValue()) return Usage("--article needs an article number");
+      article = value;
+      ++i;
+    } else if (arg == "--echo") {
+      if (!needValue() || !ParseInt(value, echo) || echo > 1) return Usage("--echo needs 0 or 1");
+      ++i;
+    } else if (arg == "--rate") {
+      static constexpr int kRates[] = {0, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+      if (!needValue() || !ParseInt(value, rate) ||
+          std::find(std::begin(kRates), std::end(kRates), rate) == std::end(kRates))
+        return Usage("--rate needs 0 or a rate from 300 to 115200");
+      ++i;
+    } else if (arg == "--format") {
+      if (!needValue() || !ParseFormatText(value, format, parity))
+        return Usage("--format needs a format such as 8N1, 7E1 or 8O2");
+      ++i;
+    } else if (arg == "--link") {
+      if (!needValue()) return Usage("--link needs a path");
+      link = value;
+      ++i;
+    } else {
+      return Usage(("unknown option " + std::string(arg)).c_str());
+    }
+  }
+
+  SimulatedModem modem = article.empty() ? SimulatedModem(model) : SimulatedModem(std::string_view(article));
+  // The options describe the modem as it powers up: the stored profile too.
+  for (ModemSettings* s : {&modem.State(), &modem.Stored()}) {
+    s->echo = echo;
+    s->verbose = numeric ? 0 : 1;
+    s->quiet = quiet ? 1 : 0;
+    s->dteRate = rate;
+    s->icfFormat = format;
+    s->icfParity = parity;
+  }
+
+  // The stop signals arrive on a descriptor, so the server's poll wakes up.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+  const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+  if (stopFd < 0) {
+    std::fprintf(stderr, "kelvane-modemsim: signalfd: %s\n", std::strerror(errno));
+    return 1;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+
+  PtyServer server(std::move(modem));
+  server.SetPacing(pace);
+  std::string error;
+  if (!server.Open(error)) {
+    std::fprintf(stderr, "kelvane-modemsim: %s\n", error.c_str());
+    return 1;
+  }
+  if (!link.empty() && !server.CreateLink(link, error)) {
+    std::fprintf(stderr, "kelvane-modemsim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", server.SlavePath().c_str());
+  std::fflush(stdout);
+  const int result = server.Run(stopFd);
+  close(stopFd);
+  return result;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Serves a simulated modem on a pseudo-terminal: the program under test opens
+// the slave side like a serial port, the server holds the master. The line
+// speed the modem sees is the speed the slave side is set to (a
+// pseudo-terminal always carries 8 data bits without parity, so only a wrong
+// speed can be simulated this way).
+
+#include <string>
+
+#include "serial/serial_port.h"
+#include "sim/simulated_modem.h"
+
+namespace kelvane {
+
+class PtyServer {
+ public:
+  explicit PtyServer(SimulatedModem modem);
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  // Opens the master and makes the slave available. False with a reason.
+  bool Open(std::string& error);
+  const std::string& SlavePath() const { return slavePath_; }
+  // A symbolic link to the slave, removed again when the server ends.
+  bool CreateLink(const std::string& path, std::string& error);
+
+  // Sends output no faster than the line speed allows (10 bits a character).
+  void SetPacing(bool on) { pace_ = on; }
+
+  // Serves until `stopFd` polls readable. Blocks in poll(2) between events.
+  // Returns 0, or 1 when the master failed.
+  int Run(int stopFd);
+
+  SimulatedModem& Modem() { return modem_; }
+  // The line settings last read from the pseudo-terminal.
+  const LineSettings& Line() const { return line_; }
+
+ private:
+  void ReadLine();
+  void ReadMaster();
+  void WriteMaster(long long nowUs);
+
+  SimulatedModem modem_;
+  int master_ = -1;
+  std::string slavePath_;
+  std::string link_;
+  bool pace_ = false;
+  LineSettings line_;
+  std::string out_;
+  long long nextCharUs_ = 0;
+  bool hangup_ = true;
+};
+
+// Reads a --format text such as "8N1" or "7E2" into +ICF values. False when
+// the modem knows no such format.
+bool ParseFormatText(std::string_view text, int& format, int& parity);
+
+}  // namespace kelvane
