@@ -6,6 +6,7 @@
 #include "config/adapter.h"
 #include "config/read_engine.h"
 #include "config/write_engine.h"
+#include "connection/connect.h"
 #include "support/virtual_ui.h"
 
 namespace kelvane {
@@ -194,6 +195,39 @@ TEST_F(EngineTest, NumericModemWithoutEchoIsReadAndLeftNumeric) {
   EXPECT_EQ(a.Config.callback.CallbackTime, 17);
   EXPECT_EQ(a.Config.serial.LocalEcho, 0);
   EXPECT_EQ(port.Modem().State().verbose, 0);
+}
+
+// Dial, log in, read the far modem's settings through the local one, and
+// leave again the way the Disconnect command does.
+TEST_F(EngineTest, RemoteSessionReadsTheFarModemAndDisconnectEndsTheCall) {
+  SimulatedModem& far = port.Modem().FarModem();
+  far.State().remotePassword = "secret";
+  far.State().s[0] = 9;
+  ASSERT_TRUE(a.OpenAndIdentify(true));
+
+  std::string command = "ATD0301234";
+  ASSERT_EQ(a.Transact(command, 55, "CONNECT", MatchExact), 1) << command;
+  EXPECT_TRUE(port.CdHolding());
+  ui.Sleep(1200);
+  a.SendText("++++");
+  ui.Sleep(1000);
+  command = "wrong";
+  a.ReadText(false);  // the first prompt went to the terminal
+  EXPECT_EQ(a.Transact(command, 5, ">", "C_PASSWORD:", MatchExact), 2);
+  command = "secret";
+  ASSERT_EQ(a.Transact(command, 5, ">", "C_PASSWORD:", MatchExact), 1);
+  a.LinkState = LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE;
+
+  ASSERT_EQ(ReadConfiguration(a, SEC_BASIC), 1);
+  EXPECT_EQ(a.Config.basic.S0, 9);
+  EXPECT_EQ(port.Modem().State().s[0], 2);
+
+  DisconnectCommand(a);
+  EXPECT_FALSE(port.Modem().Connected());
+  EXPECT_FALSE(port.Modem().InRemoteSession());
+  EXPECT_EQ(a.LinkState, LS_IDLE);
+  const auto& lines = port.Modem().ReceivedLines();
+  EXPECT_EQ(lines.back(), "ATH");  // the local modem's, after the escape
 }
 
 TEST_F(EngineTest, ModemAtAnotherFixedRateIsNotFound) {
