@@ -216,6 +216,54 @@ std::string NumberColumn(int n, const std::string& number) {
   return cell;
 }
 
+// "<carrier>,<automode>,<tx min>,<tx max>,<rx min>,<rx max>" at the start of
+// `text`, possibly followed at once by more commands ("...,33600B0"). The
+// carrier is the longest known name after which the rest still reads as
+// fields and commands: "V32B0" is V32 then B0, not V32B then a stray 0.
+// Stores the modulation text and returns how much of `text` it took, or npos.
+size_t ParseModulation(std::string_view text, std::string& modulation) {
+  const std::string up = Upper(text);
+  std::string_view best;
+  size_t consumed = 0;
+  for (const char* carrier : kCarriers) {
+    const std::string_view name(carrier);
+    if (up.compare(0, name.size(), name) != 0) continue;
+    size_t k = name.size();
+    int fields = 0;
+    bool ok = true;
+    while (k < up.size() && up[k] == ',' && fields < 5) {
+      ++k;
+      size_t digits = 0;
+      while (k < up.size() && IsDigit(up[k])) ++k, ++digits;
+      // The automode is one digit, 0 or 1; a rate has at most five digits.
+      if (fields == 0 ? digits > 1 || (digits == 1 && up[k - 1] > '1') : digits > 5) ok = false;
+      ++fields;
+    }
+    if (!ok || (k < up.size() && (IsDigit(up[k]) || up[k] == ','))) continue;
+    if (name.size() > best.size()) {
+      best = name;
+      consumed = k;
+    }
+  }
+  if (best.empty()) return std::string_view::npos;
+  modulation = std::string(best) + std::string(text.substr(best.size(), consumed - best.size()));
+  return consumed;
+}
+
+// A stored number: the rest of the line, without its blanks.
+bool ParseDialString(std::string_view text, std::string& number) {
+  std::string digits;
+  for (char d : text) {
+    if (d == ' ') continue;
+    if (!IsDigit(d) && std::string_view("*#+,;!@WwPpTtAaBbCcDd").find(d) == std::string_view::npos)
+      return false;
+    digits += d;
+  }
+  if (digits.size() > 31) return false;
+  number = digits;
+  return true;
+}
+
 bool IsEndRecord(std::string_view r) {
   if (r.size() >= 2 && Up(r[0]) == 'S' && (r[1] == '7' || r[1] == '8' || r[1] == '9')) return true;
   return Upper(r) == ":00000001FF";
@@ -589,42 +637,11 @@ std::string SimulatedModem::ExecuteLine(const std::string& raw, bool remote) {
       }
 
       if (name == "+MS" && kind == K_SET) {
-        // "+MS=<carrier>,<automode>,<tx min>,<tx max>,<rx min>,<rx max>",
-        // possibly followed at once by more commands ("...,33600B0"). The
-        // carrier is the longest known name after which the rest still
-        // reads as fields and commands ("V32B0" is V32 then B0).
-        std::string best;
-        size_t consumed = 0;
-        for (const char* carrier : kCarriers) {
-          const std::string_view cn(carrier);
-          if (ubody.compare(argsBegin, cn.size(), cn) != 0) continue;
-          size_t k = argsBegin + cn.size();
-          int fields = 0;
-          bool ok = true;
-          while (k < n && ubody[k] == ',' && fields < 5) {
-            ++k;
-            size_t digits = 0;
-            while (k < n && IsDigit(ubody[k])) ++k, ++digits;
-            if (digits > 5 || (fields == 0 && digits > 1)) ok = false;
-            ++fields;
-          }
-          if (!ok || (k < n && (IsDigit(ubody[k]) || ubody[k] == ','))) continue;
-          if (cn.size() > best.size()) {
-            best = carrier;
-            consumed = k - argsBegin;
-          }
-        }
-        if (best.empty()) {
+        const size_t consumed = ParseModulation(body.substr(argsBegin), active_.modulation);
+        if (consumed == std::string_view::npos) {
           result = RC_ERROR;
           break;
         }
-        const std::string fieldsText(body.substr(argsBegin + best.size(), consumed - best.size()));
-        if (fieldsText.size() >= 2 && fieldsText[1] != '0' && fieldsText[1] != '1' &&
-            fieldsText[1] != ',') {
-          result = RC_ERROR;  // automode is 0 or 1
-          break;
-        }
-        active_.modulation = best + fieldsText;
         i = argsBegin + consumed;
         continue;
       }
@@ -662,93 +679,26 @@ std::string SimulatedModem::ExecuteLine(const std::string& raw, bool remote) {
           result = RC_ERROR;
           break;
         }
-        // The dial string is the rest of the line; blanks in it mean nothing.
-        std::string digits;
-        for (char d : body.substr(i + 1))
-          if (d != ' ') digits += d;
-        const bool valid = std::all_of(digits.begin(), digits.end(), [](char d) {
-          return IsDigit(d) || std::string_view("*#+,;!@WwPpTtAaBbCcDd").find(d) !=
-                                   std::string_view::npos;
-        });
-        if (!valid || digits.size() > 31) {
+        if (!ParseDialString(body.substr(i + 1), slot)) {
           result = RC_ERROR;
           break;
         }
-        slot = digits;
         i = n;
         continue;
       }
-      const bool has = number(v);
-      (void)has;
+      number(v);
       switch (letter) {
         case 'V':
-          if (v == 0) {
-            out += Info("ACTIVE PROFILE:\r\n" + ProfileText(active_) +
-                        "\r\n\r\nSTORED PROFILE 0:\r\n" + ProfileText(stored_) +
-                        "\r\n\r\nTELEPHONE NUMBERS:\r\n" +
-                        NumberColumn(0, active_.storedNumbers[0]) +
-                        NumberColumn(1, active_.storedNumbers[1]) + "\r\n" +
-                        NumberColumn(2, active_.storedNumbers[2]) +
-                        NumberColumn(3, active_.storedNumbers[3]));
-          } else if (v == 1) {
-            char text[512];
-            std::snprintf(text, sizeof text,
-                          "LAST CONNECTION\r\n"
-                          "Norm            %s\r\n"
-                          "Speed Rx/Tx     %d/%d\r\n"
-                          "SNR             %d dB\r\n"
-                          "RXLevel         %d dBm\r\n"
-                          "Echo Level      %d dB\r\n"
-                          "Near Echo Level %d dB\r\n"
-                          "Far Echo Level  %d dB\r\n"
-                          "Termination     %s",
-                          diag_.norm.c_str(), diag_.rxSpeed, diag_.txSpeed, diag_.snr,
-                          diag_.rxLevel, diag_.echoLevel, diag_.nearEchoLevel,
-                          diag_.farEchoLevel, diag_.termination.c_str());
-            out += Info(text);
-          } else {
-            result = RC_ERROR;
-          }
+          if (v == 0) out += Info(ProfileReport());
+          else if (v == 1) out += Info(ConnectionReport());
+          else result = RC_ERROR;
           break;
         case 'W':
           if (v != 0) result = RC_ERROR;
           else stored_ = active_;
           break;
         case 'F':
-          if (v == 0) {
-            // The standard parameters; the Dalmarin settings stay.
-            const ModemSettings f = FactorySettings(0);
-            ModemSettings keep = active_;
-            active_ = f;
-            active_.countryCode = keep.countryCode;
-            active_.fastDisconnect = keep.fastDisconnect;
-            active_.ignoreErrors = keep.ignoreErrors;
-            active_.storedNumbers = keep.storedNumbers;
-            active_.backupNumber = keep.backupNumber;
-            active_.backupRetries = keep.backupRetries;
-            active_.backupTime = keep.backupTime;
-            active_.cidFormat = keep.cidFormat;
-            active_.cidMode = keep.cidMode;
-            active_.acceptedNumbers = keep.acceptedNumbers;
-            active_.remoteEnable = keep.remoteEnable;
-            active_.remotePassword = keep.remotePassword;
-            active_.callbackMode = keep.callbackMode;
-            active_.callbackTime = keep.callbackTime;
-            active_.callbackNumbers = keep.callbackNumbers;
-            active_.callbackPasswords = keep.callbackPasswords;
-            active_.pulseTa = keep.pulseTa;
-            active_.pulseTp = keep.pulseTp;
-            active_.trigType = keep.trigType;
-            active_.trigLevel = keep.trigLevel;
-            active_.outputCtrl = keep.outputCtrl;
-            active_.io = keep.io;
-          } else if (v == 2) {
-            // Everything back to the Dalmarin defaults, stored at once.
-            active_ = FactorySettings(2);
-            stored_ = active_;
-          } else {
-            result = RC_ERROR;
-          }
+          if (!LoadFactory(v)) result = RC_ERROR;
           break;
         case 'A':
           if (inRange(v, 0, 1)) active_.dialAbort = v; else result = RC_ERROR;
@@ -893,29 +843,95 @@ std::string SimulatedModem::ExecuteLine(const std::string& raw, bool remote) {
         result = remote ? RC_ERROR : RC_NO_CARRIER;
         break;
       case 'I':
-        switch (v) {
-          case 0: out += Info(name_); break;
-          case 3: out += Info(software_); break;
-          case 4: out += Info("Dalmarin"); break;
-          case 6: out += Info(adapterVersion_); break;
-          case 8:
-            if (features_ == 2 || features_ == 3) {
-              char dip[64];
-              std::snprintf(dip, sizeof dip, "%d %d %d %d", dip_[0], dip_[1], dip_[2], dip_[3]);
-              out += Info(dip);
-            } else {
-              result = RC_ERROR;
-            }
-            break;
-          case 9: out += Info(IdentificationText()); break;
-          default: result = RC_ERROR;
-        }
+        if (!Information(v, out)) result = RC_ERROR;
         break;
       default:
         result = RC_ERROR;
     }
   }
   return out + Result(result);
+}
+
+std::string SimulatedModem::ProfileReport() const {
+  return "ACTIVE PROFILE:\r\n" + ProfileText(active_) + "\r\n\r\nSTORED PROFILE 0:\r\n" +
+         ProfileText(stored_) + "\r\n\r\nTELEPHONE NUMBERS:\r\n" +
+         NumberColumn(0, active_.storedNumbers[0]) + NumberColumn(1, active_.storedNumbers[1]) +
+         "\r\n" + NumberColumn(2, active_.storedNumbers[2]) +
+         NumberColumn(3, active_.storedNumbers[3]);
+}
+
+std::string SimulatedModem::ConnectionReport() const {
+  // "Echo Level" stands before "Near Echo Level": a reader that looks for the
+  // keys in turn must meet the plain one first.
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "LAST CONNECTION\r\n"
+                "Norm            %s\r\n"
+                "Speed Rx/Tx     %d/%d\r\n"
+                "SNR             %d dB\r\n"
+                "RXLevel         %d dBm\r\n"
+                "Echo Level      %d dB\r\n"
+                "Near Echo Level %d dB\r\n"
+                "Far Echo Level  %d dB\r\n"
+                "Termination     %s",
+                diag_.norm.substr(0, 32).c_str(), diag_.rxSpeed, diag_.txSpeed, diag_.snr,
+                diag_.rxLevel, diag_.echoLevel, diag_.nearEchoLevel, diag_.farEchoLevel,
+                diag_.termination.substr(0, 64).c_str());
+  return text;
+}
+
+bool SimulatedModem::LoadFactory(int profile) {
+  if (profile == 2) {
+    // Everything back to the Dalmarin defaults, stored at once.
+    active_ = FactorySettings(2);
+    stored_ = active_;
+    return true;
+  }
+  if (profile != 0) return false;
+  // The standard modem parameters; the Dalmarin settings stay as they are.
+  const ModemSettings f = FactorySettings(0);
+  ModemSettings& a = active_;
+  a.echo = f.echo;
+  a.verbose = f.verbose;
+  a.quiet = f.quiet;
+  a.enhanced = f.enhanced;
+  a.reduced = f.reduced;
+  a.bell = f.bell;
+  a.speakerVolume = f.speakerVolume;
+  a.speaker = f.speaker;
+  a.autoMode = f.autoMode;
+  a.pulseDial = f.pulseDial;
+  a.dialAbort = f.dialAbort;
+  a.hotCall = f.hotCall;
+  a.dcdControl = f.dcdControl;
+  a.dtrControl = f.dtrControl;
+  a.flowControl = f.flowControl;
+  a.dsrControl = f.dsrControl;
+  a.errorCorrection = f.errorCorrection;
+  a.s = f.s;
+  a.modulation = f.modulation;
+  a.dteRate = f.dteRate;
+  a.icfFormat = f.icfFormat;
+  a.icfParity = f.icfParity;
+  return true;
+}
+
+bool SimulatedModem::Information(int number, std::string& out) const {
+  switch (number) {
+    case 0: out += Info(name_); return true;
+    case 3: out += Info(software_); return true;
+    case 4: out += Info("Dalmarin"); return true;
+    case 6: out += Info(adapterVersion_); return true;
+    case 8: {
+      if (features_ != 2 && features_ != 3) return false;
+      char dip[64];
+      std::snprintf(dip, sizeof dip, "%d %d %d %d", dip_[0], dip_[1], dip_[2], dip_[3]);
+      out += Info(dip);
+      return true;
+    }
+    case 9: out += Info(IdentificationText()); return true;
+    default: return false;
+  }
 }
 
 bool SimulatedModem::Extended(const std::string& name, int kind, std::string_view args,

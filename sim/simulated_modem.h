@@ -236,6 +236,12 @@ class SimulatedModem {
   std::string ExecuteLine(const std::string& line, bool remote);
   bool Extended(const std::string& name, int kind, std::string_view args, bool remote,
                 std::string& out);
+  // "AT&V": the active and stored profiles and the stored numbers.
+  std::string ProfileReport() const;
+  // "AT&V1": the figures of the last connection.
+  std::string ConnectionReport() const;
+  bool LoadFactory(int profile);
+  bool Information(int number, std::string& out) const;
   std::string Info(std::string_view text) const;
   std::string Result(int code) const;
   void StartDial(std::string number);
