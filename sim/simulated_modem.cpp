@@ -393,32 +393,35 @@ long long SimulatedModem::NextEventMs() const {
   return next;
 }
 
-void SimulatedModem::Advance(long long nowMs) {
-  if (nowMs > now_) now_ = nowMs;
-  RunDueEvents();
-}
+void SimulatedModem::Advance(long long nowMs) { RunDueEvents(nowMs); }
 
-void SimulatedModem::RunDueEvents() {
-  if (dialDue_ >= 0 && dialDue_ <= now_) {
-    dialDue_ = -1;
-    FinishDial();
-  }
-  if (escapeDue_ >= 0 && escapeDue_ <= now_) {
-    escapeDue_ = -1;
-    plusCount_ = 0;
-    if (mode_ == Mode::Online) {
-      mode_ = Mode::OnlineCommand;
-      Emit(Result(RC_OK));
+void SimulatedModem::RunDueEvents(long long until) {
+  const long long target = std::max(until, now_);
+  // Each event runs at its own time, so what it schedules (a result after a
+  // guard time, the flashing after a download) lands where it belongs even
+  // when the clock jumps far ahead at once.
+  while (true) {
+    long long* due = nullptr;
+    for (long long* t : {&dialDue_, &escapeDue_, &downloadIdleDue_, &flashEndDue_})
+      if (*t >= 0 && *t <= target && (!due || *t < *due)) due = t;
+    if (!due) break;
+    now_ = std::max(now_, *due);
+    *due = -1;
+    if (due == &dialDue_) {
+      FinishDial();
+    } else if (due == &escapeDue_) {
+      plusCount_ = 0;
+      if (mode_ == Mode::Online) {
+        mode_ = Mode::OnlineCommand;
+        Emit(Result(RC_OK));
+      }
+    } else if (due == &downloadIdleDue_) {
+      if (mode_ == Mode::Download) StartFlashing();
+    } else {
+      mode_ = Mode::Command;
     }
   }
-  if (downloadIdleDue_ >= 0 && downloadIdleDue_ <= now_) {
-    downloadIdleDue_ = -1;
-    if (mode_ == Mode::Download) StartFlashing();
-  }
-  if (flashEndDue_ >= 0 && flashEndDue_ <= now_) {
-    flashEndDue_ = -1;
-    mode_ = Mode::Command;
-  }
+  now_ = target;
 }
 
 std::string SimulatedModem::Noise(size_t n) {
@@ -465,7 +468,7 @@ std::string SimulatedModem::Result(int code) const {
 // --- input -------------------------------------------------------------------
 
 void SimulatedModem::Feed(std::string_view bytes, const LineSettings& line) {
-  RunDueEvents();
+  RunDueEvents(now_);
   if (options_.silent) return;
 
   for (size_t k = 0; k < bytes.size(); ++k) {
@@ -1230,7 +1233,8 @@ void SimulatedModem::OnlineData(std::string_view bytes) {
     // The escape sequence: three escape characters after a guard time of
     // silence; it takes effect after a second guard time without data.
     const bool starts = plusCount_ == 0 && now_ - lastDataMs_ >= guard;
-    const bool continues = plusCount_ > 0 && plusCount_ < 3 && now_ - lastPlusMs_ < guard;
+    const bool continues =
+        plusCount_ > 0 && plusCount_ < 3 && (guard == 0 || now_ - lastPlusMs_ < guard);
     if (c == plus && (starts || continues)) {
       ++plusCount_;
       lastPlusMs_ = now_;

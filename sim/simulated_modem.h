@@ -229,7 +229,8 @@ class SimulatedModem {
 
   void Init(std::string_view article);
   void Emit(std::string bytes, int delayMs = 0);
-  void RunDueEvents();
+  // Runs the timed events due up to `until`, each at its own time.
+  void RunDueEvents(long long until);
   // One character in command state. `sink` null: the local DTE (answers may
   // be held back); otherwise the far modem's line output.
   void CommandChar(char c, std::string* sink);

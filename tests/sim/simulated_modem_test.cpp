@@ -623,6 +623,48 @@ TEST(SimulatedModemFaults, DelayedAnswerKeepsItsOrder) {
   EXPECT_EQ(m.NextEventMs(), -1);
 }
 
+// Lines made of the characters commands are made of, and stray bytes: the
+// modem never crashes, never answers without bounds, and always answers a
+// plain "AT" again once its line is set back.
+TEST(SimulatedModemRobustness, ArbitraryLinesAreAnsweredOrRefused) {
+  const std::string alphabet = "ATat+*&%\\=?,;\" 0123456789SZVEQWXIDHOLMNBCKFPY_WIOLCBTABMSGCIRCP\b\x80\xff";
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int type : {0, 1, 2, 3, 4}) {
+    SimulatedModem m = type ? SimulatedModem(type) : SimulatedModem(std::string_view("7730-05"));
+    long long now = 0;
+    for (int round = 0; round < 3000; ++round) {
+      std::string line = next() % 2 ? "AT" : "";
+      const size_t length = next() % 40;
+      for (size_t k = 0; k < length; ++k) line += alphabet[next() % alphabet.size()];
+      now += 700;
+      m.Advance(now);
+      const std::string answer = m.Receive(line + "\r", {});
+      EXPECT_LT(answer.size(), 8192u) << line;
+    }
+    // Whatever state it was left in: end a call or a download, set the line
+    // back and ask.
+    m.Advance(now + 100000);
+    m.TakeOutput();
+    if (m.Connected()) {
+      m.Advance(now + 200000);
+      m.Receive("+++", {});
+      m.Advance(now + 300000);
+      m.Receive("ATH\r", {});
+    }
+    m.State().dteRate = 0;
+    m.State().quiet = 0;
+    m.Options().silent = false;
+    m.TakeOutput();
+    const std::string answer = m.Receive("\rAT\r", {});
+    EXPECT_TRUE(answer.find("OK\r\n") != std::string::npos || answer.find("0\r") != std::string::npos)
+        << type << ": " << answer;
+  }
+}
+
 // --- dialling and remote configuration ---------------------------------------------
 
 class DialTest : public ::testing::Test {
