@@ -73,6 +73,7 @@ TEST(ReadConfiguration, ReadsEverySectionFromClassicListings) {
   EXPECT_EQ(c.callerId.CidMode, 2);
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[0]), "5551111");
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[1]), "");
+  EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[2]), "12345");  // "3 1 2 34 5": blanks go
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[8]), "01234567890123456789");  // 20 at most
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[9]), "987");  // no separator after "10"
 
@@ -249,12 +250,6 @@ TEST(ReadConfiguration, ResultSuppressionMirrorsTheQuietProbe) {
   EXPECT_EQ(r.a.Config.serial.ResultSuppression, 1);
 }
 
-TEST(ReadConfiguration, AcceptedNumbersLoseTheirBlanks) {
-  ReadRig r;
-  ASSERT_EQ(ReadConfiguration(r.a, SEC_CALLERID), 1);
-  EXPECT_EQ(GetText(r.a.Config.callerId.AcceptedNumbers[2]), "12345");
-}
-
 TEST(ReadConfiguration, AcceptedNumberListWithoutAnEntryFails) {
   ReadRig r;
   std::string& list = r.modem.answers["AT*WACCTAB?"];
@@ -338,23 +333,17 @@ TEST(ReadConfiguration, AnswersCutShortFailInsteadOfReadingPastTheEnd) {
   }
 }
 
-TEST(ReadConfiguration, NumberQueriesWorkWithEchoOnAndOff) {
+TEST(ReadConfiguration, QueriesWorkWithEchoOnAndOff) {
   for (bool echo : {true, false}) {
     ReadRig r;
     r.modem.echo = echo;
-    ASSERT_EQ(ReadConfiguration(r.a, SEC_CALLBACK | SEC_BASIC), 1) << echo;
+    ASSERT_EQ(ReadConfiguration(r.a, SEC_CALLBACK | SEC_BASIC | SEC_DIAGNOSTIC), 1) << echo;
+    EXPECT_EQ(r.a.Diagnostic.SoftwareVersion, "Dalmarin RM-40 485 7730-08 SW 3.14") << echo;
     EXPECT_EQ(r.a.EchoOn, echo);
     EXPECT_EQ(r.a.Config.basic.FastDisconnect, 1) << echo;
     EXPECT_EQ(r.a.Config.callback.CallbackMode, 2) << echo;
     EXPECT_EQ(r.a.Config.callback.CallbackTime, 30) << echo;
   }
-}
-
-TEST(ReadConfiguration, TextQueryKeepsWhatFollowsAMissingEcho) {
-  ReadRig r;
-  r.modem.echo = false;
-  ASSERT_EQ(ReadConfiguration(r.a, SEC_DIAGNOSTIC), 1);
-  EXPECT_EQ(r.a.Diagnostic.SoftwareVersion, "Dalmarin RM-40 485 7730-08 SW 3.14");
 }
 
 TEST(ReadConfiguration, DipSwitchesOnlyForTypesTwoAndThree) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "config/modem_script.h"
@@ -331,15 +330,6 @@ TEST(WriteConfiguration, ControlCharactersInTextsAreNotSent) {
   EXPECT_TRUE(r.Sent("AT*WRCP=abATZ"));
   EXPECT_TRUE(r.Sent("AT&Z0=1234"));
   EXPECT_FALSE(r.Sent("ATZ"));
-}
-
-TEST(WriteConfiguration, RecordsAreNotChangedByAWrite) {
-  WriteRig r;
-  r.a.Config.basic.S0 = 9;
-  r.a.Config.serial.DteRate = 38400;
-  const ConfigBlock before = r.a.Config;
-  ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
-  EXPECT_EQ(std::memcmp(&before, &r.a.Config, sizeof before), 0);
 }
 
 }  // namespace
