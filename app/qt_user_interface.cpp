@@ -129,6 +129,12 @@ void QtUserInterface::OnPortReadable() {
 
 void QtUserInterface::OnTick() {
   adapter_.OnTimerTick();
+  // A device that went away may never make its descriptor readable; the
+  // link is closed on the tick instead.
+  SerialPort* port = adapter_.Port();
+  if ((adapter_.LinkState & LS_PORT_OPEN) && adapter_.RThreshold == 1 && port && port->Lost()) {
+    adapter_.ServiceLineEvents();
+  }
   stalled_ = false;
   SyncPortWatch();
 }

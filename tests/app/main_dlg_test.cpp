@@ -1,0 +1,378 @@
+#include <QAction>
+#include <QFile>
+#include <QMenuBar>
+#include <QTest>
+
+#include <fstream>
+
+#include "app/about_dlg.h"
+#include "app/main_dlg.h"
+#include "app/options_dlg.h"
+#include "app/prop_sheet.h"
+#include "app/status_panel.h"
+#include "app/tool_settings.h"
+#include "app/transfer_dlg.h"
+#include "config/profile.h"
+#include "connection/ui/tab_connection.h"
+#include "connection/ui/terminal_dlg.h"
+#include "test_ui.h"
+
+using namespace kelvane;
+using kelvane::testing::RunEventsFor;
+using kelvane::testing::ScratchSettings;
+using kelvane::testing::TestUi;
+
+class MainDlgTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct App {
+    CAdapter a;
+    TestUi ui{a};
+    PortProvider ports;
+    ScratchSettings store;
+    std::unique_ptr<CMainDlg> window;
+    App() {
+      store.settings->setValue("Settings/AutoLoad", 0);
+      window = std::make_unique<CMainDlg>(ui, ports, *store.settings, QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
+      window->show();
+    }
+    void Connect(const char* port) {
+      window->ConnectionPage().PortCombo()->setCurrentText(port);
+      window->OnCommand(ID_CONNECT);
+    }
+    QString Path(const char* name) const { return store.dir.filePath(name); }
+  };
+
+  static QStringList MenuTexts(QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions()) out << (a->isSeparator() ? QString("-") : a->text());
+    return out;
+  }
+
+ private slots:
+  void MenuHoldsTheCommandsOfThisRound() {
+    App app;
+    const QList<QAction*> menus = app.window->menuBar()->actions();
+    QCOMPARE(menus.size(), 5);
+    QCOMPARE(menus[0]->text(), QString("&File"));
+    QCOMPARE(MenuTexts(menus[0]->menu()),
+             QStringList({"&New Profile", "&Open Profile", "&Save Profile", "&Close Profile", "-",
+                          "&Write Profile to modem", "-", "&Exit"}));
+    QCOMPARE(MenuTexts(menus[1]->menu()), QStringList({"&Connect", "&Disconnect", "&Open com-port"}));
+    QCOMPARE(MenuTexts(menus[2]->menu()),
+             QStringList({"Send &Esc Sequence", "Send &File", "Send &Break"}));
+    QCOMPARE(MenuTexts(menus[3]->menu()), QStringList({"&Clear Terminal", "Options"}));
+    QCOMPARE(MenuTexts(menus[4]->menu()), QStringList({"&Help", "&About"}));
+    QCOMPARE(app.window->Action(ID_SAVE_PROFILE)->data().toInt(), 32783);
+    QCOMPARE(app.window->Action(ID_SEND_FILE)->data().toInt(), 32789);
+    QVERIFY(app.window->Action(ID_AUTOCONNECT) == nullptr);
+  }
+
+  void WindowNeverShrinksBelowItsMinimum() {
+    App app;
+    app.window->resize(300, 200);
+    QCOMPARE(app.window->size(), QSize(758, 563));
+    app.window->resize(900, 700);
+    QCOMPARE(app.window->size(), QSize(900, 700));
+    QCOMPARE(app.window->windowTitle(), QString("Kelvane 2"));
+  }
+
+  void CloseSavesTheOptions() {
+    App app;
+    app.a.Options.Debug = 1;
+    app.a.Options.NumberOfPorts = 4;
+    app.a.Options.HexInput = 1;
+    app.window->OnCommand(ID_EXIT);
+    QVERIFY(app.window->isVisible());  // the close request is posted
+    QTRY_VERIFY(!app.window->isVisible());
+    QVERIFY(app.a.ShuttingDown);
+    QVERIFY(app.a.AbortRequested);
+    ToolOptions back;
+    LoadToolOptions(*app.store.settings, back);
+    QCOMPARE(back.Debug, 1);
+    QCOMPARE(back.NumberOfPorts, 4);
+    QCOMPARE(back.HexInput, 0);
+    app.store.settings->beginGroup("Settings");
+    QCOMPARE(app.store.settings->childKeys().size(), 13);
+  }
+
+  void StatusPanelShowsVersionThenChangeMarkers() {
+    App app;
+    QCOMPARE(app.window->StatusPanel().Text(), VersionString());
+    app.a.Page(PG_SERIAL).changed = 1;
+    app.a.Page(PG_REMOTE).changed = 1;  // has no marker
+    app.a.UpdateChangeMarkers();
+    QCOMPARE(app.window->StatusPanel().Text(), QString(" [Serial Changed] "));
+    app.a.Page(PG_BASIC).changed = 1;
+    app.a.Page(PG_IO).changed = 1;
+    app.a.UpdateChangeMarkers();
+    QCOMPARE(app.window->StatusPanel().Text(), QString(" [Basic Changed]  [Serial Changed]  [IO Changed] "));
+    app.a.Page(PG_BASIC).changed = app.a.Page(PG_SERIAL).changed = app.a.Page(PG_IO).changed = 0;
+    app.a.UpdateChangeMarkers();
+    QCOMPARE(app.window->StatusPanel().Text(), QString());
+  }
+
+  void IndicatorsFollowTheLine() {
+    App app;
+    QVERIFY(!app.window->StatusPanel().CtsOn());
+    app.Connect("sim:2");
+    QVERIFY(app.window->StatusPanel().CtsOn());  // the simulated modem always holds CTS
+    QVERIFY(app.window->StatusPanel().DsrOn());
+    app.window->OnCommand(ID_DISCONNECT);
+    QVERIFY(!app.window->StatusPanel().CtsOn());
+    QVERIFY(!app.window->StatusPanel().DsrOn());
+  }
+
+  void ProfilesSaveOpenAndClose() {
+    App app;
+    // Saving right after start writes the reset block.
+    app.ui.fileAnswers = {app.Path("start.dat").toStdString()};
+    app.window->OnCommand(ID_SAVE_PROFILE);
+    QCOMPARE(QFileInfo(app.Path("start.dat")).size(), qint64(3739));
+    QCOMPARE(app.ui.fileRequests.back().kind, FileDialogKind::Save);
+    QCOMPARE(app.ui.fileRequests.back().defaultExtension, std::string("dat"));
+    QCOMPARE(app.ui.fileRequests.back().filter, std::string("Config files (*.dat)|*.dat|All files (*.*)|*.*||"));
+
+    app.a.Config.basic.S0 = 7;
+    app.ui.fileAnswers = {app.Path("seven.dat").toStdString()};
+    app.window->OnCommand(ID_SAVE_PROFILE);
+
+    app.a.ResetConfiguration();
+    app.ui.fileAnswers = {app.Path("seven.dat").toStdString()};
+    app.window->OnCommand(ID_OPEN_PROFILE);
+    QCOMPARE(app.a.Config.basic.S0, 7);
+    QCOMPARE(app.a.LinkState, int(LS_IDLE | LS_FILE));
+    QCOMPARE(int(app.a.Page(PG_BASIC).valid), 1);
+    QVERIFY(app.window->Action(ID_CLOSE_PROFILE)->isEnabled());
+    QVERIFY(app.window->Action(ID_SAVE_PROFILE)->isEnabled());
+    QVERIFY(app.ui.boxes.empty());
+
+    app.window->OnCommand(ID_CLOSE_PROFILE);
+    QCOMPARE(app.a.LinkState, int(LS_IDLE));
+    QCOMPARE(app.a.Config.basic.S0, 7);  // the records stay
+    QVERIFY(!app.window->Action(ID_CLOSE_PROFILE)->isEnabled());
+
+    // Not a profile: reported, nothing changes.
+    {
+      std::ofstream(app.Path("bad.dat").toStdString()) << "not a profile at all";
+    }
+    app.ui.fileAnswers = {app.Path("bad.dat").toStdString()};
+    app.window->OnCommand(ID_OPEN_PROFILE);
+    QCOMPARE(app.ui.boxes.size(), size_t(1));
+    QVERIFY(app.ui.boxes[0].text.find("is not a valid profile.") != std::string::npos);
+    QCOMPARE(app.a.LinkState, int(LS_IDLE));
+
+    // Cancelled dialogs do nothing.
+    app.window->OnCommand(ID_OPEN_PROFILE);
+    app.window->OnCommand(ID_SAVE_PROFILE);
+    QCOMPARE(app.a.LinkState, int(LS_IDLE));
+    QCOMPARE(app.ui.boxes.size(), size_t(1));
+  }
+
+  void NewProfileWhileConnectedClosesThePort() {
+    App app;
+    app.Connect("sim:2");
+    QCOMPARE(app.a.LinkState, 0x1800);
+    app.a.Config.basic.S0 = 9;
+    app.window->OnCommand(ID_NEW_PROFILE);
+    QVERIFY(!app.ports.Simulated(2)->IsOpen());
+    QCOMPARE(app.a.LinkState, int(LS_IDLE | LS_FILE));
+    QCOMPARE(app.a.Config.basic.S0, 2);
+    QCOMPARE(app.window->ConnectionPage().ConnectButton()->text(), QString("Connect"));
+    QVERIFY(app.window->Action(ID_CLOSE_PROFILE)->isEnabled());
+    QVERIFY(!app.window->Action(ID_DISCONNECT)->isEnabled());
+  }
+
+  void WriteProfileNeedsAnIdentifiedModem() {
+    App app;
+    app.window->ConnectionPage().PortCombo()->setCurrentText("sim:2");
+    app.window->OnCommand(ID_OPEN_PORT);
+    const size_t before = app.ports.Simulated(2)->Written().size();
+    app.window->OnCommand(ID_WRITE_PROFILE);
+    QCOMPARE(app.ports.Simulated(2)->Written().size(), before);
+    QVERIFY(app.ui.boxes.empty());
+
+    app.window->OnCommand(ID_DISCONNECT);
+    app.Connect("sim:2");
+    app.a.Config.basic.S0 = 5;
+    app.a.Page(PG_BASIC).valid = 1;
+    app.ui.answers = {MsgAnswer::Yes};  // "Write current profile to adapter?"
+    app.window->OnCommand(ID_WRITE_PROFILE);
+    QCOMPARE(app.ports.Simulated(2)->Modem().Stored().s[0], 5);
+  }
+
+  void SendBreakHoldsAQuarterSecond() {
+    App app;
+    app.window->OnCommand(ID_SEND_BREAK);  // port closed: nothing
+    QVERIFY(!app.window->BreakActive());
+    app.Connect("sim:2");
+    SimulatedPort* port = app.ports.Simulated(2);
+    QElapsedTimer clock;
+    clock.start();
+    app.window->OnCommand(ID_SEND_BREAK);
+    QVERIFY(port->BreakOn());
+    QTRY_VERIFY_WITH_TIMEOUT(!port->BreakOn(), 2000);
+    QVERIFY(clock.elapsed() >= 240);
+    QVERIFY(!app.window->BreakActive());
+  }
+
+  void EscapeSequenceAndSendFileRunInTheTransferDialog() {
+    App app;
+    app.Connect("sim:2");
+    SimulatedPort* port = app.ports.Simulated(2);
+    size_t before = port->Written().size();
+    QElapsedTimer clock;
+    clock.start();
+    app.window->OnCommand(ID_SEND_ESC);
+    QCOMPARE(port->Written().substr(before), std::string("+++"));
+    QVERIFY(clock.elapsed() >= 2100);
+
+    const QString file = app.Path("payload.bin");
+    {
+      std::ofstream(file.toStdString(), std::ios::binary) << std::string(1200, 'x');
+    }
+    app.ui.fileAnswers = {file.toStdString()};
+    app.ui.sendFileAnswer = SendFileParams{2, 0};
+    before = port->Written().size();
+    app.window->OnCommand(ID_SEND_FILE);
+    QCOMPARE(app.ui.sendFilePaths, std::vector<std::string>{file.toStdString()});
+    QCOMPARE(port->Written().substr(before), std::string(2400, 'x'));
+
+    // With the port closed the menu commands do nothing.
+    app.window->OnCommand(ID_DISCONNECT);
+    app.window->OnCommand(ID_SEND_FILE);
+    app.window->OnCommand(ID_SEND_ESC);
+    QCOMPARE(app.ui.sendFilePaths.size(), size_t(1));
+  }
+
+  void TransferDialogWithAnUnknownOperationEndsAtOnce() {
+    App app;
+    CTransferDlg transfer(app.window.get(), app.ui, 0, 3);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(transfer.Run(), 0);
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(!transfer.isVisible());
+    CTransferDlg flash(app.window.get(), app.ui, 0, OP_FLASH);
+    QCOMPARE(flash.Run(), 0);
+  }
+
+  void CancelAndEscapeAskTheOperationToStop() {
+    App app;
+    CTransferDlg transfer(app.window.get(), app.ui, 0, OP_CONNECT);
+    transfer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&transfer));
+    QTest::mouseClick(transfer.CancelButton(), Qt::LeftButton);
+    QVERIFY(app.a.AbortRequested);
+    QVERIFY(transfer.isVisible());
+    app.a.AbortRequested = false;
+    QTest::keyClick(&transfer, Qt::Key_Escape);
+    QVERIFY(app.a.AbortRequested);
+    QVERIFY(transfer.isVisible());
+    app.a.AbortRequested = false;
+  }
+
+  void CancelStopsARunningConnect() {
+    App app;
+    app.ports.Simulated(1)->Modem().Options().silent = true;
+    app.window->ConnectionPage().PortCombo()->setCurrentText("sim:1");
+    // Press Cancel as soon as the connect's dialog is up.
+    bool clicked = false;
+    QTimer::singleShot(0, [&] {
+      if (auto* t = qobject_cast<CTransferDlg*>(QApplication::activeModalWidget())) {
+        t->CancelButton()->click();
+        clicked = true;
+      }
+    });
+    app.window->OnCommand(ID_CONNECT);
+    QVERIFY(clicked);
+    QCOMPARE(app.a.LinkState & LS_IDENTIFIED, 0);
+    QVERIFY(!app.a.AbortRequested);
+    QVERIFY(!app.a.Busy);
+  }
+
+  void OptionsTakeEffectOnOk() {
+    App app;
+    app.Connect("sim:2");
+    app.window->Terminal().AppendToTerminal("old text\r");
+    app.ui.onModal = [](QDialog& d) {
+      auto& options = dynamic_cast<COptionsDlg&>(d);
+      options.show();
+      options.Sheet()->setCurrentWidget(options.AdvancedPage());
+      options.AdvancedPage()->debug->setChecked(true);
+      options.AdvancedPage()->hex->setEnabled(true);
+      options.AdvancedPage()->hex->setChecked(true);
+      options.BasicPage()->terminal->setChecked(false);
+      options.accept();
+      return int(QDialog::Accepted);
+    };
+    app.window->OnCommand(ID_OPTIONS);
+    QCOMPARE(app.a.Options.HexInput, 1);
+    QCOMPARE(app.a.InputMode, 1);
+    QCOMPARE(app.a.Options.Terminal, 0);
+    QVERIFY(app.window->Terminal().Content().empty());
+    QVERIFY(app.window->Terminal().OutputField()->isReadOnly());
+
+    // Received bytes now show as a hex dump.
+    app.ports.Simulated(2)->InjectInput("OK");
+    app.a.ServiceLineEvents();
+    QVERIFY(app.window->Terminal().Content().find("4F 4B") == 0);
+
+    // Cancel changes nothing.
+    app.ui.onModal = [](QDialog& d) {
+      auto& options = dynamic_cast<COptionsDlg&>(d);
+      options.show();
+      options.BasicPage()->terminal->setChecked(true);
+      options.reject();
+      return int(QDialog::Rejected);
+    };
+    app.window->OnCommand(ID_OPTIONS);
+    QCOMPARE(app.a.Options.Terminal, 0);
+  }
+
+  void ClearTerminalKeepsTheHistory() {
+    App app;
+    app.Connect("sim:2");
+    CTerminalDlg& t = app.window->Terminal();
+    t.CommandField()->setText("ATI9");
+    t.SendCommandLine();
+    QTRY_VERIFY(t.Content().find("OK") != std::string::npos);
+    app.a.HexLog = "41 ";
+    app.a.CharLog = "A";
+    app.a.LogCount = 1;
+    app.window->OnCommand(ID_CLEAR_TERMINAL);
+    QVERIFY(t.Content().empty());
+    QVERIFY(t.OutputField()->toPlainText().isEmpty());
+    QCOMPARE(app.a.LogCount, 0);
+    QVERIFY(app.a.HexLog.empty());
+    QCOMPARE(t.History().Count(), 1);
+  }
+
+  void AboutShowsTheVersion() {
+    App app;
+    QString shown;
+    app.ui.onModal = [&](QDialog& d) {
+      shown = dynamic_cast<CAboutDlg&>(d).Text();
+      return int(QDialog::Accepted);
+    };
+    app.window->OnCommand(ID_ABOUT);
+    QCOMPARE(shown, VersionString());
+  }
+
+  void ManualShipsWithTheProgram() {
+    const QString path = ManualPath();
+    QVERIFY(!path.isEmpty());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    for (const char* section : {"Connecting to a modem", "The configuration pages", "Profiles",
+                                "Remote configuration", "The report", "The terminal", "The simulated modem"}) {
+      QVERIFY2(html.contains(QLatin1String(section)), section);
+    }
+    QVERIFY(QFile::exists(QFileInfo(path).dir().filePath("manual.css")));
+  }
+};
+
+QTEST_MAIN(MainDlgTest)
+#include "main_dlg_test.moc"
