@@ -158,7 +158,13 @@ void PtyServer::WriteMaster(long long nowUs) {
   long long charUs = 0;
   if (pace_ && line_.baud > 0) {
     charUs = 10000000LL / line_.baud;
-    if (nextCharUs_ < nowUs - charUs) nextCharUs_ = nowUs - charUs;
+    // A line that fell silent starts its next character now; otherwise the
+    // schedule is kept, so a late wake-up catches up instead of slowing the
+    // line down.
+    if (lineIdle_) {
+      nextCharUs_ = std::max(nextCharUs_, nowUs);
+      lineIdle_ = false;
+    }
     allowed = nowUs < nextCharUs_ ? 0 : static_cast<size_t>((nowUs - nextCharUs_) / charUs + 1);
     allowed = std::min(allowed, out_.size());
   }
@@ -167,6 +173,7 @@ void PtyServer::WriteMaster(long long nowUs) {
   if (n > 0) {
     out_.erase(0, static_cast<size_t>(n));
     nextCharUs_ += charUs * n;
+    if (out_.empty()) lineIdle_ = true;
   }
 }
 
@@ -181,14 +188,20 @@ int PtyServer::Run(int stopFd) {
     else out_ += fresh;
     WriteMaster(nowUs);
 
-    int timeout = -1;
+    // Waits are kept in microseconds: a paced character lasts about a
+    // millisecond at 9600 baud, so millisecond waits would slow the line.
+    long long timeoutUs = -1;
     const long long next = modem_.NextEventMs();
-    if (next >= 0) timeout = static_cast<int>(std::max(0LL, next - nowUs / 1000) + 1);
+    if (next >= 0) timeoutUs = (std::max(0LL, next - nowUs / 1000) + 1) * 1000;
     if (!out_.empty() && pace_ && line_.baud > 0) {
-      const int wait = static_cast<int>(std::max(0LL, (nextCharUs_ - nowUs) / 1000));
-      timeout = timeout < 0 ? wait : std::min(timeout, wait);
+      const long long wait = std::max(0LL, nextCharUs_ - nowUs);
+      timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
     }
-    if (hangup_) timeout = timeout < 0 ? kHangupRecheckMs : std::min(timeout, kHangupRecheckMs);
+    if (hangup_) {
+      const long long recheck = kHangupRecheckMs * 1000LL;
+      timeoutUs = timeoutUs < 0 ? recheck : std::min(timeoutUs, recheck);
+    }
+    timespec timeout{timeoutUs / 1000000, (timeoutUs % 1000000) * 1000};
 
     pollfd fds[2] = {{stopFd, POLLIN, 0}, {master_, POLLIN, 0}};
     if (!out_.empty() && !pace_) fds[1].events |= POLLOUT;
@@ -196,7 +209,7 @@ int PtyServer::Run(int stopFd) {
     // out and look again after a short sleep instead of spinning on it.
     const bool watchMaster = !hangup_;
     const int count = watchMaster ? 2 : 1;
-    const int r = ::poll(fds, static_cast<nfds_t>(count), timeout);
+    const int r = ::ppoll(fds, static_cast<nfds_t>(count), timeoutUs < 0 ? nullptr : &timeout, nullptr);
     if (r < 0 && errno != EINTR) return 1;
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) return 0;
 

@@ -49,6 +49,7 @@ class PtyServer {
   LineSettings line_;
   std::string out_;
   long long nextCharUs_ = 0;
+  bool lineIdle_ = true;
   bool hangup_ = true;
 };
 
