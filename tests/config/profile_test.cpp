@@ -117,11 +117,11 @@ TEST(ProfileFile, ShortFileLeavesTheRestReset) {
   const std::string bytes = ProfileBytes(written).substr(0, 39 + 100);
   ConfigBlock loaded{};
   ASSERT_TRUE(LoadProfileBytes(bytes, loaded));
-  EXPECT_EQ(loaded.serial.DteRate, 19200);
-  EXPECT_EQ(loaded.basic.S0, 9);
-  EXPECT_EQ(loaded.basic.S7, 50);  // offset 96: a partial word is not in the file
-  EXPECT_EQ(loaded.callerId.CidFormat, 0);
-  EXPECT_EQ(loaded.io.PulseTa, 100);
+  EXPECT_EQ(+loaded.serial.DteRate, 19200);
+  EXPECT_EQ(+loaded.basic.S0, 9);
+  EXPECT_EQ(+loaded.basic.S7, 50);  // offset 96: a partial word is not in the file
+  EXPECT_EQ(+loaded.callerId.CidFormat, 0);
+  EXPECT_EQ(+loaded.io.PulseTa, 100);
 }
 
 TEST(ProfileFile, LongFileIgnoresTheExtraBytes) {
@@ -200,7 +200,7 @@ TEST(OpenProfile, OfflineLoadEntersFileEditing) {
   EXPECT_EQ(r.ui.fileRequests[0].filter, "Config files (*.dat)|*.dat|All files (*.*)|*.*||");
   EXPECT_EQ(r.ui.fileRequests[0].defaultExtension, "dat");
 
-  EXPECT_EQ(r.a.Config.basic.S0, 4);
+  EXPECT_EQ(+r.a.Config.basic.S0, 4);
   for (int p : kProfilePages) {
     EXPECT_EQ(r.a.Page(p).valid, 1) << p;
     EXPECT_EQ(r.a.Page(p).reloadPending, 1) << p;
@@ -224,8 +224,8 @@ TEST(OpenProfile, LoadOntoAnIdentifiedModemKeepsTheLink) {
   ASSERT_EQ(OpenProfileFile(r.a, dir.File("a.dat")), 1);
   EXPECT_EQ(r.a.LinkState, LS_PORT_OPEN | LS_IDENTIFIED);
   EXPECT_EQ(r.ui.updatePagesCalls, 0);
-  EXPECT_EQ(r.a.Config.basic.S0, 2);
-  EXPECT_EQ(r.a.Config.remote.RemoteEnable, 1);  // the record is loaded, the page not refreshed
+  EXPECT_EQ(+r.a.Config.basic.S0, 2);
+  EXPECT_EQ(+r.a.Config.remote.RemoteEnable, 1);  // the record is loaded, the page not refreshed
   EXPECT_EQ(r.a.Page(PG_REMOTE).reloadPending, 0);
 }
 
@@ -235,7 +235,7 @@ TEST(OpenProfile, InvalidFileLeavesEverythingAndSaysSo) {
   Rig r;
   r.a.Config.basic.S0 = 11;
   ASSERT_EQ(OpenProfileFile(r.a, dir.File("bad.dat")), 0);
-  EXPECT_EQ(r.a.Config.basic.S0, 11);
+  EXPECT_EQ(+r.a.Config.basic.S0, 11);
   ASSERT_EQ(r.ui.boxes.size(), 1u);
   EXPECT_EQ(r.ui.boxes[0].text, dir.File("bad.dat") + " is not a valid profile.");
   EXPECT_EQ(r.a.LinkState, LS_IDLE);
@@ -293,7 +293,7 @@ TEST(CloseProfile, RemovesOnlyTheFileBitAndKeepsTheRecords) {
   r.a.Config.basic.S0 = 11;
   CloseProfile(r.a);
   EXPECT_EQ(r.a.LinkState, LS_IDLE);
-  EXPECT_EQ(r.a.Config.basic.S0, 11);
+  EXPECT_EQ(+r.a.Config.basic.S0, 11);
   EXPECT_EQ(r.ui.updatePagesCalls, 1);
   EXPECT_EQ(r.ui.connectionPageActivations, 1);
 }

@@ -35,68 +35,68 @@ TEST(ReadConfiguration, ReadsEverySectionFromClassicListings) {
   ASSERT_EQ(ReadConfiguration(r.a, SEC_ALL), 1);
   const ConfigBlock& c = r.a.Config;
 
-  EXPECT_EQ(c.basic.ErrorCorrectionN, 4);
-  EXPECT_EQ(c.basic.S0, 5);
-  EXPECT_EQ(c.basic.S7, 45);
-  EXPECT_EQ(c.basic.S10, 20);
-  EXPECT_EQ(c.basic.S25, 7);
-  EXPECT_EQ(c.basic.S30, 9);
-  EXPECT_EQ(c.basic.BreakControl, 3);  // S40 24
-  EXPECT_EQ(c.basic.CompressionC, 2);  // S41 6
-  EXPECT_EQ(c.basic.LineQuality, 1);
-  EXPECT_EQ(c.basic.S91, 11);
+  EXPECT_EQ(+c.basic.ErrorCorrectionN, 4);
+  EXPECT_EQ(+c.basic.S0, 5);
+  EXPECT_EQ(+c.basic.S7, 45);
+  EXPECT_EQ(+c.basic.S10, 20);
+  EXPECT_EQ(+c.basic.S25, 7);
+  EXPECT_EQ(+c.basic.S30, 9);
+  EXPECT_EQ(+c.basic.BreakControl, 3);  // S40 24
+  EXPECT_EQ(+c.basic.CompressionC, 2);  // S41 6
+  EXPECT_EQ(+c.basic.LineQuality, 1);
+  EXPECT_EQ(+c.basic.S91, 11);
   EXPECT_EQ(GetText(c.basic.Modulation), "V32B,1,300,14400,300,14400");
-  EXPECT_EQ(c.basic.CountryCode, 0x3D);
-  EXPECT_EQ(c.basic.FastDisconnect, 1);
+  EXPECT_EQ(+c.basic.CountryCode, 0x3D);
+  EXPECT_EQ(+c.basic.FastDisconnect, 1);
 
-  EXPECT_EQ(c.serial.DteRate, 19200);
-  EXPECT_EQ(c.serial.DteDataBits, 7);
-  EXPECT_EQ(c.serial.DteParity, 'O');
-  EXPECT_EQ(c.serial.DteStopBits, 2);
-  EXPECT_EQ(c.serial.LocalEcho, 1);
-  EXPECT_EQ(c.serial.ResultFormat, 1);
-  EXPECT_EQ(c.serial.EnhancedResults, 2);
-  EXPECT_EQ(c.serial.ReducedResults, 3);
-  EXPECT_EQ(c.serial.DcdControl, 0);
-  EXPECT_EQ(c.serial.DtrControl, 3);
-  EXPECT_EQ(c.serial.ModemFlowControl, 4);
-  EXPECT_EQ(c.serial.DsrControl, 1);
-  EXPECT_EQ(c.serial.IgnoreErrors, 1);
+  EXPECT_EQ(+c.serial.DteRate, 19200);
+  EXPECT_EQ(+c.serial.DteDataBits, 7);
+  EXPECT_EQ(+c.serial.DteParity, 'O');
+  EXPECT_EQ(+c.serial.DteStopBits, 2);
+  EXPECT_EQ(+c.serial.LocalEcho, 1);
+  EXPECT_EQ(+c.serial.ResultFormat, 1);
+  EXPECT_EQ(+c.serial.EnhancedResults, 2);
+  EXPECT_EQ(+c.serial.ReducedResults, 3);
+  EXPECT_EQ(+c.serial.DcdControl, 0);
+  EXPECT_EQ(+c.serial.DtrControl, 3);
+  EXPECT_EQ(+c.serial.ModemFlowControl, 4);
+  EXPECT_EQ(+c.serial.DsrControl, 1);
+  EXPECT_EQ(+c.serial.IgnoreErrors, 1);
 
-  EXPECT_EQ(c.dial.DialAbort, 1);
-  EXPECT_EQ(c.dial.HotCall, 2);
+  EXPECT_EQ(+c.dial.DialAbort, 1);
+  EXPECT_EQ(+c.dial.HotCall, 2);
   EXPECT_EQ(GetText(c.dial.BackupNumber), "5550001");
-  EXPECT_EQ(c.dial.BackupRetries, 3);
-  EXPECT_EQ(c.dial.BackupTime, 60);
+  EXPECT_EQ(+c.dial.BackupRetries, 3);
+  EXPECT_EQ(+c.dial.BackupTime, 60);
 
-  EXPECT_EQ(c.callerId.CidFormat, 1);
-  EXPECT_EQ(c.callerId.CidMode, 2);
+  EXPECT_EQ(+c.callerId.CidFormat, 1);
+  EXPECT_EQ(+c.callerId.CidMode, 2);
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[0]), "5551111");
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[1]), "");
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[2]), "12345");  // "3 1 2 34 5": blanks go
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[8]), "01234567890123456789");  // 20 at most
   EXPECT_EQ(GetText(c.callerId.AcceptedNumbers[9]), "987");  // no separator after "10"
 
-  EXPECT_EQ(c.remote.RemoteEnable, 1);
+  EXPECT_EQ(+c.remote.RemoteEnable, 1);
   EXPECT_EQ(GetText(c.remote.RemotePassword), "secret");
 
-  EXPECT_EQ(c.callback.CallbackMode, 2);
-  EXPECT_EQ(c.callback.CallbackTime, 30);
+  EXPECT_EQ(+c.callback.CallbackMode, 2);
+  EXPECT_EQ(+c.callback.CallbackTime, 30);
   EXPECT_EQ(GetText(c.callback.CallbackNumbers[9]), "5550010");
   EXPECT_EQ(GetText(c.callback.CallbackPasswords[0]), "pw1");
 
-  EXPECT_EQ(c.io.PulseTa, 120);
-  EXPECT_EQ(c.io.PulseTp, 60);
-  EXPECT_EQ(c.io.TrigType, 1);
-  EXPECT_EQ(c.io.TrigLevel, 1);
-  EXPECT_EQ(c.io.OutputCtrl, 1);
-  EXPECT_EQ(c.io.Service[6], 7);
-  EXPECT_EQ(c.io.Retry[0], 2);
-  EXPECT_EQ(c.io.Timeout[9], 10);
-  EXPECT_EQ(c.io.Priority[3], 1);
+  EXPECT_EQ(+c.io.PulseTa, 120);
+  EXPECT_EQ(+c.io.PulseTp, 60);
+  EXPECT_EQ(+c.io.TrigType, 1);
+  EXPECT_EQ(+c.io.TrigLevel, 1);
+  EXPECT_EQ(+c.io.OutputCtrl, 1);
+  EXPECT_EQ(+c.io.Service[6], 7);
+  EXPECT_EQ(+c.io.Retry[0], 2);
+  EXPECT_EQ(+c.io.Timeout[9], 10);
+  EXPECT_EQ(+c.io.Priority[3], 1);
   EXPECT_EQ(GetText(c.io.Data1[4]), "d1-5");
   EXPECT_EQ(GetText(c.io.Data2[9]), "text 10");
-  EXPECT_EQ(c.io.Data4[1], 102);
+  EXPECT_EQ(+c.io.Data4[1], 102);
   EXPECT_EQ(GetText(c.io.Data6[9]), "d6-10");
 
   const DiagnosticInfo& d = r.a.Diagnostic;
@@ -156,11 +156,11 @@ TEST(ReadConfiguration, NumericModemReadsAsNumericResultFormat) {
   r.modem.verbose = false;
   ASSERT_EQ(ReadConfiguration(r.a, SEC_SERIAL), 1);
   // The listing said V1 only because the read had switched the modem.
-  EXPECT_EQ(r.a.Config.serial.ResultFormat, 0);
+  EXPECT_EQ(+r.a.Config.serial.ResultFormat, 0);
 
   ReadRig verbose;
   ASSERT_EQ(ReadConfiguration(verbose.a, SEC_SERIAL), 1);
-  EXPECT_EQ(verbose.a.Config.serial.ResultFormat, 1);
+  EXPECT_EQ(+verbose.a.Config.serial.ResultFormat, 1);
 }
 
 TEST(ReadConfiguration, NumericModeIsRestoredAfterAFailureToo) {
@@ -194,9 +194,9 @@ TEST(ReadConfiguration, RegisterBitsGiveBreakCompressionAndLineQuality) {
     v.replace(v.find("S40:024"), 7, s40);
     v.replace(v.find("S41:006"), 7, s41);
     ASSERT_EQ(ReadConfiguration(r.a, SEC_BASIC), 1);
-    EXPECT_EQ(r.a.Config.basic.BreakControl, k.breakControl) << k.s40;
-    EXPECT_EQ(r.a.Config.basic.CompressionC, k.compression) << k.s41;
-    EXPECT_EQ(r.a.Config.basic.LineQuality, k.lineQuality) << k.s41;
+    EXPECT_EQ(+r.a.Config.basic.BreakControl, k.breakControl) << k.s40;
+    EXPECT_EQ(+r.a.Config.basic.CompressionC, k.compression) << k.s41;
+    EXPECT_EQ(+r.a.Config.basic.LineQuality, k.lineQuality) << k.s41;
   }
 }
 
@@ -213,9 +213,9 @@ TEST(ReadConfiguration, CharacterFormatTable) {
     ReadRig r;
     r.modem.answers["AT+ICF?"] = k.answer;
     ASSERT_EQ(ReadConfiguration(r.a, SEC_SERIAL), 1) << k.answer;
-    EXPECT_EQ(r.a.Config.serial.DteDataBits, k.data) << k.answer;
-    EXPECT_EQ(r.a.Config.serial.DteParity, k.parity) << k.answer;
-    EXPECT_EQ(r.a.Config.serial.DteStopBits, k.stop) << k.answer;
+    EXPECT_EQ(+r.a.Config.serial.DteDataBits, k.data) << k.answer;
+    EXPECT_EQ(+r.a.Config.serial.DteParity, k.parity) << k.answer;
+    EXPECT_EQ(+r.a.Config.serial.DteStopBits, k.stop) << k.answer;
   }
 }
 
@@ -237,17 +237,17 @@ TEST(ReadConfiguration, AutomaticRateSkipsTheFormatQuery) {
   r.a.Config.serial.DteParity = 'E';
   ASSERT_EQ(ReadConfiguration(r.a, SEC_SERIAL), 1);
   EXPECT_FALSE(r.Sent("AT+ICF?"));
-  EXPECT_EQ(r.a.Config.serial.DteRate, 0);
-  EXPECT_EQ(r.a.Config.serial.DteDataBits, 8);
-  EXPECT_EQ(r.a.Config.serial.DteParity, 'N');
-  EXPECT_EQ(r.a.Config.serial.DteStopBits, 1);
+  EXPECT_EQ(+r.a.Config.serial.DteRate, 0);
+  EXPECT_EQ(+r.a.Config.serial.DteDataBits, 8);
+  EXPECT_EQ(+r.a.Config.serial.DteParity, 'N');
+  EXPECT_EQ(+r.a.Config.serial.DteStopBits, 1);
 }
 
 TEST(ReadConfiguration, ResultSuppressionMirrorsTheQuietProbe) {
   ReadRig r;
   r.a.QuietWasOn = true;
   ASSERT_EQ(ReadConfiguration(r.a, SEC_SERIAL), 1);
-  EXPECT_EQ(r.a.Config.serial.ResultSuppression, 1);
+  EXPECT_EQ(+r.a.Config.serial.ResultSuppression, 1);
 }
 
 TEST(ReadConfiguration, AcceptedNumberListWithoutAnEntryFails) {
@@ -267,7 +267,7 @@ TEST(ReadConfiguration, ModulationOfThirtyTwoCharactersFillsTheField) {
   EXPECT_EQ(std::string(r.a.Config.basic.Modulation, 32), full);
   EXPECT_EQ(GetText(r.a.Config.basic.Modulation), full);
   // The next field is untouched by the full text.
-  EXPECT_EQ(r.a.Config.dial.HotCall, 0);
+  EXPECT_EQ(+r.a.Config.dial.HotCall, 0);
 
   ReadRig longer;
   longer.modem.answers["AT+MS?"] = "+MS: " + full + "XYZ";
@@ -301,7 +301,7 @@ TEST(ReadConfiguration, MissingKeyFailsTheSectionWithoutReadingOn) {
   EXPECT_EQ(r.Valid(SEC_SERIAL), 0);
   EXPECT_FALSE(r.Sent("AT+MS?"));
   // What was cut before the missing key is kept.
-  EXPECT_EQ(r.a.Config.basic.S0, 5);
+  EXPECT_EQ(+r.a.Config.basic.S0, 5);
 }
 
 TEST(ReadConfiguration, AnswersCutShortFailInsteadOfReadingPastTheEnd) {
@@ -340,9 +340,9 @@ TEST(ReadConfiguration, QueriesWorkWithEchoOnAndOff) {
     ASSERT_EQ(ReadConfiguration(r.a, SEC_CALLBACK | SEC_BASIC | SEC_DIAGNOSTIC), 1) << echo;
     EXPECT_EQ(r.a.Diagnostic.SoftwareVersion, "Dalmarin RM-40 485 7730-08 SW 3.14") << echo;
     EXPECT_EQ(r.a.EchoOn, echo);
-    EXPECT_EQ(r.a.Config.basic.FastDisconnect, 1) << echo;
-    EXPECT_EQ(r.a.Config.callback.CallbackMode, 2) << echo;
-    EXPECT_EQ(r.a.Config.callback.CallbackTime, 30) << echo;
+    EXPECT_EQ(+r.a.Config.basic.FastDisconnect, 1) << echo;
+    EXPECT_EQ(+r.a.Config.callback.CallbackMode, 2) << echo;
+    EXPECT_EQ(+r.a.Config.callback.CallbackTime, 30) << echo;
   }
 }
 
@@ -378,7 +378,7 @@ TEST(ReadConfiguration, FailurePartWayKeepsEarlierSectionsValid) {
   EXPECT_EQ(r.Valid(SEC_DIAL), 1);
   EXPECT_EQ(r.Valid(SEC_CALLERID), 0);
   EXPECT_EQ(r.Valid(SEC_REMOTE), 0);  // cleared at the start, never read
-  EXPECT_EQ(r.a.Config.callerId.CidFormat, 1);  // stored before the failure
+  EXPECT_EQ(+r.a.Config.callerId.CidFormat, 1);  // stored before the failure
   EXPECT_FALSE(r.Sent("AT*WRCA?"));
 }
 
@@ -387,7 +387,7 @@ TEST(ReadConfiguration, BasicIsValidOnceItsCountryCodeIsRead) {
   r.modem.errors.insert("AT*WFD?");
   EXPECT_EQ(ReadConfiguration(r.a, SEC_BASIC), 0);
   EXPECT_EQ(r.Valid(SEC_BASIC), 1);
-  EXPECT_EQ(r.a.Config.basic.CountryCode, 0x3D);
+  EXPECT_EQ(+r.a.Config.basic.CountryCode, 0x3D);
 }
 
 TEST(ReadConfiguration, CancelStopsTheReadAndCleansUp) {
