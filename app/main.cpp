@@ -49,8 +49,9 @@ int main(int argc, char* argv[]) {
   if (parser.isSet(screenshot)) return RenderScreenshots(parser.value(screenshot));
 
   CAdapter& adapter = GetAdapter();
-  QtUserInterface ui(adapter);
+  // The ports outlive the user interface, which watches their descriptors.
   PortProvider ports;
+  QtUserInterface ui(adapter);
 
   QStringList extraPorts;
   if (parser.isSet(demo)) extraPorts << "sim:1" << "sim:2" << "sim:3" << "sim:4";

@@ -142,13 +142,11 @@ void QtUserInterface::OnTick() {
 void QtUserInterface::PumpEvents(int portFd) {
   const int savedFd = pumpFd_;
   pumpFd_ = portFd;
-  ++pumpDepth_;
   SyncPortWatch();
   // Ticks must keep coming even where no main window started them (a dialog
   // used on its own).
   if (!tick_.isActive()) tick_.start();
   QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  --pumpDepth_;
   pumpFd_ = savedFd;
   SyncPortWatch();
 }

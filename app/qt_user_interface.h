@@ -111,7 +111,6 @@ class QtUserInterface : public QObject, public UserInterface {
 
   QSocketNotifier* notifier_ = nullptr;
   int pumpFd_ = -1;
-  int pumpDepth_ = 0;
   // Input that a receive event left unread (hex input without byte mode):
   // the descriptor is not watched again before the next tick.
   bool stalled_ = false;
