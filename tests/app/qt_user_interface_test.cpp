@@ -6,6 +6,7 @@
 #include "app/port_provider.h"
 #include "app/qt_user_interface.h"
 #include "connection/ui/terminal_dlg.h"
+#include "connection/ui/wait_dlg.h"
 #include "test_ui.h"
 
 using namespace kelvane;
@@ -107,6 +108,37 @@ class QtUserInterfaceTest : public QObject {
     RunEventsFor(500);
     QVERIFY2(CpuMs() - cpu < 150, qPrintable(QString::number(CpuMs() - cpu)));
     QVERIFY(line.terminal.Content().empty());
+  }
+
+  void ProgressGoesToTheTopmostWindow() {
+    CAdapter a;
+    TestUi ui(a);
+    ui.SetProgressText("nobody listens");  // no window: ignored
+    {
+      CWaitDlg outer(ui, nullptr);
+      ui.SetProgressText("outer");
+      {
+        CWaitDlg inner(ui, nullptr);
+        ui.SetProgressCaption("Wait");
+        ui.SetProgressText("Disconnecting...");
+        ui.SetProgressRange(0, 3);
+        ui.SetProgressStep(1);
+        ui.StepProgress();
+        QCOMPARE(inner.Message(), QString("Disconnecting..."));
+        QCOMPARE(inner.windowTitle(), QString("Wait"));
+        QCOMPARE(inner.Bar().value(), 1);
+        QCOMPARE(inner.Bar().maximum(), 3);
+        QCOMPARE(outer.Message(), QString("outer"));
+      }
+      ui.SetProgressText("back");
+      QCOMPARE(outer.Message(), QString("back"));
+      // Steps never run past the end of the bar.
+      ui.SetProgressRange(0, 1);
+      ui.StepProgress();
+      ui.StepProgress();
+      QCOMPARE(outer.Bar().value(), 1);
+    }
+    ui.StepProgress();
   }
 
   void ALostPortIsClosed() {
