@@ -1172,7 +1172,7 @@ bool SimulatedModem::Extended(const std::string& name, int kind, std::string_vie
 // --- calls -----------------------------------------------------------------------
 
 void SimulatedModem::StartDial(std::string number) {
-  (void)number;
+  dialled_ = std::move(number);
   mode_ = Mode::Dialling;
   dialDue_ = now_ + options_.dialDelayMs;
 }

@@ -207,6 +207,8 @@ class SimulatedModem {
   SimulationOptions& Options() { return options_; }
   // Every command line received in command state, as received (without CR).
   const std::vector<std::string>& ReceivedLines() const { return lines_; }
+  // The number of the last "ATD" (stored numbers resolved, blanks removed).
+  const std::string& DialledNumber() const { return dialled_; }
   // Records received by the firmware loader.
   const std::vector<std::string>& FirmwareRecords() const { return records_; }
   // The modem at the other end of a dialled line (created on first use, of
@@ -281,6 +283,7 @@ class SimulatedModem {
   std::vector<std::string> lines_;
 
   long long dialDue_ = -1;
+  std::string dialled_;
   long long lastDataMs_ = 0;
   long long lastPlusMs_ = 0;
   int plusCount_ = 0;

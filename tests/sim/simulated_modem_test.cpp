@@ -681,9 +681,10 @@ TEST_F(DialTest, RemoteLoginConfigureAndHangUp) {
   m.FarModem().State().remotePassword = "letmein";
   m.FarModem().State().s[0] = 5;
   EXPECT_FALSE(m.CdOn() && m.State().dcdControl == 1);
-  EXPECT_EQ(Send("ATD0301234\r"), "ATD0301234\r");
+  EXPECT_EQ(Send("ATD030 1234\r"), "ATD030 1234\r");
   EXPECT_EQ(At(1000), "");
   EXPECT_EQ(At(1500), "\r\nCONNECT 9600\r\n");
+  EXPECT_EQ(m.DialledNumber(), "0301234");
   EXPECT_TRUE(m.Connected());
   EXPECT_TRUE(m.CdOn());
 
@@ -741,9 +742,11 @@ TEST_F(DialTest, FailedCallsAndDisabledRemoteConfiguration) {
   EXPECT_EQ(At(5000), "");
   // The far modem ignores the request when remote configuration is off.
   m.FarModem().State().remoteEnable = 0;
-  Send("ATDS=0\r");  // stored number 0 is empty
-  Send("ATD5\r");
-  At(7000);
+  EXPECT_EQ(Send("ATDS=0\r"), "ATDS=0\r\r\nERROR\r\n");  // stored number 0 is empty
+  m.State().storedNumbers[2] = "0815";
+  Send("ATDS=2\r");
+  EXPECT_EQ(At(7000), "\r\nCONNECT 9600\r\n");
+  EXPECT_EQ(m.DialledNumber(), "0815");
   m.Advance(9000);
   EXPECT_EQ(Send("++++"), "");
   // Dropping DTR with &D2 hangs up.
