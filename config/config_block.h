@@ -18,7 +18,7 @@ static_assert(std::endian::native == std::endian::little,
 
 #pragma pack(push, 1)
 
-struct SerialSettings {
+struct alignas(4) SerialSettings {
   int32_t DteRate;           // bits per second, 0 = automatic
   int32_t DteStopBits;
   int32_t unused8;
@@ -38,7 +38,7 @@ struct SerialSettings {
   uint8_t unused60[32];
 };
 
-struct BasicSettings {
+struct alignas(4) BasicSettings {
   int32_t S0;
   int32_t S7;
   int32_t S10;
@@ -56,7 +56,7 @@ struct BasicSettings {
   char Modulation[32];       // may fill all 32 bytes without a terminating zero
 };
 
-struct DialSettings {
+struct alignas(4) DialSettings {
   int32_t HotCall;
   int32_t DialAbort;
   char StoredNumbers[4][32];
@@ -66,21 +66,21 @@ struct DialSettings {
   uint8_t unused340[12];
 };
 
-struct CallerIdSettings {
+struct alignas(4) CallerIdSettings {
   int32_t CidFormat;
   int32_t CidMode;
   char AcceptedNumbers[10][21];
   uint8_t unused570[34];
 };
 
-struct RemoteSettings {
+struct alignas(4) RemoteSettings {
   uint8_t RemoteEnable;
   char RemotePassword[21];
   uint8_t unused626[32];
   uint8_t pad658[2];
 };
 
-struct CallbackSettings {
+struct alignas(4) CallbackSettings {
   int32_t CallbackMode;
   int32_t CallbackTime;
   char CallbackNumbers[10][21];
@@ -88,7 +88,7 @@ struct CallbackSettings {
   uint8_t unused1088[32];
 };
 
-struct IoSettings {
+struct alignas(4) IoSettings {
   int32_t PulseTa;
   int32_t PulseTp;
   int32_t TrigType;
@@ -111,7 +111,7 @@ struct IoSettings {
   uint8_t unused3668[32];
 };
 
-struct ConfigBlock {
+struct alignas(4) ConfigBlock {
   SerialSettings serial;
   BasicSettings basic;
   DialSettings dial;
@@ -123,6 +123,10 @@ struct ConfigBlock {
 
 #pragma pack(pop)
 
+// Every integer lies on a multiple of four from the start of the block, so a
+// block (or record) placed on a four-byte boundary never reads an integer
+// from a misaligned address.
+static_assert(alignof(ConfigBlock) == 4 && alignof(BasicSettings) == 4);
 static_assert(sizeof(ConfigBlock) == 3700);
 static_assert(sizeof(SerialSettings) == 92);
 static_assert(sizeof(BasicSettings) == 84);
