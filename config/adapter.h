@@ -156,6 +156,9 @@ class CAdapter {
   int Transact(std::string& command, int factor, std::string_view expected1,
                std::string_view expected2, int matchMode);
   int ProbeModem();
+  // Switches a modem that an operation set to verbose result codes back to
+  // numeric ones ("AT", then "ATV0"; the answers are not checked).
+  void RestoreNumericResults();
   // The expected texts for an information command, chosen by the probe.
   std::pair<std::string_view, std::string_view> InfoExpectations() const;
 

@@ -368,15 +368,7 @@ void ReadSession::ReadIo() {
   SetValid(SEC_IO);
 }
 
-void ReadSession::RestoreNumericMode() {
-  std::string probe = "AT";
-  const int r = a_.Transact(probe, 1, kOk);
-  // With echo on, the echo of "ATV0" already ends in "0\r".
-  const std::string_view expected =
-      (r > 0 && probe.find("AT") != std::string::npos) ? "0\r0\r" : "0\r";
-  std::string v0 = "ATV0";
-  a_.Transact(v0, 1, expected);
-}
+void ReadSession::RestoreNumericMode() { a_.RestoreNumericResults(); }
 
 int ReadSession::Run(int sections) {
   const bool io = (sections & SEC_IO) && a_.ModelType == 3;

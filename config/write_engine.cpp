@@ -228,15 +228,7 @@ void WriteSession::WriteIo(int selection) {
   }
 }
 
-void WriteSession::RestoreNumericMode() {
-  std::string probe = "AT";
-  const int r = a_.Transact(probe, 1, kOk);
-  // With echo on, the echo of "ATV0" already ends in "0\r".
-  const std::string_view expected =
-      (r > 0 && probe.find("AT") != std::string::npos) ? "0\r0\r" : "0\r";
-  std::string v0 = "ATV0";
-  a_.Transact(v0, 1, expected);
-}
+void WriteSession::RestoreNumericMode() { a_.RestoreNumericResults(); }
 
 void WriteSession::ReportSkippedPages() {
   if (skipped_.empty()) return;

@@ -1,5 +1,4 @@
 #include <poll.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -7,17 +6,9 @@
 #include "config/adapter.h"
 #include "serial/user_interface.h"
 
+#include "serial/clock.h"
+
 namespace kelvane {
-
-namespace {
-
-long long MonotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-}  // namespace
 
 HeadlessUserInterface::HeadlessUserInterface(CAdapter& adapter)
     : adapter_(adapter), nextTickMs_(MonotonicMs() + 50) {}

@@ -179,6 +179,15 @@ int CAdapter::ProbeModem() {
   return result;
 }
 
+void CAdapter::RestoreNumericResults() {
+  std::string probe = "AT";
+  const int r = Transact(probe, 1, "OK\r\n");
+  // With echo on, the echo of "ATV0" already ends in "0\r".
+  const std::string_view expected = (r > 0 && probe.find("AT") != std::string::npos) ? "0\r0\r" : "0\r";
+  std::string v0 = "ATV0";
+  Transact(v0, 1, expected);
+}
+
 std::pair<std::string_view, std::string_view> CAdapter::InfoExpectations() const {
   if (EchoOn && !VerboseResults) return {"0\r", "0\r0\r0\r"};
   return {"OK\r\n", "0\r0\r"};

@@ -4,20 +4,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
+#include "serial/clock.h"
+
 namespace kelvane {
-
-namespace {
-
-long long NowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-}  // namespace
 
 ModemSimProcess::~ModemSimProcess() { Stop(); }
 
@@ -45,9 +36,9 @@ bool ModemSimProcess::Start(const std::string& program, const std::vector<std::s
   stdoutFd_ = pipeFds[0];
 
   std::string line;
-  const long long deadline = NowMs() + timeoutMs;
+  const long long deadline = MonotonicMs() + timeoutMs;
   while (line.find('\n') == std::string::npos) {
-    const long long left = deadline - NowMs();
+    const long long left = deadline - MonotonicMs();
     if (left <= 0) break;
     pollfd p{stdoutFd_, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
@@ -69,9 +60,9 @@ void ModemSimProcess::Stop() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);
     int status = 0;
-    const long long deadline = NowMs() + 2000;
+    const long long deadline = MonotonicMs() + 2000;
     while (::waitpid(pid_, &status, WNOHANG) == 0) {
-      if (NowMs() > deadline) {
+      if (MonotonicMs() > deadline) {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
         break;
