@@ -211,6 +211,13 @@ std::string PosixSerialPort::ReadAll() {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EIO || errno == ENXIO || errno == ENODEV)) lost_ = true;
+    // With VMIN and VTIME at 0 a read of nothing returns 0 whether the line is
+    // quiet or gone; a hang-up (the far end of a pseudo-terminal closed, a USB
+    // adapter unplugged) shows in poll.
+    if (n == 0) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lost_ = true;
+    }
     break;
   }
   return data;
