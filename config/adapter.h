@@ -142,6 +142,8 @@ class CAdapter {
   void ServiceLineEvents();
   // Called on every tick: status-line changes become CTS, DSR and CD events.
   void CheckLineSignals();
+  // Closes the link when the device went away under an open port; true then.
+  bool CloseIfPortLost();
   void RefreshIndicators();
   void DarkenIndicators();
   void ClearTrafficLog();

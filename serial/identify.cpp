@@ -28,6 +28,7 @@ void CAdapter::ResetPageFlags() {
     p.changed = 0;
     p.valid = 0;
   }
+  UpdateChangeMarkers();
 }
 
 void CAdapter::ClosePortQuietly() {

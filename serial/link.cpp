@@ -213,21 +213,20 @@ void CAdapter::HandleCommEvent(int event) {
   }
 }
 
+bool CAdapter::CloseIfPortLost() {
+  if (!(LinkState & LS_PORT_OPEN) || !port_ || (port_->IsOpen() && !port_->Lost())) return false;
+  Ui().TerminalOutput("\r\nThe port " + PortNumber + " went away.\r\n");
+  CloseLink();
+  return true;
+}
+
 void CAdapter::ServiceLineEvents() {
   if (RThreshold == 1 && PortIsOpen()) HandleCommEvent(COMM_EV_RECEIVE);
-  if ((LinkState & LS_PORT_OPEN) && port_ && port_->Lost()) {
-    Ui().TerminalOutput("\r\nThe port " + PortNumber + " went away.\r\n");
-    CloseLink();
-  }
+  CloseIfPortLost();
 }
 
 void CAdapter::CheckLineSignals() {
-  if (!port_ || !port_->IsOpen()) return;
-  if ((LinkState & LS_PORT_OPEN) && port_->Lost()) {
-    Ui().TerminalOutput("\r\nThe port " + PortNumber + " went away.\r\n");
-    CloseLink();
-    return;
-  }
+  if (CloseIfPortLost() || !port_ || !port_->IsOpen()) return;
   const bool cts = port_->CtsHolding(), dsr = port_->DsrHolding(), cd = port_->CdHolding();
   const bool ctsChanged = cts != lastCts_, dsrChanged = dsr != lastDsr_, cdChanged = cd != lastCd_;
   lastCts_ = cts;

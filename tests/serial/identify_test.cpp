@@ -80,7 +80,9 @@ TEST(Identification, SuccessResetsPageFlagsAndEnablesRetry) {
   Rig r;
   r.a.Page(PG_BASIC).valid = 1;
   r.a.Page(PG_BASIC).changed = 1;
+  r.ui.statusText = " [Basic Changed] ";
   IdentifyWith("7730-08", r);
+  EXPECT_EQ(r.ui.statusText, "");  // the markers are redrawn from the reset flags
   for (int p = 0; p < PG_COUNT; ++p) {
     EXPECT_EQ(r.a.Page(p).refreshing, 1);
     EXPECT_EQ(r.a.Page(p).valid, 0);

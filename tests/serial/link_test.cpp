@@ -160,6 +160,15 @@ TEST(LineEvents, CtsChangeWithAutoDisconnect) {
   EXPECT_FALSE(r.port.IsOpen());
 }
 
+TEST(LineEvents, TickClosesTheLinkWhenThePortWentAway) {
+  Rig r;
+  ASSERT_TRUE(r.Open());
+  r.port.Close();  // the device vanished underneath the open link
+  r.a.OnTimerTick();
+  EXPECT_EQ(r.a.LinkState, LS_IDLE);
+  EXPECT_NE(r.ui.terminal.find("went away"), std::string::npos);
+}
+
 TEST(LineEvents, IndicatorsFollowTheLines) {
   Rig r;
   ASSERT_TRUE(r.Open());
