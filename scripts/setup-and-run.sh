@@ -13,5 +13,12 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/app/kelvane ]; then
 fi
 echo "No display found: running the command-line demonstration against the simulated RM-40 485."
 echo
-echo "\$ kelvane-cli identify --port sim:3"
-build/kelvane-cli identify --port sim:3
+demo() { echo "\$ kelvane-cli $*"; build/kelvane-cli "$@"; echo; }
+profile=$(mktemp --suffix=.dat)
+demo identify --port sim:3
+demo read --port sim:3 -o "$profile"
+echo "\$ kelvane-cli show $profile | head -20"
+build/kelvane-cli show "$profile" | head -20
+echo
+demo verify --port sim:3 "$profile"
+rm -f "$profile"
