@@ -5,13 +5,23 @@
 //                            ("sim:1" ... "sim:4") as ports
 //   kelvane --screenshot DIR render the main window and every dialog to PNG
 //                            files in DIR and exit
+//   kelvane --startup-time   print the time from process start to the main
+//                            window's first paint and the resident memory, exit
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEvent>
 #include <QSettings>
+#include <QTimer>
 
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "app/main_dlg.h"
 #include "app/port_provider.h"
@@ -20,6 +30,54 @@
 #include "app/tool_settings.h"
 
 using namespace kelvane;
+
+namespace {
+
+// Seconds since the process started, from the kernel's record of its start.
+double SecondsSinceProcessStart() {
+  std::ifstream stat("/proc/self/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const size_t close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  // Field 22 (starttime) is the 20th after the command name.
+  for (int i = 0; i < 20 && fields >> field; ++i) {
+  }
+  const double started = std::atof(field.c_str()) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9 - started;
+}
+
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+// Reports the first paint of the watched window, then ends the program.
+class FirstPaintProbe : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !reported_) {
+      reported_ = true;
+      std::printf("first paint %.0f ms after process start; resident memory %ld KiB\n",
+                  SecondsSinceProcessStart() * 1000, ResidentKiB());
+      std::fflush(stdout);
+      QTimer::singleShot(0, qApp, &QApplication::quit);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool reported_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   // The screenshots are rendered without a display.
@@ -42,8 +100,12 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                      QStringLiteral("Render the windows to PNG files in <dir> and exit."),
                                      QStringLiteral("dir"));
+  const QCommandLineOption startupTime(
+      QStringLiteral("startup-time"),
+      QStringLiteral("Print the time to the main window's first paint and the resident memory, then exit."));
   parser.addOption(demo);
   parser.addOption(screenshot);
+  parser.addOption(startupTime);
   parser.process(app);
 
   if (parser.isSet(screenshot)) return RenderScreenshots(parser.value(screenshot));
@@ -58,6 +120,8 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<QSettings> settings(OpenUserSettings());
   CMainDlg window(ui, ports, *settings, extraPorts);
+  FirstPaintProbe probe;
+  if (parser.isSet(startupTime)) window.installEventFilter(&probe);
   window.show();
   return QApplication::exec();
 }
