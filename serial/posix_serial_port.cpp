@@ -207,6 +207,8 @@ std::string PosixSerialPort::ReadAll() {
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n > 0) {
       data.append(buffer, static_cast<size_t>(n));
+      // A short read took everything there was.
+      if (static_cast<size_t>(n) < sizeof buffer) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -214,7 +216,7 @@ std::string PosixSerialPort::ReadAll() {
     // With VMIN and VTIME at 0 a read of nothing returns 0 whether the line is
     // quiet or gone; a hang-up (the far end of a pseudo-terminal closed, a USB
     // adapter unplugged) shows in poll.
-    if (n == 0) {
+    if (n == 0 && data.empty()) {
       pollfd p{fd_, POLLIN, 0};
       if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) lost_ = true;
     }
