@@ -5,6 +5,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdio>
+
+#include "connection/connect.h"
+
 namespace kelvane::bench {
 
 std::string ModemSimPath(const char* argv0) {
@@ -16,6 +20,18 @@ std::string ModemSimPath(const char* argv0) {
   const size_t slash = self.rfind('/');
   return (slash == std::string::npos ? std::string(".") : self.substr(0, slash)) + "/../kelvane-modemsim";
 #endif
+}
+
+bool ConnectAdapter(CAdapter& a, SerialPort& port, const std::string& path, int baud) {
+  a.SetPort(&port);
+  a.PortNumber = path;
+  a.BaudRate = std::to_string(baud);
+  a.Parity = "None";
+  a.DataBits = "8";
+  a.StopBits = "1";
+  if (RunConnectOperation(a) == CONNECT_IDENTIFIED) return true;
+  std::fprintf(stderr, "no modem identified on %s\n", path.c_str());
+  return false;
 }
 
 int OpenRawTty(const std::string& path, int baud) {

@@ -35,6 +35,10 @@ class QuietUi : public HeadlessUserInterface {
 // The path of kelvane-modemsim (beside this program when not compiled in).
 std::string ModemSimPath(const char* argv0);
 
+// Points the adapter at `port` on `path` with `baud`,N,8,1 and runs the
+// Connect operation. Prints why and returns false when no modem answered.
+bool ConnectAdapter(CAdapter& a, SerialPort& port, const std::string& path, int baud);
+
 // Opens a pseudo-terminal slave raw at `baud` for the bare reference.
 int OpenRawTty(const std::string& path, int baud);
 // Writes `command`, then reads until `expected` was seen. Returns false on

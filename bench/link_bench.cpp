@@ -41,16 +41,7 @@ int main(int argc, char** argv) {
   QuietUi ui(a);
   a.SetUi(&ui);
   PosixSerialPort port;
-  a.SetPort(&port);
-  a.PortNumber = sim.SlavePath();
-  a.BaudRate = "115200";
-  a.Parity = "None";
-  a.DataBits = "8";
-  a.StopBits = "1";
-  if (RunConnectOperation(a) != CONNECT_IDENTIFIED) {
-    std::fprintf(stderr, "no modem identified on %s\n", sim.SlavePath().c_str());
-    return 1;
-  }
+  if (!ConnectAdapter(a, port, sim.SlavePath(), 115200)) return 1;
   // Reference: a bare write/poll/read round trip on the same line. The two
   // alternate round by round, so both see the same machine load.
   const int fd = OpenRawTty(sim.SlavePath(), 115200);

@@ -48,16 +48,7 @@ int main(int argc, char** argv) {
   QuietUi ui(a);
   a.SetUi(&ui);
   CountingPort port;
-  a.SetPort(&port);
-  a.PortNumber = sim.SlavePath();
-  a.BaudRate = std::to_string(baud);
-  a.Parity = "None";
-  a.DataBits = "8";
-  a.StopBits = "1";
-  if (RunConnectOperation(a) != CONNECT_IDENTIFIED) {
-    std::fprintf(stderr, "no modem identified on %s\n", sim.SlavePath().c_str());
-    return 1;
-  }
+  if (!ConnectAdapter(a, port, sim.SlavePath(), baud)) return 1;
 
   port.sent = port.received = 0;
   const double wall0 = WallSeconds(), cpu0 = CpuSeconds();
