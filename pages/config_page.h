@@ -1,0 +1,188 @@
+#pragma once
+// CConfigPage: what every configuration page shares. A page is bound to one
+// settings record of the adapter and one section bit. It moves values between
+// its controls and the record, notices changes against a snapshot taken when
+// the record was last read or written, reads and writes its own section
+// through the transfer dialog, and runs short page-local commands on the
+// modem under the wait window.
+//
+// A page derives from it, builds its controls, registers its value controls,
+// connects each control with Watch() and implements LoadControls and
+// StoreControls. The mappings themselves (lists, clipping, searches) live in
+// plain functions (config/page_values.h) so they are tested without widgets.
+
+#include <QString>
+#include <QWidget>
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/qt_user_interface.h"
+#include "config/adapter.h"
+
+class QAbstractButton;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QSpinBox;
+
+namespace kelvane {
+
+class CImageButton;
+
+class CConfigPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `record` points into the adapter's block (or DiagnosticInfo for the
+  // read-only Diagnostic page, with recordSize 0: no snapshot, no changes).
+  // `pageName` is the page's own name: the button group is captioned
+  // "<pageName> page".
+  CConfigPage(QtUserInterface& ui, int pageIndex, int sectionBit, void* record,
+              std::size_t recordSize, const QString& pageName, QWidget* parent = nullptr);
+  ~CConfigPage() override;
+
+  int PageIndex() const { return pageIndex_; }
+  int SectionBit() const { return sectionBit_; }
+  PageState& State() { return a_.Page(pageIndex_); }
+
+  // Fill every control from the record / copy every control into the record.
+  virtual void LoadControls() = 0;
+  virtual void StoreControls() = 0;
+
+  // snapshot := record, changed := false, change markers redrawn.
+  void MarkUnchanged();
+  // True when the record differs from the snapshot, compared in units of
+  // CompareUnit() bytes (4 by default; the Remote page compares 16-bit units).
+  bool RecordDiffers() const;
+
+  // The sheet shows the page: offline enabling, tooltips, refill after a
+  // profile operation, or the section read that is due.
+  virtual void OnSetActive();
+
+  // The three buttons of every page.
+  void OnRead();
+  void OnWrite();
+  void OnWriteAll();
+
+  CImageButton* ReadButton() const { return read_; }
+  CImageButton* WriteButton() const { return write_; }
+  CImageButton* WriteAllButton() const { return writeAll_; }
+
+  // The control-to-record step that runs before every notification of a
+  // control: unless a refill is under way (refreshing or reloadPending),
+  // StoreControls, recompute changed, and redraw the change markers when it
+  // flipped. Connected by Watch(); pages call it themselves before handling
+  // a button of their own.
+  void SyncFromControls();
+
+  // Enables or disables the value controls (every control registered with
+  // AddValueControl). Pages with their own enabling rules override it and
+  // call the base first.
+  virtual void SetValueControlsEnabled(bool enabled);
+
+  // The page's tooltips follow the "Tooltip" option.
+  bool TooltipsActive() const { return tooltipsOn_; }
+
+ signals:
+  // The record was changed by the page (after the sync step), for tests and
+  // for pages that derive displays from the record.
+  void RecordStored();
+
+ protected:
+  // Comparison unit for the snapshot (4 or 2) and the number of leading
+  // bytes of the record that are compared (the Remote page: 54 of 56).
+  virtual int CompareUnit() const { return 4; }
+  virtual std::size_t CompareSize() const { return recordSize_; }
+
+  // Value controls are enabled after a successful read and disabled after a
+  // failed one; the Read/Write buttons are not value controls.
+  void AddValueControl(QWidget* control);
+  const std::vector<QWidget*>& ValueControls() const { return valueControls_; }
+
+  // Connects a control's change notification to SyncFromControls.
+  void Watch(QComboBox* combo);
+  void Watch(QLineEdit* edit);
+  void Watch(QAbstractButton* button);
+  void Watch(QSpinBox* spin);
+
+  // The two button groups for the bottom right of the page: "<name> page"
+  // with Read and Write, and "All pages" with Write. The page places the
+  // returned widget in its layout.
+  QWidget* CreateButtonGroups();
+
+  // Registers a tooltip; "\n\r" in the text breaks the line. Shown only
+  // while the "Tooltip" option is 1.
+  void SetTip(QWidget* control, const QString& text);
+
+  // A page-local command on the modem: only when Busy is clear and the modem
+  // is identified. Sets Busy, shows the "Wait" window with `message` and a
+  // progress range 0..progressMax, probes the modem (unless probe is false),
+  // switches a numeric-mode modem to verbose results, runs `action` (which
+  // sends its commands through the adapter's Transact and returns true on
+  // success), restores numeric results when the modem was numeric before
+  // (unless restoreNumeric is false), clears Busy and closes the window.
+  // A false from `action` or a failed probe is reported with ReportError
+  // and the answer text the action left in `failed`.
+  struct CommandOptions {
+    bool probe = true;
+    bool restoreNumeric = true;
+  };
+  bool RunModemCommand(const QString& message, int progressMax,
+                       const std::function<bool(std::string& failed)>& action,
+                       CommandOptions options);
+  bool RunModemCommand(const QString& message, int progressMax,
+                       const std::function<bool(std::string& failed)>& action) {
+    return RunModemCommand(message, progressMax, action, CommandOptions{});
+  }
+  // The page's error report for a failed page-local command: nothing while
+  // shutting down; "Error communicating with adapter." (not while refreshing
+  // with AutoLoad 1); with Debug 0 the failed exchange goes to the terminal.
+  void ReportError(const std::string& failedExchange);
+
+  // Runs a transfer (operation 1 read or 2 write) for `sections`; its result.
+  int RunTransfer(int operation, int sections);
+
+  // Combo boxes whose items begin with "<number> - ".
+  // Selects the first item that begins with "<value> -"; none matches: no
+  // selection (index -1).
+  static void SelectNumbered(QComboBox* combo, int value);
+  // The number before " -" of the selected item; `none` when nothing is
+  // selected.
+  static int SelectedNumber(const QComboBox* combo, int none = 0);
+  // The leading decimal integer of an edit's text (0 when there is none),
+  // clipped at `max` when max >= 0.
+  static int EditNumber(const QLineEdit* edit, int max = -1);
+  // Copies an edit's text (Latin-1) into a fixed-size field, keeping the
+  // terminating zero.
+  static void CopyText(const QLineEdit* edit, char* field, std::size_t size);
+  // Shows a fixed-size field's text (up to its terminating zero or its size).
+  static void ShowText(QLineEdit* edit, const char* field, std::size_t size);
+
+  QtUserInterface& ui_;
+  CAdapter& a_;
+
+ private:
+  void ApplyTooltips();
+
+  int pageIndex_;
+  int sectionBit_;
+  void* record_;
+
+ protected:
+  const std::size_t recordSize_;
+
+ private:
+  std::vector<unsigned char> snapshot_;
+  QString pageName_;
+  std::vector<QWidget*> valueControls_;
+  std::vector<std::pair<QWidget*, QString>> tips_;
+  bool tooltipsOn_ = false;
+  CImageButton* read_ = nullptr;
+  CImageButton* write_ = nullptr;
+  CImageButton* writeAll_ = nullptr;
+};
+
+}  // namespace kelvane
