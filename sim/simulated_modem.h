@@ -22,6 +22,10 @@
 
 namespace kelvane {
 
+namespace simtext {
+struct CommandLine;
+}
+
 // One entry of the I/O list (numbers 1 to 10).
 struct SimIoEntry {
   int service = 0;   // 0..7
@@ -229,6 +233,11 @@ class SimulatedModem {
   enum class Mode { Command, Dialling, Online, OnlineCommand, Download, Flashing };
   enum class LineSession { Data, Password, Remote };
 
+  // The command families live in a file each: sim_identification.cpp,
+  // sim_configuration.cpp, sim_io.cpp, sim_remote.cpp and sim_dialling.cpp;
+  // this file's ExecuteLine hands every command on a line to its family.
+  enum class Handled { No, Done, Refused };  // an extended command, by family
+
   void Init(std::string_view article);
   void Emit(std::string bytes, int delayMs = 0);
   // Runs the timed events due up to `until`, each at its own time.
@@ -237,28 +246,55 @@ class SimulatedModem {
   // be held back); otherwise the far modem's line output.
   void CommandChar(char c, std::string* sink);
   std::string ExecuteLine(const std::string& line, bool remote);
-  bool Extended(const std::string& name, int kind, std::string_view args, bool remote,
-                std::string& out);
+  void ExtendedCommand(simtext::CommandLine& cl);
+  std::string Info(std::string_view text) const;
+  std::string Result(int code) const;
+  std::string Noise(size_t n);
+  // Bytes that arrived at the wrong speed or format.
+  void Garbage(size_t n);
+
+  // Identification and listings.
+  bool InformationCommand(char letter, int v, simtext::CommandLine& cl);
+  Handled IdentificationCommand(const std::string& name, int kind, std::string& out);
+  bool Information(int number, std::string& out) const;
   // "AT&V": the active and stored profiles and the stored numbers.
   std::string ProfileReport() const;
   // "AT&V1": the figures of the last connection.
   std::string ConnectionReport() const;
+
+  // Configuration commands.
+  bool SettingCommand(char letter, int v, bool has, simtext::CommandLine& cl);
+  void AmpersandCommand(simtext::CommandLine& cl);
+  void PercentCommand(simtext::CommandLine& cl);
+  void RegisterCommand(simtext::CommandLine& cl);
+  // "+MS=" at the start of `text`: how much of it the setting took, or npos.
+  size_t SetModulation(std::string_view text);
+  Handled ConfigurationCommand(const std::string& name, int kind, std::string_view args,
+                               std::string& out);
   bool LoadFactory(int profile);
-  bool Information(int number, std::string& out) const;
-  std::string Info(std::string_view text) const;
-  std::string Result(int code) const;
-  void StartDial(std::string number);
-  void FinishDial();
-  void HangUp();
-  void OnlineData(std::string_view bytes);
-  void DownloadData(std::string_view bytes);
-  void StartFlashing();
-  std::string Noise(size_t n);
-  // Bytes that arrived at the wrong speed or format.
-  void Garbage(size_t n);
+
+  // I/O list and pulse settings (type 3).
+  Handled IoCommand(const std::string& name, int kind, std::string_view args, std::string& out);
+
+  // Remote configuration.
+  Handled RemoteCommand(const std::string& name, int kind, std::string_view args,
+                        std::string& out);
   // Line side of the far modem: what it sends back over the line.
   std::string LineInput(std::string_view bytes);
   void LineDropped();
+
+  // Dialling, online data, escape, firmware download and flashing.
+  void DialCommand(simtext::CommandLine& cl);
+  bool CallCommand(char letter, int v, simtext::CommandLine& cl);
+  void StartDownload(simtext::CommandLine& cl);
+  void StartDial(std::string number);
+  void FinishDial();
+  void HangUp();
+  // The escape guard time after "+++" has passed quietly.
+  void EscapeConfirmed();
+  void OnlineData(std::string_view bytes);
+  void DownloadData(std::string_view bytes);
+  void StartFlashing();
 
   int modelType_ = 0;
   int features_ = 2;  // the type whose commands apply (2 for unknown articles)

@@ -1,0 +1,226 @@
+#include "sim/simulated_modem.h"
+
+#include <algorithm>
+
+#include "sim/sim_text.h"
+
+// Dialling and the call: "ATD", "ATH", "ATO", "ATA", DTR, online data and the
+// "+++" escape; then the firmware loader started by "AT**": the record
+// download and the flashing that follows it.
+
+namespace kelvane {
+
+using namespace simtext;
+
+namespace {
+
+bool IsEndRecord(std::string_view r) {
+  if (r.size() >= 2 && Up(r[0]) == 'S' && (r[1] == '7' || r[1] == '8' || r[1] == '9')) return true;
+  return Upper(r) == ":00000001FF";
+}
+
+}  // namespace
+
+bool SimulatedModem::Connected() const {
+  return mode_ == Mode::Online || mode_ == Mode::OnlineCommand;
+}
+bool SimulatedModem::Downloading() const {
+  return mode_ == Mode::Download || mode_ == Mode::Flashing;
+}
+bool SimulatedModem::CdOn() const { return active_.dcdControl == 0 || Connected(); }
+bool SimulatedModem::DsrOn() const { return active_.dsrControl == 0 || Connected(); }
+
+// --- commands --------------------------------------------------------------------
+
+void SimulatedModem::DialCommand(CommandLine& cl) {
+  if (cl.remote || mode_ != Mode::Command) {
+    cl.result = RC_ERROR;
+    return;
+  }
+  std::string number;
+  std::string_view rest = cl.body.substr(cl.i + 1);
+  const std::string urest = Upper(rest);
+  if (urest.rfind("S=", 0) == 0 || urest == "S") {
+    int slot = 0;
+    if (urest.size() > 2 && !ParseNumber(urest.substr(2), 3, slot)) {
+      cl.result = RC_ERROR;
+      return;
+    }
+    number = active_.storedNumbers[static_cast<size_t>(slot)];
+  } else {
+    for (char d : rest)
+      if (d != ' ' && d != ';') number += d;
+  }
+  if (std::none_of(number.begin(), number.end(), IsDigit)) {
+    cl.result = RC_ERROR;
+    return;
+  }
+  StartDial(number);
+  // The rest of the line is the number; the result comes when the call does.
+  cl.result = RC_NONE;
+}
+
+bool SimulatedModem::CallCommand(char letter, int v, CommandLine& cl) {
+  switch (letter) {
+    case 'H':
+      if (v != 0 || cl.remote) {
+        cl.result = RC_ERROR;
+      } else if (Connected()) {
+        HangUp();
+      }
+      return true;
+    case 'O':
+      if (cl.remote || v != 0) {
+        cl.result = RC_ERROR;
+      } else if (mode_ == Mode::OnlineCommand) {
+        mode_ = Mode::Online;
+        lastDataMs_ = now_;
+        cl.result = RC_CONNECT;
+      } else {
+        cl.result = RC_NO_CARRIER;
+      }
+      return true;
+    case 'A':
+      // No call is ringing.
+      cl.result = cl.remote ? RC_ERROR : RC_NO_CARRIER;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SimulatedModem::StartDownload(CommandLine& cl) {
+  if (cl.remote || mode_ != Mode::Command) {
+    cl.result = RC_ERROR;
+    return;
+  }
+  mode_ = Mode::Download;
+  records_.clear();
+  recordBuf_.clear();
+  downloadIdleDue_ = now_ + options_.downloadIdleMs;
+  cl.out += Info(options_.downloadMode == 2 ? "Downloading Record Data..."
+                                            : "Download initiated...");
+  cl.result = RC_NONE;
+}
+
+// --- calls -----------------------------------------------------------------------
+
+void SimulatedModem::StartDial(std::string number) {
+  dialled_ = std::move(number);
+  mode_ = Mode::Dialling;
+  dialDue_ = now_ + options_.dialDelayMs;
+}
+
+void SimulatedModem::FinishDial() {
+  if (mode_ != Mode::Dialling) return;
+  const std::string& r = options_.dialResult;
+  if (!r.empty()) {
+    mode_ = Mode::Command;
+    const int code = r == "BUSY" ? RC_BUSY
+                     : r == "NO ANSWER" ? RC_NO_ANSWER
+                     : r == "NO DIALTONE" ? RC_NO_DIALTONE
+                                          : RC_NO_CARRIER;
+    Emit(Result(code));
+    return;
+  }
+  mode_ = Mode::Online;
+  lastDataMs_ = now_;
+  plusCount_ = 0;
+  SimulatedModem& far = FarModem();
+  far.session_ = LineSession::Data;
+  far.linePlus_ = 0;
+  far.lineBuf_.clear();
+  const std::string carrier = active_.modulation.substr(0, active_.modulation.find(','));
+  diag_.norm = carrier;
+  diag_.termination = "NONE";
+  Emit(Result(RC_CONNECT));
+}
+
+void SimulatedModem::HangUp() {
+  if (!Connected()) return;
+  mode_ = Mode::Command;
+  escapeDue_ = -1;
+  plusCount_ = 0;
+  diag_.termination = "LOCAL REQUEST";
+  if (far_) far_->LineDropped();
+}
+
+void SimulatedModem::SetDtr(bool on) {
+  if (on) return;
+  if (mode_ == Mode::Dialling && active_.dtrControl >= 2) {
+    dialDue_ = -1;
+    mode_ = Mode::Command;
+    Emit(Result(RC_OK));
+  } else if (mode_ == Mode::Online && active_.dtrControl == 1) {
+    mode_ = Mode::OnlineCommand;
+    Emit(Result(RC_OK));
+  } else if (Connected() && active_.dtrControl >= 2) {
+    HangUp();
+    Emit(Result(RC_OK));
+  }
+}
+
+void SimulatedModem::EscapeConfirmed() {
+  plusCount_ = 0;
+  if (mode_ == Mode::Online) {
+    mode_ = Mode::OnlineCommand;
+    Emit(Result(RC_OK));
+  }
+}
+
+void SimulatedModem::OnlineData(std::string_view bytes) {
+  const long long guard = static_cast<long long>(active_.s[12]) * 20;
+  const char plus = static_cast<char>(active_.s[2]);
+  for (char c : bytes) {
+    // The escape sequence: three escape characters after a guard time of
+    // silence; it takes effect after a second guard time without data.
+    const bool starts = plusCount_ == 0 && now_ - lastDataMs_ >= guard;
+    const bool continues =
+        plusCount_ > 0 && plusCount_ < 3 && (guard == 0 || now_ - lastPlusMs_ < guard);
+    if (c == plus && (starts || continues)) {
+      ++plusCount_;
+      lastPlusMs_ = now_;
+      if (plusCount_ == 3) escapeDue_ = now_ + guard;
+    } else {
+      plusCount_ = 0;
+      escapeDue_ = -1;
+    }
+    lastDataMs_ = now_;
+    FarModem().Advance(now_);
+    Emit(far_->LineInput(std::string_view(&c, 1)));
+  }
+}
+
+// --- firmware download -------------------------------------------------------
+
+void SimulatedModem::DownloadData(std::string_view bytes) {
+  for (char c : bytes) {
+    if (c == '\n') continue;
+    if (c != '\r') {
+      if (recordBuf_.size() < 1024) recordBuf_ += c;
+      continue;
+    }
+    records_.push_back(recordBuf_);
+    const bool last = IsEndRecord(recordBuf_);
+    recordBuf_.clear();
+    Emit(".");
+    if (last) {
+      StartFlashing();
+      return;
+    }
+    downloadIdleDue_ = now_ + options_.downloadIdleMs;
+  }
+}
+
+void SimulatedModem::StartFlashing() {
+  mode_ = Mode::Flashing;
+  downloadIdleDue_ = -1;
+  for (int k = 1; k <= 10; ++k) Emit(".", 100 * k);
+  std::string outcome = "Download failed";
+  if (options_.flashSucceeds)
+    outcome = options_.downloadMode == 2 ? "Download successful" : "Download Success";
+  Emit("\r\n" + outcome + "\r\n", 1100);
+  flashEndDue_ = now_ + 1100;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,77 @@
+#include "sim/simulated_modem.h"
+
+#include <cstdio>
+
+#include "sim/sim_text.h"
+
+// The I/O commands of the RM-40 485 (type 3): the pulse and trigger settings
+// (*WIOP), the I/O list (*WIOL), deleting (*WIOD) and testing (*WIOT) an
+// entry. Other types answer ERROR.
+
+namespace kelvane {
+
+using namespace simtext;
+
+SimulatedModem::Handled SimulatedModem::IoCommand(const std::string& name, int kind,
+                                                  std::string_view args, std::string& out) {
+  if (name != "*WIOP" && name != "*WIOL" && name != "*WIOD" && name != "*WIOT") return Handled::No;
+  if (features_ != 3) return Handled::Refused;
+  ModemSettings& a = active_;
+  std::vector<Arg> list;
+
+  if (name == "*WIOP") {
+    if (kind == K_READ) {
+      char text[128];
+      std::snprintf(text, sizeof text, "*WIOP: TA=%d,TP=%d,TYPE=%d,TRIG=%d,NORM=%d", a.pulseTa,
+                    a.pulseTp, a.trigType, a.trigLevel, a.outputCtrl);
+      out += Info(text);
+      return Handled::Done;
+    }
+    int ta = a.pulseTa, tp = a.pulseTp, type = a.trigType, trig = a.trigLevel, norm = a.outputCtrl;
+    if (kind != K_SET || !SplitArgs(args, list) || list.size() > 5 || !NumArg(list, 0, 65535, ta) ||
+        !NumArg(list, 1, 65535, tp) || !NumArg(list, 2, 32, type) || !NumArg(list, 3, 6, trig) ||
+        !NumArg(list, 4, 32, norm))
+      return Handled::Refused;
+    if ((type > 4 && type != 31 && type != 32) || (norm == 2 || (norm > 4 && norm != 31 && norm != 32)))
+      return Handled::Refused;
+    a.pulseTa = ta;
+    a.pulseTp = tp;
+    a.trigType = type;
+    a.trigLevel = trig;
+    a.outputCtrl = norm;
+    return Handled::Done;
+  }
+  if (name == "*WIOL") {
+    int index = 0;
+    if (IndexedQuery(kind, args, index)) {
+      const SimIoEntry& e = a.io[static_cast<size_t>(index - 1)];
+      const std::string p = std::to_string(index);
+      out += Info(p + "_Service=" + std::to_string(e.service) + "\r\n" + p + "_Flag=" +
+                  std::to_string(e.retry) + "\r\n" + p + "_Timeout=" + std::to_string(e.timeout) +
+                  "\r\n" + p + "_Priority=" + std::to_string(e.priority) + "\r\n" + p +
+                  "_Data1=" + e.data1 + "\r\n" + p + "_Data2=" + e.data2 + "\r\n" + p +
+                  "_Data3=" + e.data3 + "\r\n" + p + "_Data4=" + std::to_string(e.data4) +
+                  "\r\n" + p + "_Data5=" + e.data5 + "\r\n" + p + "_Data6=" + e.data6);
+      return Handled::Done;
+    }
+    if (kind != K_SET || !SplitArgs(args, list) || list.size() != 11 ||
+        !ParseNumber(list[0].text, 10, index) || index < 1)
+      return Handled::Refused;
+    SimIoEntry e = a.io[static_cast<size_t>(index - 1)];
+    if (!NumArg(list, 1, 7, e.service) || !NumArg(list, 2, 5, e.retry) ||
+        !NumArg(list, 3, 255, e.timeout) || !NumArg(list, 4, 1, e.priority) ||
+        !TextArg(list, 5, 20, e.data1) || !TextArg(list, 6, 160, e.data2) ||
+        !TextArg(list, 7, 20, e.data3) || !NumArg(list, 8, 99999, e.data4) ||
+        !TextArg(list, 9, 8, e.data5) || !TextArg(list, 10, 15, e.data6))
+      return Handled::Refused;
+    a.io[static_cast<size_t>(index - 1)] = e;
+    return Handled::Done;
+  }
+  // *WIOD deletes an entry; *WIOT tests one (nothing to see in the simulation).
+  int index = 0;
+  if (kind != K_SET || !ParseNumber(args, 10, index) || index < 1) return Handled::Refused;
+  if (name == "*WIOD") a.io[static_cast<size_t>(index - 1)] = SimIoEntry{};
+  return Handled::Done;
+}
+
+}  // namespace kelvane
