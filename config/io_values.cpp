@@ -1,0 +1,171 @@
+#include "config/io_values.h"
+
+#include "config/page_values.h"
+
+namespace kelvane {
+
+const std::vector<std::string>& TrigTypeItems() {
+  static const std::vector<std::string> items = {"0 - NO",  "1 - LEVEL",     "2 - PULSE", "3 - DCD",
+                                                 "4 - DTR", "31 - DCD_PSTN", "32 - DCD_LL"};
+  return items;
+}
+
+const std::vector<std::string>& TrigLevelItems() {
+  static const std::vector<std::string> items = {"0 - NO",  "1 - HIGH",  "2 - LOW",   "3 - POS",
+                                                 "4 - NEG", "5 - FLANK", "6 - FLANK2"};
+  return items;
+}
+
+const std::vector<std::string>& OutputCtrlItems() {
+  // There is no code 2.
+  static const std::vector<std::string> items = {"0 - NO",  "1 - OPEN",      "3 - DCD",
+                                                 "4 - DTR", "31 - DCD_PSTN", "32 - DCD_LL"};
+  return items;
+}
+
+const std::vector<std::string>& IoServiceItems() {
+  static const std::vector<std::string> items = {"NONE",       "DIAL", "SMS", "TEXT",
+                                                 "(reserved)", "OUT",  "CMD", "TRANS"};
+  return items;
+}
+
+const std::vector<std::string>& IoRetryItems() {
+  static const std::vector<std::string> items = {"NO",      "RETRY",    "RETRY_3",
+                                                 "NEXT_OK", "NEXT_ERR", "NEXT_ALWAYS"};
+  return items;
+}
+
+const std::vector<std::string>& IoPriorityItems() {
+  static const std::vector<std::string> items = {"0", "1"};
+  return items;
+}
+
+const std::array<IoDataField, 7>& IoServiceFields(int service) {
+  using F = IoDataField;
+  constexpr F off{};
+  constexpr F number{true, "Number"};
+  constexpr F line{true, "Line protocol"};
+  static const std::array<IoDataField, 7> table[8] = {
+      {off, off, off, off, off, off, off},                       // NONE
+      {number, off, off, off, off, off, line},                   // DIAL
+      {number, F{true, "SMS-message"}, F{true, "SMS service provider number"},
+       F{true, "SMS protocol type"}, F{true, "Password"}, F{true, "Sender"}, line},  // SMS
+      {number, F{true, "Transfer text"}, off, off, off, off, line},  // TEXT
+      {off, off, off, off, off, off, off},                           // (reserved)
+      {number, F{true, "Pattern"}, off, off, off, off, line},        // OUT
+      {F{true, "Command"}, off, off, off, off, off, off},            // CMD
+      {number, off, off, off, off, off, line},                       // TRANS
+  };
+  return service >= 0 && service < 8 ? table[service] : table[0];
+}
+
+IoEntryTexts LoadIoEntry(const IoSettings& io, int index) {
+  IoEntryTexts t;
+  if (index < 0 || index >= kIoEntries) return t;
+  const auto i = static_cast<std::size_t>(index);
+  t.service = io.Service[i];
+  t.retry = io.Retry[i];
+  t.priority = io.Priority[i];
+  t.time = std::to_string(io.Timeout[i]);
+  t.data[0] = FieldText(io.Data1[i], sizeof io.Data1[i]);
+  t.data[1] = FieldText(io.Data2[i], sizeof io.Data2[i]);
+  t.data[2] = FieldText(io.Data3[i], sizeof io.Data3[i]);
+  t.data[3] = std::to_string(io.Data4[i]);
+  t.data[4] = FieldText(io.Data5[i], sizeof io.Data5[i]);
+  t.data[5] = FieldText(io.Data6[i], sizeof io.Data6[i]);
+  t.data[6] = std::to_string(io.Data7[i]);
+  return t;
+}
+
+void StoreIoEntry(IoSettings& io, int index, const IoEntryTexts& t) {
+  if (index < 0 || index >= kIoEntries) return;
+  const auto i = static_cast<std::size_t>(index);
+  io.Service[i] = t.service;
+  io.Retry[i] = t.retry;
+  io.Priority[i] = t.priority;
+  io.Timeout[i] = LeadingInt(t.time);
+  CopyFieldText(io.Data1[i], sizeof io.Data1[i], t.data[0]);
+  CopyFieldText(io.Data2[i], sizeof io.Data2[i], t.data[1]);
+  CopyFieldText(io.Data3[i], sizeof io.Data3[i], t.data[2]);
+  io.Data4[i] = LeadingInt(t.data[3]);
+  CopyFieldText(io.Data5[i], sizeof io.Data5[i], t.data[4]);
+  CopyFieldText(io.Data6[i], sizeof io.Data6[i], t.data[5]);
+  io.Data7[i] = LeadingInt(t.data[6]);
+}
+
+void ClearIoEntry(IoSettings& io, int index) {
+  if (index < 0 || index >= kIoEntries) return;
+  const auto i = static_cast<std::size_t>(index);
+  io.Service[i] = 0;
+  io.Retry[i] = 0;
+  io.Timeout[i] = 0;
+  io.Priority[i] = 0;
+  io.Data4[i] = 0;
+  CopyFieldText(io.Data1[i], sizeof io.Data1[i], "");
+  CopyFieldText(io.Data2[i], sizeof io.Data2[i], "");
+  CopyFieldText(io.Data3[i], sizeof io.Data3[i], "");
+  CopyFieldText(io.Data5[i], sizeof io.Data5[i], "");
+  CopyFieldText(io.Data6[i], sizeof io.Data6[i], "");
+}
+
+namespace {
+
+constexpr std::string_view kOk = "OK\r\n";
+
+// Probe and, for a numeric modem, "ATV1". Returns false with the failed
+// exchange in `failed`; `switched` tells whether verbose results were
+// switched on (and must be switched off again).
+bool PrepareVerbose(CAdapter& a, std::string& failed, bool& switched) {
+  switched = false;
+  // The probe keeps its exchanges to itself: a failed probe leaves no text.
+  if (a.ProbeModem() == 0) return false;
+  if (!a.VerboseResults) {
+    std::string v1 = "ATV1";
+    if (a.Transact(v1, 3, kOk) != 1) {
+      failed = v1;
+      return false;
+    }
+    switched = true;
+  }
+  return true;
+}
+
+bool SendEntryCommand(CAdapter& a, std::string_view command, int entry, std::string& failed) {
+  std::string text = std::string(command) + std::to_string(entry);
+  if (a.Transact(text, 3, kOk, MatchExact) != 1) {
+    failed = text;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed) {
+  failed.clear();
+  if (entry < 1 || entry > kIoEntries) return false;
+  bool switched = false;
+  bool ok = PrepareVerbose(a, failed, switched);
+  if (ok) a.Ui().StepProgress();
+  if (ok) ok = SendEntryCommand(a, "AT*WIOD=", entry, failed);
+  if (ok) ClearIoEntry(a.Config.io, entry - 1);
+  if (switched) a.RestoreNumericResults();
+  if (ok) {
+    std::string store = "AT&W";
+    a.Transact(store, 3, kOk, "0\r", MatchExact);
+  }
+  return ok;
+}
+
+bool TestIoEntry(CAdapter& a, int entry, std::string& failed) {
+  failed.clear();
+  if (entry < 1 || entry > kIoEntries) return false;
+  bool switched = false;
+  bool ok = PrepareVerbose(a, failed, switched);
+  if (ok) ok = SendEntryCommand(a, "AT*WIOT=", entry, failed);
+  if (ok) a.Ui().StepProgress();
+  if (switched) a.RestoreNumericResults();
+  return ok;
+}
+
+}  // namespace kelvane
