@@ -31,6 +31,7 @@ constexpr const char* kUsage =
     "  --quiet          result codes suppressed (Q1)\n"
     "  --rate N         DTE rate in bit/s, 0 = automatic (default 0)\n"
     "  --format F       character format such as 8N1 or 7E1 (default 8N1)\n"
+    "  --line STATE     last line connection for AT&V1: idle, v34 (default), v90 or v32b\n"
     "  --pace           send no faster than the line speed (10 bits a character)\n"
     "  --link PATH      also make PATH a symbolic link to the pseudo-terminal\n"
     "  --help           this text\n";
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
   int echo = 1, rate = 0, format = 3, parity = 4;
   bool numeric = false, quiet = false, pace = false;
   std::string link;
+  LastConnection line;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -93,6 +95,10 @@ int main(int argc, char** argv) {
       if (!needValue() || !ParseFormatText(value, format, parity))
         return Usage("--format needs a format such as 8N1, 7E1 or 8O2");
       ++i;
+    } else if (arg == "--line") {
+      if (!needValue() || !LastConnectionPreset(value, line))
+        return Usage("--line needs idle, v34, v90 or v32b");
+      ++i;
     } else if (arg == "--link") {
       if (!needValue()) return Usage("--link needs a path");
       link = value;
@@ -112,6 +118,8 @@ int main(int argc, char** argv) {
     s->icfFormat = format;
     s->icfParity = parity;
   }
+
+  modem.Diagnostics() = line;
 
   // The stop signals arrive on a descriptor, so the server's poll wakes up.
   sigset_t stopSignals;

@@ -138,6 +138,26 @@ std::string SimulatedModem::ProfileReport() const {
          NumberColumn(3, active_.storedNumbers[3]);
 }
 
+bool LastConnectionPreset(std::string_view name, LastConnection& out) {
+  LastConnection c;
+  if (name == "idle") {
+    c = LastConnection{"IDLE", 0, 0, 0, 0, 0, 0, 0, "NONE"};
+  } else if (name == "v34") {
+    // The defaults: a V.34 line at 33600/31200.
+  } else if (name == "v90") {
+    c = LastConnection{"V90A", 50666, 31200, 41, -18, -47, -28, -49, "REMOTE REQUEST"};
+  } else if (name == "v32b") {
+    // Receive speed at the top of the V.32bis range and transmit beyond it;
+    // SNR above and RX level at the end of their scales, the echo levels
+    // beyond both ends.
+    c = LastConnection{"V32B", 14400, 19200, 56, -45, -60, -12, -70, "LOST CARRIER"};
+  } else {
+    return false;
+  }
+  out = c;
+  return true;
+}
+
 std::string SimulatedModem::ConnectionReport() const {
   // "Echo Level" stands before "Near Echo Level": a reader that looks for the
   // keys in turn must meet the plain one first.

@@ -67,10 +67,22 @@ SimulatedModem::Handled SimulatedModem::IoCommand(const std::string& name, int k
     a.io[static_cast<size_t>(index - 1)] = e;
     return Handled::Done;
   }
-  // *WIOD deletes an entry; *WIOT tests one (nothing to see in the simulation).
+  // *WIOD deletes an entry; *WIOT starts its service at once, as if its
+  // trigger had fired, and says which service ran. An entry without a service
+  // has nothing to start.
   int index = 0;
   if (kind != K_SET || !ParseNumber(args, 10, index) || index < 1) return Handled::Refused;
-  if (name == "*WIOD") a.io[static_cast<size_t>(index - 1)] = SimIoEntry{};
+  SimIoEntry& entry = a.io[static_cast<size_t>(index - 1)];
+  if (name == "*WIOD") {
+    entry = SimIoEntry{};
+    return Handled::Done;
+  }
+  static const char* const kServices[] = {"NONE", "DIAL", "SMS", "TEXT", "(reserved)", "OUT", "CMD", "TRANS"};
+  if (entry.service <= 0 || entry.service > 7 || entry.service == 4) return Handled::Refused;
+  testedIo_.push_back(index);
+  std::string started = "*WIOT: " + std::to_string(index) + "," + kServices[entry.service] + " STARTED";
+  if (!entry.data1.empty()) started += " " + entry.data1;
+  out += Info(started);
   return Handled::Done;
 }
 

@@ -135,6 +135,12 @@ struct LastConnection {
   bool operator==(const LastConnection&) const = default;
 };
 
+// The line states the simulator can be started in: "idle" (no connection
+// since power-up), "v34" (33600/31200, the default), "v90" (a V.90 line) and
+// "v32b" (a V.32bis line whose speeds and levels lie at and beyond the limits
+// a level display can show). False for any other name.
+bool LastConnectionPreset(std::string_view name, LastConnection& out);
+
 // Behaviour for tests: faults, timings, canned answers.
 struct SimulationOptions {
   // The next N command lines get no answer after their echo.
@@ -211,6 +217,8 @@ class SimulatedModem {
   SimulationOptions& Options() { return options_; }
   // Every command line received in command state, as received (without CR).
   const std::vector<std::string>& ReceivedLines() const { return lines_; }
+  // The entries started by "AT*WIOT=n", in order.
+  const std::vector<int>& TestedIoEntries() const { return testedIo_; }
   // The number of the last "ATD" (stored numbers resolved, blanks removed).
   const std::string& DialledNumber() const { return dialled_; }
   // Records received by the firmware loader.
@@ -307,6 +315,7 @@ class SimulatedModem {
   ModemSettings active_;
   ModemSettings stored_;
   LastConnection diag_;
+  std::vector<int> testedIo_;
   SimulationOptions options_;
 
   long long now_ = 0;

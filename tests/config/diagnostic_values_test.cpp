@@ -7,6 +7,9 @@
 #include <limits>
 
 #include "config/diagnostic_values.h"
+#include "config/read_engine.h"
+#include "sim/simulated_port.h"
+#include "support/virtual_ui.h"
 
 namespace kelvane {
 namespace {
@@ -141,6 +144,106 @@ TEST(DipSwitches, ImagesPerModelType) {
     for (DipImage image : DipSwitchImages(type, dip, true)) EXPECT_EQ(image, DipImage::Unknown) << type;
   }
   for (DipImage image : DipSwitchImages(3, dip, false)) EXPECT_EQ(image, DipImage::Unknown);
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// The diagnostic read of a simulated modem in a given line state, shown.
+struct DiagnosticRig {
+  CAdapter a;
+  SimulatedPort port;
+  testing::VirtualUi ui{a};
+
+  explicit DiagnosticRig(int modelType) : port(SimulatedModem(modelType)) {
+    port.SetClock([this] { return ui.NowMs(); });
+    a.SetPort(&port);
+    a.PortNumber = "sim";
+    a.BaudRate = "9600";
+    a.Parity = "None";
+    a.DataBits = "8";
+    a.StopBits = "1";
+    EXPECT_TRUE(a.OpenAndIdentify(true));
+  }
+  int Read() { return ReadConfiguration(a, SEC_DIAGNOSTIC); }
+};
+
+TEST(DiagnosticRead, LineStatesOfTheSimulatedModem) {
+  struct Case {
+    const char* line;
+    bool idle;
+    std::array<int, 6> positions;
+    std::array<const char*, 6> texts;
+  };
+  const Case cases[] = {
+      {"idle", true, {0, 0, 0, 0, 0, 0}, {"0", "0", "0", "-0", "-0", "-0"}},
+      {"v34", false, {324, 300, 17, 24, 10, 27}, {"33.6", "31.2", "37", "-21", "-30", "-52"}},
+      {"v90", false, {494, 300, 21, 27, 10, 24}, {"50.7", "31.2", "41", "-18", "-28", "-49"}},
+      // Speeds at and beyond the V32B top fill; SNR above 50 stays full; an
+      // RX level of 45 is empty; echo levels beyond both ends.
+      {"v32b", false, {132, 132, 30, 0, 1, 40}, {"14.4", "19.2", "56", "-45", "-12", "-70"}},
+  };
+  for (const Case& c : cases) {
+    DiagnosticRig rig(3);
+    ASSERT_TRUE(LastConnectionPreset(c.line, rig.port.Modem().Diagnostics()));
+    rig.port.Modem().DipSwitches() = {0x81, 0, 255, 16};
+    ASSERT_EQ(rig.Read(), 1) << c.line;
+    const DiagnosticDisplay v = DisplayDiagnostic(rig.a.Diagnostic);
+    EXPECT_EQ(v.idle, c.idle) << c.line;
+    for (size_t i = 0; i < 6; ++i) {
+      EXPECT_EQ(v.bars[i].position, c.positions[i]) << c.line << " bar " << i;
+      EXPECT_EQ(v.bars[i].text, c.texts[i]) << c.line << " bar " << i;
+    }
+    const auto images = DipSwitchImages(rig.a.ModelType, rig.a.Diagnostic.DipSwitches, true);
+    EXPECT_EQ(images[0], DipImage::On);
+    EXPECT_EQ(images[1], DipImage::Off);
+    EXPECT_EQ(images[7], DipImage::On);
+    EXPECT_EQ(images[28], DipImage::On);
+  }
+}
+
+TEST(DiagnosticRead, BadListingsShowWhatTheyCan) {
+  struct Case {
+    const char* what;
+    std::string listing;  // the whole answer to AT&V1 after the echo
+    std::string dip;      // the whole answer to ATI8 after the echo
+    int result;
+  };
+  const std::string levels =
+      "SNR 40 dB\r\nRXLevel -20 dBm\r\nEcho Level -40 dB\r\nNear Echo Level -20 dB\r\n"
+      "Far Echo Level -30 dB\r\n\r\nOK\r\n";
+  const Case cases[] = {
+      // A listing without its Norm line fails the read; the page then shows
+      // whatever the values held before.
+      {"no Norm line", "\r\nLAST CONNECTION\r\nSpeed Rx/Tx 33600/31200\r\n" + levels,
+       "\r\n1 2 3 4\r\n\r\nOK\r\n", 0},
+      {"garbage numbers",
+       "\r\nNorm V34\r\nSpeed Rx/Tx xx/99999999999999\r\nSNR -\r\nRXLevel 9999999999\r\n"
+       "Echo Level\r\nNear Echo Level -\r\nFar Echo Level 1e9\r\n\r\nOK\r\n",
+       "\r\n1 2 3 4\r\n\r\nOK\r\n", 1},
+      {"two DIP numbers", "\r\nNorm V32B\r\nSpeed Rx/Tx 14400/14400\r\n" + levels,
+       "\r\n129 7\r\n\r\nOK\r\n", 1},
+  };
+  for (const Case& c : cases) {
+    DiagnosticRig rig(3);
+    rig.port.Modem().Options().rawAnswers = {{"&V1", c.listing}, {"I8", c.dip}};
+    rig.a.Diagnostic.DipSwitches[2] = 0x55;
+    EXPECT_EQ(rig.Read(), c.result) << c.what;
+    if (std::string(c.what) == "two DIP numbers") {
+      EXPECT_EQ(rig.a.Diagnostic.DipSwitches[0], 129);
+      EXPECT_EQ(rig.a.Diagnostic.DipSwitches[1], 7);
+      EXPECT_EQ(rig.a.Diagnostic.DipSwitches[2], 0x55) << "a missing number leaves the value";
+    }
+    const DiagnosticDisplay v = DisplayDiagnostic(rig.a.Diagnostic);
+    for (const LevelBar& bar : v.bars) {
+      EXPECT_GE(bar.position, bar.lower) << c.what;
+      EXPECT_LE(bar.position, bar.upper) << c.what;
+      EXPECT_FALSE(bar.text.empty()) << c.what;
+    }
+  }
 }
 
 }  // namespace

@@ -129,6 +129,12 @@ TEST(ModemSimulator, StartsInTheModesItIsGiven) {
   // The modes survive a reset: they are the stored profile.
   EXPECT_EQ(port.Ask("ATV1Z\r", "0\r"), "0\r");
 
+  ModemSimProcess idle;
+  ASSERT_TRUE(idle.Start(KELVANE_MODEMSIM, {"--model", "3", "--line", "idle"}));
+  Slave i(idle.SlavePath(), B9600);
+  ASSERT_TRUE(i.Ok());
+  EXPECT_NE(i.Ask("AT&V1\r", "OK\r\n").find("Norm            IDLE\r\n"), std::string::npos);
+
   ModemSimProcess quiet;
   ASSERT_TRUE(quiet.Start(KELVANE_MODEMSIM, {"--model", "3", "--quiet", "--format", "7E1"}));
   Slave q(quiet.SlavePath(), B9600);
@@ -155,7 +161,7 @@ TEST(ModemSimulator, CommandLine) {
   EXPECT_NE(help.out.find("--rate"), std::string::npos);
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--model", "5"}, {"--rate", "1234"}, {"--format", "9X1"},
-        {"--echo"}, {"--bogus"}}) {
+        {"--echo"}, {"--bogus"}, {"--line", "v22"}, {"--line"}}) {
     const auto r = testing::RunProcess(KELVANE_MODEMSIM, bad);
     EXPECT_EQ(r.exitCode, 2) << bad[0];
     EXPECT_NE(r.err.find("Usage"), std::string::npos);

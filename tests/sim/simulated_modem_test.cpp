@@ -519,6 +519,64 @@ TEST_F(ModemTest, IoParametersAndEntriesSurviveTheCut) {
             std::string::npos);
 }
 
+TEST(SimulatedModemIo, TestStartsTheEntrysServiceAndSaysSo) {
+  SimulatedModem m(3);
+  auto send = [&m](const std::string& line) { return m.Receive(line + "\r", {}); };
+  ASSERT_NE(send("AT*WIOL=4,2,1,30,1,\"0701234567\",\"Door\",\"4670\",1,\"pw\",\"Gate\"").find("OK"),
+            std::string::npos);
+  ASSERT_NE(send("AT*WIOL=6,6,0,0,0,\"ATH\",\"\",\"\",0,\"\",\"\"").find("OK"), std::string::npos);
+  struct Case {
+    int entry;
+    const char* shown;  // nothing: refused
+  };
+  const Case cases[] = {
+      {4, "*WIOT: 4,SMS STARTED 0701234567"},
+      {6, "*WIOT: 6,CMD STARTED ATH"},
+      {1, nullptr},  // no service in the entry
+  };
+  std::vector<int> started;
+  for (const Case& c : cases) {
+    const std::string answer = send("AT*WIOT=" + std::to_string(c.entry));
+    if (c.shown) {
+      EXPECT_NE(answer.find(std::string("\r\n") + c.shown + "\r\n"), std::string::npos) << answer;
+      EXPECT_NE(answer.find("OK\r\n"), std::string::npos);
+      started.push_back(c.entry);
+    } else {
+      EXPECT_NE(answer.find("ERROR"), std::string::npos) << answer;
+    }
+  }
+  EXPECT_EQ(m.TestedIoEntries(), started);
+  EXPECT_NE(send("AT*WIOT=11").find("ERROR"), std::string::npos);
+}
+
+TEST(SimulatedModemDiagnostics, LineStatesGiveTheirListings) {
+  struct Case {
+    const char* name;
+    const char* norm;
+    const char* speeds;
+  };
+  const Case cases[] = {
+      {"idle", "IDLE", "0/0"},
+      {"v34", "V34", "33600/31200"},
+      {"v90", "V90A", "50666/31200"},
+      {"v32b", "V32B", "14400/19200"},
+  };
+  for (const Case& c : cases) {
+    LastConnection line;
+    ASSERT_TRUE(LastConnectionPreset(c.name, line)) << c.name;
+    SimulatedModem m(3);
+    m.Diagnostics() = line;
+    const std::string answer = m.Receive("AT&V1\r", {});
+    Cut t(answer);
+    EXPECT_EQ(RemoveAll(t.After("Norm").UpTo("\r"), " "), c.norm);
+    EXPECT_EQ(RemoveAll(t.After("Speed Rx/Tx").UpTo("\r"), " "), c.speeds);
+    EXPECT_TRUE(t.Ok()) << c.name;
+  }
+  LastConnection untouched;
+  EXPECT_FALSE(LastConnectionPreset("v22", untouched));
+  EXPECT_EQ(untouched, LastConnection{});
+}
+
 TEST(SimulatedModemIo, OnlyTypeThreeKnowsIoCommands) {
   for (int type : {1, 2, 4}) {
     SimulatedModem m(type);
