@@ -1,0 +1,55 @@
+#pragma once
+// How the Dial options, Caller ID and Callback pages move the texts and
+// numbers of their edits to and from fixed-size record fields, free of any
+// widget so the rules are tested on their own.
+//
+// A field that holds more than its edit can show (a profile or a modem that
+// stored more characters than the edit allows, or control characters, which
+// the write engine never sends) is shown as far as it can be. As long as the
+// edit still shows exactly that, storing the page leaves the field as it is,
+// so touching another control never rewrites a value the user has not edited.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+// The text an edit limited to `limit` characters shows for a field of `size`
+// bytes: the field's text up to its terminating zero (or its size), without
+// control characters, cut at `limit`.
+std::string ShownText(const char* field, std::size_t size, std::size_t limit);
+
+// Stores an edit's text into a field: at most `limit` characters (and never
+// more than size - 1), control characters dropped, zero bytes to the end of
+// the field. An edit that still shows ShownText of the field leaves it alone.
+void StoreText(char* field, std::size_t size, std::size_t limit, std::string_view text);
+
+// The text an edit limited to `limit` characters shows for an integer.
+std::string ShownNumber(int32_t value, std::size_t limit);
+
+// Stores the leading integer of an edit's text (0 when there is none), unless
+// the edit still shows ShownNumber of the value.
+void StoreNumber(int32_t& value, std::size_t limit, std::string_view text);
+
+// The numbers of the caller ID and callback tables: empty, or only the
+// characters '0' to '9' and '+'.
+bool IsTableNumber(std::string_view text);
+
+// The number rule of those tables: a table number is stored (StoreText); any
+// other text is refused and the field keeps its value. False when refused:
+// the page then puts the field's text back into the edit (RefusedCaret).
+bool StoreTableNumber(char* field, std::size_t size, std::size_t limit, std::string_view text);
+
+// Where the caret goes in an edit whose text was refused: one position before
+// the selection start noted before the text was put back (that is where the
+// refused character was typed), within the restored text.
+int RefusedCaret(int selectionStart, int restoredLength);
+
+// A combo's selected index stored into a record value. Without a selection
+// (index -1, a record value no item matched) the value is kept: the page
+// never writes a value it did not show.
+void StoreSelection(int32_t& value, int index);
+
+}  // namespace kelvane
