@@ -1,0 +1,142 @@
+#include "pages/tab_callback.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "config/entry_rules.h"
+#include "pages/entry_edits.h"
+
+namespace kelvane {
+
+CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
+    : CConfigPage(ui, PG_CALLBACK, SEC_CALLBACK, &ui.Adapter().Config.callback,
+                  sizeof(CallbackSettings), QStringLiteral("Callback"), parent) {
+  const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+
+  auto* secure = new QGroupBox(QStringLiteral("Secure Callback"), this);
+  auto* secureGrid = new QGridLayout(secure);
+  mode_ = new QComboBox(secure);
+  for (const std::string& item : CallbackModeItems()) mode_->addItem(Latin1Text(item));
+  // The longest items are wider than the page at its smallest; the list
+  // itself opens wide enough.
+  mode_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  mode_->setMinimumContentsLength(30);
+  auto* modeLabel = new QLabel(QStringLiteral("Callback security [*wcb]"), secure);
+  modeLabel->setBuddy(mode_);
+  secureGrid->addWidget(modeLabel, 0, 0);
+  secureGrid->addWidget(mode_, 0, 1);
+  secureGrid->setColumnStretch(1, 1);
+
+  auto* delayBox = new QGroupBox(this);
+  auto* delayRow = new QHBoxLayout(delayBox);
+  delay_ = new QLineEdit(delayBox);
+  delay_->setMaxLength(static_cast<int>(kCallbackDelayChars));
+  delay_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), delay_));
+  delay_->setFixedWidth(digit * 5 + 12);
+  auto* delayLabel = new QLabel(QStringLiteral("Delay before callback (*wcbtime)"), delayBox);
+  delayLabel->setBuddy(delay_);
+  delayRow->addWidget(delayLabel);
+  delayRow->addWidget(delay_);
+  delayRow->addWidget(new QLabel(QStringLiteral("0-255 s"), delayBox));
+  delayRow->addStretch(1);
+
+  auto* table = new QGroupBox(QStringLiteral("Callback table [*wcbtab]"), this);
+  auto* grid = new QGridLayout(table);
+  grid->setVerticalSpacing(2);
+  grid->addWidget(new QLabel(QStringLiteral("Number (0-20 characters)"), table), 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Password (0, 6-12 characters)"), table), 0, 2);
+  for (int row = 1; row <= kCallbackRows; ++row) {
+    const auto i = static_cast<std::size_t>(row - 1);
+    auto* number = new QLineEdit(table);
+    number->setMaxLength(static_cast<int>(kCallbackNumberChars));
+    number->setMinimumWidth(digit * 22);
+    auto* password = new QLineEdit(table);
+    password->setMaxLength(static_cast<int>(kCallbackPasswordChars));
+    password->setMinimumWidth(digit * 14);
+    auto* clear = new QPushButton(QStringLiteral("Clear"), table);
+    auto* label = new QLabel(QStringLiteral("%1:").arg(row), table);
+    label->setBuddy(number);
+    grid->addWidget(label, row, 0, Qt::AlignRight);
+    grid->addWidget(number, row, 1);
+    grid->addWidget(password, row, 2);
+    grid->addWidget(clear, row, 3);
+    numbers_[i] = number;
+    passwords_[i] = password;
+    clears_[i] = clear;
+    connect(clear, &QPushButton::clicked, this, [this, row] { OnClearRow(row); });
+  }
+  grid->setColumnStretch(1, 3);
+  grid->setColumnStretch(2, 2);
+
+  // Left: the security mode, the delay and the buttons; right: the table.
+  auto* left = new QVBoxLayout;
+  left->addWidget(secure);
+  left->addWidget(delayBox);
+  left->addStretch(1);
+  left->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
+  auto* page = new QHBoxLayout(this);
+  page->addLayout(left, 2);
+  page->addWidget(table, 3, Qt::AlignTop);
+
+  AddValueControl(mode_);
+  Watch(mode_);
+  AddValueControl(delay_);
+  Watch(delay_);
+  for (std::size_t i = 0; i < numbers_.size(); ++i) {
+    for (QLineEdit* edit : {numbers_[i], passwords_[i]}) {
+      AddValueControl(edit);
+      Watch(edit);
+    }
+    SetTip(numbers_[i], QStringLiteral("Callback number entry"));
+    SetTip(passwords_[i], QStringLiteral("Callback password entry"));
+  }
+
+  LoadControls();
+}
+
+void CTabCallback::LoadControls() {
+  const CallbackView v = ShowCallback(a_.Config.callback);
+  std::vector<QObject*> controls = {mode_, delay_};
+  controls.insert(controls.end(), numbers_.begin(), numbers_.end());
+  controls.insert(controls.end(), passwords_.begin(), passwords_.end());
+  const SignalHold hold(controls);
+  mode_->setCurrentIndex(v.mode);
+  delay_->setText(Latin1Text(v.delay));
+  for (std::size_t i = 0; i < numbers_.size(); ++i) {
+    numbers_[i]->setText(Latin1Text(v.numbers[i]));
+    passwords_[i]->setText(Latin1Text(v.passwords[i]));
+  }
+}
+
+void CTabCallback::StoreControls() {
+  CallbackView v;
+  v.mode = mode_->currentIndex();
+  v.delay = EditText(delay_);
+  for (std::size_t i = 0; i < numbers_.size(); ++i) {
+    v.numbers[i] = EditText(numbers_[i]);
+    v.passwords[i] = EditText(passwords_[i]);
+  }
+  CallbackSettings& c = a_.Config.callback;
+  for (int i : StoreCallback(v, c)) {
+    const auto n = static_cast<std::size_t>(i);
+    PutBackEntry(numbers_[n], ShownText(c.CallbackNumbers[n], sizeof c.CallbackNumbers[n],
+                                        kCallbackNumberChars));
+  }
+}
+
+void CTabCallback::OnClearRow(int row) {
+  if (row < 1 || row > kCallbackRows) return;
+  const auto i = static_cast<std::size_t>(row - 1);
+  SetEditQuietly(numbers_[i], QString());
+  SetEditQuietly(passwords_[i], QString());
+  SyncFromControls();
+}
+
+}  // namespace kelvane
