@@ -20,7 +20,7 @@ inline constexpr std::size_t kBackupTimeChars = 3;
 const std::vector<std::string>& HotCallItems();
 const std::vector<std::string>& DialAbortItems();
 
-// Only the RP-40 (model type 3) has dial backup.
+// Only the RM-40 485 (model type 3) has dial backup.
 inline bool HasDialBackup(int modelType) { return modelType == 3; }
 
 struct DialView {
