@@ -163,6 +163,10 @@ class CAdapter {
   void RestoreNumericResults();
   // The expected texts for an information command, chosen by the probe.
   std::pair<std::string_view, std::string_view> InfoExpectations() const;
+  // The wait phase of a transaction on its own: no input-mode switching, no
+  // retry, no debug display (the firmware download sends its records so).
+  int WaitPhase(std::string& command, int factor, std::string_view expected1,
+                std::string_view expected2, int matchMode);
 
   // --- identification ------------------------------------------------------
   bool OpenAndIdentify(bool identify);
@@ -215,8 +219,6 @@ class CAdapter {
   std::string IdentificationAnswer;
 
  private:
-  int WaitPhase(std::string& command, int factor, std::string_view expected1,
-                std::string_view expected2, int matchMode);
   void LogBytes(std::string_view bytes, bool trim);
 
   SerialPort* port_ = nullptr;

@@ -116,9 +116,13 @@ void WriteSession::WriteSerial() {
   const SerialSettings& s = a_.Config.serial;
 
   SendStep("AT+IPR=" + std::to_string(s.DteRate));
+  // Over a remote connection "AT+IPR" and "AT+ICF" set the far modem's own
+  // port: the line to the local modem keeps its settings, or the link would
+  // be cut in the middle of the write.
+  const bool remote = a_.LinkState & LS_REMOTE;
   // The local port follows the modem's new rate; 0 (automatic) keeps it.
   const std::string rate = std::to_string(s.DteRate);
-  if (rate != a_.BaudRate) {
+  if (!remote && rate != a_.BaudRate) {
     ui_.Sleep(100);
     if (rate != "0") {
       a_.BaudRate = rate;
@@ -137,11 +141,13 @@ void WriteSession::WriteSerial() {
   // The local port takes the format the modem was really given: a format
   // outside the table went out as 8N1, and a port set to anything else
   // would no longer understand the modem.
-  ui_.Sleep(100);
-  a_.DataBits = std::to_string(sent->dataBits);
-  a_.StopBits = std::to_string(sent->stopBits);
-  a_.Parity = sent->parity == 'O' ? "Odd" : sent->parity == 'E' ? "Even" : "None";
-  a_.ApplyPortSettings();
+  if (!remote) {
+    ui_.Sleep(100);
+    a_.DataBits = std::to_string(sent->dataBits);
+    a_.StopBits = std::to_string(sent->stopBits);
+    a_.Parity = sent->parity == 'O' ? "Odd" : sent->parity == 'E' ? "Even" : "None";
+    a_.ApplyPortSettings();
+  }
 
   SendStep("AT&C" + std::to_string(s.DcdControl));
   SendStep("AT&D" + std::to_string(s.DtrControl));

@@ -54,6 +54,9 @@ class UserInterface {
   virtual void SetProgressRange(int low, int high) { (void)low; (void)high; }
   virtual void SetProgressStep(int step) { (void)step; }
   virtual void StepProgress() {}
+  // Whether the running operation may still be cancelled (the flashing
+  // phase of a firmware update may not).
+  virtual void EnableCancel(bool enabled) { (void)enabled; }
 
   // Notifications of the link layer.
   virtual void UpdatePages() {}

@@ -1,0 +1,240 @@
+#include "connection/flash_update.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "connection/raw_transfer.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr const char* kWarning =
+    "W A R N I N G !\nDo not power down the unit during flashing!\nDu you wish to contiune?";
+
+// Thrown inside the download when an exchange fails; carries the collected
+// answer for the message.
+struct DownloadFailure {
+  std::string answer;
+};
+
+bool IsTextByte(unsigned char c) { return c >= 0x20 || c == '\r' || c == '\n' || c == '\t' || c == 0x1A; }
+
+// Every read of the flashing phase takes all that is waiting, so no part of
+// the outcome text is ever dropped.
+std::string TakeInput(CAdapter& a) {
+  SerialPort* port = a.Port();
+  if (!a.PortIsOpen() || !port) return {};
+  return port->ReadAll();
+}
+
+int PollFdOf(const CAdapter& a) {
+  const SerialPort* port = a.Port();
+  return port && port->IsOpen() ? port->PollFd() : -1;
+}
+
+// Steps 6 to 11: the modem to 115200 baud, the loader started, every record
+// sent. Returns the download mode (1 or 2); throws DownloadFailure.
+int SendRecords(CAdapter& a, const FirmwareRecords& firmware) {
+  UserInterface& ui = a.Ui();
+  if (a.ProbeModem() < 1) throw DownloadFailure{};
+
+  // With echo on, the echo of "AT+IPR=115200" already ends in "0\r": in
+  // numeric mode the answer is only complete at "0\r0\r".
+  std::string command = "AT+IPR=115200";
+  const std::string_view ok = a.VerboseResults ? "OK\r\n" : a.EchoOn ? "0\r0\r" : "0\r";
+  if (a.Transact(command, 3, ok, MatchExact) != 1) throw DownloadFailure{command};
+
+  // Over a remote connection the command changed the far modem's own port;
+  // the line to the local modem keeps its speed.
+  if (!(a.LinkState & LS_REMOTE)) {
+    a.BaudRate = "115200";
+    a.ApplyPortSettings();
+  }
+  ui.Sleep(200);
+
+  command = "AT**";
+  const int mode = a.Transact(command, 3, "Download initiated...", "Downloading Record Data...", MatchInOrder);
+  if (mode < 1) throw DownloadFailure{command};
+
+  if (SerialPort* port = a.Port()) {
+    port->SetRtsEnable(false);
+    port->SetHandshaking(2);
+  }
+  a.InputMode = 0;
+  a.RThreshold = 0;
+
+  int sent = 0;
+  char text[64];
+  for (const std::string& record : firmware.records) {
+    std::string exchange = record;
+    if (a.WaitPhase(exchange, 3, ".", "", MatchInOrder) != 1) {
+      // A port lost in the middle of the wait leaves the record in the text.
+      throw DownloadFailure{a.PortIsOpen() ? exchange : "Modem disconnected during process!"};
+    }
+    ++sent;
+    if (sent % 10 == 0) {
+      std::snprintf(text, sizeof text, "Loading Data, Record %d / %d", sent, firmware.total);
+      ui.SetProgressText(text);
+      ui.StepProgress();
+    }
+  }
+  return mode;
+}
+
+// Steps 12 to 14: the modem programs its flash; the outcome it reports is
+// shown. True when it reported success.
+bool AwaitFlashing(CAdapter& a, int mode, int total) {
+  UserInterface& ui = a.Ui();
+  ui.SetProgressCaption("FLASHING!");
+  ui.SetProgressText("DO NOT POWER DOWN THE UNIT!");
+  a.TickCount = 0;
+  ui.SetProgressRange(0, total / 10);
+  ui.EnableCancel(false);
+
+  std::string collected;
+  bool success = false;
+  if (mode == 1) {
+    ui.Sleep(1000);
+    a.InputMode = 1;
+    int dots = 0;
+    // Ends after 7 time units without any data from the modem.
+    while (a.TickCount < 7 * a.TimeoutTicks && a.PortIsOpen()) {
+      ui.PumpEvents(PollFdOf(a));
+      std::string data = TakeInput(a);
+      if (data.empty()) continue;
+      a.TickCount = 0;
+      const auto found = std::count(data.begin(), data.end(), '.');
+      data.erase(std::remove(data.begin(), data.end(), '.'), data.end());
+      collected += data;
+      ui.StepProgress();
+      for (long k = 0; k < found; ++k) {
+        if (++dots % 10 == 0) ui.StepProgress();
+      }
+    }
+    success = collected.find("Download Success") != std::string::npos;
+    ui.MessageBox(success ? "Download Success" : "Download failed",
+                  success ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
+  } else {
+    a.InputMode = 1;
+    ui.SetProgressRange(0, 30);
+    while (a.TickCount <= 989 && a.PortIsOpen()) {
+      ui.PumpEvents(PollFdOf(a));
+      collected += TakeInput(a);
+      if (collected.find("Download successful") != std::string::npos) break;
+      ui.Sleep(100);
+      ui.StepProgress();
+    }
+    success = collected.find("Download successful") != std::string::npos;
+    ui.MessageBox(success ? "Download successful" : "Download failed",
+                  success ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
+  }
+  a.InputMode = 0;
+  // The flashing phase cannot be cancelled; a request made meanwhile must
+  // not stop the next operation.
+  a.AbortRequested = false;
+  ui.EnableCancel(true);
+  return success;
+}
+
+}  // namespace
+
+FirmwareRecords SplitFirmwareRecords(std::string_view data) {
+  FirmwareRecords out;
+  const std::string_view text = data.substr(0, std::min(data.size(), data.find('\0')));
+  out.binary = !std::all_of(text.begin(), text.end(), [](char c) { return IsTextByte(static_cast<unsigned char>(c)); });
+  size_t cr = text.find('\r');
+  while (cr != std::string_view::npos) {
+    ++out.total;
+    const size_t next = text.find('\r', cr + 1);
+    if (next == std::string_view::npos) break;
+    if (next - cr > 1) {
+      std::string record;
+      for (char c : text.substr(cr + 1, next - cr - 1)) {
+        if (c != '\n') record += c;
+      }
+      out.records.push_back(std::move(record));
+    }
+    cr = next;
+  }
+  return out;
+}
+
+bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, std::string& message) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    message = "Unable to open file...";
+    return false;
+  }
+  out = SplitFirmwareRecords(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  // Starting the loader with nothing it could take would leave the modem to
+  // program its flash from no firmware, or from garbage.
+  if (out.binary) {
+    message = "The file is not a firmware text file.";
+    return false;
+  }
+  if (out.records.empty()) {
+    message = "The file holds no firmware records.";
+    return false;
+  }
+  return true;
+}
+
+int RunFlashUpdate(CAdapter& a) {
+  a.AbortRequested = false;
+  FileDialogRequest request;
+  request.kind = FileDialogKind::Open;
+  request.title = "Flash update";
+  request.filter = "All files (*.*)|*.*||";
+  request.defaultExtension = "*";
+  const std::optional<std::string> path = a.Ui().AskFileName(request);
+  if (!path) return 0;
+  return FlashFirmwareFile(a, *path);
+}
+
+int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedSuccess) {
+  if (modemReportedSuccess) *modemReportedSuccess = false;
+  a.AbortRequested = false;
+  UserInterface& ui = a.Ui();
+  FirmwareRecords firmware;
+  std::string message;
+  if (!LoadFirmwareFile(path, firmware, message)) {
+    ui.MessageBox(message, MsgIcon::Stop, MsgButtons::Ok);
+    return 0;
+  }
+  if (ui.MessageBox(kWarning, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return 0;
+  if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
+  a.Busy = true;
+
+  ui.SetProgressText("Loading Record Data...");
+  ui.SetProgressRange(0, firmware.total / 10);
+  ui.SetProgressStep(1);
+  ui.StepProgress();
+
+  int result = 0;
+  try {
+    const int mode = SendRecords(a, firmware);
+    const bool success = AwaitFlashing(a, mode, firmware.total);
+    if (modemReportedSuccess) *modemReportedSuccess = success;
+    result = 1;
+  } catch (const DownloadFailure& failure) {
+    if (failure.answer.empty()) {
+      ui.MessageBox("Write operation halted, no respons from modem.", MsgIcon::Stop, MsgButtons::Ok);
+    } else {
+      ui.MessageBox("The write operation halted with the following error string:\n\r\n\r" + failure.answer,
+                    MsgIcon::Stop, MsgButtons::Ok);
+    }
+  }
+  a.RThreshold = 1;
+  a.Busy = false;
+  return result;
+}
+
+void RestoreLineAfterFlash(CAdapter& a) {
+  if (SerialPort* port = a.Port()) {
+    port->SetRtsEnable(a.Options.RTSEnable == 1);
+    port->SetHandshaking(a.Options.FlowControl);
+  }
+}
+
+}  // namespace kelvane

@@ -1,0 +1,258 @@
+#include "connection/remote_login.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kelvane {
+
+namespace {
+
+constexpr std::string_view kDialModifiers = " *#+,-()/PTWptw";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Overwrites a text that held a password before it is freed.
+void Wipe(std::string& text) {
+  volatile char* p = text.data();
+  for (size_t i = 0; i < text.size(); ++i) p[i] = 0;
+  text.clear();
+}
+
+// A complete line of the answer (ended by CR) that is a numeric result code.
+int NumericOutcome(std::string_view answer) {
+  size_t start = 0;
+  while (start < answer.size()) {
+    const size_t cr = answer.find('\r', start);
+    if (cr == std::string_view::npos) break;
+    std::string_view piece = answer.substr(start, cr - start);
+    start = cr + 1;
+    while (!piece.empty() && piece.front() == '\n') piece.remove_prefix(1);
+    if (piece.empty() || piece.size() > 3 || !std::all_of(piece.begin(), piece.end(), IsDigit)) continue;
+    const int code = std::atoi(std::string(piece).c_str());
+    switch (code) {
+      case 2: continue;  // RING
+      case 0:            // OK: the number ended in ';', no call was made
+      case 3:            // NO CARRIER
+      case 4:            // ERROR
+      case 6:            // NO DIALTONE
+      case 7:            // BUSY
+      case 8:            // NO ANSWER
+        return 0;
+      default: return 1;  // CONNECT and its speed variants
+    }
+  }
+  return -1;
+}
+
+// The local modem's call: "ATD" and the number, then the wait for its result.
+// The wait ends on the result, on Cancel, on loss of the port, or after
+// TimeoutTicks x 55 ticks (counted past the tick counter's wrap, so a modem
+// that never reports a result cannot hold the program forever).
+// 1 connected, 0 the call failed or timed out, -1 cancelled or port lost.
+int Dial(CAdapter& a, const std::string& number) {
+  UserInterface& ui = a.Ui();
+  a.InputMode = 0;
+  a.RThreshold = 0;
+  if (a.Options.DelayBeforeAT > 0) ui.Sleep(std::min(a.Options.DelayBeforeAT, 1000));
+  int result = -1;
+  std::string answer;
+  if (a.PortIsOpen()) {
+    a.SendText("ATD" + number + "\r");
+    a.TickCount = 0;
+    const long long budget = static_cast<long long>(a.TimeoutTicks) * 55;
+    long long elapsed = 0;
+    for (;;) {
+      SerialPort* port = a.Port();
+      ui.PumpEvents(port ? port->PollFd() : -1);
+      if (a.AbortRequested) {
+        a.AbortRequested = false;
+        result = -1;
+        break;
+      }
+      if (!a.PortIsOpen()) {
+        result = -1;
+        break;
+      }
+      answer += a.ReadText(false);
+      const int outcome = DialOutcome(answer);
+      if (outcome >= 0) {
+        result = outcome;
+        break;
+      }
+      if (a.TickCount >= 500) {
+        elapsed += a.TickCount;
+        a.TickCount = 0;
+      }
+      if (elapsed + a.TickCount >= budget) {
+        result = 0;
+        break;
+      }
+    }
+  }
+  if (a.Options.Debug == 1) ui.TerminalOutput(answer);
+  if (a.Options.HexInput) a.InputMode = 1;
+  a.RThreshold = 1;
+  return result;
+}
+
+// After the remote configuration request: back to the local modem's command
+// mode and hang up.
+void HangUp(CAdapter& a) {
+  UserInterface& ui = a.Ui();
+  ui.SetProgressText("Disconnecting...");
+  ui.Sleep(1200);
+  a.SendText("+++");
+  ui.Sleep(1200);
+  std::string command = "ATH";
+  a.Transact(command, 1, "ATH", MatchInOrder);
+}
+
+// The far modem's identification: its answer to the first row's command
+// checked against every row; the last row whose article occurs wins. 1
+// answered (ModelType set when an article was known), 0 no answer after every
+// attempt, -1 cancelled or port lost.
+int IdentifyRemote(CAdapter& a) {
+  const std::string_view command = ModelTable[0].command;
+  for (int attempt = 0; attempt < kRemoteIdentifyAttempts; ++attempt) {
+    std::string answer(command);
+    const auto [expected1, expected2] = a.InfoExpectations();
+    const int r = a.Transact(answer, 1, expected1, expected2, MatchInOrder);
+    if (r < 0) return -1;
+    if (r == 0) continue;
+    a.IdentificationAnswer = answer;
+    for (const ModelRow& row : ModelTable) {
+      if (row.type == 0) break;
+      if (answer.find(row.article) != std::string::npos) a.ModelType = row.type;
+    }
+    return 1;
+  }
+  return 0;
+}
+
+int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
+  UserInterface& ui = a.Ui();
+  ui.SetProgressRange(0, 7);
+  ui.SetProgressStep(1);
+  ui.SetProgressText("Connecting...");
+  ui.StepProgress();
+
+  const int probe = a.ProbeModem();
+  if (probe == 0 || !a.PortIsOpen()) {
+    ui.MessageBox("Error, please check the local modem.", MsgIcon::Stop, MsgButtons::Ok);
+    return 0;
+  }
+  if (probe < 0) return 0;  // cancelled
+
+  ui.StepProgress();
+  std::optional<std::string> number = prompts.askNumber ? prompts.askNumber() : std::nullopt;
+  if (!number) return 0;
+  if (!IsDialNumber(*number)) {
+    ui.MessageBox("Error, no answer.", MsgIcon::Stop, MsgButtons::Ok);
+    return 0;
+  }
+
+  ui.StepProgress();
+  const int dial = Dial(a, *number);
+  if (dial != 1) {
+    // A call still being set up is abandoned with any character; a modem
+    // that already gave up ignores it.
+    if (a.PortIsOpen()) a.SendText("\r");
+    ui.MessageBox("Error, no answer.", MsgIcon::Stop, MsgButtons::Ok);
+    return 0;
+  }
+
+  ui.Sleep(1200);
+  a.SendText("++++");
+  ui.StepProgress();
+  ui.Sleep(1000);
+  ui.StepProgress();
+
+  for (;;) {
+    // What came since the request (the far modem's "C_PASSWORD:", the rest
+    // of the CONNECT line) goes to the terminal, as a receive event would
+    // take it; otherwise it would count as the answer to the password.
+    a.ReadText(true);
+    std::optional<std::string> password = prompts.askPassword ? prompts.askPassword() : std::nullopt;
+    if (!password) {
+      HangUp(a);
+      return 0;
+    }
+    std::string exchange = *password;
+    Wipe(*password);
+    const int r = a.Transact(exchange, 5, ">", "C_PASSWORD:", MatchExact);
+    Wipe(exchange);
+    if (r < 1) {
+      ui.MessageBox("Error: Access denied.", MsgIcon::Stop, MsgButtons::Ok);
+      HangUp(a);
+      return 0;
+    }
+    if (r == 2) {
+      ui.MessageBox("Error: Password not accepted.", MsgIcon::Stop, MsgButtons::Ok);
+      continue;
+    }
+    break;
+  }
+
+  const int identified = IdentifyRemote(a);
+  if (identified < 1) {
+    if (identified == 0) {
+      ui.MessageBox("Error: No answer from the remote modem.", MsgIcon::Stop, MsgButtons::Ok);
+    }
+    if (a.PortIsOpen()) HangUp(a);
+    return 0;
+  }
+  ui.StepProgress();
+  a.LinkState = LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE;
+  // A different modem from the one the pages last showed: nothing of it has
+  // been read yet.
+  a.ResetPageFlags();
+  a.RefreshIndicators();
+  return 1;
+}
+
+}  // namespace
+
+bool IsDialNumber(std::string_view number) {
+  if (number.empty() || number.size() > 40) return false;
+  bool digit = false;
+  for (char c : number) {
+    if (IsDigit(c)) {
+      digit = true;
+    } else if (kDialModifiers.find(c) == std::string_view::npos) {
+      return false;
+    }
+  }
+  return digit;
+}
+
+int DialOutcome(std::string_view answer) {
+  struct Word {
+    std::string_view text;
+    int outcome;
+  };
+  static constexpr Word kWords[] = {
+      {"CONNECT", 1}, {"NO CARRIER", 0}, {"BUSY", 0}, {"NO ANSWER", 0},
+      {"NO DIALTONE", 0}, {"NO DIAL TONE", 0}, {"ERROR", 0},
+  };
+  size_t first = std::string_view::npos;
+  int outcome = -1;
+  for (const Word& w : kWords) {
+    const size_t at = answer.find(w.text);
+    if (at < first) {
+      first = at;
+      outcome = w.outcome;
+    }
+  }
+  if (outcome >= 0) return outcome;
+  return NumericOutcome(answer);
+}
+
+int RunRemoteConnectOperation(CAdapter& a, const RemotePrompts& prompts) {
+  if (a.Busy || !a.PortIsOpen()) return 0;
+  a.Busy = true;
+  const int result = RemoteLogin(a, prompts);
+  a.Busy = false;
+  return result;
+}
+
+}  // namespace kelvane
