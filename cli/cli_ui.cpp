@@ -34,6 +34,10 @@ MsgAnswer CliUserInterface::MessageBox(std::string_view text, MsgIcon, MsgButton
 }
 
 void CliUserInterface::SetProgressText(std::string_view text) {
+  if (progressToStderr) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    return;
+  }
   if (!progressOnTerminal_) return;
   std::printf("%s%.*s", progressLineOpen_ ? "\n" : "", static_cast<int>(text.size()), text.data());
   std::fflush(stdout);

@@ -14,6 +14,8 @@ class CliUserInterface : public HeadlessUserInterface {
   void SetProgressText(std::string_view text) override;
   void TerminalOutput(std::string_view text) override;
   void Finish();
+  // Progress lines go to standard error, whether or not it is a terminal.
+  bool progressToStderr = false;
 
  private:
   bool assumeYes_;

@@ -27,6 +27,14 @@ struct Session {
 // Opens the port of --port, probes and identifies. Prints the failure message
 // and returns the exit code (EXIT_OK when identified).
 int ConnectForCommand(Session& s);
+// With --remote: opens the port, logs in to the remote modem through the
+// local one and identifies it. Prints the failure and returns the exit code.
+int RemoteConnectForCommand(Session& s);
+// Ends a command's link: a remote session is ended ("AT*WRCE", "+++",
+// "ATH") before the port closes, also after a failure or a cancel.
+void EndForCommand(Session& s);
+// kelvane-cli flash.
+int FlashCommand(Session& s);
 // Answer text made printable (CR dropped, other control bytes as \xNN).
 std::string Printable(std::string_view text);
 

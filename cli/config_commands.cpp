@@ -73,7 +73,7 @@ int ReadCommand(Session& s) {
   if (rc != EXIT_OK) return rc;
   const int result = ReadConfiguration(s.adapter, mask);
   s.ui.Finish();
-  s.adapter.CloseLink();
+  EndForCommand(s);
   if (result != 1) {
     std::fprintf(stderr, "Reading the configuration failed; %s was not written.\n", s.options.output.c_str());
     return EXIT_FAILED;
@@ -110,12 +110,12 @@ int WriteCommand(Session& s) {
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   if (OpenProfileFile(s.adapter, s.options.positional[0]) != 1) {
-    s.adapter.CloseLink();
+    EndForCommand(s);
     return EXIT_FAILED;
   }
   const int result = WriteConfiguration(s.adapter, mask);
   s.ui.Finish();
-  s.adapter.CloseLink();
+  EndForCommand(s);
   return result == 1 ? EXIT_OK : EXIT_FAILED;
 }
 
@@ -191,7 +191,7 @@ int VerifyCommand(Session& s) {
   CAdapter& a = s.adapter;
   const int result = ReadConfiguration(a, SEC_ALL & ~SEC_DIAGNOSTIC);
   s.ui.Finish();
-  a.CloseLink();
+  EndForCommand(s);
   if (result != 1) {
     std::fprintf(stderr, "Reading the configuration failed.\n");
     return EXIT_FAILED;
@@ -227,7 +227,7 @@ int ReportCommand(Session& s) {
   if (rc != EXIT_OK) return rc;
   const int result = CreateReport(s.adapter, s.options.output);
   s.ui.Finish();
-  s.adapter.CloseLink();
+  EndForCommand(s);
   return result == 1 ? EXIT_OK : EXIT_FAILED;
 }
 

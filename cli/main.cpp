@@ -35,6 +35,7 @@ int PortsCommand(const CAdapter& a) {
 }  // namespace
 
 int ConnectForCommand(Session& s) {
+  if (!s.options.remote.empty()) return RemoteConnectForCommand(s);
   CAdapter& a = s.adapter;
   if (s.options.port.empty()) {
     std::fprintf(stderr, "kelvane-cli %s: --port is required\n", s.options.command.c_str());
@@ -96,7 +97,7 @@ int IdentifyCommand(Session& s) {
   CAdapter& a = s.adapter;
   std::printf("Model: %s\nModel type: %d\nIdentification:\n%s", std::string(ModelName(a.ModelType)).c_str(),
               a.ModelType, InformationText(Printable(a.IdentificationAnswer), "ATI9").c_str());
-  a.CloseLink();
+  EndForCommand(s);
   return EXIT_OK;
 }
 
@@ -123,7 +124,13 @@ int Main(int argc, char** argv) {
   if (options.delayMs) s.adapter.Options.DelayBeforeAT = *options.delayMs;
   s.adapter.Options.Debug = options.debug ? 1 : 0;
 
+  if (!options.remote.empty() && options.command != "identify" && options.command != "read" &&
+      options.command != "write" && options.command != "verify" && options.command != "report") {
+    std::fprintf(stderr, "kelvane-cli: --remote works with identify, read, write, verify and report\n");
+    return EXIT_USAGE;
+  }
   if (options.command == "ports") return PortsCommand(s.adapter);
+  if (options.command == "flash") return FlashCommand(s);
   if (options.command == "identify") return IdentifyCommand(s);
   if (CommandFunction command = FindConfigCommand(options.command)) return command(s);
 

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "connection/remote_login.h"
+
 namespace kelvane::cli {
 
 namespace {
@@ -49,6 +51,18 @@ Commands:
                              profile (exit 0 when it holds the profile).
   report --port P -o FILE.htm
                              Write the HTML report of the modem.
+  flash --port P FILE [--yes]
+                             Load new firmware (a text file of records) into the
+                             modem at 115200 baud. Asks "Du you wish to contiune?"
+                             first: --yes answers Yes. Progress on standard error;
+                             exit 0 only when the modem reported success.
+
+Remote connection (identify, read, write, verify, report):
+  --remote NUMBER   The modem on --port dials NUMBER, the tool logs in to the
+                    remote modem and the command runs there; at the end the
+                    session is ended ("AT*WRCE", "+++", "ATH").
+  --password-file F The password is the first line of F; else the environment
+                    variable KELVANE_PASSWORD; else it is asked on the terminal.
 
 Port and line options (commands that connect):
   --port P          A device path such as /dev/ttyUSB0, or sim:TYPE (TYPE 1-4)
@@ -133,6 +147,14 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.delayMs = v;
     } else if (arg == "--debug") {
       out.debug = true;
+    } else if (arg == "--remote") {
+      if (!value(out.remote)) return false;
+      if (!IsDialNumber(out.remote)) {
+        error = "--remote takes a telephone number (digits and the dial characters \" *#+,-()/PTW\")";
+        return false;
+      }
+    } else if (arg == "--password-file") {
+      if (!value(out.passwordFile)) return false;
     } else if (arg == "--yes" || arg == "-y") {
       out.yes = true;
     } else if (arg == "--json") {

@@ -23,6 +23,10 @@ struct Options {
   std::string sections = "all";
   std::string output;
   bool help = false;
+  // A remote connection: the number the local modem dials, and where the
+  // password comes from (never from the command line itself).
+  std::string remote;
+  std::string passwordFile;
 };
 
 // Exit codes.
