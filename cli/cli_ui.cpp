@@ -52,9 +52,21 @@ void CliUserInterface::Finish() {
   }
 }
 
-void CliUserInterface::TerminalOutput(std::string_view text) {
+CliUserInterface::~CliUserInterface() {
+  volatile char* p = secret_.data();
+  for (size_t i = 0; i < secret_.size(); ++i) p[i] = 0;
+}
+
+void CliUserInterface::TerminalOutput(std::string_view original) {
   if (!debug_) return;
   Finish();
+  std::string masked(original);
+  if (!secret_.empty()) {
+    for (size_t at = masked.find(secret_); at != std::string::npos; at = masked.find(secret_, at + secret_.size())) {
+      masked.replace(at, secret_.size(), std::string(secret_.size(), '*'));
+    }
+  }
+  const std::string_view text = masked;
   for (char c : text) {
     if (c == '\r') {
       std::fputs("\\r", stderr);

@@ -3,6 +3,8 @@
 // stderr, answers questions from --yes or the terminal, and shows one progress
 // line per section when stdout is a terminal.
 
+#include <string>
+
 #include "serial/user_interface.h"
 
 namespace kelvane::cli {
@@ -16,12 +18,17 @@ class CliUserInterface : public HeadlessUserInterface {
   void Finish();
   // Progress lines go to standard error, whether or not it is a terminal.
   bool progressToStderr = false;
+  // A text (the remote password) shown as asterisks wherever it would appear
+  // in the debug traffic.
+  void SetSecret(std::string secret) { secret_ = std::move(secret); }
+  ~CliUserInterface() override;
 
  private:
   bool assumeYes_;
   bool debug_;
   bool progressOnTerminal_;
   bool progressLineOpen_ = false;
+  std::string secret_;
 };
 
 }  // namespace kelvane::cli

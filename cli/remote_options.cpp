@@ -134,6 +134,7 @@ int RemoteConnectForCommand(Session& s) {
     return EXIT_USAGE;
   }
 
+  if (s.options.debug) s.ui.SetSecret(password);
   s.port = MakePort(s.options.port);
   a.SetPort(s.port.get());
   a.PortNumber = s.options.port;

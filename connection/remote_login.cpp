@@ -119,7 +119,9 @@ int IdentifyRemote(CAdapter& a) {
     const int r = a.Transact(answer, 1, expected1, expected2, MatchInOrder);
     if (r < 0) return -1;
     if (r == 0) continue;
+    // From here on answers come without the far modem's prompt; so does this one.
     a.IdentificationAnswer = answer;
+    std::erase(a.IdentificationAnswer, '>');
     for (const ModelRow& row : ModelTable) {
       if (row.type == 0) break;
       if (answer.find(row.article) != std::string::npos) a.ModelType = row.type;

@@ -34,6 +34,14 @@ constexpr const char* kUsage =
     "  --line STATE     last line connection for AT&V1: idle, v34 (default), v90 or v32b\n"
     "  --pace           send no faster than the line speed (10 bits a character)\n"
     "  --link PATH      also make PATH a symbolic link to the pseudo-terminal\n"
+    "  --remote-number N   only N reaches the far modem; other numbers ring unanswered\n"
+    "  --password TEXT     the far modem's remote configuration password (default empty)\n"
+    "  --remote-model M    the far modem: a type 1-4 or an article number (default: as this one)\n"
+    "  --dial-result WORD  every call ends so: BUSY, NO ANSWER, NO CARRIER, NO DIALTONE\n"
+    "  --drop-after N      the far modem hangs up at the Nth command of a remote session\n"
+    "  --flash-mode 1|2    the loader answers \"Download initiated...\" (1) or\n"
+    "                      \"Downloading Record Data...\" (2)\n"
+    "  --flash-fail        the flash fails even with good records\n"
     "  --help           this text\n";
 
 int Usage(const char* problem) {
@@ -60,6 +68,8 @@ int main(int argc, char** argv) {
   bool numeric = false, quiet = false, pace = false;
   std::string link;
   LastConnection line;
+  SimulationOptions sim;
+  std::string password, remoteModel;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -99,6 +109,34 @@ int main(int argc, char** argv) {
       if (!needValue() || !LastConnectionPreset(value, line))
         return Usage("--line needs idle, v34, v90 or v32b");
       ++i;
+    } else if (arg == "--remote-number") {
+      if (!needValue()) return Usage("--remote-number needs a number");
+      sim.remoteNumber = value;
+      ++i;
+    } else if (arg == "--password") {
+      if (!needValue()) return Usage("--password needs a text");
+      password = value;
+      ++i;
+    } else if (arg == "--remote-model") {
+      if (!needValue()) return Usage("--remote-model needs a type 1-4 or an article number");
+      remoteModel = value;
+      ++i;
+    } else if (arg == "--dial-result") {
+      const std::string_view r = value ? value : "";
+      if (r != "BUSY" && r != "NO ANSWER" && r != "NO CARRIER" && r != "NO DIALTONE")
+        return Usage("--dial-result needs BUSY, NO ANSWER, NO CARRIER or NO DIALTONE");
+      sim.dialResult = value;
+      ++i;
+    } else if (arg == "--drop-after") {
+      if (!needValue() || !ParseInt(value, sim.dropLineAfter) || sim.dropLineAfter < 1)
+        return Usage("--drop-after needs a count of 1 or more");
+      ++i;
+    } else if (arg == "--flash-mode") {
+      if (!needValue() || !ParseInt(value, sim.downloadMode) || sim.downloadMode < 1 || sim.downloadMode > 2)
+        return Usage("--flash-mode needs 1 or 2");
+      ++i;
+    } else if (arg == "--flash-fail") {
+      sim.flashSucceeds = false;
     } else if (arg == "--link") {
       if (!needValue()) return Usage("--link needs a path");
       link = value;
@@ -120,6 +158,20 @@ int main(int argc, char** argv) {
   }
 
   modem.Diagnostics() = line;
+  SimulationOptions& o = modem.Options();
+  o.remoteNumber = sim.remoteNumber;
+  o.dialResult = sim.dialResult;
+  o.dropLineAfter = sim.dropLineAfter;
+  o.downloadMode = sim.downloadMode;
+  o.flashSucceeds = sim.flashSucceeds;
+  int remoteType = 0;
+  if (remoteModel.size() == 1 && ParseInt(remoteModel.c_str(), remoteType) && remoteType >= 1 && remoteType <= 4) {
+    o.farArticle = SimulatedModem(remoteType).Article();
+  } else {
+    o.farArticle = remoteModel;
+  }
+  // The far modem exists from here on, with the chosen article.
+  for (ModemSettings* s : {&modem.FarModem().State(), &modem.FarModem().Stored()}) s->remotePassword = password;
 
   // The stop signals arrive on a descriptor, so the server's poll wakes up.
   sigset_t stopSignals;

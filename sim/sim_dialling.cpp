@@ -14,6 +14,45 @@ using namespace simtext;
 
 namespace {
 
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The bytes of a hex text, or false when it is not an even run of hex digits.
+bool HexBytes(std::string_view hex, std::vector<int>& out) {
+  if (hex.size() % 2 != 0) return false;
+  out.clear();
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int hi = HexValue(hex[i]), lo = HexValue(hex[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out.push_back(hi * 16 + lo);
+  }
+  return true;
+}
+
+// What the loader takes: a Motorola S-record (count, address, data and a
+// ones' complement checksum) or an Intel hex record (two's complement
+// checksum). An empty record is ignored.
+bool IsGoodRecord(std::string_view r) {
+  if (r.empty()) return true;
+  std::vector<int> bytes;
+  int sum = 0;
+  if (r.size() >= 4 && Up(r[0]) == 'S' && IsDigit(r[1]) && HexBytes(r.substr(2), bytes)) {
+    if (bytes.size() < 2 || static_cast<size_t>(bytes[0]) != bytes.size() - 1) return false;
+    for (size_t i = 0; i + 1 < bytes.size(); ++i) sum += bytes[i];
+    return ((~sum) & 0xFF) == bytes.back();
+  }
+  if (r.size() >= 11 && r[0] == ':' && HexBytes(r.substr(1), bytes)) {
+    if (static_cast<size_t>(bytes[0]) + 5 != bytes.size()) return false;
+    for (int b : bytes) sum += b;
+    return (sum & 0xFF) == 0;
+  }
+  return false;
+}
+
 bool IsEndRecord(std::string_view r) {
   if (r.size() >= 2 && Up(r[0]) == 'S' && (r[1] == '7' || r[1] == '8' || r[1] == '9')) return true;
   return Upper(r) == ":00000001FF";
@@ -97,6 +136,8 @@ void SimulatedModem::StartDownload(CommandLine& cl) {
   mode_ = Mode::Download;
   records_.clear();
   recordBuf_.clear();
+  firmwareValid_ = true;
+  endRecordSeen_ = false;
   downloadIdleDue_ = now_ + options_.downloadIdleMs;
   cl.out += Info(options_.downloadMode == 2 ? "Downloading Record Data..."
                                             : "Download initiated...");
@@ -113,7 +154,9 @@ void SimulatedModem::StartDial(std::string number) {
 
 void SimulatedModem::FinishDial() {
   if (mode_ != Mode::Dialling) return;
-  const std::string& r = options_.dialResult;
+  const std::string r = !options_.remoteNumber.empty() && dialled_ != options_.remoteNumber
+                            ? std::string("NO ANSWER")
+                            : options_.dialResult;
   if (!r.empty()) {
     mode_ = Mode::Command;
     const int code = r == "BUSY" ? RC_BUSY
@@ -130,6 +173,7 @@ void SimulatedModem::FinishDial() {
   far.session_ = LineSession::Data;
   far.linePlus_ = 0;
   far.lineBuf_.clear();
+  remoteLines_ = 0;
   const std::string carrier = active_.modulation.substr(0, active_.modulation.find(','));
   diag_.norm = carrier;
   diag_.termination = "NONE";
@@ -187,6 +231,17 @@ void SimulatedModem::OnlineData(std::string_view bytes) {
     }
     lastDataMs_ = now_;
     FarModem().Advance(now_);
+    if (c == '\r' && far_->session_ == LineSession::Remote && options_.dropLineAfter > 0 &&
+        ++remoteLines_ >= options_.dropLineAfter) {
+      // The far end hangs up: the call is over and the local modem says so.
+      mode_ = Mode::Command;
+      escapeDue_ = -1;
+      plusCount_ = 0;
+      diag_.termination = "REMOTE REQUEST";
+      far_->LineDropped();
+      Emit(Result(RC_NO_CARRIER));
+      return;
+    }
     Emit(far_->LineInput(std::string_view(&c, 1)));
   }
 }
@@ -201,7 +256,9 @@ void SimulatedModem::DownloadData(std::string_view bytes) {
       continue;
     }
     records_.push_back(recordBuf_);
+    if (!IsGoodRecord(recordBuf_)) firmwareValid_ = false;
     const bool last = IsEndRecord(recordBuf_);
+    if (last) endRecordSeen_ = true;
     recordBuf_.clear();
     Emit(".");
     if (last) {
@@ -217,7 +274,9 @@ void SimulatedModem::StartFlashing() {
   downloadIdleDue_ = -1;
   for (int k = 1; k <= 10; ++k) Emit(".", 100 * k);
   std::string outcome = "Download failed";
-  if (options_.flashSucceeds)
+  // A bad record or a download that ended without its end record leaves
+  // nothing to program.
+  if (options_.flashSucceeds && firmwareValid_ && endRecordSeen_)
     outcome = options_.downloadMode == 2 ? "Download successful" : "Download Success";
   Emit("\r\n" + outcome + "\r\n", 1100);
   flashEndDue_ = now_ + 1100;

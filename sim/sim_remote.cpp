@@ -12,7 +12,8 @@ using namespace simtext;
 
 SimulatedModem& SimulatedModem::FarModem() {
   if (!far_) {
-    far_ = std::make_unique<SimulatedModem>(article_);
+    far_ = std::make_unique<SimulatedModem>(options_.farArticle.empty() ? std::string_view(article_)
+                                                                         : std::string_view(options_.farArticle));
     far_->active_.remoteEnable = 1;
     far_->stored_.remoteEnable = 1;
   }

@@ -169,6 +169,16 @@ struct SimulationOptions {
   int downloadMode = 1;
   bool flashSucceeds = true;
   int downloadIdleMs = 1500;
+
+  // The one number that reaches the far modem ("" any number does); another
+  // rings unanswered ("NO ANSWER").
+  std::string remoteNumber;
+  // The far modem's article ("" the same as this modem's).
+  std::string farArticle;
+  // The far modem drops the line when this many command lines of a remote
+  // session have reached it (0 never): the line it would answer gets
+  // "NO CARRIER" from the local modem instead.
+  int dropLineAfter = 0;
 };
 
 class SimulatedModem {
@@ -336,6 +346,9 @@ class SimulatedModem {
 
   std::string recordBuf_;
   std::vector<std::string> records_;
+  bool firmwareValid_ = true;  // every record so far was well formed
+  bool endRecordSeen_ = false;
+  int remoteLines_ = 0;        // command lines sent over the line in a session
   long long downloadIdleDue_ = -1;
   long long flashEndDue_ = -1;
 

@@ -60,7 +60,8 @@ TEST(FirmwareRecords, FilesThatCannotBeFlashed) {
       {TempFile("empty", ""), "The file holds no firmware records."},
       {TempFile("nocr", "S1130000\nS9030000FC\n"), "The file holds no firmware records."},
       {TempFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n\x03\x00", 16)),
-       "The file holds no firmware records."},
+       "The file is not a firmware text file."},
+      {TempFile("zero first", std::string("\0\r\nS1\r\nS9\r\n", 11)), "The file holds no firmware records."},
       {TempFile("control", "hdr\r\nS1\x01\x02\x03\r\nS9\r\n"), "The file is not a firmware text file."},
   };
   for (const auto& [path, message] : cases) {
@@ -85,7 +86,14 @@ struct Loader {
   std::string iprAnswer;  // instead of the usual result
   enum Silence { None, Probe, Rate, Start, Record5, Flashing } silent = None;
   bool downloading = false;
+  bool flashing = false;  // the outcome is due once the program waits for it
   std::vector<std::string> records;
+
+  std::string Outcome() const {
+    return "\r\n..........\r\n" +
+           std::string(succeeds ? (mode == 1 ? "Download Success" : "Download successful") : "Download failed") +
+           "\r\n";
+  }
 
   std::string Result() const { return verbose ? "\r\nOK\r\n" : "0\r"; }
   std::string operator()(const std::string& line) {
@@ -94,9 +102,8 @@ struct Loader {
       if (silent == Record5 && records.size() == 5) return {};
       if (line.rfind("S9", 0) != 0) return ".";
       downloading = false;
-      if (silent == Flashing) return ".";
-      std::string outcome = succeeds ? (mode == 1 ? "Download Success" : "Download successful") : "Download failed";
-      return ".\r\n.........." + std::string("\r\n") + outcome + "\r\n";
+      flashing = silent != Flashing;
+      return ".";
     }
     if (line.empty()) return {};
     const std::string e = echo ? line + "\r" : "";
@@ -136,6 +143,12 @@ struct FlashRig {
     a.DataBits = "8";
     a.StopBits = "1";
     port.respond = [this](const std::string& line) { return loader(line); };
+    ui.onPump = [this](testing::VirtualUi&) {
+      if (loader.flashing && ui.caption_ == "FLASHING!") {
+        loader.flashing = false;
+        port.Inject(loader.Outcome());
+      }
+    };
     std::string text = "S00F000068656C6C6F202020202000003C\r\n";
     for (int i = 0; i < records - 1; ++i) text += "S1130000285F245F2212226A000424290008237C2A\r\n";
     text += "S9030000FC\r\n";

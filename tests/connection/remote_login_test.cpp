@@ -263,7 +263,8 @@ TEST(RemoteLogin, IdentificationIsRepeatedABoundedNumberOfTimes) {
 TEST(RemoteLogin, PromptIsRemovedFromAnswersOnlyOnceLoggedIn) {
   RemoteRig r;
   ASSERT_EQ(r.Login(), 1);
-  EXPECT_NE(r.a.IdentificationAnswer.find('>'), std::string::npos);  // still local rules
+  EXPECT_EQ(r.a.IdentificationAnswer.find('>'), std::string::npos);
+  EXPECT_NE(r.a.IdentificationAnswer.find("7730-08"), std::string::npos);
   std::string query = "ATS0?";
   ASSERT_EQ(r.a.Transact(query, 1, "OK\r\n"), 1);
   EXPECT_EQ(query.find('>'), std::string::npos) << query;
