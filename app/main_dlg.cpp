@@ -24,6 +24,7 @@
 #include "config/profile.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
+#include "pages/page_registry.h"
 
 // Resources of a static library are registered by hand.
 static void InitAppResources() { Q_INIT_RESOURCE(app); }
@@ -74,6 +75,7 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
   sheet_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   sheet_->setFixedWidth(std::max(sheet_->sizeHint().width(), 500));
   ui_.SetSheet(sheet_);
+  RegisterConfigPages(*sheet_, ui_);
 
   auto* rule = new QFrame(central);
   rule->setFrameShape(QFrame::HLine);
@@ -169,7 +171,10 @@ void CMainDlg::OnCommand(int commandId) {
     case ID_SAVE_PROFILE: SaveProfile(a_); break;
     case ID_CLOSE_PROFILE: CloseProfile(a_); break;
     case ID_WRITE_PROFILE:
-      if (a_.LinkState & LS_IDENTIFIED) RunTransfer(SEC_ALL, OP_WRITE);
+      if (a_.LinkState & LS_IDENTIFIED) {
+        RunTransfer(SEC_ALL, OP_WRITE);
+        sheet_->MarkPagesUnchanged();
+      }
       break;
     case ID_EXIT:
       // Through the close request, so the options are saved.

@@ -1,6 +1,7 @@
 #include "app/prop_sheet.h"
 
 #include "connection/ui/tab_connection.h"
+#include "pages/config_page.h"
 
 namespace kelvane {
 
@@ -19,9 +20,7 @@ CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidge
   deferred_.setSingleShot(true);
   deferred_.setInterval(100);
   connect(&deferred_, &QTimer::timeout, this, &CPropSheet::UpdatePages);
-  connect(this, &QTabWidget::currentChanged, this, [this](int index) {
-    if (widget(index) == connection_) connection_->OnSetActive();
-  });
+  connect(this, &QTabWidget::currentChanged, this, [this](int index) { ActivatePage(widget(index)); });
 }
 
 void CPropSheet::RegisterPage(int pageIndex, const QString& title, PageFactory factory) {
@@ -51,6 +50,9 @@ void CPropSheet::UpdatePages() {
   deferred_.stop();
   const std::vector<int> wanted = WantedPages(adapter_.LinkState, adapter_.ModelType);
   if (wanted.empty()) {
+    // The Connection page becomes current first, so that removing the current
+    // page does not activate (and read) its neighbour on the way out.
+    if (currentWidget() != connection_) setCurrentWidget(connection_);
     for (int page : kSheetOrder) RemovePage(page);
     return;
   }
@@ -95,8 +97,21 @@ void CPropSheet::ActivateConnectionPage() {
   }
 }
 
-void CPropSheet::ReactivateCurrentPage() {
-  if (currentWidget() == connection_) connection_->OnSetActive();
+void CPropSheet::ReactivateCurrentPage() { ActivatePage(currentWidget()); }
+
+void CPropSheet::ActivatePage(QWidget* page) {
+  if (!page) return;
+  if (page == connection_) {
+    connection_->OnSetActive();
+  } else if (auto* config = qobject_cast<CConfigPage*>(page)) {
+    config->OnSetActive();
+  }
+}
+
+void CPropSheet::MarkPagesUnchanged() {
+  for (const auto& [index, page] : present_) {
+    if (auto* config = qobject_cast<CConfigPage*>(page)) config->MarkUnchanged();
+  }
 }
 
 }  // namespace kelvane

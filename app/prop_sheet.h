@@ -38,12 +38,17 @@ class CPropSheet : public QTabWidget {
 
   // Makes the Connection page current and refreshes it.
   void ActivateConnectionPage();
-  // Refreshes whichever page is current (after the tool options changed).
+  // Refreshes whichever page is current (after the tool options changed, or
+  // after a profile operation replaced the records).
   void ReactivateCurrentPage();
+  // Every configuration page present takes its record as unchanged (after a
+  // write of all sections).
+  void MarkPagesUnchanged();
 
  private:
   void AddPage(int pageIndex);
   void RemovePage(int pageIndex);
+  void ActivatePage(QWidget* page);
 
   CAdapter& adapter_;
   CTabConnection* connection_;

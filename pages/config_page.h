@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,6 +55,12 @@ class CConfigPage : public QWidget {
 
   // snapshot := record, changed := false, change markers redrawn.
   void MarkUnchanged();
+  // MarkUnchanged for every page in `container` (the sheet's page stack)
+  // and for `also`: after a write of all sections.
+  static void MarkSheetUnchanged(QWidget* container, CConfigPage* also);
+  // LoadControls with the control-to-record step held off, so that a refill
+  // never stores half-filled controls.
+  void RefillControls();
   // True when the record differs from the snapshot, compared in units of
   // CompareUnit() bytes (4 by default; the Remote page compares 16-bit units).
   bool RecordDiffers() const;
@@ -152,6 +159,11 @@ class CConfigPage : public QWidget {
   // The number before " -" of the selected item; `none` when nothing is
   // selected.
   static int SelectedNumber(const QComboBox* combo, int none = 0);
+  // Store the selected item's number / index into `field`; without a
+  // selection (the record held a value no item matches) the field keeps its
+  // value, so nothing the user did not see is written back.
+  static void StoreSelectedNumber(const QComboBox* combo, int32_t& field);
+  static void StoreSelectedIndex(const QComboBox* combo, int32_t& field);
   // The leading decimal integer of an edit's text (0 when there is none),
   // clipped at `max` when max >= 0.
   static int EditNumber(const QLineEdit* edit, int max = -1);
@@ -180,6 +192,7 @@ class CConfigPage : public QWidget {
   std::vector<QWidget*> valueControls_;
   std::vector<std::pair<QWidget*, QString>> tips_;
   bool tooltipsOn_ = false;
+  int filling_ = 0;
   CImageButton* read_ = nullptr;
   CImageButton* write_ = nullptr;
   CImageButton* writeAll_ = nullptr;

@@ -1,0 +1,341 @@
+#include "pages/config_page.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <cstring>
+
+#include "app/transfer_dlg.h"
+#include "config/page_values.h"
+#include "connection/ui/wait_dlg.h"
+#include "controls/bitmaps.h"
+#include "controls/image_button.h"
+
+namespace kelvane {
+
+namespace {
+
+std::string Latin1Text(const QString& text) {
+  const QByteArray bytes = text.toLatin1();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+}  // namespace
+
+CConfigPage::CConfigPage(QtUserInterface& ui, int pageIndex, int sectionBit, void* record,
+                         std::size_t recordSize, const QString& pageName, QWidget* parent)
+    : QWidget(parent),
+      ui_(ui),
+      a_(ui.Adapter()),
+      pageIndex_(pageIndex),
+      sectionBit_(sectionBit),
+      record_(record),
+      recordSize_(recordSize),
+      snapshot_(recordSize, 0),
+      pageName_(pageName),
+      tooltipsOn_(a_.Options.Tooltip == 1) {}
+
+CConfigPage::~CConfigPage() = default;
+
+// --- change tracking -------------------------------------------------------
+
+void CConfigPage::MarkUnchanged() {
+  if (recordSize_ > 0 && record_) std::memcpy(snapshot_.data(), record_, recordSize_);
+  State().changed = 0;
+  a_.UpdateChangeMarkers();
+}
+
+bool CConfigPage::RecordDiffers() const {
+  if (recordSize_ == 0 || !record_) return false;
+  const std::size_t size = std::min(CompareSize(), recordSize_);
+  return RecordsDiffer(record_, snapshot_.data(), size, CompareUnit());
+}
+
+void CConfigPage::SyncFromControls() {
+  const PageState& s = a_.Page(pageIndex_);
+  if (s.refreshing || s.reloadPending || filling_ > 0) return;
+  StoreControls();
+  const uint8_t now = RecordDiffers() ? 1 : 0;
+  if (now != State().changed) {
+    State().changed = now;
+    a_.UpdateChangeMarkers();
+  }
+  emit RecordStored();
+}
+
+void CConfigPage::RefillControls() {
+  ++filling_;
+  LoadControls();
+  --filling_;
+}
+
+// --- activation and the three buttons --------------------------------------
+
+void CConfigPage::OnSetActive() {
+  const bool offline = a_.LinkState & LS_FILE;
+  for (CImageButton* b : {read_, write_, writeAll_}) {
+    if (b) b->setEnabled(!offline);
+  }
+  tooltipsOn_ = a_.Options.Tooltip == 1;
+  ApplyTooltips();
+
+  PageState& s = State();
+  if (s.reloadPending) {
+    // The record now holds a profile: it is shown, and it can be edited even
+    // where an earlier read had failed.
+    SetValueControlsEnabled(true);
+    RefillControls();
+    if (offline) MarkUnchanged();
+  } else if (s.refreshing) {
+    SetValueControlsEnabled(true);
+    const bool ok = s.valid || RunTransfer(OP_READ, sectionBit_) == 1;
+    // The transfer ran the event loop; the page may have been closed meanwhile.
+    if (ok) {
+      RefillControls();
+      MarkUnchanged();
+    } else {
+      SetValueControlsEnabled(false);
+    }
+  }
+  s.refreshing = 0;
+  s.reloadPending = 0;
+}
+
+void CConfigPage::OnRead() {
+  SyncFromControls();
+  PageState& s = State();
+  s.refreshing = 1;
+  SetValueControlsEnabled(true);
+  if (RunTransfer(OP_READ, sectionBit_) == 1) {
+    RefillControls();
+    MarkUnchanged();
+  } else {
+    SetValueControlsEnabled(false);
+  }
+  s.refreshing = 0;
+}
+
+void CConfigPage::OnWrite() {
+  SyncFromControls();
+  RunTransfer(OP_WRITE, sectionBit_);
+  MarkUnchanged();
+}
+
+void CConfigPage::OnWriteAll() {
+  SyncFromControls();
+  RunTransfer(OP_WRITE, SEC_ALL);
+  MarkSheetUnchanged(parentWidget(), this);
+}
+
+void CConfigPage::MarkSheetUnchanged(QWidget* container, CConfigPage* also) {
+  // Every page of the sheet was part of the write, not only the one whose
+  // button was pressed: none of them differs from the modem any more.
+  if (container) {
+    for (CConfigPage* page : container->findChildren<CConfigPage*>(Qt::FindDirectChildrenOnly)) {
+      if (page != also) page->MarkUnchanged();
+    }
+  }
+  if (also) also->MarkUnchanged();
+}
+
+// --- controls --------------------------------------------------------------
+
+void CConfigPage::SetValueControlsEnabled(bool enabled) {
+  for (QWidget* w : valueControls_) w->setEnabled(enabled);
+}
+
+void CConfigPage::AddValueControl(QWidget* control) {
+  if (control) valueControls_.push_back(control);
+}
+
+void CConfigPage::Watch(QComboBox* combo) {
+  connect(combo, &QComboBox::currentIndexChanged, this, [this] { SyncFromControls(); });
+  if (combo->isEditable()) {
+    connect(combo, &QComboBox::editTextChanged, this, [this] { SyncFromControls(); });
+  }
+}
+
+void CConfigPage::Watch(QLineEdit* edit) {
+  connect(edit, &QLineEdit::textChanged, this, [this] { SyncFromControls(); });
+}
+
+void CConfigPage::Watch(QAbstractButton* button) {
+  if (button->isCheckable()) {
+    connect(button, &QAbstractButton::toggled, this, [this] { SyncFromControls(); });
+  } else {
+    connect(button, &QAbstractButton::clicked, this, [this] { SyncFromControls(); });
+  }
+}
+
+void CConfigPage::Watch(QSpinBox* spin) {
+  connect(spin, &QSpinBox::valueChanged, this, [this] { SyncFromControls(); });
+}
+
+QWidget* CConfigPage::CreateButtonGroups() {
+  auto* area = new QWidget(this);
+  auto makeButton = [](QWidget* parent, const QString& text, int bitmap) {
+    auto* b = new CImageButton(text, parent);
+    b->SetLayout(kImageButtonDefaultLayout);
+    b->SetBitmap(bitmap, QColor(0xFF, 0x00, 0xFF));
+    b->setMinimumSize(82, 30);
+    b->setAutoDefault(false);
+    return b;
+  };
+
+  auto* own = new QGroupBox(pageName_ + QStringLiteral(" page"), area);
+  read_ = makeButton(own, QStringLiteral("Read"), IDB_READ);
+  read_->setObjectName(QStringLiteral("Read"));
+  write_ = makeButton(own, QStringLiteral("Write"), IDB_WRITE_PAGE);
+  write_->setObjectName(QStringLiteral("Write"));
+  auto* ownRow = new QHBoxLayout(own);
+  ownRow->setContentsMargins(8, 4, 8, 8);
+  ownRow->setSpacing(6);
+  ownRow->addWidget(read_);
+  ownRow->addWidget(write_);
+
+  auto* all = new QGroupBox(QStringLiteral("All pages"), area);
+  writeAll_ = makeButton(all, QStringLiteral("Write"), IDB_WRITE_ALL);
+  writeAll_->setObjectName(QStringLiteral("Write All"));
+  auto* allRow = new QHBoxLayout(all);
+  allRow->setContentsMargins(8, 4, 8, 8);
+  allRow->addWidget(writeAll_);
+
+  auto* row = new QHBoxLayout(area);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(8);
+  row->addWidget(own);
+  row->addWidget(all);
+
+  connect(read_, &QAbstractButton::clicked, this, [this] { OnRead(); });
+  connect(write_, &QAbstractButton::clicked, this, [this] { OnWrite(); });
+  connect(writeAll_, &QAbstractButton::clicked, this, [this] { OnWriteAll(); });
+  SetTip(read_, QStringLiteral("Reads configuration from adapter."));
+  SetTip(write_, QStringLiteral("Writes current configuration to adapter."));
+  return area;
+}
+
+void CConfigPage::SetTip(QWidget* control, const QString& text) {
+  if (!control) return;
+  QString shown = text;
+  shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+  for (auto& [w, t] : tips_) {
+    if (w == control) {
+      t = shown;
+      ApplyTooltips();
+      return;
+    }
+  }
+  tips_.emplace_back(control, shown);
+  control->setToolTip(tooltipsOn_ ? shown : QString());
+}
+
+void CConfigPage::ApplyTooltips() {
+  for (const auto& [w, text] : tips_) w->setToolTip(tooltipsOn_ ? text : QString());
+}
+
+// --- page-local modem commands ---------------------------------------------
+
+bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
+                                  const std::function<bool(std::string& failed)>& action,
+                                  CommandOptions options) {
+  if (a_.Busy || !(a_.LinkState & LS_IDENTIFIED)) return false;
+  a_.Busy = true;
+  bool ok = true;
+  std::string failed;
+  {
+    CWaitDlg wait(ui_, this);
+    wait.SetProgressCaption(QStringLiteral("Wait"));
+    wait.SetProgressText(message);
+    wait.SetProgressRange(0, progressMax);
+    wait.SetProgressStep(1);
+
+    bool wasNumeric = false;
+    if (options.probe) {
+      if (a_.ProbeModem() < 1) {
+        ok = false;
+        failed = "AT";
+      } else if (!a_.VerboseResults) {
+        wasNumeric = true;
+        std::string v1 = "ATV1";
+        if (a_.Transact(v1, 1, "OK\r\n") < 1) {
+          ok = false;
+          failed = v1;
+        } else {
+          a_.VerboseResults = true;
+        }
+      }
+    }
+    if (ok) ok = action(failed);
+    if (wasNumeric && options.restoreNumeric) {
+      a_.RestoreNumericResults();
+      a_.VerboseResults = false;
+    }
+  }
+  a_.Busy = false;
+  if (!ok) ReportError(failed);
+  return ok;
+}
+
+void CConfigPage::ReportError(const std::string& failedExchange) {
+  if (a_.ShuttingDown) return;
+  if (!(State().refreshing && a_.Options.AutoLoad == 1)) {
+    ui_.MessageBox("Error communicating with adapter.", MsgIcon::Warning, MsgButtons::Ok);
+  }
+  if (a_.Options.Debug == 0 && !failedExchange.empty()) ui_.TerminalOutput(failedExchange);
+}
+
+int CConfigPage::RunTransfer(int operation, int sections) {
+  // Without a modem there is nothing to talk to; offline editing never reads.
+  if (!(a_.LinkState & LS_IDENTIFIED)) return 0;
+  CTransferDlg dialog(ui_.DialogParent() ? ui_.DialogParent() : window(), ui_, sections, operation);
+  return dialog.Run();
+}
+
+// --- combo boxes and edits -------------------------------------------------
+
+namespace {
+
+std::vector<std::string> ComboItems(const QComboBox* combo) {
+  std::vector<std::string> items;
+  items.reserve(static_cast<std::size_t>(combo->count()));
+  for (int i = 0; i < combo->count(); ++i) items.push_back(Latin1Text(combo->itemText(i)));
+  return items;
+}
+
+}  // namespace
+
+void CConfigPage::SelectNumbered(QComboBox* combo, int value) {
+  combo->setCurrentIndex(FindNumberedItem(ComboItems(combo), value));
+}
+
+int CConfigPage::SelectedNumber(const QComboBox* combo, int none) {
+  if (combo->currentIndex() < 0) return none;
+  return ItemNumber(Latin1Text(combo->currentText()), none);
+}
+
+void CConfigPage::StoreSelectedNumber(const QComboBox* combo, int32_t& field) {
+  if (combo->currentIndex() >= 0) field = SelectedNumber(combo, field);
+}
+
+void CConfigPage::StoreSelectedIndex(const QComboBox* combo, int32_t& field) {
+  if (combo->currentIndex() >= 0) field = combo->currentIndex();
+}
+
+int CConfigPage::EditNumber(const QLineEdit* edit, int max) {
+  return LeadingInt(Latin1Text(edit->text()), max);
+}
+
+void CConfigPage::CopyText(const QLineEdit* edit, char* field, std::size_t size) {
+  CopyFieldText(field, size, Latin1Text(edit->text()));
+}
+
+void CConfigPage::ShowText(QLineEdit* edit, const char* field, std::size_t size) {
+  const std::string text = FieldText(field, size);
+  edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+}  // namespace kelvane
