@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "config/adapter.h"
+#include "config/version.h"
 
 class QSettings;
 
@@ -11,7 +12,6 @@ namespace kelvane {
 
 inline constexpr const char* kProductName = "Dalmarin Kelvane";
 inline constexpr const char* kArticleNumber = "6310.2774";
-inline constexpr const char* kVersion = "2.09";
 
 // "Dalmarin Kelvane 6310.2774 2.09 (<build date> <build time>)".
 QString VersionString();

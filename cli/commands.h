@@ -38,6 +38,9 @@ int FlashCommand(Session& s);
 // Answer text made printable (CR dropped, other control bytes as \xNN).
 std::string Printable(std::string_view text);
 
+// kelvane-cli ports [--json].
+int PortsCommand(Session& s);
+
 using CommandFunction = int (*)(Session&);
 // The configuration commands (read, write, show, ...), or nullptr.
 CommandFunction FindConfigCommand(const std::string& name);

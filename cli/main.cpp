@@ -8,31 +8,12 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "config/adapter.h"
+#include "config/version.h"
 #include "connection/connect.h"
 #include "connection/port_factory.h"
 #include "serial/port_enumeration.h"
 
 namespace kelvane::cli {
-
-namespace {
-
-int PortsCommand(const CAdapter& a) {
-  const auto ports = EnumeratePorts(a.Options.SearchPorts, a.Options.NumberOfPorts);
-  if (ports.empty()) {
-    std::fprintf(stderr, "No serial ports found.\n");
-    return EXIT_FAILED;
-  }
-  for (const auto& p : ports) {
-    if (p.description.empty()) {
-      std::printf("%s\n", p.path.c_str());
-    } else {
-      std::printf("%s\t%s\n", p.path.c_str(), p.description.c_str());
-    }
-  }
-  return EXIT_OK;
-}
-
-}  // namespace
 
 int ConnectForCommand(Session& s) {
   if (!s.options.remote.empty()) return RemoteConnectForCommand(s);
@@ -110,6 +91,10 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-cli: %s\n\n%s", error.c_str(), UsageText());
     return EXIT_USAGE;
   }
+  if (options.version) {
+    std::printf("kelvane-cli %s\n", kVersion);
+    return EXIT_OK;
+  }
   if (options.help || options.command == "help") {
     std::printf("%s", UsageText());
     return EXIT_OK;
@@ -129,7 +114,7 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "kelvane-cli: --remote works with identify, read, write, verify and report\n");
     return EXIT_USAGE;
   }
-  if (options.command == "ports") return PortsCommand(s.adapter);
+  if (options.command == "ports") return PortsCommand(s);
   if (options.command == "flash") return FlashCommand(s);
   if (options.command == "identify") return IdentifyCommand(s);
   if (CommandFunction command = FindConfigCommand(options.command)) return command(s);

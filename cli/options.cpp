@@ -32,30 +32,41 @@ const char* UsageText() {
 Configures Dalmarin modems through a serial port.
 
 Commands:
-  ports                      List the serial ports this machine offers.
+  ports [--json]             List the serial ports with what the system knows of
+                             them: USB manufacturer, product and serial number, the
+                             /dev/serial/by-id name, and why a port may not be opened.
+      kelvane-cli ports --json
   identify --port P          Open the port, find the modem and print its model name,
                              model type and identification answer.
+      kelvane-cli identify --port /dev/ttyUSB0 --baud 9600
   read --port P [--sections LIST] -o FILE.dat
                              Read the sections from the modem and save them as a
                              profile. LIST is comma-separated from basic, serial,
                              dial, callerid, remote, diagnostic, callback, io, all
                              (default all).
+      kelvane-cli read --port sim:3 --sections basic,serial -o modem.dat
   write --port P FILE.dat [--sections LIST] [--yes]
                              Write the profile's sections to the modem and store
                              them with AT&W. "all" asks "Write current profile to
                              adapter?": --yes answers Yes; without it the question
                              is asked on the terminal, or refused when there is none.
+      kelvane-cli write --port /dev/ttyUSB0 modem.dat --yes
   show FILE.dat [--json]     Print every field of a profile.
+      kelvane-cli show modem.dat --json > modem.json
   diff A.dat B.dat           Print the fields that differ (exit 0 when equal).
+      kelvane-cli diff old.dat new.dat
   verify --port P FILE.dat   Read the modem and print where it differs from the
                              profile (exit 0 when it holds the profile).
+      kelvane-cli verify --port /dev/ttyUSB0 modem.dat
   report --port P -o FILE.htm
                              Write the HTML report of the modem.
+      kelvane-cli report --port sim:3 -o report.htm
   flash --port P FILE [--yes]
                              Load new firmware (a text file of records) into the
                              modem at 115200 baud. Asks "Du you wish to contiune?"
                              first: --yes answers Yes. Progress on standard error;
                              exit 0 only when the modem reported success.
+      kelvane-cli flash --port /dev/ttyUSB0 firmware.txt --yes
 
 Remote connection (identify, read, write, verify, report):
   --remote NUMBER   The modem on --port dials NUMBER, the tool logs in to the
@@ -63,10 +74,12 @@ Remote connection (identify, read, write, verify, report):
                     session is ended ("AT*WRCE", "+++", "ATH").
   --password-file F The password is the first line of F; else the environment
                     variable KELVANE_PASSWORD; else it is asked on the terminal.
+      kelvane-cli read --port /dev/ttyUSB0 --remote 0123456 --password-file pw.txt -o far.dat
 
 Port and line options (commands that connect):
-  --port P          A device path such as /dev/ttyUSB0, or sim:TYPE (TYPE 1-4)
-                    for the built-in simulated modem of that model type.
+  --port P          A device path such as /dev/ttyUSB0 or a /dev/serial/by-id
+                    name, or sim:TYPE (TYPE 1-4) for the built-in simulated
+                    modem of that model type.
   --baud N          300 600 1200 2400 4800 9600 19200 38400 57600 115200
                     (default 115200)
   --parity X        None, Odd or Even (default None)
@@ -79,6 +92,7 @@ Tool options:
   --debug                show every modem answer on stderr
   --yes                  answer Yes to the questions a command asks
   -h, --help             show this text
+  --version              show the version
 
 Exit codes:
   0  done
@@ -103,6 +117,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     std::string text;
     if (arg == "-h" || arg == "--help") {
       out.help = true;
+    } else if (arg == "--version") {
+      out.version = true;
     } else if (arg == "--port") {
       if (!value(out.port)) return false;
     } else if (arg == "--baud") {

@@ -27,6 +27,7 @@ struct Options {
   // password comes from (never from the command line itself).
   std::string remote;
   std::string passwordFile;
+  bool version = false;
 };
 
 // Exit codes.

@@ -8,6 +8,7 @@
 
 #include "app/transfer_dlg.h"
 #include "connection/connect.h"
+#include "connection/ui/port_combo.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "serial/port_enumeration.h"
@@ -74,9 +75,8 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
                                QWidget* parent)
     : QWidget(parent), ui_(ui), a_(ui.Adapter()), ports_(ports) {
   auto* settings = new QGroupBox(QStringLiteral("Port settings"), this);
-  port_ = new QComboBox(settings);
-  port_->setEditable(true);
-  port_->setInsertPolicy(QComboBox::NoInsert);
+  port_ = new CPortCombo([this] { return EnumeratePorts(a_.Options.SearchPorts, a_.Options.NumberOfPorts); },
+                         extraPorts, settings);
   port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   port_->setMinimumContentsLength(16);
   baud_ = new QComboBox(settings);
@@ -157,23 +157,8 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
   });
 }
 
-void CTabConnection::FillPortList(const QStringList& extraPorts) {
-  for (const QString& name : extraPorts) {
-    port_->addItem(name);
-    const int model = PortProvider::SimulatedModelType(name.toStdString());
-    if (model) {
-      const std::string_view modelName = ModelName(model);
-      port_->setItemData(port_->count() - 1,
-                         QStringLiteral("Simulated %1").arg(QString::fromLatin1(modelName.data(), modelName.size())),
-                         Qt::ToolTipRole);
-    }
-  }
-  for (const PortInfo& p : EnumeratePorts(a_.Options.SearchPorts, a_.Options.NumberOfPorts)) {
-    port_->addItem(QFile::decodeName(QByteArray::fromStdString(p.path)));
-    if (!p.description.empty()) {
-      port_->setItemData(port_->count() - 1, QString::fromStdString(p.description), Qt::ToolTipRole);
-    }
-  }
+void CTabConnection::FillPortList(const QStringList&) {
+  static_cast<CPortCombo*>(port_)->Refill();
   if (port_->count() > 0) {
     port_->setCurrentIndex(0);
   } else {

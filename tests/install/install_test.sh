@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Installs the build into a staging folder and checks it.
+#   install_test.sh tree    BUILD STAGE GUI VERSION   every file in its place; the installed programs run
+#   install_test.sh desktop BUILD STAGE GUI VERSION   the installed desktop entry validates
+set -uo pipefail
+mode=$1 build=$2 stage=$3 gui=$4 version=$5
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+rm -rf "$stage"
+if ! cmake --install "$build" --prefix "$stage" >"$stage.install.log" 2>&1; then
+  cat "$stage.install.log"
+  echo "FAIL: cmake --install"
+  exit 1
+fi
+
+case $mode in
+tree)
+  expected=(
+    bin/kelvane-cli
+    bin/kelvane-modemsim
+    share/doc/kelvane/index.html
+    share/doc/kelvane/manual.css
+    share/man/man1/kelvane-cli.1.gz
+    share/man/man1/kelvane-modemsim.1.gz
+    share/bash-completion/completions/kelvane-cli
+  )
+  if [ "$gui" = 1 ]; then
+    expected+=(
+      bin/kelvane
+      share/man/man1/kelvane.1.gz
+      share/applications/kelvane.desktop
+      share/icons/hicolor/scalable/apps/kelvane.svg
+    )
+    for size in 16 22 24 32 48 64 128 256; do
+      expected+=("share/icons/hicolor/${size}x${size}/apps/kelvane.png")
+    done
+  fi
+  for f in "${expected[@]}"; do
+    [ -s "$stage/$f" ] || fail "missing or empty: $f"
+  done
+  # Nothing installed that is not accounted for.
+  while IFS= read -r f; do
+    printf '%s\n' "${expected[@]}" | grep -qxF "$f" || fail "unexpected file: $f"
+  done < <(cd "$stage" && find . -type f -o -type l | sed 's|^\./||' | sort)
+  for f in bin/kelvane-cli bin/kelvane-modemsim; do
+    [ -x "$stage/$f" ] || fail "not executable: $f"
+  done
+
+  # The bitmaps are the size their folder says.
+  if [ "$gui" = 1 ]; then
+    for size in 16 22 24 32 48 64 128 256; do
+      png=$stage/share/icons/hicolor/${size}x${size}/apps/kelvane.png
+      [ -s "$png" ] || continue
+      dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')
+      [ "$dims" = "${size}x${size}" ] || fail "$png is $dims"
+    done
+  fi
+
+  # Manual pages are readable troff.
+  for page in "$stage"/share/man/man1/*.1.gz; do
+    gzip -dc "$page" | head -1 | grep -q '^\.TH ' || fail "not a manual page: $page"
+  done
+  bash -n "$stage/share/bash-completion/completions/kelvane-cli" || fail "completion script does not parse"
+
+  # The installed programs run from the staging folder.
+  out=$("$stage/bin/kelvane-cli" --version) || fail "kelvane-cli --version exits $?"
+  [ "$out" = "kelvane-cli $version" ] || fail "kelvane-cli --version printed \"$out\""
+  out=$("$stage/bin/kelvane-modemsim" --version) || fail "kelvane-modemsim --version exits $?"
+  [ "$out" = "kelvane-modemsim $version" ] || fail "kelvane-modemsim --version printed \"$out\""
+  out=$("$stage/bin/kelvane-cli" identify --port sim:3) || fail "kelvane-cli identify --port sim:3 exits $?"
+  grep -q '^Model: RM-40 485$' <<<"$out" || fail "identify printed: $out"
+  if [ "$gui" = 1 ]; then
+    out=$(QT_QPA_PLATFORM=offscreen "$stage/bin/kelvane" --version 2>&1) || fail "kelvane --version exits $?"
+    grep -qF "$version" <<<"$out" || fail "kelvane --version printed \"$out\""
+  fi
+  ;;
+desktop)
+  if [ "$gui" != 1 ]; then
+    echo "no desktop application in this build"
+    exit 0
+  fi
+  entry=$stage/share/applications/kelvane.desktop
+  desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
+  # The entry starts the installed program and names the installed icon.
+  exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+  icon_name=$(sed -n 's/^Icon=//p' "$entry")
+  [ -x "$stage/bin/$exec_name" ] || fail "Exec=$exec_name is not an installed program"
+  [ -f "$stage/share/icons/hicolor/scalable/apps/$icon_name.svg" ] || fail "Icon=$icon_name is not installed"
+  ;;
+*)
+  echo "unknown mode $mode"
+  exit 2
+  ;;
+esac
+
+if ((failures)); then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "ok"
