@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/about_dlg.h"
+#include "app/manual_location.h"
 #include "app/options_dlg.h"
 #include "app/prop_sheet.h"
 #include "app/status_panel.h"
@@ -32,6 +34,8 @@ static void InitAppResources() { Q_INIT_RESOURCE(app); }
 namespace kelvane {
 
 QString ManualPath() {
+  const QString installed = FindInstalledManual(QCoreApplication::applicationDirPath());
+  if (!installed.isEmpty()) return installed;
   InitAppResources();
   const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
   if (cache.isEmpty()) return {};

@@ -22,8 +22,10 @@ class CStatusPanel;
 class CTabConnection;
 class CTerminalDlg;
 
-// The path of the HTML manual, extracted from the program's resources into
-// the per-user cache (so the browser can open it); empty when that fails.
+// The path of the HTML manual: the one installed beside the program (or
+// copied there in the build tree), else the copy in the program's resources
+// extracted into the per-user cache (so the browser can open it); empty when
+// that fails.
 QString ManualPath();
 
 class CMainDlg : public QMainWindow {

@@ -4,7 +4,8 @@
 #     unit, widget and end-to-end tests;
 #  2. the core and its tests again under the address and undefined-behaviour
 #     sanitizers;
-#  3. the fuzzers, each for a short bounded time on the committed corpus.
+#  3. the fuzzers, each for a short bounded time on the committed corpus;
+#  4. the Debian package, its contents and the unpacked programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -22,4 +23,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 if [ -x fuzz/run_fuzzers.sh ] || [ -f fuzz/run_fuzzers.sh ]; then
   bash fuzz/run_fuzzers.sh
 fi
+bash scripts/check-package.sh build
 echo "All tests passed."

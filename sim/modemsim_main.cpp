@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/version.h"
 #include "sim/pty_server.h"
 #include "sim/simulated_modem.h"
 
@@ -42,7 +43,12 @@ constexpr const char* kUsage =
     "  --flash-mode 1|2    the loader answers \"Download initiated...\" (1) or\n"
     "                      \"Downloading Record Data...\" (2)\n"
     "  --flash-fail        the flash fails even with good records\n"
-    "  --help           this text\n";
+    "  --help           this text\n"
+    "  --version        the version\n"
+    "\n"
+    "Example:\n"
+    "  kelvane-modemsim --model 2 --rate 9600 &\n"
+    "  kelvane-cli identify --port /dev/pts/N --baud 9600\n";
 
 int Usage(const char* problem) {
   std::fprintf(stderr, "kelvane-modemsim: %s\n%s", problem, kUsage);
@@ -75,6 +81,10 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     auto needValue = [&]() { return value != nullptr; };
+    if (arg == "--version") {
+      std::printf("kelvane-modemsim %s\n", kVersion);
+      return 0;
+    }
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
