@@ -28,6 +28,9 @@ enum LinkStateBits : int {
 
 enum MatchMode : int { MatchInOrder = 0, MatchExact = 1 };
 
+// What a transaction leaves in place of the answer when the port went away.
+inline constexpr std::string_view DisconnectedText = "Modem disconnected during process!";
+
 // Identification texts and line diagnostics: outside the block, never saved.
 struct DiagnosticInfo {
   std::string OsText;

@@ -76,6 +76,7 @@ class WriteSession {
   void WriteCallback();
   void WriteIo(int selection);
   void RestoreNumericMode();
+  void ReportNotStored(const std::string& answer);
   void ReportSkippedPages();
 
   CAdapter& a_;
@@ -236,6 +237,14 @@ void WriteSession::WriteIo(int selection) {
 
 void WriteSession::RestoreNumericMode() { a_.RestoreNumericResults(); }
 
+void WriteSession::ReportNotStored(const std::string& answer) {
+  ui_.MessageBox(
+      "The configuration was sent, but the modem did not store it (\"AT&W\" failed). The modem keeps "
+      "the new settings only until its next reset.\n\r\n\r" +
+          (answer.empty() ? std::string("No response from modem.") : answer),
+      MsgIcon::Error, MsgButtons::Ok);
+}
+
 void WriteSession::ReportSkippedPages() {
   if (skipped_.empty()) return;
   std::string text = "The following pages was not saved: \r\n";
@@ -276,6 +285,10 @@ int WriteSession::Run(int sections) {
       {SEC_CALLERID, 2}, {SEC_REMOTE, 2},   {SEC_CALLBACK, 3},
       {SEC_IO, 1 + ((selection & 2) ? 10 : 0)},
   };
+  // What is left to write: the sections that are requested, exist on this
+  // model and hold data. The I/O row selector and the Diagnostic bit stay in
+  // the mask but are nothing to write on their own.
+  int toWrite = 0;
   for (const Section& s : scanned) {
     if (!(sections & s.bit) || (s.bit == SEC_IO && !ioModel)) continue;
     if (!a_.Page(PageOfSection(s.bit)).valid) {
@@ -283,6 +296,7 @@ int WriteSession::Run(int sections) {
       skipped_.push_back(s.bit);
     } else {
       count += s.steps;
+      toWrite |= s.bit;
     }
   }
   ui_.SetProgressRange(0, count);
@@ -291,9 +305,13 @@ int WriteSession::Run(int sections) {
 
   bool failed = false;
   try {
-    if (sections == 0) throw WriteFailed{};
-    // A cancelled probe (-1) stops the write as well.
-    if (a_.ProbeModem() <= 0) throw WriteFailed{};
+    // Nothing to write: stop before the probe, so that no "AT&W" stores
+    // whatever the modem's working memory happens to hold.
+    if (toWrite == 0) throw WriteFailed{};
+    if (a_.ProbeModem() <= 0) {
+      // A cancelled probe (-1) stops the write as well; a lost port says so.
+      throw WriteFailed{a_.PortIsOpen() ? std::string() : std::string(DisconnectedText)};
+    }
     if (!a_.VerboseResults) {
       Send("ATV1");
       restoreNumeric_ = true;
@@ -324,6 +342,9 @@ int WriteSession::Run(int sections) {
     // numeric mode again.
     std::string store = "AT&W";
     result = a_.Transact(store, 3, kOk, "0\r", MatchExact) >= 1 ? 1 : 0;
+    // Without the store the new settings live only in the modem's working
+    // memory and are gone at its next reset: the user must know.
+    if (!result) ReportNotStored(store);
   }
   a_.Busy = false;
   ReportSkippedPages();

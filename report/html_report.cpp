@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "config/answer_cutting.h"
+#include "config/file_problem.h"
 #include "config/read_engine.h"
 #include "config/replacement_file.h"
 #include "report/os_text.h"
@@ -10,6 +11,8 @@
 namespace kelvane {
 
 namespace {
+
+constexpr const char* kCannotOpen = "Unable to open file...";
 
 // Texts from the modem (and every other value) go into the page as text,
 // never as markup: an answer holding "<script>" must not run in the browser.
@@ -102,7 +105,7 @@ std::string BuildHtmlReport(const ReportData& v, const std::tm& localTime) {
   return html;
 }
 
-ReportData ReportDataFrom(const CAdapter& a, bool diagnosticRead) {
+ReportData ReportHeadRows(const CAdapter& a) {
   ReportData v;
   v.ModelName = std::string(ModelName(a.ModelType));
   v.PortNumber = a.PortNumber;
@@ -111,12 +114,21 @@ ReportData ReportDataFrom(const CAdapter& a, bool diagnosticRead) {
   v.Parity = a.Parity;
   v.StopBits = a.StopBits;
   v.OsText = a.Diagnostic.OsText;
-  v.HasDiagnostic = diagnosticRead;
+  v.HasDipSwitches = a.ModelType == 2 || a.ModelType == 3;
+  return v;
+}
+
+void AddDiagnosticRows(ReportData& v, const CAdapter& a) {
+  v.HasDiagnostic = true;
   v.AdapterVersion = a.Diagnostic.AdapterVersion;
   v.SoftwareVersion = a.Diagnostic.SoftwareVersion;
   v.InfoText = a.Diagnostic.InfoText;
-  v.HasDipSwitches = a.ModelType == 2 || a.ModelType == 3;
   for (int i = 0; i < 4; ++i) v.DipSwitches[i] = a.Diagnostic.DipSwitches[i];
+}
+
+ReportData ReportDataFrom(const CAdapter& a, bool diagnosticRead) {
+  ReportData v = ReportHeadRows(a);
+  if (diagnosticRead) AddDiagnosticRows(v, a);
   return v;
 }
 
@@ -129,23 +141,35 @@ FileDialogRequest ReportFileDialog() {
   return r;
 }
 
-int CreateReport(CAdapter& a, const std::string& path, const std::tm& localTime) {
+int CreateReport(CAdapter& a, const std::string& path, const std::tm& localTime,
+                 FailedDiagnosticRead onFailedRead) {
   ReplacementFile file(path);
   std::string error;
   if (!file.Create(error)) {
-    a.Ui().MessageBox("Unable to open file...", MsgIcon::Warning, MsgButtons::Ok);
+    a.Ui().MessageBoxWithDetail(kCannotOpen, error, MsgIcon::Warning, MsgButtons::Ok);
     return 0;
   }
   if (a.Diagnostic.OsText.empty()) a.Diagnostic.OsText = OsDescription();
+  ReportData values = ReportHeadRows(a);
   const bool diagnosticRead = ReadConfiguration(a, SEC_DIAGNOSTIC) == 1;
-  if (!file.Commit(BuildHtmlReport(ReportDataFrom(a, diagnosticRead), localTime), error)) {
-    a.Ui().MessageBox("Unable to open file...", MsgIcon::Warning, MsgButtons::Ok);
+  if (diagnosticRead) {
+    AddDiagnosticRows(values, a);
+  } else if (onFailedRead == FailedDiagnosticRead::LeaveFileUntouched) {
+    std::string text = "Reading the diagnostics failed; " + ShownPath(path) + " was not written.";
+    if (!a.PortIsOpen()) text += "\n" + std::string(DisconnectedText);
+    a.Ui().MessageBox(text, MsgIcon::Error, MsgButtons::Ok);
+    return 0;
+  }
+  if (!file.Commit(BuildHtmlReport(values, localTime), error)) {
+    a.Ui().MessageBoxWithDetail(kCannotOpen, error, MsgIcon::Warning, MsgButtons::Ok);
     return 0;
   }
   return 1;
 }
 
-int CreateReport(CAdapter& a, const std::string& path) { return CreateReport(a, path, LocalNow()); }
+int CreateReport(CAdapter& a, const std::string& path, FailedDiagnosticRead onFailedRead) {
+  return CreateReport(a, path, LocalNow(), onFailedRead);
+}
 
 std::optional<std::string> CreateReportWithDialog(CAdapter& a) {
   const std::tm now = LocalNow();

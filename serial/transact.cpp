@@ -10,8 +10,6 @@ namespace kelvane {
 
 namespace {
 
-constexpr const char* kDisconnected = "Modem disconnected during process!";
-
 // Progress of an in-order match: the next character to find and where the
 // search for it starts (the position of the previous find, so two equal
 // neighbouring characters can be satisfied by one character of the answer).
@@ -102,7 +100,7 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
                         std::string_view expected2, int matchMode) {
   command += '\r';
   if (!PortIsOpen()) {
-    command = kDisconnected;
+    command = DisconnectedText;
     return -1;
   }
   if (Options.DelayBeforeAT > 0) Ui().Sleep(std::min(Options.DelayBeforeAT, 1000));
@@ -120,7 +118,7 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
     // does not watch the port, so pending input cannot make it spin.
     Ui().PumpEvents(reading && port_ ? port_->PollFd() : -1);
     if (AbortRequested) break;
-    if (!PortIsOpen()) return -1;
+    if (!PortIsOpen()) break;
     if (!reading) continue;
 
     std::string input = ReadText(false);
@@ -136,8 +134,10 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
     }
   }
 
+  // A port that went away ends the wait with the same text however it was
+  // noticed, so every caller can tell the user the modem is gone.
   if (!PortIsOpen()) {
-    command = kDisconnected;
+    command = DisconnectedText;
     return -1;
   }
   command = answer;
@@ -166,7 +166,7 @@ int CAdapter::ProbeModem() {
       // and ask again.
       answer = "ATQ0";
       Transact(answer, 1, "OK\r\n", "0\r0\r", MatchInOrder);
-      if (!answer.empty()) {
+      if (!answer.empty() && PortIsOpen()) {
         QuietWasOn = true;
         answer = "AT";
         result = Transact(answer, 1, "OK\r\n", "0\r", MatchInOrder);

@@ -266,11 +266,40 @@ TEST(WriteConfiguration, IoSelectionsChooseParametersAndEntries) {
   EXPECT_EQ(sent[9].rfind("AT*WIOL=10,", 0), 0u);
 }
 
+TEST(WriteConfiguration, NothingLeftToWriteFailsBeforeTheProbe) {
+  struct Case {
+    const char* name;
+    int modelType;
+    int invalidPage;  // -1: every page valid
+    int mask;
+    const char* skippedList;  // nullptr: no list
+  };
+  for (const Case& k : {
+           Case{"I/O page never read", 3, PG_IO, 0x8003, "The following pages was not saved: \r\nI/O\r\n"},
+           Case{"I/O to a model without I/O", 2, -1, 0x8003, nullptr},
+           Case{"remote never read, with the diagnostic bit", 3, PG_REMOTE, SEC_REMOTE | SEC_DIAGNOSTIC,
+                "The following pages was not saved: \r\nRemote configuration\r\n"},
+           Case{"diagnostic bit alone", 3, -1, SEC_DIAGNOSTIC, nullptr},
+       }) {
+    WriteRig r(k.modelType);
+    if (k.invalidPage >= 0) r.a.Page(k.invalidPage).valid = 0;
+    EXPECT_EQ(WriteConfiguration(r.a, k.mask), 0) << k.name;
+    EXPECT_TRUE(r.port.sentLines.empty()) << k.name;  // no probe, no "AT&W"
+    ASSERT_GE(r.ui.boxes.size(), 1u) << k.name;
+    EXPECT_EQ(r.ui.boxes[0].text, "Write operation halted, no response from modem.") << k.name;
+    ASSERT_EQ(r.ui.boxes.size(), k.skippedList ? 2u : 1u) << k.name;
+    if (k.skippedList) {
+      EXPECT_EQ(r.ui.boxes[1].text, k.skippedList) << k.name;
+    }
+    EXPECT_FALSE(r.a.Busy) << k.name;
+  }
+}
+
 TEST(WriteConfiguration, IoIsWrittenOnlyToTypeThree) {
   WriteRig r(2);
   r.a.Page(PG_IO).valid = 0;
-  ASSERT_EQ(WriteConfiguration(r.a, 0x8003), 1);
-  EXPECT_TRUE(r.Commands().empty());
+  ASSERT_EQ(WriteConfiguration(r.a, SEC_BASIC | 0x8003), 1);
+  for (const std::string& c : r.Commands()) EXPECT_EQ(c.rfind("AT*WIO", 0), std::string::npos) << c;
   EXPECT_EQ(r.ui.boxes.size(), 0u);  // not listed as skipped either
 }
 
@@ -315,11 +344,58 @@ TEST(WriteConfiguration, CancelHaltsTheWrite) {
   EXPECT_FALSE(r.a.Busy);
 }
 
-TEST(WriteConfiguration, StoreThatFailsIsAFailedWrite) {
-  WriteRig r;
-  r.modem.errors.insert("AT&W");
-  EXPECT_EQ(WriteConfiguration(r.a, SEC_REMOTE), 0);
-  EXPECT_TRUE(r.ui.boxes.empty());
+TEST(WriteConfiguration, StoreThatFailsIsReportedAsNotStored) {
+  const std::string notStored =
+      "The configuration was sent, but the modem did not store it (\"AT&W\" failed). The modem keeps the "
+      "new settings only until its next reset.\n\r\n\r";
+  struct Case {
+    const char* name;
+    void (*spoil)(WriteRig&);
+    std::string shown;
+  };
+  for (const Case& k : {
+           Case{"ERROR", [](WriteRig& r) { r.modem.errors.insert("AT&W"); }, "AT&W\r\r\nERROR\r\n"},
+           Case{"no answer",
+                [](WriteRig& r) {
+                  r.modem.echo = false;
+                  r.modem.mute.insert("AT&W");
+                },
+                "No response from modem."},
+           Case{"port lost",
+                [](WriteRig& r) {
+                  r.modem.onLine = [&r](const std::string& l) {
+                    if (l == "AT&W") r.port.SetLost(true);
+                  };
+                },
+                "Modem disconnected during process!"},
+       }) {
+    WriteRig r;
+    k.spoil(r);
+    EXPECT_EQ(WriteConfiguration(r.a, SEC_REMOTE), 0) << k.name;
+    EXPECT_TRUE(r.Sent("AT*WRCP=")) << k.name;
+    ASSERT_EQ(r.ui.boxes.size(), 1u) << k.name;
+    EXPECT_EQ(r.ui.boxes[0].text, notStored + k.shown) << k.name;
+    EXPECT_EQ(r.ui.boxes[0].icon, MsgIcon::Error) << k.name;
+    EXPECT_FALSE(r.a.Busy) << k.name;
+  }
+}
+
+TEST(WriteConfiguration, PortLostAnywhereSaysTheModemIsGone) {
+  for (const char* lostAt : {"AT", "ATV1", "AT+ICF=3,4", "AT*WCBTAB=4,\"\",\"\""}) {
+    WriteRig r;
+    r.modem.verbose = false;  // so that "ATV1" is sent
+    r.modem.onLine = [&r, lostAt](const std::string& l) {
+      if (l == lostAt) r.port.SetLost(true);
+    };
+    EXPECT_EQ(WriteConfiguration(r.a, SEC_SERIAL | SEC_CALLBACK), 0) << lostAt;
+    EXPECT_FALSE(r.Sent("AT&W")) << lostAt;
+    ASSERT_EQ(r.ui.boxes.size(), 1u) << lostAt;
+    EXPECT_EQ(r.ui.boxes[0].text,
+              "The write operation halted with the following error string:\n\r\n\r"
+              "Modem disconnected during process!")
+        << lostAt;
+    EXPECT_FALSE(r.a.QuietWasOn) << lostAt;
+  }
 }
 
 TEST(WriteConfiguration, ControlCharactersInTextsAreNotSent) {

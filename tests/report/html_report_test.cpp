@@ -161,11 +161,59 @@ TEST(CreateReport, FailedReadLeavesTheModemRowsOut) {
   EXPECT_TRUE(r.ui.boxes.empty());
 }
 
+TEST(CreateReport, RowsAboveTheAnswersSurviveALinkThatDropsDuringTheRead) {
+  ReportRig r;
+  r.modem.onLine = [&r](const std::string& l) {
+    if (l != "AT&V1") return;
+    // The device goes away and a tick notices it before the answer is read.
+    r.port.SetLost(true);
+    r.a.CloseIfPortLost();
+  };
+  const std::string path = (r.dir / "r.htm").string();
+  ASSERT_EQ(CreateReport(r.a, path, March5th()), 1);
+  const std::string html = ReadFile(path);
+  EXPECT_EQ(r.a.LinkState, LS_IDLE);  // the link did drop
+  EXPECT_NE(html.find("<td>Modem</td><td><b>RM-40 485</b>"), std::string::npos) << html;
+  EXPECT_NE(html.find("Com2 @ 9600 (8, None, 1)"), std::string::npos) << html;
+  EXPECT_EQ(html.find("Adapter version"), std::string::npos);
+}
+
+TEST(CreateReport, FailedReadOnTheCommandLineLeavesTheOldFile) {
+  struct Case {
+    const char* name;
+    bool loseThePort;
+    std::string message;
+  };
+  for (const Case& k :
+       {Case{"modem answers ERROR", false, "Reading the diagnostics failed; PATH was not written."},
+        Case{"port lost", true,
+             "Reading the diagnostics failed; PATH was not written.\nModem disconnected during process!"}}) {
+    ReportRig r;
+    const std::string path = (r.dir / "r.htm").string();
+    std::ofstream(path) << "earlier report";
+    if (k.loseThePort) {
+      r.modem.onLine = [&r](const std::string& l) {
+        if (l == "ATI6") r.port.SetLost(true);
+      };
+    } else {
+      r.modem.errors.insert("AT&V1");
+    }
+    EXPECT_EQ(CreateReport(r.a, path, March5th(), FailedDiagnosticRead::LeaveFileUntouched), 0) << k.name;
+    EXPECT_EQ(ReadFile(path), "earlier report") << k.name;
+    EXPECT_EQ(std::distance(fs::directory_iterator(r.dir), fs::directory_iterator()), 1) << k.name;
+    ASSERT_EQ(r.ui.boxes.size(), 1u) << k.name;
+    std::string expected = k.message;
+    expected.replace(expected.find("PATH"), 4, path);
+    EXPECT_EQ(r.ui.boxes[0].text, expected) << k.name;
+  }
+}
+
 TEST(CreateReport, UncreatableFileIsReportedAndNothingIsRead) {
   ReportRig r;
   EXPECT_EQ(CreateReport(r.a, (r.dir / "no" / "r.htm").string(), March5th()), 0);
   ASSERT_EQ(r.ui.boxes.size(), 1u);
   EXPECT_EQ(r.ui.boxes[0].text, "Unable to open file...");
+  EXPECT_EQ(r.ui.boxes[0].detail, (r.dir / "no" / "r.htm").string() + ": No such file or directory");
   EXPECT_TRUE(r.port.sentLines.empty());
 }
 

@@ -167,23 +167,36 @@ TEST(Transact, CancelEndsOnlyTheRunningTransaction) {
   EXPECT_EQ(r.a.Transact(command, 1, "OK\r\n"), 1);
 }
 
-TEST(Transact, PortLostBeforeTheCommand) {
-  Rig r;
-  std::string command = "AT";
-  EXPECT_EQ(r.a.Transact(command, 1, "OK\r\n"), -1);
-  EXPECT_EQ(command, "Modem disconnected during process!");
-}
-
-TEST(Transact, PortLostDuringTheWait) {
-  Rig r;
-  ASSERT_TRUE(r.Open());
-  r.ui.onPump = [&](VirtualUi& ui) {
-    if (ui.pumps == 3) r.port.SetLost(true);
+TEST(Transact, EveryLossOfThePortSaysTheModemIsGone) {
+  struct Case {
+    const char* name;
+    bool open;          // the port is open when the command starts
+    int lostAtPump;     // 0: never lost during the wait
+    bool identified;    // the retry rule applies
+    bool expectAnswer;  // the command waits for an answer
   };
-  std::string command = "AT";
-  EXPECT_EQ(r.a.Transact(command, 1, "OK\r\n"), -1);
-  // The tick noticed the lost device and closed the link.
-  EXPECT_EQ(r.a.LinkState, LS_IDLE);
+  for (const Case& k : {Case{"before the command", false, 0, false, true},
+                        Case{"on the first pass", true, 1, false, true},
+                        Case{"during the wait", true, 3, false, true},
+                        Case{"identified modem", true, 3, true, true},
+                        Case{"wait without expected texts", true, 3, false, false},
+                        Case{"last pass of the budget", true, 40, false, true}}) {
+    Rig r;
+    if (k.open) {
+      ASSERT_TRUE(r.Open()) << k.name;
+    }
+    r.a.Identified = k.identified;
+    r.ui.onPump = [&](VirtualUi& ui) {
+      if (ui.pumps == k.lostAtPump) r.port.SetLost(true);
+    };
+    std::string command = "AT+ICF=3,4";
+    const int result = k.expectAnswer ? r.a.Transact(command, 1, "OK\r\n") : r.a.Transact(command, 1);
+    EXPECT_EQ(result, -1) << k.name;
+    EXPECT_EQ(command, "Modem disconnected during process!") << k.name;
+    if (k.open) {
+      EXPECT_EQ(r.a.LinkState, LS_IDLE) << k.name;  // the tick closed the link
+    }
+  }
 }
 
 TEST(Transact, BudgetAboveTheTickWrapNeverRunsOut) {
