@@ -162,9 +162,19 @@ void QtUserInterface::Sleep(int milliseconds) {
 // --- questions -------------------------------------------------------------
 
 MsgAnswer QtUserInterface::MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) {
+  return MessageBoxWithDetail(text, {}, icon, buttons);
+}
+
+MsgAnswer QtUserInterface::MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                                MsgButtons buttons) {
   QMessageBox box(DialogParent());
   box.setWindowTitle(QStringLiteral("Kelvane 2"));
   box.setText(Latin1(text));
+  // The detail names files: shown in the file system's encoding, under the
+  // message, without a click.
+  if (!detail.empty()) {
+    box.setInformativeText(QFile::decodeName(QByteArray(detail.data(), static_cast<qsizetype>(detail.size()))));
+  }
   switch (icon) {
     case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
     case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;

@@ -75,6 +75,8 @@ class QtUserInterface : public QObject, public UserInterface {
   void PumpEvents(int portFd) override;
   void Sleep(int milliseconds) override;
   MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+  MsgAnswer MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                 MsgButtons buttons) override;
   std::optional<std::string> AskFileName(const FileDialogRequest& request) override;
   void SetProgressCaption(std::string_view caption) override;
   void SetProgressText(std::string_view text) override;

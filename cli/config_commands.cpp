@@ -9,6 +9,7 @@
 #include "config/field_table.h"
 #include "config/profile.h"
 #include "config/read_engine.h"
+#include "config/replacement_file.h"
 #include "config/write_engine.h"
 #include "report/html_report.h"
 
@@ -58,6 +59,34 @@ bool NeedPositional(const Session& s, size_t count, const char* usage) {
   return false;
 }
 
+void PrintProblem(const FileProblem& problem) { std::fprintf(stderr, "%s\n", problem.Text().c_str()); }
+
+// Loads a profile for a command; a short file is loaded and named with the
+// sections it left at their defaults.
+bool LoadProfileForCommand(const std::string& path, ConfigBlock& block) {
+  FileProblem problem;
+  size_t size = 0;
+  if (!LoadProfileFile(path, block, problem, &size)) {
+    PrintProblem(problem);
+    return false;
+  }
+  if (const auto note = ShortProfileNote(path, size)) PrintProblem(*note);
+  return true;
+}
+
+// The engines refuse to start without an identified modem and say nothing:
+// a link lost after the connect is reported here.
+bool StillConnected(const CAdapter& a) {
+  if (a.LinkState & LS_IDENTIFIED) return true;
+  std::fprintf(stderr, "%s\n", std::string(DisconnectedText).c_str());
+  return false;
+}
+
+// After a failed read: why, when the port went away.
+void PrintLostPort(const CAdapter& a) {
+  if (!a.PortIsOpen()) std::fprintf(stderr, "%s\n", std::string(DisconnectedText).c_str());
+}
+
 int ReadCommand(Session& s) {
   std::string error;
   const int mask = ParseSections(s.options.sections, error);
@@ -69,17 +98,27 @@ int ReadCommand(Session& s) {
     if (s.options.output.empty()) std::fprintf(stderr, "kelvane-cli read: -o FILE.dat is required\n");
     return EXIT_USAGE;
   }
-  const int rc = ConnectForCommand(s);
-  if (rc != EXIT_OK) return rc;
-  const int result = ReadConfiguration(s.adapter, mask);
-  s.ui.Finish();
-  EndForCommand(s);
-  if (result != 1) {
-    std::fprintf(stderr, "Reading the configuration failed; %s was not written.\n", s.options.output.c_str());
+  // The output is checked before the modem is asked anything: a read of
+  // every section takes minutes.
+  ReplacementFile output(s.options.output);
+  if (!output.Create(error)) {
+    PrintProblem({"Unable to open file...", error});
     return EXIT_FAILED;
   }
-  if (!SaveProfileFile(s.options.output, s.adapter.Config, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  const int rc = ConnectForCommand(s);
+  if (rc != EXIT_OK) return rc;
+  const int result = StillConnected(s.adapter) ? ReadConfiguration(s.adapter, mask) : 0;
+  s.ui.Finish();
+  if (result != 1) {
+    std::fprintf(stderr, "Reading the configuration failed; %s was not written.\n",
+                 ShownPath(s.options.output).c_str());
+    PrintLostPort(s.adapter);
+    EndForCommand(s);
+    return EXIT_FAILED;
+  }
+  EndForCommand(s);
+  if (!output.Commit(ProfileBytes(s.adapter.Config), error)) {
+    PrintProblem({"Unable to open file...", error});
     return EXIT_FAILED;
   }
   return EXIT_OK;
@@ -101,19 +140,29 @@ int WriteCommand(Session& s) {
     return EXIT_USAGE;
   }
 
-  // Check the file before talking to the modem.
-  ConfigBlock probe;
-  if (!LoadProfileFile(s.options.positional[0], probe, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  // A profile never carries the remote configuration (only a read from a
+  // modem fills it): a write of that section alone would send nothing.
+  if ((mask & ~(SEC_DIAGNOSTIC | 0xFF)) == SEC_REMOTE) {
+    std::fprintf(stderr,
+                 "kelvane-cli write: the remote section holds no data read from a modem (a profile does not "
+                 "carry it); nothing was sent.\n");
     return EXIT_FAILED;
   }
+
+  // Check the file before talking to the modem.
+  ConfigBlock block;
+  if (!LoadProfileForCommand(s.options.positional[0], block)) return EXIT_FAILED;
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
-  if (OpenProfileFile(s.adapter, s.options.positional[0]) != 1) {
+  CAdapter& a = s.adapter;
+  if ((mask & ~(SEC_DIAGNOSTIC | 0xFF)) == SEC_IO && a.ModelType != 3) {
+    std::fprintf(stderr, "kelvane-cli write: the %s has no I/O section; nothing was sent.\n",
+                 std::string(ModelName(a.ModelType)).c_str());
     EndForCommand(s);
     return EXIT_FAILED;
   }
-  const int result = WriteConfiguration(s.adapter, mask);
+  ApplyProfileBlock(a, block);
+  const int result = StillConnected(a) ? WriteConfiguration(a, mask) : 0;
   s.ui.Finish();
   EndForCommand(s);
   return result == 1 ? EXIT_OK : EXIT_FAILED;
@@ -122,11 +171,7 @@ int WriteCommand(Session& s) {
 int ShowCommand(Session& s) {
   if (!NeedPositional(s, 1, "show FILE.dat [--json]")) return EXIT_USAGE;
   ConfigBlock block;
-  std::string error;
-  if (!LoadProfileFile(s.options.positional[0], block, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return EXIT_FAILED;
-  }
+  if (!LoadProfileForCommand(s.options.positional[0], block)) return EXIT_FAILED;
   const auto& fields = ConfigFields();
   if (s.options.json) {
     std::printf("{");
@@ -166,9 +211,7 @@ void PrintDifferences(const std::vector<FieldDifference>& diffs, const char* lef
 int DiffCommand(Session& s) {
   if (!NeedPositional(s, 2, "diff A.dat B.dat")) return EXIT_USAGE;
   ConfigBlock a, b;
-  std::string error;
-  if (!LoadProfileFile(s.options.positional[0], a, error) || !LoadProfileFile(s.options.positional[1], b, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  if (!LoadProfileForCommand(s.options.positional[0], a) || !LoadProfileForCommand(s.options.positional[1], b)) {
     return EXIT_FAILED;
   }
   const auto diffs = CompareBlocks(a, b);
@@ -181,21 +224,19 @@ int DiffCommand(Session& s) {
 int VerifyCommand(Session& s) {
   if (!NeedPositional(s, 1, "verify --port P FILE.dat")) return EXIT_USAGE;
   ConfigBlock wanted;
-  std::string error;
-  if (!LoadProfileFile(s.options.positional[0], wanted, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return EXIT_FAILED;
-  }
+  if (!LoadProfileForCommand(s.options.positional[0], wanted)) return EXIT_FAILED;
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   CAdapter& a = s.adapter;
-  const int result = ReadConfiguration(a, SEC_ALL & ~SEC_DIAGNOSTIC);
+  const int result = StillConnected(a) ? ReadConfiguration(a, SEC_ALL & ~SEC_DIAGNOSTIC) : 0;
   s.ui.Finish();
-  EndForCommand(s);
   if (result != 1) {
     std::fprintf(stderr, "Reading the configuration failed.\n");
+    PrintLostPort(a);
+    EndForCommand(s);
     return EXIT_FAILED;
   }
+  EndForCommand(s);
   ConfigBlock held = wanted;
   auto take = [&](int page, auto member) {
     if (a.Page(page).valid) held.*member = a.Config.*member;
@@ -225,7 +266,9 @@ int ReportCommand(Session& s) {
   }
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
-  const int result = CreateReport(s.adapter, s.options.output);
+  // A link lost right after the connect makes the read fail, which the
+  // report says; the file is then left as it was.
+  const int result = CreateReport(s.adapter, s.options.output, FailedDiagnosticRead::LeaveFileUntouched);
   s.ui.Finish();
   EndForCommand(s);
   return result == 1 ? EXIT_OK : EXIT_FAILED;

@@ -1,8 +1,13 @@
 #include "config/profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "config/replacement_file.h"
 
@@ -32,11 +37,64 @@ FileDialogRequest ProfileDialog(FileDialogKind kind) {
   return r;
 }
 
+// The file's full path, as the invalid-profile message names it.
 std::string FullPath(const std::string& path) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.string();
+  return ec ? ShownPath(path) : full.lexically_normal().string();
 }
+
+// Reads at most `limit` bytes of a regular file. A pipe, a device or a folder
+// is refused before anything is read: the open does not wait for a writer.
+bool ReadRegularFile(const std::string& path, size_t limit, std::string& bytes, size_t& size,
+                     std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    ::close(fd);
+    return false;
+  }
+  size = static_cast<size_t>(st.st_size);
+  bytes.assign(limit, '\0');
+  size_t got = 0;
+  while (got < limit) {
+    const ssize_t n = ::read(fd, bytes.data() + got, limit - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  // The file may have changed since fstat; what was read is what counts
+  // when it is shorter.
+  if (got < limit) size = got;
+  return true;
+}
+
+struct SectionRange {
+  const char* name;
+  size_t begin, end;  // offsets in the block
+};
+
+#define KELVANE_SECTION(name, member) \
+  SectionRange { name, offsetof(ConfigBlock, member), offsetof(ConfigBlock, member) + sizeof(ConfigBlock::member) }
+const SectionRange kSectionRanges[] = {
+    KELVANE_SECTION("Serial", serial),     KELVANE_SECTION("Basic", basic),
+    KELVANE_SECTION("Dial options", dial), KELVANE_SECTION("Caller ID", callerId),
+    KELVANE_SECTION("Remote configuration", remote), KELVANE_SECTION("Callback", callback),
+    KELVANE_SECTION("I/O", io),
+};
+#undef KELVANE_SECTION
 
 }  // namespace
 
@@ -69,30 +127,63 @@ bool LoadProfileBytes(std::string_view bytes, ConfigBlock& out) {
   return true;
 }
 
-bool LoadProfileFile(const std::string& path, ConfigBlock& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = kCannotOpen;
-    return false;
-  }
+bool LoadProfileFile(const std::string& path, ConfigBlock& out, FileProblem& problem, size_t* fileSize) {
+  std::string bytes, reason;
+  size_t size = 0;
   // Only the header and the block matter; a longer file is not read further.
-  std::string bytes(ProfileFileSize, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  if (in.bad()) {
-    error = kCannotOpen;
+  if (!ReadRegularFile(path, ProfileFileSize, bytes, size, reason)) {
+    problem = {kCannotOpen, FileDetail(path, reason)};
     return false;
   }
   if (!LoadProfileBytes(bytes, out)) {
-    error = FullPath(path) + " is not a valid profile.";
+    problem = {FullPath(path) + " is not a valid profile.",
+               FileDetail(path, size == 0 ? "the file is empty"
+                                          : "the file does not begin with the profile header")};
     return false;
   }
+  if (fileSize) *fileSize = size;
   return true;
 }
 
-bool SaveProfileFile(const std::string& path, const ConfigBlock& block, std::string& error) {
+bool LoadProfileFile(const std::string& path, ConfigBlock& out, std::string& error) {
+  FileProblem problem;
+  if (LoadProfileFile(path, out, problem)) return true;
+  error = problem.Text();
+  return false;
+}
+
+std::vector<std::string> SectionsFilledWithDefaults(size_t fileSize) {
+  std::vector<std::string> names;
+  const size_t body = fileSize > ProfileHeaderSize ? fileSize - ProfileHeaderSize : 0;
+  for (const SectionRange& r : kSectionRanges) {
+    if (body < r.end) names.emplace_back(r.name);
+  }
+  return names;
+}
+
+std::optional<FileProblem> ShortProfileNote(const std::string& path, size_t fileSize) {
+  const auto names = SectionsFilledWithDefaults(fileSize);
+  if (names.empty()) return std::nullopt;
+  std::string list;
+  for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+  return FileProblem{"The profile is shorter than " + std::to_string(ProfileFileSize) +
+                         " bytes. These sections were filled with default values: " + list + ".",
+                     FileDetail(path, std::to_string(fileSize) + " bytes")};
+}
+
+bool SaveProfileFile(const std::string& path, const ConfigBlock& block, FileProblem& problem) {
   ReplacementFile file(path);
-  return file.Commit(ProfileBytes(block), error);
+  std::string detail;
+  if (file.Commit(ProfileBytes(block), detail)) return true;
+  problem = {kCannotOpen, detail};
+  return false;
+}
+
+bool SaveProfileFile(const std::string& path, const ConfigBlock& block, std::string& error) {
+  FileProblem problem;
+  if (SaveProfileFile(path, block, problem)) return true;
+  error = problem.Text();
+  return false;
 }
 
 int OpenProfile(CAdapter& a) {
@@ -104,21 +195,17 @@ int OpenProfile(CAdapter& a) {
 int OpenProfileFile(CAdapter& a, const std::string& path) {
   UserInterface& ui = a.Ui();
   ConfigBlock loaded;
-  std::string error;
+  FileProblem problem;
+  size_t size = 0;
   int result = 0;
-  if (!LoadProfileFile(path, loaded, error)) {
-    ui.MessageBox(error, MsgIcon::Warning, MsgButtons::Ok);
+  if (!LoadProfileFile(path, loaded, problem, &size)) {
+    ui.MessageBoxWithDetail(problem.message, problem.detail, MsgIcon::Warning, MsgButtons::Ok);
   } else {
-    a.Config = loaded;
-    for (int page : {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_CALLBACK, PG_IO}) {
-      a.Page(page).reloadPending = 1;
-      a.Page(page).valid = 1;
-    }
-    // With an identified modem the link stays as it is, so the loaded values
-    // can be written to it.
-    if (!(a.LinkState & LS_IDENTIFIED)) {
-      a.LinkState |= LS_FILE;
-      ui.UpdatePages();
+    ApplyProfileBlock(a, loaded);
+    // The defaults a short file leaves behind would otherwise be written to
+    // a modem as though the user had chosen them.
+    if (const auto note = ShortProfileNote(path, size)) {
+      ui.MessageBoxWithDetail(note->message, note->detail, MsgIcon::Warning, MsgButtons::Ok);
     }
     result = 1;
   }
@@ -126,12 +213,26 @@ int OpenProfileFile(CAdapter& a, const std::string& path) {
   return result;
 }
 
+void ApplyProfileBlock(CAdapter& a, const ConfigBlock& block) {
+  a.Config = block;
+  for (int page : {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_CALLBACK, PG_IO}) {
+    a.Page(page).reloadPending = 1;
+    a.Page(page).valid = 1;
+  }
+  // With an identified modem the link stays as it is, so the loaded values
+  // can be written to it.
+  if (!(a.LinkState & LS_IDENTIFIED)) {
+    a.LinkState |= LS_FILE;
+    a.Ui().UpdatePages();
+  }
+}
+
 int SaveProfile(CAdapter& a) {
   const auto path = a.Ui().AskFileName(ProfileDialog(FileDialogKind::Save));
   if (!path) return 0;
-  std::string error;
-  if (!SaveProfileFile(*path, a.Config, error)) {
-    a.Ui().MessageBox(kCannotOpen, MsgIcon::Warning, MsgButtons::Ok);
+  FileProblem problem;
+  if (!SaveProfileFile(*path, a.Config, problem)) {
+    a.Ui().MessageBoxWithDetail(problem.message, problem.detail, MsgIcon::Warning, MsgButtons::Ok);
     return 0;
   }
   return 1;

@@ -6,10 +6,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/adapter.h"
+#include "config/file_problem.h"
 
 namespace kelvane {
 
@@ -34,14 +37,30 @@ bool HasProfileMagic(std::string_view bytes);
 // values, bytes after the block are ignored.
 bool LoadProfileBytes(std::string_view bytes, ConfigBlock& out);
 
-// Loads a profile file as LoadProfileBytes does. On failure `error` holds the
-// message to show: "Unable to open file..." or "<path> is not a valid
-// profile.", and `out` is untouched.
+// Loads a profile file as LoadProfileBytes does. Only a regular file is a
+// profile (a pipe or a device would block the read or never end). On failure
+// `problem` holds the message ("Unable to open file..." or "<full path> is
+// not a valid profile.") with the path and the reason as its detail, and
+// `out` is untouched. `fileSize`, when given, receives the file's length.
+bool LoadProfileFile(const std::string& path, ConfigBlock& out, FileProblem& problem,
+                     size_t* fileSize = nullptr);
+// The same with the message and its detail as one text.
 bool LoadProfileFile(const std::string& path, ConfigBlock& out, std::string& error);
+
+// The names of the sections a profile of `fileSize` bytes does not hold
+// whole: they keep (at least partly) their reset values. Empty for a whole
+// profile.
+std::vector<std::string> SectionsFilledWithDefaults(size_t fileSize);
+// What to tell the user about a profile of `fileSize` bytes that is shorter
+// than a whole one; nothing for a whole profile.
+std::optional<FileProblem> ShortProfileNote(const std::string& path, size_t fileSize);
 
 // Writes the header and the block to a new file beside `path`, flushes it to
 // the disk and renames it over `path`, so a save that fails part-way leaves
-// any earlier file intact. On failure `error` tells what the system said.
+// any earlier file intact (see ReplacementFile for links, modes and folders
+// that take no new file). On failure `problem` holds "Unable to open file..."
+// with the path and the system's reason.
+bool SaveProfileFile(const std::string& path, const ConfigBlock& block, FileProblem& problem);
 bool SaveProfileFile(const std::string& path, const ConfigBlock& block, std::string& error);
 
 // File menu operations. Each returns 1 when it did its work, 0 when the user
@@ -51,9 +70,14 @@ bool SaveProfileFile(const std::string& path, const ConfigBlock& block, std::str
 int OpenProfile(CAdapter& a);
 // Loads a profile into the adapter: the six pages with profile data (all but
 // Remote configuration) become valid and are refilled; without an identified
-// modem the adapter enters offline editing (LS_FILE). The Connection page is
-// made active afterwards, also after a failure.
+// modem the adapter enters offline editing (LS_FILE). A short file loads and
+// is then named with the sections filled with defaults. The Connection page
+// is made active afterwards, also after a failure.
 int OpenProfileFile(CAdapter& a, const std::string& path);
+// The adapter's side of a profile that was loaded: the block replaces the
+// configuration, the six pages with profile data become valid and are
+// refilled, and without an identified modem offline editing starts.
+void ApplyProfileBlock(CAdapter& a, const ConfigBlock& block);
 // Save Profile: asks for a file name and saves the block; flags and link
 // state do not change.
 int SaveProfile(CAdapter& a);

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <filesystem>
 
+#include "config/file_problem.h"
+
 namespace kelvane {
 
 namespace {
 
-std::string SystemError(const char* what, const std::string& path, int err) {
-  return std::string(what) + " " + path + ": " + std::strerror(err);
-}
+namespace fs = std::filesystem;
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -28,19 +28,36 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The permissions of the file being replaced, or those a newly created file
-// would get.
-mode_t TargetMode(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
+// The permissions a newly created file gets.
+mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
 }
 
-std::filesystem::path DirectoryOf(const std::string& path) {
-  std::filesystem::path dir = std::filesystem::path(path).parent_path();
-  return dir.empty() ? std::filesystem::path(".") : dir;
+fs::path DirectoryOf(const std::string& path) {
+  fs::path dir = fs::path(path).parent_path();
+  return dir.empty() ? fs::path(".") : dir;
+}
+
+// The file a path finally names: symbolic links are followed (also one that
+// points to a file not yet made), so that a save replaces the link's target
+// instead of the link. Gives up after as many links as the system follows.
+std::string FollowLinks(const std::string& path, int& err) {
+  fs::path p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p.string();
+    std::error_code ec;
+    const fs::path link = fs::read_symlink(p, ec);
+    if (ec) {
+      err = ec.value();
+      return {};
+    }
+    p = link.is_absolute() ? link : DirectoryOf(p.string()) / link;
+  }
+  err = ELOOP;
+  return {};
 }
 
 }  // namespace
@@ -52,40 +69,84 @@ void ReplacementFile::Discard() {
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  inPlace_ = false;
 }
 
 bool ReplacementFile::Create(std::string& error) {
   Discard();
-  const std::string name = std::filesystem::path(target_).filename().string();
-  std::string temp = (DirectoryOf(target_) / ("." + name + ".XXXXXX")).string();
-  fd_ = ::mkstemp(temp.data());
-  if (fd_ < 0) {
-    error = SystemError("Cannot create a file beside", target_, errno);
+  int err = 0;
+  resolved_ = FollowLinks(target_, err);
+  if (resolved_.empty()) {
+    error = FileDetail(target_, err ? err : ENOENT);
     return false;
   }
-  temp_ = temp;
-  return true;
+
+  struct stat st {};
+  const bool exists = ::stat(resolved_.c_str(), &st) == 0;
+  if (exists) {
+    // A device or a pipe is never replaced by a file, nor written to.
+    if (!S_ISREG(st.st_mode)) {
+      error = FileDetail(target_, S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+      return false;
+    }
+    // The folder may allow a replacement the file's own mode forbids.
+    if (::access(resolved_.c_str(), W_OK) != 0) {
+      error = FileDetail(target_, errno);
+      return false;
+    }
+  }
+
+  const std::string name = fs::path(resolved_).filename().string();
+  std::string temp = (DirectoryOf(resolved_) / ("." + name + ".XXXXXX")).string();
+  fd_ = ::mkstemp(temp.data());
+  if (fd_ >= 0) {
+    temp_ = temp;
+    return true;
+  }
+  err = errno;
+  // A folder that takes no new file: an existing file that may be written is
+  // written in place (not atomic, but the only way to save it at all).
+  if (exists && (err == EACCES || err == EPERM || err == EDQUOT || err == ENOSPC)) {
+    fd_ = ::open(resolved_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd_ >= 0) {
+      inPlace_ = true;
+      return true;
+    }
+  }
+  error = FileDetail(target_, err);
+  return false;
 }
 
 bool ReplacementFile::Commit(std::string_view bytes, std::string& error) {
   if (fd_ < 0 && !Create(error)) return false;
   int err = 0;
-  bool ok = WriteAll(fd_, bytes);
-  if (!ok) err = errno;
-  if (ok && ::fchmod(fd_, TargetMode(target_)) != 0) ok = false, err = errno;
-  if (ok && ::fsync(fd_) != 0) ok = false, err = errno;
+  bool ok = true;
+  auto fail = [&](bool good) {
+    if (ok && !good) ok = false, err = errno;
+  };
+  if (inPlace_) fail(::ftruncate(fd_, 0) == 0);
+  if (ok) fail(WriteAll(fd_, bytes));
+  if (ok && !inPlace_) {
+    struct stat st {};
+    fail(::fchmod(fd_, ::stat(resolved_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode()) == 0);
+  }
+  if (ok) fail(::fsync(fd_) == 0);
   const int closed = ::close(fd_);
   fd_ = -1;
-  if (ok && closed != 0) ok = false, err = errno;
-  if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0) ok = false, err = errno;
+  fail(closed == 0);
+  if (ok && !inPlace_) fail(::rename(temp_.c_str(), resolved_.c_str()) == 0);
   if (!ok) {
     Discard();
-    error = SystemError("Cannot write", target_, err);
+    error = FileDetail(target_, err);
     return false;
   }
   temp_.clear();
+  if (inPlace_) {
+    inPlace_ = false;
+    return true;
+  }
   // Make the rename itself durable.
-  const int dirFd = ::open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dirFd = ::open(DirectoryOf(resolved_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);

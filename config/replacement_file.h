@@ -2,6 +2,12 @@
 // A file that replaces another only once it is complete: the bytes go to a new
 // file beside the target, which is flushed to the disk and then renamed over
 // the target. A failure on the way leaves the old file as it was.
+//
+// A symbolic link is followed: its target is replaced and the link stays. The
+// replacement keeps the mode of the file it replaces. A file the user may not
+// write, or one that is not a regular file, is refused. When the folder does
+// not let a new file be made beside the target but the target itself may be
+// written, the bytes are written into the target in place.
 
 #include <string>
 #include <string_view>
@@ -15,16 +21,20 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Creates the new file beside the target. False (with `error`) when the
-  // directory does not allow it.
+  // Prepares the write: checks the target and creates the new file beside it
+  // (or opens the target for a write in place). False when that is not
+  // possible; `error` then holds the path as given and the system's reason.
+  // Nothing on disk changes until Commit.
   bool Create(std::string& error);
-  // Writes the bytes, flushes them and renames the file over the target.
+  // Writes the bytes, flushes them and puts them in place of the target.
   bool Commit(std::string_view bytes, std::string& error);
 
  private:
   void Discard();
-  std::string target_;
+  std::string target_;    // as given
+  std::string resolved_;  // with symbolic links followed
   std::string temp_;
+  bool inPlace_ = false;
   int fd_ = -1;
 };
 

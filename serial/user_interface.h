@@ -41,6 +41,14 @@ class UserInterface {
   virtual void Sleep(int milliseconds) = 0;
 
   virtual MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) = 0;
+  // A message with what exactly went wrong (a file's path and the system's
+  // reason) as its detail. The window shows the detail under the message;
+  // without windows it follows the message on the next line.
+  virtual MsgAnswer MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                         MsgButtons buttons) {
+    if (detail.empty()) return MessageBox(text, icon, buttons);
+    return MessageBox(std::string(text) + "\n" + std::string(detail), icon, buttons);
+  }
 
   // Returns the chosen path, or nothing when the user cancelled.
   virtual std::optional<std::string> AskFileName(const FileDialogRequest& request) {

@@ -6,13 +6,20 @@
 namespace kelvane::testing {
 
 MsgAnswer TestUi::MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) {
-  boxes.push_back({std::string(text), icon, buttons});
+  boxes.push_back({std::string(text), icon, buttons, {}});
   if (!answers.empty()) {
     const MsgAnswer a = answers.front();
     answers.pop_front();
     return a;
   }
   return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+MsgAnswer TestUi::MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                       MsgButtons buttons) {
+  const MsgAnswer answer = MessageBox(text, icon, buttons);
+  boxes.back().detail = detail;
+  return answer;
 }
 
 std::optional<std::string> TestUi::AskFileName(const FileDialogRequest& request) {

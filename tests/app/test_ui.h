@@ -23,6 +23,8 @@ class TestUi : public QtUserInterface {
   using QtUserInterface::QtUserInterface;
 
   MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+  MsgAnswer MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                 MsgButtons buttons) override;
   std::optional<std::string> AskFileName(const FileDialogRequest& request) override;
   bool AskSendFile(const std::string& path, SendFileParams& params) override;
   int ExecModal(QDialog& dialog) override;
@@ -31,6 +33,7 @@ class TestUi : public QtUserInterface {
     std::string text;
     MsgIcon icon;
     MsgButtons buttons;
+    std::string detail;
   };
   std::vector<Box> boxes;
   std::deque<MsgAnswer> answers;  // when empty: Ok, or No for a question

@@ -90,5 +90,35 @@ TEST(CliConfiguration, FailuresExitWithOne) {
   EXPECT_EQ(RunProcess(KELVANE_CLI, {"write", "--port", "sim:2", "/nonexistent/p.dat", "--yes"}).exitCode, 1);
 }
 
+TEST(CliConfiguration, WritesThatCannotWorkFailBeforeTheModem) {
+  const std::string profile = TempPath("whole.dat");
+  CAdapter a;
+  std::string error;
+  ASSERT_TRUE(SaveProfileFile(profile, a.Config, error)) << error;
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  // The port does not exist: a message about it would mean the modem was tried first.
+  for (const Case& k : {
+           Case{{"read", "--port", "/nonexistent/tty", "-o", "/nonexistent/dir/x.dat"},
+                "Unable to open file...\n/nonexistent/dir/x.dat: No such file or directory\n"},
+           Case{{"read", "--port", "/nonexistent/tty", "-o", "/nonexistent/../nonexistent/x.dat"},
+                "Unable to open file...\n/nonexistent/x.dat: No such file or directory\n"},
+           Case{{"write", "--port", "/nonexistent/tty", profile, "--sections", "remote"},
+                "kelvane-cli write: the remote section holds no data read from a modem (a profile does not "
+                "carry it); nothing was sent.\n"},
+       }) {
+    const auto r = RunProcess(KELVANE_CLI, k.args);
+    EXPECT_EQ(r.exitCode, 1) << k.args[0];
+    EXPECT_EQ(r.err, k.err) << k.args[0];
+  }
+
+  const auto io = RunProcess(KELVANE_CLI, {"write", "--port", "sim:2", profile, "--sections", "io"});
+  EXPECT_EQ(io.exitCode, 1);
+  EXPECT_EQ(io.err, "kelvane-cli write: the RM-40 has no I/O section; nothing was sent.\n");
+  ::unlink(profile.c_str());
+}
+
 }  // namespace
 }  // namespace kelvane

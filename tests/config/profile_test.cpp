@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -135,15 +136,63 @@ TEST(ProfileFile, LongFileIgnoresTheExtraBytes) {
   EXPECT_TRUE(SameBlock(loaded, written));
 }
 
-TEST(ProfileFile, LoadErrorsCarryTheirMessages) {
+TEST(ProfileFile, LoadErrorsNameTheFileAndTheReason) {
   TempDir dir;
-  ConfigBlock block = ResetBlock();
-  std::string error;
-  EXPECT_FALSE(LoadProfileFile(dir.File("missing.dat"), block, error));
-  EXPECT_EQ(error, "Unable to open file...");
   WriteFile(dir.File("text.dat"), "hello");
-  EXPECT_FALSE(LoadProfileFile(dir.File("text.dat"), block, error));
-  EXPECT_EQ(error, dir.File("text.dat") + " is not a valid profile.");
+  WriteFile(dir.File("empty.dat"), "");
+  ASSERT_EQ(::mkfifo(dir.File("pipe.dat").c_str(), 0600), 0);  // would block a plain open
+  fs::create_directory(dir.path / "sub");
+  const std::string base = dir.path.string();
+  struct Case {
+    std::string given;
+    std::string message;
+    std::string detail;
+  };
+  for (const Case& k : {
+           Case{base + "/missing.dat", "Unable to open file...", base + "/missing.dat: No such file or directory"},
+           Case{base + "/sub/../sub/./missing.dat", "Unable to open file...",
+                base + "/sub/missing.dat: No such file or directory"},
+           Case{base + "/sub", "Unable to open file...", base + "/sub: Is a directory"},
+           Case{base + "/pipe.dat", "Unable to open file...", base + "/pipe.dat: not a regular file"},
+           Case{"/dev/zero", "Unable to open file...", "/dev/zero: not a regular file"},
+           Case{base + "/sub/../text.dat", base + "/text.dat is not a valid profile.",
+                base + "/text.dat: the file does not begin with the profile header"},
+           Case{base + "/empty.dat", base + "/empty.dat is not a valid profile.",
+                base + "/empty.dat: the file is empty"},
+       }) {
+    ConfigBlock block = ResetBlock();
+    block.basic.S0 = 77;
+    FileProblem problem;
+    EXPECT_FALSE(LoadProfileFile(k.given, block, problem)) << k.given;
+    EXPECT_EQ(problem.message, k.message);
+    EXPECT_EQ(problem.detail, k.detail);
+    EXPECT_EQ(+block.basic.S0, 77);
+    std::string error;
+    EXPECT_FALSE(LoadProfileFile(k.given, block, error));
+    EXPECT_EQ(error, k.message + "\n" + k.detail);  // the command line's text
+  }
+}
+
+TEST(ProfileFile, ShortFileNamesTheSectionsFilledWithDefaults) {
+  struct Case {
+    size_t size;
+    std::vector<std::string> defaulted;
+  };
+  const std::vector<std::string> all = {"Serial", "Basic", "Dial options", "Caller ID",
+                                        "Remote configuration", "Callback", "I/O"};
+  for (const Case& k : {Case{33, all}, Case{39, all},
+                        Case{39 + 92, {all.begin() + 1, all.end()}},
+                        Case{39 + 100, {all.begin() + 1, all.end()}},
+                        Case{39 + 1120, {"I/O"}}, Case{3738, {"I/O"}}, Case{3739, {}}, Case{9000, {}}}) {
+    EXPECT_EQ(SectionsFilledWithDefaults(k.size), k.defaulted) << k.size;
+    EXPECT_EQ(ShortProfileNote("p.dat", k.size).has_value(), !k.defaulted.empty()) << k.size;
+  }
+  const auto note = ShortProfileNote("a/../p.dat", 39 + 700);
+  ASSERT_TRUE(note);
+  EXPECT_EQ(note->message,
+            "The profile is shorter than 3739 bytes. These sections were filled with default values: "
+            "Callback, I/O.");
+  EXPECT_EQ(note->detail, "p.dat: 739 bytes");
 }
 
 TEST(ProfileFile, SaveThatFailsPartWayKeepsTheOldFile) {
@@ -238,12 +287,36 @@ TEST(OpenProfile, InvalidFileLeavesEverythingAndSaysSo) {
   EXPECT_EQ(+r.a.Config.basic.S0, 11);
   ASSERT_EQ(r.ui.boxes.size(), 1u);
   EXPECT_EQ(r.ui.boxes[0].text, dir.File("bad.dat") + " is not a valid profile.");
+  EXPECT_EQ(r.ui.boxes[0].detail, dir.File("bad.dat") + ": the file does not begin with the profile header");
   EXPECT_EQ(r.a.LinkState, LS_IDLE);
   EXPECT_EQ(r.a.Page(PG_BASIC).valid, 0);
   EXPECT_EQ(r.ui.connectionPageActivations, 1);
 
   ASSERT_EQ(OpenProfileFile(r.a, dir.File("none.dat")), 0);
   EXPECT_EQ(r.ui.boxes.back().text, "Unable to open file...");
+  EXPECT_EQ(r.ui.boxes.back().detail, dir.File("none.dat") + ": No such file or directory");
+}
+
+TEST(OpenProfile, ShortFileLoadsAndSaysWhatWasFilledIn) {
+  TempDir dir;
+  ConfigBlock written = ResetBlock();
+  written.basic.S0 = 4;
+  WriteFile(dir.File("short.dat"), ProfileBytes(written).substr(0, 39 + 400));
+  Rig r;
+  ASSERT_EQ(OpenProfileFile(r.a, dir.File("short.dat")), 1);
+  EXPECT_EQ(+r.a.Config.basic.S0, 4);
+  EXPECT_EQ(r.a.LinkState, LS_IDLE | LS_FILE);
+  ASSERT_EQ(r.ui.boxes.size(), 1u);
+  EXPECT_EQ(r.ui.boxes[0].text,
+            "The profile is shorter than 3739 bytes. These sections were filled with default values: "
+            "Caller ID, Remote configuration, Callback, I/O.");
+  EXPECT_EQ(r.ui.boxes[0].detail, dir.File("short.dat") + ": 439 bytes");
+  EXPECT_EQ(r.ui.boxes[0].icon, MsgIcon::Warning);
+
+  // A whole profile says nothing.
+  WriteFile(dir.File("whole.dat"), ProfileBytes(written));
+  ASSERT_EQ(OpenProfileFile(r.a, dir.File("whole.dat")), 1);
+  EXPECT_EQ(r.ui.boxes.size(), 1u);
 }
 
 TEST(OpenProfile, CancelledDialogDoesNothing) {
@@ -268,6 +341,7 @@ TEST(SaveProfile, AsksWithOverwritePromptAndWritesTheBlock) {
   EXPECT_EQ(SaveProfile(r.a), 0);
   ASSERT_EQ(r.ui.boxes.size(), 1u);
   EXPECT_EQ(r.ui.boxes[0].text, "Unable to open file...");
+  EXPECT_EQ(r.ui.boxes[0].detail, dir.File("missing/s.dat") + ": No such file or directory");
 }
 
 TEST(NewProfile, ClosesTheLinkAndStartsFromTheResetBlock) {

@@ -29,13 +29,20 @@ void VirtualUi::Sleep(int milliseconds) {
 }
 
 MsgAnswer VirtualUi::MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) {
-  boxes.push_back({std::string(text), icon, buttons});
+  boxes.push_back({std::string(text), icon, buttons, {}});
   if (!answers.empty()) {
     const MsgAnswer a = answers.front();
     answers.pop_front();
     return a;
   }
   return buttons == MsgButtons::Ok ? MsgAnswer::Ok : defaultAnswer;
+}
+
+MsgAnswer VirtualUi::MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                          MsgButtons buttons) {
+  const MsgAnswer answer = MessageBox(text, icon, buttons);
+  boxes.back().detail = detail;
+  return answer;
 }
 
 std::optional<std::string> VirtualUi::AskFileName(const FileDialogRequest& request) {

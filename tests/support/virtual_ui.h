@@ -21,6 +21,8 @@ class VirtualUi : public UserInterface {
   void PumpEvents(int portFd) override;
   void Sleep(int milliseconds) override;
   MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+  MsgAnswer MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
+                                 MsgButtons buttons) override;
   std::optional<std::string> AskFileName(const FileDialogRequest& request) override;
 
   void SetProgressCaption(std::string_view caption) override { caption_ = caption; }
@@ -49,6 +51,7 @@ class VirtualUi : public UserInterface {
     std::string text;
     MsgIcon icon;
     MsgButtons buttons;
+    std::string detail;
   };
   std::vector<Box> boxes;
   std::deque<std::optional<std::string>> fileAnswers;
