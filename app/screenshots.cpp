@@ -20,6 +20,10 @@
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
 #include "connection/ui/wait_dlg.h"
+#include "pages/io_entry_dlg.h"
+#include "pages/tab_diagnostic.h"
+#include "pages/tab_io.h"
+#include "sim/simulated_port.h"
 
 namespace kelvane {
 
@@ -65,6 +69,55 @@ class Shooter {
   bool ok_ = true;
 };
 
+// The I/O page with a mix of services, its entry dialog for an SMS entry, and
+// the Diagnostic page with a live line and with an idle one, each at the
+// window's minimum size and maximised.
+void ShootIoAndDiagnostic(CMainDlg& window, CAdapter& adapter, PortProvider& ports, Shooter& shooter) {
+  SimulatedPort* port = ports.Simulated(3);
+  if (!port || !(adapter.LinkState & LS_IDENTIFIED)) return;
+  SimulatedModem& modem = port->Modem();
+  auto entry = [](int service, int retry, int timeout, int priority, const char* d1, const char* d2 = "",
+                  const char* d3 = "", int d4 = 0, const char* d5 = "", const char* d6 = "") {
+    return SimIoEntry{service, retry, timeout, priority, d1, d2, d3, d4, d5, d6};
+  };
+  modem.State().io[0] = entry(1, 2, 30, 0, "0701234567");
+  modem.State().io[1] = entry(2, 1, 0, 1, "0709876543", "Alarm: door 2 opened", "46705008999", 1,
+                              "pw123456", "Gate 2");
+  modem.State().io[2] = entry(3, 0, 12, 0, "0311234567", "Status OK");
+  modem.State().io[3] = entry(5, 3, 0, 0, "0311234568", "10101");
+  modem.State().io[4] = entry(6, 0, 0, 1, "ATH");
+  modem.State().io[5] = entry(7, 5, 255, 0, "0401234567");
+  modem.State().trigType = 31;
+  modem.State().trigLevel = 3;
+  modem.State().outputCtrl = 3;
+  modem.DipSwitches() = {0x81, 0x00, 0x0F, 0x24};
+
+  CPropSheet& sheet = window.Sheet();
+  const QSize minimum = window.minimumSize();
+  auto shootBoth = [&](const QString& name) {
+    window.showNormal();
+    window.resize(minimum);
+    shooter.Shoot(window, name + QStringLiteral("-min"));
+    window.resize(1600, 1000);
+    shooter.Shoot(window, name + QStringLiteral("-max"));
+  };
+  if (QWidget* io = sheet.Page(PG_IO)) {
+    sheet.setCurrentWidget(io);
+    shootBoth(QStringLiteral("page-io"));
+    CIOEntryDlg sms(adapter, 1, &window);
+    shooter.Shoot(sms, QStringLiteral("io-entry-sms"));
+  }
+  if (auto* diagnostic = qobject_cast<CTabDiagnostic*>(sheet.Page(PG_DIAGNOSTIC))) {
+    sheet.setCurrentWidget(diagnostic);
+    shootBoth(QStringLiteral("page-diagnostic"));
+    LastConnectionPreset("idle", modem.Diagnostics());
+    diagnostic->OnReadDiagnostic();
+    shootBoth(QStringLiteral("page-diagnostic-idle"));
+  }
+  window.resize(1000, 640);
+  sheet.setCurrentIndex(0);
+}
+
 }  // namespace
 
 int RenderScreenshots(const QString& dir) {
@@ -94,6 +147,8 @@ int RenderScreenshots(const QString& dir) {
   window.Terminal().SendCommandLine();
   Settle(400);
   shooter.Shoot(window, QStringLiteral("main-window-connected"));
+
+  ShootIoAndDiagnostic(window, adapter, ports, shooter);
 
   {
     CTransferDlg transfer(&window, ui, 0, OP_CONNECT);

@@ -1,13 +1,17 @@
 #include "pages/page_registry.h"
 
 #include "app/prop_sheet.h"
+#include "pages/tab_diagnostic.h"
+#include "pages/tab_io.h"
+#include "pages/tab_remote_conf.h"
 
 namespace kelvane {
 
 void RegisterConfigPages(CPropSheet& sheet, QtUserInterface& ui) {
   // One line per page: sheet.RegisterPage(PG_..., title, factory).
-  (void)sheet;
-  (void)ui;
+  sheet.RegisterPage(PG_REMOTE, QStringLiteral("Remote"), [&ui](QWidget* parent) { return new CTabRemoteConf(ui, parent); });
+  sheet.RegisterPage(PG_DIAGNOSTIC, QStringLiteral("Diagnostic"), [&ui](QWidget* parent) { return new CTabDiagnostic(ui, parent); });
+  sheet.RegisterPage(PG_IO, QStringLiteral("I/O"), [&ui](QWidget* parent) { return new CTabIO(ui, parent); });
 }
 
 }  // namespace kelvane

@@ -1,0 +1,246 @@
+#include "pages/tab_diagnostic.h"
+
+#include <QDesktopServices>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <ctime>
+
+#include "app/transfer_dlg.h"
+#include "config/diagnostic_values.h"
+#include "controls/bitmaps.h"
+#include "controls/gradient_progress.h"
+#include "controls/image_button.h"
+#include "report/html_report.h"
+
+namespace kelvane {
+
+namespace {
+
+QString Latin1(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+}  // namespace
+
+CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
+    : CConfigPage(ui, PG_DIAGNOSTIC, SEC_DIAGNOSTIC, &ui.Adapter().Diagnostic, 0,
+                  QStringLiteral("Diagnostic"), parent) {
+  setObjectName(QStringLiteral("Diagnostic"));
+  InitKelvaneResources();
+  off_ = QPixmap(BitmapResourcePath(IDB_DIP_OFF));
+  on_ = QPixmap(BitmapResourcePath(IDB_DIP_ON));
+  unknown_ = QPixmap(BitmapResourcePath(IDB_DIP_UNKNOWN));
+  openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+
+  // --- Information ---
+  auto* information = new QGroupBox(QStringLiteral("Information"), this);
+  info_ = new QPlainTextEdit(information);
+  info_->setReadOnly(true);
+  info_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The modem's listing is laid out in columns: a fixed-width face keeps them.
+  QFont fixed = font();
+  fixed.setFamily(QStringLiteral("Courier New"));
+  fixed.setStyleHint(QFont::TypeWriter);
+  fixed.setFixedPitch(true);
+  if (!QFontInfo(fixed).fixedPitch()) fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  info_->setFont(fixed);
+  info_->setMinimumWidth(150);
+
+  software_ = new QLineEdit(information);
+  software_->setReadOnly(true);
+  revision_ = new QLineEdit(information);
+  revision_->setReadOnly(true);
+
+  auto* values = new QGridLayout;
+  values->setHorizontalSpacing(6);
+  values->setVerticalSpacing(4);
+  values->addWidget(new QLabel(QStringLiteral("Software version [ATI9]"), information), 0, 0, 1, 4);
+  values->addWidget(software_, 1, 0, 1, 4);
+  values->addWidget(new QLabel(QStringLiteral("Revision identification [ATI6]"), information), 2, 0, 1, 4);
+  values->addWidget(revision_, 3, 0, 1, 4);
+  const char* names[6] = {"RXSpeed", "TXSpeed", "SNR", "RXLevel", "Near Echo Level", "Far Echo Level"};
+  const char* units[6] = {"kbps", "kbps", "dB", "dB", "dB", "dB"};
+  for (int i = 0; i < 6; ++i) {
+    auto* bar = new CGradientProgress(information);
+    bar->setMinimumWidth(50);
+    bar->setFixedHeight(14);
+    auto* value = new QLabel(QStringLiteral("00"), information);
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-000.0")));
+    bars_[static_cast<size_t>(i)] = bar;
+    values_[static_cast<size_t>(i)] = value;
+    values->addWidget(new QLabel(QString::fromLatin1(names[i]), information), 4 + i, 0);
+    values->addWidget(bar, 4 + i, 1);
+    values->addWidget(value, 4 + i, 2);
+    values->addWidget(new QLabel(QString::fromLatin1(units[i]), information), 4 + i, 3);
+  }
+  values->setRowStretch(10, 1);
+  values->setColumnStretch(1, 1);
+  auto* infoRow = new QHBoxLayout(information);
+  infoRow->addWidget(info_, 4);
+  infoRow->addLayout(values, 5);
+
+  // --- DIP Switches ---
+  auto* dip = new QGroupBox(QStringLiteral("DIP Switches"), this);
+  auto* blocks = new QHBoxLayout(dip);
+  blocks->setSpacing(10);
+  for (int k = 0; k < 4; ++k) {
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(2);
+    grid->setVerticalSpacing(1);
+    grid->addWidget(new QLabel(QStringLiteral("S%1").arg(k + 1), dip), 0, 0, 1, 8, Qt::AlignHCenter);
+    grid->addWidget(new QLabel(QStringLiteral("On"), dip), 1, 0, 1, 8, Qt::AlignLeft);
+    for (int j = 0; j < 8; ++j) {
+      auto* image = new QLabel(dip);
+      image->setPixmap(unknown_);
+      image->setFixedSize(unknown_.isNull() ? QSize(12, 24) : unknown_.size());
+      switches_[static_cast<size_t>(k * 8 + j)] = image;
+      switchBitmaps_[static_cast<size_t>(k * 8 + j)] = IDB_DIP_UNKNOWN;
+      grid->addWidget(image, 2, j, Qt::AlignHCenter);
+      auto* number = new QLabel(QString::number(j + 1), dip);
+      grid->addWidget(number, 3, j, Qt::AlignHCenter);
+    }
+    blocks->addLayout(grid);
+  }
+  blocks->addStretch(1);
+
+  // --- buttons ---
+  report_ = new QPushButton(QStringLiteral("Create Report"), this);
+  report_->setAutoDefault(false);
+  auto* own = new QGroupBox(QStringLiteral("Diagnostic page"), this);
+  auto* read = new CImageButton(QStringLiteral("Read"), own);
+  read->SetLayout(kImageButtonDefaultLayout);
+  read->SetBitmap(IDB_READ, QColor(0xFF, 0x00, 0xFF));
+  read->setMinimumSize(82, 30);
+  read->setAutoDefault(false);
+  read->setObjectName(QStringLiteral("Read"));
+  readButton_ = read;
+  auto* ownRow = new QHBoxLayout(own);
+  ownRow->setContentsMargins(8, 4, 8, 8);
+  ownRow->addWidget(read);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(report_, 0, Qt::AlignBottom);
+  bottom->addStretch(1);
+  bottom->addWidget(own);
+
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(information, 1);
+  column->addWidget(dip);
+  column->addLayout(bottom);
+
+  AddValueControl(info_);
+  AddValueControl(software_);
+  AddValueControl(revision_);
+  for (int i = 0; i < 6; ++i) {
+    AddValueControl(bars_[static_cast<size_t>(i)]);
+    AddValueControl(values_[static_cast<size_t>(i)]);
+  }
+  for (QLabel* image : switches_) AddValueControl(image);
+
+  connect(read, &QPushButton::clicked, this, &CTabDiagnostic::OnReadDiagnostic);
+  connect(report_, &QPushButton::clicked, this, &CTabDiagnostic::OnCreateReport);
+  SetTip(report_, QStringLiteral("Creates an HTML-report file."));
+  SetTip(read, QStringLiteral("Reads configuration from adapter."));
+  SetTip(software_, QStringLiteral("Software version creation date"));
+  SetTip(revision_, QStringLiteral("Version string."));
+}
+
+QPushButton* CTabDiagnostic::DiagnosticReadButton() const { return readButton_; }
+
+void CTabDiagnostic::OnSetActive() {
+  const bool offline = a_.LinkState & LS_FILE;
+  readButton_->setEnabled(!offline);
+  report_->setEnabled(!offline);
+  // The base then only switches the tooltips: the read that is due runs
+  // here, because this page shows its data even when that read fails.
+  PageState& s = State();
+  const bool due = s.refreshing;
+  s.refreshing = 0;
+  s.reloadPending = 0;
+  CConfigPage::OnSetActive();
+  if (!due) return;
+  SetValueControlsEnabled(true);
+  if (!s.valid && RunTransfer(OP_READ, SEC_DIAGNOSTIC) != 1) SetValueControlsEnabled(false);
+  ShowData();
+}
+
+void CTabDiagnostic::OnReadDiagnostic() {
+  SetValueControlsEnabled(true);
+  if (RunTransfer(OP_READ, SEC_DIAGNOSTIC) == 1) {
+    ShowData();
+  } else {
+    SetValueControlsEnabled(false);
+    ShowSwitches(false);
+  }
+}
+
+void CTabDiagnostic::ShowData() {
+  const DiagnosticInfo& d = a_.Diagnostic;
+  const DiagnosticDisplay view = DisplayDiagnostic(d);
+  for (size_t i = 0; i < 6; ++i) {
+    CGradientProgress* bar = bars_[i];
+    const LevelBar& v = view.bars[i];
+    if (!view.idle) {
+      bar->SetStartColor(CGradientProgress::FromColorRef(0x0000FF));
+      bar->SetEndColor(CGradientProgress::FromColorRef(0x00FF00));
+    }
+    bar->SetRange(v.lower, v.upper);
+    bar->SetPos(v.position);
+    values_[i]->setText(Latin1(v.text));
+  }
+  revision_->setText(Latin1(d.AdapterVersion));
+  software_->setText(Latin1(d.SoftwareVersion));
+  revision_->setCursorPosition(0);
+  software_->setCursorPosition(0);
+  info_->setPlainText(Latin1(d.InfoText));
+  ShowSwitches(true);
+}
+
+void CTabDiagnostic::ShowSwitches(bool known) {
+  const auto images = DipSwitchImages(a_.ModelType, a_.Diagnostic.DipSwitches, known);
+  for (size_t i = 0; i < 32; ++i) {
+    const DipImage image = images[i];
+    switches_[i]->setPixmap(image == DipImage::On ? on_ : image == DipImage::Off ? off_ : unknown_);
+    switchBitmaps_[i] = image == DipImage::On    ? IDB_DIP_ON
+                        : image == DipImage::Off ? IDB_DIP_OFF
+                                                 : IDB_DIP_UNKNOWN;
+  }
+}
+
+void CTabDiagnostic::OnCreateReport() {
+  const std::tm now = LocalTimeNow();
+  const std::optional<std::string> path = ui_.AskFileName(ReportFileDialog());
+  if (!path) return;
+  int written = 0;
+  {
+    // The report reads the diagnostics afresh; its progress shows in the
+    // transfer dialog, whose Cancel stops that read.
+    CTransferDlg progress(ui_.DialogParent() ? ui_.DialogParent() : window(), ui_, SEC_DIAGNOSTIC,
+                          OP_READ);
+    progress.show();
+    ui_.PushProgressSink(&progress);
+    written = CreateReport(a_, *path, now);
+    ui_.PopProgressSink(&progress);
+  }
+  if (written && openDocument) openDocument(QString::fromLocal8Bit(path->c_str()));
+}
+
+}  // namespace kelvane

@@ -1,0 +1,305 @@
+#include "pages/tab_io.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "app/transfer_dlg.h"
+#include "config/io_values.h"
+#include "controls/image_button.h"
+#include "pages/io_entry_dlg.h"
+
+namespace kelvane {
+
+namespace {
+
+QComboBox* MakeCombo(QWidget* parent, const std::vector<std::string>& items) {
+  auto* combo = new QComboBox(parent);
+  for (const std::string& item : items) combo->addItem(QString::fromLatin1(item.c_str()));
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return combo;
+}
+
+// Digits only, any number of them: the value is stored and sent as typed.
+QLineEdit* MakeNumberEdit(QWidget* parent, int width) {
+  auto* edit = new QLineEdit(parent);
+  edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+  edit->setFixedWidth(width);
+  return edit;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& text) {
+  auto* button = new QPushButton(text, parent);
+  button->setAutoDefault(false);
+  const int width = button->fontMetrics().horizontalAdvance(text) + 12;
+  button->setFixedWidth(std::max(width, 36));
+  return button;
+}
+
+// An index a combo has, or no selection.
+void SelectIndex(QComboBox* combo, int index) {
+  combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+}  // namespace
+
+CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
+    : CConfigPage(ui, PG_IO, SEC_IO, &ui.Adapter().Config.io, sizeof(IoSettings), QStringLiteral("I/O"),
+                  parent) {
+  setObjectName(QStringLiteral("I/O"));
+
+  // --- I/O parameters ---
+  auto* parameters = new QGroupBox(QStringLiteral("I/O parameters [*WIOP]"), this);
+  tp_ = MakeNumberEdit(parameters, 48);
+  ta_ = MakeNumberEdit(parameters, 48);
+  trigType_ = MakeCombo(parameters, TrigTypeItems());
+  trigLevel_ = MakeCombo(parameters, TrigLevelItems());
+  outputCtrl_ = MakeCombo(parameters, OutputCtrlItems());
+  saveParameters_ = MakeButton(parameters, QStringLiteral("Save"));
+  auto* pgrid = new QGridLayout(parameters);
+  pgrid->setHorizontalSpacing(6);
+  pgrid->setVerticalSpacing(2);
+  pgrid->addWidget(new QLabel(QStringLiteral("Trig pulse time in 10 ms"), parameters), 0, 0, 1, 4);
+  pgrid->addWidget(new QLabel(QStringLiteral("Tp"), parameters), 1, 0);
+  pgrid->addWidget(tp_, 1, 1);
+  pgrid->addWidget(new QLabel(QStringLiteral("Ta"), parameters), 1, 2);
+  pgrid->addWidget(ta_, 1, 3);
+  pgrid->addWidget(new QLabel(QStringLiteral("Trig level <trig>"), parameters), 0, 4);
+  pgrid->addWidget(trigLevel_, 1, 4);
+  pgrid->addWidget(new QLabel(QStringLiteral("Trig type <type>"), parameters), 2, 0, 1, 4);
+  pgrid->addWidget(trigType_, 3, 0, 1, 4);
+  pgrid->addWidget(new QLabel(QStringLiteral("Output ctrl <norm>"), parameters), 2, 4);
+  pgrid->addWidget(outputCtrl_, 3, 4);
+  pgrid->addWidget(saveParameters_, 3, 5, Qt::AlignRight | Qt::AlignBottom);
+  pgrid->setColumnStretch(5, 1);
+
+  // --- I/O List ---
+  auto* list = new QGroupBox(QStringLiteral("I/O List [*WIOL]"), this);
+  auto* lgrid = new QGridLayout(list);
+  lgrid->setHorizontalSpacing(3);
+  lgrid->setVerticalSpacing(2);
+  const char* heads[] = {"Service", "Retry <flag>", "Time", "Priority"};
+  for (int c = 0; c < 4; ++c) lgrid->addWidget(new QLabel(QString::fromLatin1(heads[c]), list), 0, c + 1);
+  for (int n = 1; n <= 10; ++n) {
+    Row& row = rows_[static_cast<size_t>(n - 1)];
+    row.service = MakeCombo(list, IoServiceItems());
+    row.retry = MakeCombo(list, IoRetryItems());
+    row.time = MakeNumberEdit(list, 36);
+    row.priority = MakeCombo(list, IoPriorityItems());
+    row.edit = MakeButton(list, QStringLiteral("Edit"));
+    row.remove = MakeButton(list, QStringLiteral("Delete"));
+    row.save = MakeButton(list, QStringLiteral("Save"));
+    lgrid->addWidget(new QLabel(QStringLiteral("%1:").arg(n), list), n, 0);
+    QWidget* cells[] = {row.service, row.retry, row.time, row.priority, row.edit, row.remove, row.save};
+    for (int c = 0; c < 7; ++c) lgrid->addWidget(cells[c], n, c + 1);
+  }
+  lgrid->setColumnStretch(8, 1);
+
+  // --- I/O Diagnostic ---
+  auto* diagnostic = new QGroupBox(QStringLiteral("I/O Diagnostic"), this);
+  testEntry_ = new QComboBox(diagnostic);
+  for (int n = 1; n <= 10; ++n) testEntry_->addItem(QString::number(n));
+  test_ = MakeButton(diagnostic, QStringLiteral("Test"));
+  auto* dgrid = new QGridLayout(diagnostic);
+  dgrid->setVerticalSpacing(2);
+  dgrid->addWidget(new QLabel(QStringLiteral("Start selected service"), diagnostic), 0, 0, 1, 2);
+  dgrid->addWidget(new QLabel(QStringLiteral("Service"), diagnostic), 1, 0);
+  dgrid->addWidget(testEntry_, 1, 1);
+  dgrid->addWidget(test_, 2, 1, Qt::AlignRight);
+
+  auto* column = new QVBoxLayout(this);
+  column->setSpacing(4);
+  auto* top = new QHBoxLayout;
+  top->addWidget(parameters, 1);
+  top->addWidget(diagnostic);
+  column->addLayout(top);
+  column->addWidget(list);
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(CreateButtonGroups());
+  column->addLayout(bottom);
+  column->addStretch(1);
+
+  // --- what the controls do ---
+  for (QWidget* w : std::initializer_list<QWidget*>{tp_, ta_, trigType_, trigLevel_, outputCtrl_, saveParameters_})
+    AddValueControl(w);
+  Watch(tp_);
+  Watch(ta_);
+  Watch(trigType_);
+  Watch(trigLevel_);
+  Watch(outputCtrl_);
+  for (int n = 1; n <= 10; ++n) {
+    const Row& row = rows_[static_cast<size_t>(n - 1)];
+    // "Edit" is not a value control: entries can be edited in every state.
+    for (QWidget* w : std::initializer_list<QWidget*>{row.service, row.retry, row.time, row.priority,
+                                                      row.remove, row.save})
+      AddValueControl(w);
+    Watch(row.service);
+    Watch(row.retry);
+    Watch(row.time);
+    Watch(row.priority);
+    connect(row.edit, &QPushButton::clicked, this, [this, n] { OnEditEntry(n); });
+    connect(row.remove, &QPushButton::clicked, this, [this, n] { OnDeleteEntry(n); });
+    connect(row.save, &QPushButton::clicked, this, [this, n] { OnSaveEntry(n); });
+  }
+  AddValueControl(testEntry_);
+  AddValueControl(test_);
+  Watch(testEntry_);
+  connect(saveParameters_, &QPushButton::clicked, this, &CTabIO::OnSaveParameters);
+  connect(test_, &QPushButton::clicked, this, &CTabIO::OnTest);
+  // The page's Write covers the parameters and all ten entries, which the
+  // plain section bit would not select.
+  disconnect(WriteButton(), &QAbstractButton::clicked, this, nullptr);
+  connect(WriteButton(), &QAbstractButton::clicked, this, &CTabIO::OnWritePage);
+
+  // --- tooltips ---
+  SetTip(ta_, QStringLiteral("Input pulsing timings [ta]"));
+  SetTip(tp_, QStringLiteral("Input pulsing timings [tp]"));
+  SetTip(trigType_, QStringLiteral("Trig source and type"));
+  SetTip(trigLevel_, QStringLiteral("Trigger level"));
+  SetTip(saveParameters_, QStringLiteral("tip"));
+  SetTip(ReadButton(), QStringLiteral("Read configuration from adapter."));
+  SetTip(WriteButton(), QStringLiteral("Write configuration to adapter."));
+  for (const Row& row : rows_) {
+    SetTip(row.service, QStringLiteral("Service"));
+    SetTip(row.retry, QStringLiteral("Defines if the establishment of service shall br retried."));
+    SetTip(row.time, QStringLiteral("Timeout for service, used for Dail, text and Transparant IO"));
+    SetTip(row.priority, QStringLiteral("Priority ot he service."));
+    SetTip(row.edit, QStringLiteral("Edit entry"));
+    SetTip(row.remove, QStringLiteral("Delete entry"));
+    SetTip(row.save, QStringLiteral("Save entry"));
+  }
+
+  RefillControls();
+}
+
+void CTabIO::LoadControls() {
+  const IoSettings& io = a_.Config.io;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const Row& row = rows_[i];
+    SelectIndex(row.service, io.Service[i]);
+    SelectIndex(row.priority, io.Priority[i]);
+    SelectIndex(row.retry, io.Retry[i]);
+    row.time->setText(QString::number(io.Timeout[i]));
+  }
+  SelectIndex(trigLevel_, io.TrigLevel);
+  tp_->setText(QString::number(io.PulseTp));
+  ta_->setText(QString::number(io.PulseTa));
+  SelectNumbered(trigType_, io.TrigType);
+  SelectNumbered(outputCtrl_, io.OutputCtrl);
+  testEntry_->setCurrentIndex(0);
+}
+
+void CTabIO::StoreControls() {
+  IoSettings& io = a_.Config.io;
+  io.PulseTa = EditNumber(ta_);
+  io.PulseTp = EditNumber(tp_);
+  StoreSelectedIndex(trigLevel_, io.TrigLevel);
+  StoreSelectedNumber(trigType_, io.TrigType);
+  StoreSelectedNumber(outputCtrl_, io.OutputCtrl);
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const Row& row = rows_[i];
+    StoreSelectedIndex(row.service, io.Service[i]);
+    StoreSelectedIndex(row.retry, io.Retry[i]);
+    StoreSelectedIndex(row.priority, io.Priority[i]);
+    io.Timeout[i] = EditNumber(row.time);
+  }
+}
+
+std::vector<QWidget*> CTabIO::ModemButtons() const {
+  std::vector<QWidget*> buttons = {saveParameters_, test_, WriteButton(), WriteAllButton()};
+  for (const Row& row : rows_) {
+    buttons.push_back(row.remove);
+    buttons.push_back(row.save);
+  }
+  return buttons;
+}
+
+void CTabIO::SetValueControlsEnabled(bool enabled) {
+  CConfigPage::SetValueControlsEnabled(enabled);
+  const bool offline = a_.LinkState & LS_FILE;
+  WriteButton()->setEnabled(enabled && !offline);
+  WriteAllButton()->setEnabled(enabled && !offline);
+  if (offline) {
+    for (QWidget* w : ModemButtons()) w->setEnabled(false);
+  }
+}
+
+void CTabIO::OnSetActive() {
+  if (a_.LinkState & LS_FILE) {
+    for (QWidget* w : ModemButtons()) w->setEnabled(false);
+  } else {
+    test_->setEnabled(true);
+    testEntry_->setEnabled(true);
+  }
+  CConfigPage::OnSetActive();
+}
+
+void CTabIO::OnSaveParameters() {
+  SyncFromControls();
+  RunTransfer(OP_WRITE, kIoParametersMask);
+  MarkUnchanged();
+}
+
+void CTabIO::OnSaveEntry(int entry) {
+  SyncFromControls();
+  RunTransfer(OP_WRITE, IoEntryMask(entry));
+  // The snapshot is of the whole record: edits in other rows count as saved.
+  MarkUnchanged();
+}
+
+void CTabIO::OnWritePage() {
+  SyncFromControls();
+  RunTransfer(OP_WRITE, kIoPageMask);
+  MarkUnchanged();
+}
+
+void CTabIO::OnEditEntry(int entry) {
+  SyncFromControls();
+  PageState& s = State();
+  s.refreshing = 1;
+  {
+    CIOEntryDlg dialog(a_, entry - 1, this);
+    ui_.ExecModal(dialog);
+  }
+  RefillControls();
+  s.refreshing = 0;
+}
+
+void CTabIO::OnDeleteEntry(int entry) {
+  SyncFromControls();
+  CommandOptions options;
+  // The delete does its own probe and result-code handling: "AT&W" must
+  // follow the return to numeric results.
+  options.probe = false;
+  options.restoreNumeric = false;
+  RunModemCommand(QStringLiteral("Writing configuration..."), 40,
+                  [this, entry](std::string& failed) {
+                    a_.Ui().StepProgress();
+                    return DeleteIoEntry(a_, entry, failed);
+                  },
+                  options);
+  RefillControls();
+}
+
+void CTabIO::OnTest() {
+  SyncFromControls();
+  const int entry = testEntry_->currentIndex() + 1;
+  CommandOptions options;
+  options.probe = false;
+  options.restoreNumeric = false;
+  RunModemCommand(QStringLiteral("Sending test command."), 2,
+                  [this, entry](std::string& failed) {
+                    a_.Ui().StepProgress();
+                    return TestIoEntry(a_, entry, failed);
+                  },
+                  options);
+}
+
+}  // namespace kelvane

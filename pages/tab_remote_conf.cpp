@@ -1,0 +1,112 @@
+#include "pages/tab_remote_conf.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "config/page_values.h"
+#include "config/remote_values.h"
+#include "controls/image_button.h"
+
+namespace kelvane {
+
+CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
+    : CConfigPage(ui, PG_REMOTE, SEC_REMOTE, &ui.Adapter().Config.remote, sizeof(RemoteSettings),
+                  QStringLiteral("Remote"), parent) {
+  setObjectName(QStringLiteral("Remote"));
+
+  auto* settings = new QGroupBox(QStringLiteral("Remote Configuration"), this);
+  enable_ = new QComboBox(settings);
+  for (const std::string& item : RemoteEnableItems()) enable_->addItem(QString::fromLatin1(item.c_str()));
+  password_ = new QLineEdit(settings);
+  password_->setMaxLength(kRemotePasswordLimit);
+  auto* grid = new QGridLayout(settings);
+  grid->addWidget(new QLabel(QStringLiteral("Enable Remote Configuration [*WRCA]"), settings), 0, 0, 1, 2);
+  grid->addWidget(enable_, 1, 0);
+  grid->addWidget(new QLabel(QStringLiteral("Remote Configuration Password (*WRCP]"), settings), 2, 0, 1, 2);
+  grid->addWidget(password_, 3, 0);
+  grid->addWidget(new QLabel(QStringLiteral("(0, 6-12 characters)"), settings), 3, 1);
+  grid->setColumnStretch(0, 1);
+  grid->setColumnStretch(1, 1);
+
+  auto* special = new QGroupBox(QStringLiteral("Special functions"), this);
+  end_ = new QPushButton(QStringLiteral("End"), special);
+  end_->setAutoDefault(false);
+  auto* row = new QHBoxLayout(special);
+  row->addWidget(new QLabel(QStringLiteral("End remote session [*WRCE]"), special));
+  row->addStretch(1);
+  row->addWidget(end_);
+
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(settings);
+  column->addWidget(special);
+  column->addStretch(1);
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(CreateButtonGroups());
+  column->addLayout(bottom);
+
+  AddValueControl(enable_);
+  AddValueControl(password_);
+  AddValueControl(end_);
+  Watch(enable_);
+  Watch(password_);
+  connect(end_, &QPushButton::clicked, this, [this] {
+    SyncFromControls();
+    OnEnd();
+  });
+  // The controls are filled on activation or by Read, not here.
+}
+
+void CTabRemoteConf::LoadControls() {
+  const RemoteSettings& r = a_.Config.remote;
+  SelectNumbered(enable_, r.RemoteEnable);
+  // The edit takes 12 characters from the keyboard, but a longer password
+  // the modem holds is shown whole, so that storing it back never cuts it.
+  const std::string password = FieldText(r.RemotePassword, sizeof r.RemotePassword);
+  password_->setMaxLength(std::max<int>(kRemotePasswordLimit, static_cast<int>(password.size())));
+  ShowText(password_, r.RemotePassword, sizeof r.RemotePassword);
+}
+
+void CTabRemoteConf::StoreControls() {
+  RemoteSettings& r = a_.Config.remote;
+  // Without a selection (the record held a value no item stands for) the
+  // field is left as it is.
+  if (enable_->currentIndex() >= 0) r.RemoteEnable = static_cast<uint8_t>(enable_->currentIndex());
+  const QByteArray typed = password_->text().toLatin1();
+  StoreRemotePassword(r, std::string_view(typed.constData(), static_cast<std::size_t>(typed.size())));
+}
+
+void CTabRemoteConf::SetValueControlsEnabled(bool enabled) {
+  CConfigPage::SetValueControlsEnabled(enabled);
+  // The Write buttons follow the value controls, but stay off while a
+  // profile is edited offline.
+  const bool writes = enabled && !(a_.LinkState & LS_FILE);
+  if (WriteButton()) WriteButton()->setEnabled(writes);
+  if (WriteAllButton()) WriteAllButton()->setEnabled(writes);
+}
+
+void CTabRemoteConf::OnEnd() {
+  // No probe and no change of result-code mode; whatever the modem answers
+  // (or not) is not reported.
+  CommandOptions options;
+  options.probe = false;
+  options.restoreNumeric = false;
+  RunModemCommand(QStringLiteral("Sending command."), 1,
+                  [this](std::string&) {
+                    a_.Ui().StepProgress();
+                    std::string end = "AT*WRCE";
+                    a_.Transact(end, 3, "OK\r\n");
+                    return true;
+                  },
+                  options);
+}
+
+}  // namespace kelvane
