@@ -10,6 +10,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kelvane {
 
 namespace {
@@ -28,6 +30,13 @@ QString TipText(const char* text) {
 }
 
 std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
+
+// The limit holds for typing. A value that is already longer (a number the
+// modem reported with more digits) is shown whole, so that OK does not cut it.
+void ShowLimited(QLineEdit* edit, const std::string& text, int limit) {
+  edit->setMaxLength(std::max(limit, static_cast<int>(text.size())));
+  edit->setText(QString::fromLatin1(text.c_str()));
+}
 
 }  // namespace
 
@@ -119,8 +128,8 @@ void CIOEntryDlg::LoadControls() {
   select(service_, t.service);
   select(retry_, t.retry);
   select(prio_, t.priority);
-  time_->setText(QString::fromLatin1(t.time.c_str()));
-  for (size_t k = 0; k < 7; ++k) data_[k]->setText(QString::fromLatin1(t.data[k].c_str()));
+  ShowLimited(time_, t.time, kIoTimeLimit);
+  for (size_t k = 0; k < 7; ++k) ShowLimited(data_[k], t.data[k], kIoDataLimits[k]);
 }
 
 IoEntryTexts CIOEntryDlg::Texts() const {
@@ -145,8 +154,8 @@ void CIOEntryDlg::OnClear() {
   service_->setCurrentIndex(0);
   retry_->setCurrentIndex(0);
   prio_->setCurrentIndex(0);
-  time_->clear();
-  for (QLineEdit* edit : data_) edit->clear();
+  ShowLimited(time_, "", kIoTimeLimit);
+  for (size_t k = 0; k < 7; ++k) ShowLimited(data_[k], "", kIoDataLimits[k]);
   FollowService();
 }
 

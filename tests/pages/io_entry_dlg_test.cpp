@@ -1,0 +1,152 @@
+// The I/O entry dialog: fields following the service, Clear, OK and Cancel,
+// the caption, and values that reach the record unchanged.
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstring>
+
+#include "config/page_values.h"
+#include "page_test_rig.h"
+#include "pages/io_entry_dlg.h"
+
+using namespace kelvane;
+using kelvane::testing::PageRig;
+
+namespace {
+
+void FillSms(IoSettings& io, int index) {
+  IoEntryTexts t;
+  t.service = 2;
+  t.retry = 3;
+  t.priority = 1;
+  t.time = "30";
+  t.data = {"0701234567", "Door opened", "46705008999", "1", "pw123456", "Gate", "4"};
+  StoreIoEntry(io, index, t);
+}
+
+}  // namespace
+
+class IoEntryDlgTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void FieldsFollowTheService_data() {
+    QTest::addColumn<int>("service");
+    QTest::addColumn<QStringList>("labels");
+    QTest::newRow("NONE") << 0 << QStringList{"", "", "", "", "", "", ""};
+    QTest::newRow("DIAL") << 1 << QStringList{"Number", "", "", "", "", "", "Line protocol"};
+    QTest::newRow("SMS") << 2
+                         << QStringList{"Number", "SMS-message", "SMS service provider number", "SMS protocol type",
+                                        "Password", "Sender", "Line protocol"};
+    QTest::newRow("TEXT") << 3 << QStringList{"Number", "Transfer text", "", "", "", "", "Line protocol"};
+    QTest::newRow("(reserved)") << 4 << QStringList{"", "", "", "", "", "", ""};
+    QTest::newRow("OUT") << 5 << QStringList{"Number", "Pattern", "", "", "", "", "Line protocol"};
+    QTest::newRow("CMD") << 6 << QStringList{"Command", "", "", "", "", "", ""};
+    QTest::newRow("TRANS") << 7 << QStringList{"Number", "", "", "", "", "", "Line protocol"};
+    QTest::newRow("no selection") << -1 << QStringList{"", "", "", "", "", "", ""};
+  }
+  void FieldsFollowTheService() {
+    QFETCH(int, service);
+    QFETCH(QStringList, labels);
+    PageRig rig(3);
+    CIOEntryDlg dialog(rig.a, 0);
+    dialog.show();
+    dialog.ServiceCombo()->setCurrentIndex(service);
+    for (int k = 1; k <= 7; ++k) {
+      QCOMPARE(dialog.DataLabel(k)->text(), labels[k - 1]);
+      QCOMPARE(dialog.DataEdit(k)->isEnabled(), !labels[k - 1].isEmpty());
+    }
+    QVERIFY(!dialog.DataEdit(7)->isVisible());
+    QVERIFY(!dialog.DataLabel(7)->isVisible());
+    QVERIFY(dialog.DataEdit(1)->isVisible());
+  }
+
+  void CaptionAndLoadOfRowTen() {
+    PageRig rig(3);
+    FillSms(rig.a.Config.io, 9);
+    CIOEntryDlg dialog(rig.a, 9);
+    QCOMPARE(dialog.windowTitle(), QString("I/O Entry 10"));
+    QCOMPARE(dialog.Group()->title(), QString("I/O Entry 10"));
+    QCOMPARE(dialog.ServiceCombo()->currentText(), QString("SMS"));
+    QCOMPARE(dialog.RetryCombo()->currentText(), QString("NEXT_OK"));
+    QCOMPARE(dialog.PrioCombo()->currentText(), QString("1"));
+    QCOMPARE(dialog.TimeEdit()->text(), QString("30"));
+    QCOMPARE(dialog.DataEdit(2)->text(), QString("Door opened"));
+    QCOMPARE(dialog.DataEdit(7)->text(), QString("4"));  // hidden, but loaded
+    QCOMPARE(dialog.DataLabel(5)->text(), QString("Password"));
+  }
+
+  void ClearThenCancelLeavesTheEntry() {
+    PageRig rig(3);
+    FillSms(rig.a.Config.io, 3);
+    const IoSettings before = rig.a.Config.io;
+    CIOEntryDlg dialog(rig.a, 3);
+    dialog.ClearButton()->click();
+    QCOMPARE(dialog.ServiceCombo()->currentIndex(), 0);
+    QCOMPARE(dialog.DataEdit(1)->text(), QString());
+    QCOMPARE(dialog.DataEdit(7)->text(), QString());
+    QVERIFY(!dialog.DataEdit(1)->isEnabled());
+    QCOMPARE(dialog.DataLabel(1)->text(), QString());
+    dialog.CancelButton()->click();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(std::memcmp(&before, &rig.a.Config.io, sizeof before) == 0);
+
+    // Clear then OK empties every field, Data 7 included.
+    CIOEntryDlg again(rig.a, 3);
+    again.ClearButton()->click();
+    again.OkButton()->click();
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+    QCOMPARE(rig.a.Config.io.Service[3], 0);
+    QCOMPARE(rig.a.Config.io.Data7[3], 0);
+    QCOMPARE(rig.a.Config.io.Timeout[3], 0);
+    QCOMPARE(rig.a.Config.io.Data2[3][0], '\0');
+  }
+
+  void OkStoresEveryFieldAsTyped() {
+    PageRig rig(3);
+    FillSms(rig.a.Config.io, 1);
+    CIOEntryDlg dialog(rig.a, 1);
+    // An SMS turned into a DIAL keeps its texts.
+    dialog.ServiceCombo()->setCurrentIndex(1);
+    QVERIFY(!dialog.DataEdit(2)->isEnabled());
+    dialog.TimeEdit()->setText("999");
+    dialog.DataEdit(4)->setText("x");
+    QTest::keyClicks(dialog.DataEdit(1), std::string(20, 'z').c_str());
+    dialog.OkButton()->click();
+    const IoSettings& io = rig.a.Config.io;
+    QCOMPARE(io.Service[1], 1);
+    QCOMPARE(io.Timeout[1], 999);
+    QCOMPARE(io.Data4[1], 0);
+    QCOMPARE(FieldText(io.Data2[1], 161), std::string("Door opened"));
+    QCOMPARE(FieldText(io.Data5[1], 9), std::string("pw123456"));
+    // Typing stops at the field's limit.
+    QCOMPARE(FieldText(io.Data1[1], 21), "0701234567" + std::string(10, 'z'));
+    QCOMPARE(io.Data7[1], 4);
+    // The time edit takes digits only, three of them.
+    CIOEntryDlg typing(rig.a, 1);
+    typing.TimeEdit()->clear();
+    QTest::keyClicks(typing.TimeEdit(), "1a2345");
+    QCOMPARE(typing.TimeEdit()->text(), QString("123"));
+  }
+
+  void ValuesWiderThanTheirEditsAreKept() {
+    // A number the modem holds may have more digits than the edit takes from
+    // the keyboard; OK must not cut it.
+    PageRig rig(3);
+    rig.a.Config.io.Data4[0] = 12345;
+    rig.a.Config.io.Timeout[0] = 4000;
+    CIOEntryDlg dialog(rig.a, 0);
+    QCOMPARE(dialog.DataEdit(4)->text(), QString("12345"));
+    dialog.OkButton()->click();
+    QCOMPARE(rig.a.Config.io.Data4[0], 12345);
+    QCOMPARE(rig.a.Config.io.Timeout[0], 4000);
+  }
+};
+
+QTEST_MAIN(IoEntryDlgTest)
+#include "io_entry_dlg_test.moc"
