@@ -69,8 +69,8 @@ class Shooter {
   bool ok_ = true;
 };
 
-// The I/O page with a mix of services, its entry dialog for an SMS entry, and
-// the Diagnostic page with a live line and with an idle one, each at the
+// The Remote page, the I/O page with a mix of services, its entry dialog for
+// an SMS entry, and the Diagnostic page with a live line and with an idle one, each at the
 // window's minimum size and maximised.
 void ShootIoAndDiagnostic(CMainDlg& window, CAdapter& adapter, PortProvider& ports, Shooter& shooter) {
   SimulatedPort* port = ports.Simulated(3);
@@ -101,6 +101,10 @@ void ShootIoAndDiagnostic(CMainDlg& window, CAdapter& adapter, PortProvider& por
     window.resize(1600, 1000);
     shooter.Shoot(window, name + QStringLiteral("-max"));
   };
+  if (QWidget* remote = sheet.Page(PG_REMOTE)) {
+    sheet.setCurrentWidget(remote);
+    shootBoth(QStringLiteral("page-remote"));
+  }
   if (QWidget* io = sheet.Page(PG_IO)) {
     sheet.setCurrentWidget(io);
     shootBoth(QStringLiteral("page-io"));

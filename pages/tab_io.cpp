@@ -70,11 +70,11 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   pgrid->addWidget(tp_, 1, 1);
   pgrid->addWidget(new QLabel(QStringLiteral("Ta"), parameters), 1, 2);
   pgrid->addWidget(ta_, 1, 3);
-  pgrid->addWidget(new QLabel(QStringLiteral("Trig level <trig>"), parameters), 0, 4);
+  pgrid->addWidget(new QLabel(QStringLiteral("Trig level <trig>"), parameters), 0, 4, 1, 2);
   pgrid->addWidget(trigLevel_, 1, 4);
   pgrid->addWidget(new QLabel(QStringLiteral("Trig type <type>"), parameters), 2, 0, 1, 4);
   pgrid->addWidget(trigType_, 3, 0, 1, 4);
-  pgrid->addWidget(new QLabel(QStringLiteral("Output ctrl <norm>"), parameters), 2, 4);
+  pgrid->addWidget(new QLabel(QStringLiteral("Output ctrl <norm>"), parameters), 2, 4, 1, 2);
   pgrid->addWidget(outputCtrl_, 3, 4);
   pgrid->addWidget(saveParameters_, 3, 5, Qt::AlignRight | Qt::AlignBottom);
   pgrid->setColumnStretch(5, 1);
