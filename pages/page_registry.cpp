@@ -9,9 +9,9 @@ namespace kelvane {
 
 void RegisterConfigPages(CPropSheet& sheet, QtUserInterface& ui) {
   // One line per page: sheet.RegisterPage(PG_..., title, factory).
-  sheet.RegisterPage(PG_REMOTE, QStringLiteral("Remote"), [&ui](QWidget* parent) { return new CTabRemoteConf(ui, parent); });
-  sheet.RegisterPage(PG_DIAGNOSTIC, QStringLiteral("Diagnostic"), [&ui](QWidget* parent) { return new CTabDiagnostic(ui, parent); });
-  sheet.RegisterPage(PG_IO, QStringLiteral("I/O"), [&ui](QWidget* parent) { return new CTabIO(ui, parent); });
+  sheet.RegisterPage(PG_REMOTE, QStringLiteral("Remote"), [&ui](QWidget* p) { return new CTabRemoteConf(ui, p); });
+  sheet.RegisterPage(PG_DIAGNOSTIC, QStringLiteral("Diagnostic"), [&ui](QWidget* p) { return new CTabDiagnostic(ui, p); });
+  sheet.RegisterPage(PG_IO, QStringLiteral("I/O"), [&ui](QWidget* p) { return new CTabIO(ui, p); });
 }
 
 }  // namespace kelvane
