@@ -2,18 +2,25 @@
 // What the commands of kelvane-cli share: one session with its adapter, port
 // and user interface.
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "cli/cli_ui.h"
+#include "cli/interrupt.h"
 #include "cli/options.h"
 #include "config/adapter.h"
 
 namespace kelvane::cli {
 
 struct Session {
-  explicit Session(const Options& o) : options(o), ui(adapter, o.yes, o.debug) { adapter.SetUi(&ui); }
+  explicit Session(const Options& o) : options(o), ui(adapter, o.yes, o.debug) {
+    adapter.SetUi(&ui);
+    // Ctrl-C is the Cancel button of every long command.
+    ui.WatchCancel(InstallInterruptPipe());
+  }
   ~Session() {
+    if (ui.CancelCount() > 0) std::fprintf(stderr, "Cancelled by Ctrl-C.\n");
     if (port && port->IsOpen()) port->Close();
     adapter.SetPort(nullptr);
     adapter.SetUi(nullptr);
@@ -40,6 +47,8 @@ std::string Printable(std::string_view text);
 
 // kelvane-cli ports [--json].
 int PortsCommand(Session& s);
+// The Autoconnect search on --port (scan_command.cpp).
+int ScanCommand(Session& s);
 
 using CommandFunction = int (*)(Session&);
 // The configuration commands (read, write, show, ...), or nullptr.

@@ -117,6 +117,7 @@ int Main(int argc, char** argv) {
   if (options.command == "ports") return PortsCommand(s);
   if (options.command == "flash") return FlashCommand(s);
   if (options.command == "identify") return IdentifyCommand(s);
+  if (options.command == "scan") return ScanCommand(s);
   if (CommandFunction command = FindConfigCommand(options.command)) return command(s);
 
   std::fprintf(stderr, "kelvane-cli: unknown command \"%s\"\n\n%s", options.command.c_str(), UsageText());

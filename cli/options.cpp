@@ -24,6 +24,13 @@ bool OneOf(const std::string& v, std::initializer_list<const char*> allowed) {
   return false;
 }
 
+// A value or a FROM:TO range (scan), each side one of `allowed`.
+bool ValueOrRange(const std::string& v, std::initializer_list<const char*> allowed) {
+  const size_t colon = v.find(':');
+  if (colon == std::string::npos) return OneOf(v, allowed);
+  return OneOf(v.substr(0, colon), allowed) && OneOf(v.substr(colon + 1), allowed);
+}
+
 }  // namespace
 
 const char* UsageText() {
@@ -61,6 +68,15 @@ Commands:
   report --port P -o FILE.htm
                              Write the HTML report of the modem.
       kelvane-cli report --port sim:3 -o report.htm
+  scan --port P [--baud FROM[:TO]] [--parity FROM[:TO]] [--data FROM[:TO]]
+       [--stop FROM[:TO]] [--json]
+                             Search the port for a modem (Autoconnect). Without
+                             range options: every rate with None, 8, 1 first,
+                             then 115200 down to 300, None to Even, 8 then 7
+                             data bits, 1 then 2 stop bits. With any, only the
+                             given ranges (the others as above), without the
+                             first pass. Prints the model and the settings found.
+      kelvane-cli scan --port /dev/ttyUSB0 --baud 19200:1200
   flash --port P FILE [--yes]
                              Load new firmware (a text file of records) into the
                              modem at 115200 baud. Asks "Du you wish to contiune?"
@@ -85,6 +101,9 @@ Port and line options (commands that connect):
   --parity X        None, Odd or Even (default None)
   --data N          7 or 8 (default 8)
   --stop N          1 or 2 (default 1)
+
+Ctrl-C cancels a running command as the window's Cancel does: the current
+exchange ends, the port is closed and the modem left in command mode.
 
 Tool options:
   --response-timeout N   0 (short) to 5 (long); default 1
@@ -123,25 +142,29 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       if (!value(out.port)) return false;
     } else if (arg == "--baud") {
       if (!value(out.baud)) return false;
-      if (!OneOf(out.baud, {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})) {
+      out.baudGiven = true;
+      if (!ValueOrRange(out.baud, {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})) {
         error = "unsupported baud rate: " + out.baud;
         return false;
       }
     } else if (arg == "--parity") {
       if (!value(out.parity)) return false;
-      if (!OneOf(out.parity, {"None", "Odd", "Even"})) {
+      out.parityGiven = true;
+      if (!ValueOrRange(out.parity, {"None", "Odd", "Even"})) {
         error = "parity must be None, Odd or Even";
         return false;
       }
     } else if (arg == "--data") {
       if (!value(out.data)) return false;
-      if (!OneOf(out.data, {"7", "8"})) {
+      out.dataGiven = true;
+      if (!ValueOrRange(out.data, {"7", "8"})) {
         error = "data bits must be 7 or 8";
         return false;
       }
     } else if (arg == "--stop") {
       if (!value(out.stop)) return false;
-      if (!OneOf(out.stop, {"1", "2"})) {
+      out.stopGiven = true;
+      if (!ValueOrRange(out.stop, {"1", "2"})) {
         error = "stop bits must be 1 or 2";
         return false;
       }
@@ -186,6 +209,14 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.command = arg;
     } else {
       out.positional.push_back(arg);
+    }
+  }
+  if (out.command != "scan") {
+    for (const std::string* v : {&out.baud, &out.parity, &out.data, &out.stop}) {
+      if (v->find(':') != std::string::npos) {
+        error = "FROM:TO ranges are for scan only: " + *v;
+        return false;
+      }
     }
   }
   return true;

@@ -15,6 +15,8 @@ struct Options {
   std::string parity = "None";
   std::string data = "8";
   std::string stop = "1";
+  // Which of the four line options were given (scan searches only those).
+  bool baudGiven = false, parityGiven = false, dataGiven = false, stopGiven = false;
   std::optional<int> responseTimeout;
   std::optional<int> delayMs;
   bool debug = false;

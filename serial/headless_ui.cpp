@@ -1,4 +1,5 @@
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,23 +25,49 @@ void HeadlessUserInterface::DeliverDueTicks() {
   }
 }
 
+void HeadlessUserInterface::TakeCancel(short revents) {
+  if (cancelFd_ < 0) return;
+  if (!(revents & POLLIN)) {
+    // A descriptor that can never bring a press again is not watched any
+    // more, or every wait would wake at once.
+    if (revents & (POLLHUP | POLLERR | POLLNVAL)) cancelFd_ = -1;
+    return;
+  }
+  char drain[64];
+  // The descriptor is non-blocking; whatever is waiting is one press or more.
+  while (::read(cancelFd_, drain, sizeof drain) > 0) {
+  }
+  ++cancelCount_;
+  if (cancelHandler_) {
+    cancelHandler_();
+  } else {
+    adapter_.AbortRequested = true;
+  }
+}
+
 void HeadlessUserInterface::PumpEvents(int portFd) {
   DeliverDueTicks();
   const long long wait = nextTickMs_ - MonotonicMs();
-  pollfd p{portFd, POLLIN, 0};
-  if (wait > 0) ::poll(&p, portFd >= 0 ? 1 : 0, static_cast<int>(wait));
+  pollfd p[2] = {{portFd, POLLIN, 0}, {cancelFd_, POLLIN, 0}};
+  // A negative descriptor is skipped by poll(2), so both may stand.
+  if (wait > 0) {
+    if (::poll(p, 2, static_cast<int>(wait)) > 0) TakeCancel(p[1].revents);
+  }
   // A hung-up descriptor polls ready forever; the caller sees the lost port.
   DeliverDueTicks();
 }
 
 void HeadlessUserInterface::Sleep(int milliseconds) {
+  // A pause is a guard time or a settling time for the modem: Cancel only
+  // marks the operation, the pause itself runs to its end.
   const long long until = MonotonicMs() + (milliseconds > 0 ? milliseconds : 0);
   for (;;) {
     DeliverDueTicks();
     const long long now = MonotonicMs();
     if (now >= until) break;
     const long long wait = std::min(until, nextTickMs_) - now;
-    ::poll(nullptr, 0, static_cast<int>(wait > 0 ? wait : 0));
+    pollfd p{cancelFd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(wait > 0 ? wait : 0)) > 0) TakeCancel(p.revents);
   }
 }
 

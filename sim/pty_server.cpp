@@ -124,7 +124,21 @@ void PtyServer::ReadLine() {
   termios t{};
   if (::tcgetattr(master_, &t) != 0) return;
   const int baud = BaudOf(::cfgetospeed(&t));
-  line_ = LineSettings{baud, 'N', 8, 1};
+  // The stop bits survive in the slave's settings; parity and 7-bit
+  // characters do not (the pseudo-terminal forces 8 bits without parity).
+  line_ = LineSettings{baud, 'N', 8, (t.c_cflag & CSTOPB) ? 2 : 1};
+}
+
+LineSettings PtyServer::LineForModem() const {
+  // What the pseudo-terminal cannot carry is taken as whatever the modem
+  // listens for, so speed and stop bits alone decide whether it understands.
+  for (char parity : {'N', 'E', 'O'}) {
+    for (int dataBits : {8, 7}) {
+      const LineSettings line{line_.baud, parity, dataBits, line_.stopBits};
+      if (modem_.State().AcceptsLine(line)) return line;
+    }
+  }
+  return line_;
 }
 
 void PtyServer::ReadMaster() {
@@ -137,7 +151,7 @@ void PtyServer::ReadMaster() {
         ReadLine();
         hangup_ = false;
         modem_.Advance(NowUs() / 1000);
-        modem_.Feed(std::string_view(buffer + 1, static_cast<size_t>(n - 1)), line_);
+        modem_.Feed(std::string_view(buffer + 1, static_cast<size_t>(n - 1)), LineForModem());
       } else if (control & TIOCPKT_IOCTL) {
         ReadLine();
       }

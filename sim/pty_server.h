@@ -1,9 +1,10 @@
 #pragma once
 // Serves a simulated modem on a pseudo-terminal: the program under test opens
-// the slave side like a serial port, the server holds the master. The line
-// speed the modem sees is the speed the slave side is set to (a
-// pseudo-terminal always carries 8 data bits without parity, so only a wrong
-// speed can be simulated this way).
+// the slave side like a serial port, the server holds the master. The modem
+// hears the speed and the stop bits the slave side is set to; a
+// pseudo-terminal always carries 8 data bits without parity, so data bits and
+// parity are taken as whatever the modem listens for (only a wrong speed or
+// wrong stop bits can be simulated this way).
 
 #include <string>
 
@@ -38,6 +39,8 @@ class PtyServer {
 
  private:
   void ReadLine();
+  // The line as the modem is to hear it (see the note at the top).
+  LineSettings LineForModem() const;
   void ReadMaster();
   void WriteMaster(long long nowUs);
 

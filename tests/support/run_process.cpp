@@ -7,6 +7,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace kelvane::testing {
 
 namespace {
@@ -21,6 +23,11 @@ long long NowMs() {
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
                          const std::string& input) {
+  return RunProcessInterrupted(program, args, -1, timeoutMs, input);
+}
+
+ProcessResult RunProcessInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                    int interruptAfterMs, int timeoutMs, const std::string& input) {
   ProcessResult result;
   int out[2], err[2], in[2];
   if (::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC) || ::pipe2(in, O_CLOEXEC)) return result;
@@ -42,10 +49,18 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   ::close(in[1]);
 
   const long long deadline = NowMs() + timeoutMs;
+  long long interruptAt = interruptAfterMs >= 0 ? NowMs() + interruptAfterMs : -1;
   bool outOpen = true, errOpen = true;
   while ((outOpen || errOpen) && NowMs() < deadline) {
+    if (interruptAt >= 0 && NowMs() >= interruptAt) {
+      ::kill(pid, SIGINT);
+      interruptAt = -1;
+    }
     pollfd p[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};
-    if (::poll(p, 2, static_cast<int>(deadline - NowMs())) <= 0) break;
+    const long long until = interruptAt >= 0 ? std::min(interruptAt, deadline) : deadline;
+    const int ready = ::poll(p, 2, static_cast<int>(std::max(0LL, until - NowMs())));
+    if (ready < 0) break;
+    if (ready == 0) continue;
     char buffer[4096];
     for (int i = 0; i < 2; ++i) {
       if (!(p[i].revents & (POLLIN | POLLHUP))) continue;

@@ -14,5 +14,9 @@ struct ProcessResult {
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          int timeoutMs = 60000, const std::string& input = "");
+// The same, with a SIGINT (Ctrl-C) sent `interruptAfterMs` after the start.
+ProcessResult RunProcessInterrupted(const std::string& program, const std::vector<std::string>& args,
+                                    int interruptAfterMs, int timeoutMs = 60000,
+                                    const std::string& input = "");
 
 }  // namespace kelvane::testing
