@@ -59,7 +59,7 @@ TEST(FirmwareRecords, FilesThatCannotBeFlashed) {
       {dir, "Unable to open file..."},
       {TempFile("empty", ""), "The file holds no firmware records."},
       {TempFile("nocr", "S1130000\nS9030000FC\n"), "The file holds no firmware records."},
-      {TempFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n\x03\x00", 16)),
+      {TempFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n\x03\x00", 14)),
        "The file is not a firmware text file."},
       {TempFile("zero first", std::string("\0\r\nS1\r\nS9\r\n", 11)), "The file holds no firmware records."},
       {TempFile("control", "hdr\r\nS1\x01\x02\x03\r\nS9\r\n"), "The file is not a firmware text file."},
