@@ -136,6 +136,7 @@ void CMainDlg::BuildMenu() {
   AddCommand(file, QStringLiteral("&Exit"), ID_EXIT)->setShortcut(QKeySequence::Quit);
 
   QMenu* connection = menuBar()->addMenu(QStringLiteral("&Connection"));
+  AddCommand(connection, QStringLiteral("&Autoconnect"), ID_AUTOCONNECT);
   AddCommand(connection, QStringLiteral("&Connect"), ID_CONNECT);
   AddCommand(connection, QStringLiteral("&Disconnect"), ID_DISCONNECT);
   AddCommand(connection, QStringLiteral("&Open com-port"), ID_OPEN_PORT);
@@ -184,6 +185,7 @@ void CMainDlg::OnCommand(int commandId) {
       // Through the close request, so the options are saved.
       QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
       break;
+    case ID_AUTOCONNECT: ConnectionPage().OnCommand(CMD_AUTOCONNECT); break;
     case ID_CONNECT: ConnectionPage().OnCommand(CMD_CONNECT); break;
     case ID_DISCONNECT: ConnectionPage().OnCommand(CMD_DISCONNECT); break;
     case ID_OPEN_PORT: ConnectionPage().OnCommand(CMD_OPEN); break;

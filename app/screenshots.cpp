@@ -16,6 +16,7 @@
 #include "app/options_dlg.h"
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
+#include "connection/ui/autoconnect_dlg.h"
 #include "connection/ui/send_file_dlg.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
@@ -161,6 +162,14 @@ int RenderScreenshots(const QString& dir) {
     transfer.SetProgressRange(0, 5);
     for (int i = 0; i < 3; ++i) transfer.StepProgress();
     shooter.Shoot(transfer, QStringLiteral("transfer"));
+  }
+  {
+    CAutoConnectDlg search(ui, &window);
+    shooter.Shoot(search, QStringLiteral("autoconnect"));
+    search.SetProgressRange(0, 120);
+    for (int i = 0; i < 47; ++i) search.StepProgress();
+    search.SetProgressText(QStringLiteral("Searching :  19200 bps, Even, 7, 2"));
+    shooter.Shoot(search, QStringLiteral("autoconnect-searching"));
   }
   {
     COptionsDlg options(adapter, &window);

@@ -7,7 +7,9 @@
 #include <QVBoxLayout>
 
 #include "app/transfer_dlg.h"
+#include "connection/autoconnect.h"
 #include "connection/connect.h"
+#include "connection/ui/autoconnect_dlg.h"
 #include "connection/ui/port_combo.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
@@ -39,7 +41,7 @@ ConnectionEnabling EnablingFor(int linkState) {
   if (linkState <= 0) {
     // No port found: nothing to connect to until a port name is typed.
     e.portCombo = true;
-    for (int id : {ID_CONNECT, ID_DISCONNECT, ID_OPEN_PORT, ID_WRITE_PROFILE, ID_SEND_ESC,
+    for (int id : {ID_AUTOCONNECT, ID_CONNECT, ID_DISCONNECT, ID_OPEN_PORT, ID_WRITE_PROFILE, ID_SEND_ESC,
                    ID_SEND_FILE, ID_SEND_BREAK, ID_SAVE_PROFILE, ID_CLOSE_PROFILE}) {
       m[id] = false;
     }
@@ -64,9 +66,12 @@ ConnectionEnabling EnablingFor(int linkState) {
     e.connect = !IsRemote(linkState);
     e.reconnectText = !IsRemote(linkState);
     m[ID_CONNECT] = false;
+    m[ID_AUTOCONNECT] = false;
   } else {
     e.connect = true;
+    e.autoconnect = true;
     m[ID_CONNECT] = true;
+    m[ID_AUTOCONNECT] = true;
   }
   return e;
 }
@@ -114,11 +119,13 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
     b->setMinimumSize(124, 34);
     return b;
   };
+  autoconnect_ = makeButton(QStringLiteral("Autoconnect"), IDB_AUTOCONNECT);
   connect_ = makeButton(QStringLiteral("Connect"), IDB_CONNECT);
   disconnect_ = makeButton(QStringLiteral("Disconnect"), IDB_DISCONNECT);
   open_ = makeButton(QStringLiteral("Open"), IDB_OPEN);
   auto* buttons = new QVBoxLayout(commands);
   buttons->setSpacing(8);
+  buttons->addWidget(autoconnect_);
   buttons->addWidget(connect_);
   buttons->addWidget(disconnect_);
   buttons->addWidget(open_);
@@ -142,6 +149,7 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
 
   FillPortList(extraPorts);
 
+  connect(autoconnect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_AUTOCONNECT); });
   connect(connect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_CONNECT); });
   connect(disconnect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_DISCONNECT); });
   connect(open_, &QPushButton::clicked, this, [this] { OnCommand(CMD_OPEN); });
@@ -200,6 +208,9 @@ void CTabConnection::SelectPortSettings() {
 
 void CTabConnection::ApplyTooltips(bool on) {
   auto tip = [on](QWidget* w, const char* text) { w->setToolTip(on ? QString::fromLatin1(text) : QString()); };
+  tip(autoconnect_,
+      "The Autoconnect feature searches selcected port for a Dalmarin modem. Useful if you don't know "
+      "the current modem settings.");
   tip(connect_, "Connects to a Dalmarin modem");
   tip(disconnect_, "Closes COM-port");
   tip(open_, "Opens the COM port with current settings.");
@@ -214,6 +225,7 @@ void CTabConnection::OnSetActive() {
   ui_.RefreshTerminalInfo();
   ApplyTooltips(a_.Options.Tooltip == 1);
   const ConnectionEnabling e = EnablingFor(a_.LinkState);
+  autoconnect_->setEnabled(e.autoconnect);
   connect_->setEnabled(e.connect);
   connect_->setText(e.reconnectText ? QStringLiteral("Reconnect") : QStringLiteral("Connect"));
   disconnect_->setEnabled(e.disconnect);
@@ -226,10 +238,11 @@ void CTabConnection::OnSetActive() {
 
 void CTabConnection::OnCommand(int command) {
   switch (command) {
+    case CMD_AUTOCONNECT: RunAutoconnect(); break;
     case CMD_CONNECT: RunConnect(); break;
     case CMD_DISCONNECT: RunDisconnect(); break;
     case CMD_OPEN: RunOpen(); break;
-    default: break;  // Autoconnect and Remote are not offered
+    default: break;  // Remote is not offered
   }
 }
 
@@ -260,6 +273,22 @@ void CTabConnection::RunConnect() {
     CTransferDlg read(ui_.DialogParent(), ui_, SEC_ALL, OP_READ);
     read.Run();
   }
+}
+
+void CTabConnection::RunAutoconnect() {
+  AutoConnectHooks hooks;
+  hooks.choosePort = [this] { ports_.Select(a_, a_.PortNumber); };
+  hooks.runDialog = [this] {
+    CAutoConnectDlg dialog(ui_, ui_.DialogParent());
+    return dialog.Run();
+  };
+  hooks.readConfiguration = [this] {
+    CTransferDlg read(ui_.DialogParent(), ui_, SEC_ALL, OP_READ);
+    read.Run();
+  };
+  // Only the port is taken from the page; the search sets the rest, and
+  // applying each setting selects it in the combo boxes here.
+  AutoConnectCommand(a_, ComboText(port_), hooks);
 }
 
 void CTabConnection::RunOpen() {

@@ -20,6 +20,7 @@ namespace kelvane {
 
 // What the page enables for a link state.
 struct ConnectionEnabling {
+  bool autoconnect = false;
   bool connect = false;
   bool reconnectText = false;  // the Connect button reads "Reconnect"
   bool disconnect = false;
@@ -58,6 +59,7 @@ class CTabConnection : public QWidget {
   // A command by its number (Connection menu and buttons).
   void OnCommand(int command);
 
+  void Autoconnect() { OnCommand(CMD_AUTOCONNECT); }
   void Connect() { OnCommand(CMD_CONNECT); }
   void Disconnect() { OnCommand(CMD_DISCONNECT); }
   void Open() { OnCommand(CMD_OPEN); }
@@ -67,6 +69,7 @@ class CTabConnection : public QWidget {
   QComboBox* ParityCombo() const { return parity_; }
   QComboBox* DataBitsCombo() const { return dataBits_; }
   QComboBox* StopBitsCombo() const { return stopBits_; }
+  CImageButton* AutoconnectButton() const { return autoconnect_; }
   CImageButton* ConnectButton() const { return connect_; }
   CImageButton* DisconnectButton() const { return disconnect_; }
   CImageButton* OpenButton() const { return open_; }
@@ -76,6 +79,7 @@ class CTabConnection : public QWidget {
   void CopySettings();
   void FollowLineSettings();
   void ApplyTooltips(bool on);
+  void RunAutoconnect();
   void RunConnect();
   void RunOpen();
   void RunDisconnect();
@@ -89,6 +93,7 @@ class CTabConnection : public QWidget {
   QComboBox* parity_;
   QComboBox* dataBits_;
   QComboBox* stopBits_;
+  CImageButton* autoconnect_;
   CImageButton* connect_;
   CImageButton* disconnect_;
   CImageButton* open_;
