@@ -59,14 +59,15 @@ class MainDlgTest : public QObject {
     QCOMPARE(MenuTexts(menus[0]->menu()),
              QStringList({"&New Profile", "&Open Profile", "&Save Profile", "&Close Profile", "-",
                           "&Write Profile to modem", "-", "&Exit"}));
-    QCOMPARE(MenuTexts(menus[1]->menu()), QStringList({"&Connect", "&Disconnect", "&Open com-port"}));
+    QCOMPARE(MenuTexts(menus[1]->menu()),
+             QStringList({"&Autoconnect", "&Connect", "&Disconnect", "&Open com-port"}));
     QCOMPARE(MenuTexts(menus[2]->menu()),
              QStringList({"Send &Esc Sequence", "Send &File", "Send &Break"}));
     QCOMPARE(MenuTexts(menus[3]->menu()), QStringList({"&Clear Terminal", "Options"}));
     QCOMPARE(MenuTexts(menus[4]->menu()), QStringList({"&Help", "&About"}));
     QCOMPARE(app.window->Action(ID_SAVE_PROFILE)->data().toInt(), 32783);
     QCOMPARE(app.window->Action(ID_SEND_FILE)->data().toInt(), 32789);
-    QVERIFY(app.window->Action(ID_AUTOCONNECT) == nullptr);
+    QCOMPARE(app.window->Action(ID_AUTOCONNECT)->data().toInt(), 32774);
   }
 
   void WindowNeverShrinksBelowItsMinimum() {
