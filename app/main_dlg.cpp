@@ -105,6 +105,9 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
 
   resize(std::max(kMinWidth, 960), std::max(kMinHeight, 600));
   page->OnSetActive();
+  // A keyboard user starts at the port settings, not in the terminal's
+  // output field (which takes Tab as text).
+  page->PortCombo()->setFocus();
 }
 
 CMainDlg::~CMainDlg() {
@@ -220,8 +223,12 @@ void CMainDlg::OnOptions() {
 
 void CMainDlg::OnHelp() {
   const QString path = ManualPath();
-  if (path.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-    ui_.MessageBox("The manual could not be opened.", MsgIcon::Warning, MsgButtons::Ok);
+  if (path.isEmpty() || !openUrl_(QUrl::fromLocalFile(path))) {
+    // Without a browser the user can still open the file by hand.
+    const QByteArray where = path.isEmpty() ? QByteArray("No copy of the manual was found.")
+                                            : "Open it in a browser: " + QFile::encodeName(path);
+    ui_.MessageBoxWithDetail("The manual could not be opened.", where.toStdString(), MsgIcon::Warning,
+                             MsgButtons::Ok);
   }
 }
 

@@ -2,9 +2,12 @@
 // The main window: the menu, the property sheet on the left, the terminal
 // pane on the right and the status panel along the bottom.
 
+#include <QDesktopServices>
 #include <QMainWindow>
 #include <QTimer>
+#include <QUrl>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -47,6 +50,10 @@ class CMainDlg : public QMainWindow {
   CStatusPanel& StatusPanel() { return *status_; }
   bool BreakActive() const { return breakTimer_.isActive(); }
 
+  // How Help opens the manual (tests replace it); false when no program
+  // could show it.
+  void SetUrlOpener(std::function<bool(const QUrl&)> opener) { openUrl_ = std::move(opener); }
+
   static constexpr int kMinWidth = 758;
   static constexpr int kMinHeight = 563;
 
@@ -73,6 +80,7 @@ class CMainDlg : public QMainWindow {
   CStatusPanel* status_ = nullptr;
   std::map<int, QAction*> actions_;
   QTimer breakTimer_;  // timer 3
+  std::function<bool(const QUrl&)> openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   SerialPort* breakPort_ = nullptr;
 };
 

@@ -75,11 +75,22 @@ void DisconnectCommand(CAdapter& a) {
         "saved, RAM to EEPROM.\nDu you wish to save settings before disconneting?",
         MsgIcon::Question, MsgButtons::YesNo);
     if (answer == MsgAnswer::Yes) {
+      // A modem in quiet mode answers nothing, so each command waits out its
+      // whole budget (seconds): show the wait, and keep every other
+      // operation out with Busy meanwhile.
+      a.Busy = true;
+      ui.SetProgressCaption("Wait");
+      ui.SetProgressText("Disconnecting...");
+      ui.SetProgressRange(0, 2);
+      ui.SetProgressStep(1);
       std::string command = "ATQ1";
       a.Transact(command, 1);
+      ui.StepProgress();
       command = "AT&W";
       a.Transact(command, 1);
+      ui.StepProgress();
       a.QuietWasOn = false;
+      a.Busy = false;
     }
   }
   a.CloseLink();

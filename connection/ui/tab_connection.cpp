@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <memory>
+
 #include "app/transfer_dlg.h"
 #include "connection/autoconnect.h"
 #include "connection/connect.h"
@@ -97,11 +99,12 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
 
   auto* grid = new QGridLayout(settings);
   grid->setColumnStretch(1, 1);
-  const std::pair<const char*, QComboBox*> rows[] = {{"Port:", port_},
-                                                     {"Baud rate:", baud_},
-                                                     {"Parity:", parity_},
-                                                     {"Data bits:", dataBits_},
-                                                     {"Stop bits:", stopBits_}};
+  // Each label's mnemonic (Alt and the underlined letter) reaches its box.
+  const std::pair<const char*, QComboBox*> rows[] = {{"&Port:", port_},
+                                                     {"&Baud rate:", baud_},
+                                                     {"Pa&rity:", parity_},
+                                                     {"&Data bits:", dataBits_},
+                                                     {"&Stop bits:", stopBits_}};
   int row = 0;
   for (const auto& [label, combo] : rows) {
     auto* caption = new QLabel(QString::fromLatin1(label), settings);
@@ -304,15 +307,43 @@ void CTabConnection::RunOpen() {
   a_.Busy = false;
 }
 
+namespace {
+
+// Shows the wait window once the core starts its command sequence, so that a
+// question asked before it (save the settings?) does not sit over an empty
+// wait window, and a disconnect that sends nothing shows none.
+class WaitOnDemand : public ProgressSink {
+ public:
+  WaitOnDemand(QtUserInterface& ui, QWidget* parent) : ui_(ui), parent_(parent) { ui_.PushProgressSink(this); }
+  ~WaitOnDemand() override {
+    window_.reset();
+    ui_.PopProgressSink(this);
+  }
+
+  void SetProgressCaption(const QString& caption) override { Window().SetProgressCaption(caption); }
+  void SetProgressText(const QString& text) override { Window().SetProgressText(text); }
+  void SetProgressRange(int low, int high) override { Window().SetProgressRange(low, high); }
+  void SetProgressStep(int step) override { Window().SetProgressStep(step); }
+  void StepProgress() override { Window().StepProgress(); }
+
+ private:
+  CWaitDlg& Window() {
+    if (!window_) window_ = std::make_unique<CWaitDlg>(ui_, parent_);
+    return *window_;
+  }
+  QtUserInterface& ui_;
+  QWidget* parent_;
+  std::unique_ptr<CWaitDlg> window_;
+};
+
+}  // namespace
+
 void CTabConnection::RunDisconnect() {
   if (a_.Busy) return;
-  if ((a_.LinkState & LS_PORT_OPEN) && IsRemote(a_.LinkState)) {
-    // The remote logout takes a few seconds; the wait window shows them.
-    CWaitDlg wait(ui_, this);
-    DisconnectCommand(a_);
-  } else {
-    DisconnectCommand(a_);
-  }
+  // The remote logout, and the store of a quiet modem's settings, take
+  // seconds: the core reports them as progress, which the wait window shows.
+  WaitOnDemand wait(ui_, this);
+  DisconnectCommand(a_);
 }
 
 }  // namespace kelvane

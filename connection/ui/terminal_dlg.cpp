@@ -1,12 +1,17 @@
 #include "connection/ui/terminal_dlg.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace kelvane {
@@ -77,6 +82,14 @@ void CHistorySpin::StepDown() {
   if (position_ < CommandHistory::kCapacity) emit PositionRequested(position_ + 1);
 }
 
+bool CTerminalOutput::canInsertFromMimeData(const QMimeData* source) const {
+  return !isReadOnly() && source && source->hasText();
+}
+
+void CTerminalOutput::insertFromMimeData(const QMimeData* source) {
+  if (!isReadOnly() && source && source->hasText() && onPaste) onPaste(source->text());
+}
+
 CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent), adapter_(adapter) {
   setObjectName(QStringLiteral("TerminalPane"));
 
@@ -127,13 +140,18 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
   spin_->setFixedWidth(18);
   connect(spin_, &CHistorySpin::PositionRequested, this, &CTerminalDlg::OnSpinRequest);
 
-  output_ = new QPlainTextEdit(this);
+  output_ = new CTerminalOutput(this);
   output_->setObjectName(QStringLiteral("output"));
   output_->setFont(CourierNew(font()));
   output_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   output_->setUndoRedoEnabled(false);
   output_->setAcceptDrops(false);
   output_->installEventFilter(this);
+  output_->onPaste = [this](const QString& text) { SendPasted(text); };
+  // Painting the field for every chunk of a stream would cost more than
+  // the text itself.
+  refresh_.setSingleShot(true);
+  connect(&refresh_, &QTimer::timeout, this, &CTerminalDlg::ShowPendingOutput);
 
   auto* commandRow = new QHBoxLayout;
   commandRow->setSpacing(2);
@@ -153,6 +171,9 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
 
 void CTerminalDlg::RefreshTerminalInfo() {
   const CAdapter& a = adapter_;
+  // The hex view's rows are read across: never wrapped, scrolled sideways
+  // when the pane is narrower than a row.
+  output_->setLineWrapMode(a.Options.HexInput ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
   const bool open = a.LinkState > 0 && (a.LinkState & LS_PORT_OPEN);
   if (!open) {
     for (QLabel* l : {status_, mode_, port_, baud_, dataBits_, parity_, stopBits_}) {
@@ -188,13 +209,63 @@ void CTerminalDlg::AppendToTerminal(std::string_view text) {
   } else {
     content_ = AppendTerminalText(content_, text);
   }
-  ShowContent();
+  ScheduleOutput();
 }
 
+void CTerminalDlg::ScheduleOutput() {
+  if (refresh_.isActive()) return;  // the text joins the coming refresh
+  const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : kRefreshMs;
+  if (since >= kRefreshMs) {
+    ShowPendingOutput();
+  } else {
+    refresh_.start(static_cast<int>(kRefreshMs - since));
+  }
+}
+
+void CTerminalDlg::ShowPendingOutput() {
+  refresh_.stop();
+  sinceRefresh_.restart();
+  if (adapter_.Options.HexInput) {
+    output_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ShowContent();
+  } else {
+    ShowContentChange();
+  }
+}
+
+namespace {
+
+QString WithLfLineEnds(const std::string& content) {
+  QString text = QString::fromLatin1(content.data(), static_cast<qsizetype>(content.size()));
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  return text;
+}
+
+qsizetype CommonPrefix(QStringView a, QStringView b) {
+  const qsizetype n = std::min(a.size(), b.size());
+  qsizetype i = 0;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+// How much was cut from the front of `before` to give `after`: the first
+// offset from which `before` runs on as `after` begins. Any answer gives
+// the right text in the end (what does not match is replaced); a good one
+// keeps the edit to the cut and the new text.
+qsizetype FrontCut(QStringView before, QStringView after) {
+  constexpr qsizetype kProbe = 64;
+  for (qsizetype cut = 0; cut < before.size(); ++cut) {
+    const qsizetype n = std::min({kProbe, before.size() - cut, after.size()});
+    if (n > 0 && before.mid(cut, n) == after.left(n)) return cut;
+  }
+  return before.size();
+}
+
+}  // namespace
+
 void CTerminalDlg::ShowContent() {
-  QString shown = QString::fromLatin1(content_.data(), static_cast<qsizetype>(content_.size()));
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  output_->setPlainText(shown);
+  shown_ = WithLfLineEnds(content_);
+  output_->setPlainText(shown_);
   QTextCursor end = output_->textCursor();
   end.movePosition(QTextCursor::End);
   output_->setTextCursor(end);
@@ -202,8 +273,58 @@ void CTerminalDlg::ShowContent() {
   output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->maximum());
 }
 
+void CTerminalDlg::ShowContentChange() {
+  const QString next = WithLfLineEnds(content_);
+  if (next == shown_) return;
+  QScrollBar* bar = output_->verticalScrollBar();
+  const int top = bar->value();
+  // A user who scrolled up to read, or selected text, keeps that; otherwise
+  // the view follows the newest text.
+  const bool following = top >= bar->maximum();
+  const bool selecting = output_->textCursor().hasSelection();
+
+  QTextDocument* document = output_->document();
+  QTextCursor edit(document);
+  const qsizetype cut = FrontCut(shown_, next);
+  int linesCut = 0;
+  if (cut > 0) {
+    for (QTextBlock b = document->begin(); b.isValid() && b.position() + b.length() <= cut; b = b.next()) {
+      linesCut += std::max(1, b.lineCount());
+    }
+    edit.setPosition(0);
+    edit.setPosition(static_cast<int>(std::min(cut, shown_.size())), QTextCursor::KeepAnchor);
+    edit.removeSelectedText();
+  }
+  const QStringView kept = QStringView(shown_).mid(cut);
+  const qsizetype common = CommonPrefix(kept, next);
+  if (common < kept.size()) {
+    // A backspace took back what was shown last.
+    edit.setPosition(static_cast<int>(common));
+    edit.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    edit.removeSelectedText();
+  }
+  if (common < next.size()) {
+    edit.movePosition(QTextCursor::End);
+    edit.insertText(next.mid(common));
+  }
+  shown_ = next;
+
+  if (following) {
+    if (!selecting) {
+      QTextCursor end = output_->textCursor();
+      end.movePosition(QTextCursor::End);
+      output_->setTextCursor(end);
+    }
+    bar->setValue(bar->maximum());
+  } else {
+    bar->setValue(std::max(0, top - linesCut));
+  }
+}
+
 void CTerminalDlg::ClearTerminal() {
+  refresh_.stop();
   content_.clear();
+  shown_.clear();
   output_->clear();
   adapter_.ClearTrafficLog();
 }
@@ -225,6 +346,17 @@ void CTerminalDlg::SendCommandLine() {
   adapter_.Busy = false;
 }
 
+void CTerminalDlg::SendPasted(const QString& text) {
+  if (adapter_.Options.Terminal != 1 || !adapter_.PortIsOpen()) return;
+  QString typed = text;
+  typed.replace(QLatin1String("\r\n"), QLatin1String("\r"));
+  typed.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+  const QByteArray bytes = typed.toLatin1();
+  // As with typed keys there is no local echo; a busy output buffer refuses
+  // the text.
+  adapter_.SendText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
 void CTerminalDlg::ShowHistoryEntry() {
   command_->setText(FromText(history_.Current()));
   command_->end(false);
@@ -242,8 +374,11 @@ void CTerminalDlg::OnSpinRequest(int position) {
 
 bool CTerminalDlg::RawTerminalKey(QKeyEvent* key) {
   if (adapter_.Options.Terminal != 1) return false;
-  // Copying what is shown still works.
-  if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) return false;
+  // Copying what is shown still works, and a paste is sent as typed text.
+  if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll) ||
+      key->matches(QKeySequence::Paste)) {
+    return false;
+  }
   const QString text = key->text();
   if (text.isEmpty()) return false;
   if (adapter_.PortIsOpen()) {
@@ -283,6 +418,12 @@ bool CTerminalDlg::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == output_) {
     if (key->key() == Qt::Key_Escape) return true;
+    // Tab is text here (sent to the modem in the raw terminal); Ctrl+Tab
+    // and Ctrl+Shift+Tab leave the field, as in other text areas.
+    if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) && (key->modifiers() & Qt::ControlModifier)) {
+      focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+      return true;
+    }
     return RawTerminalKey(key);
   }
   return QWidget::eventFilter(watched, event);

@@ -4,12 +4,15 @@
 // that shows what the modem sends (and, with the "Terminal" option, sends
 // every key typed into it straight to the port).
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +20,7 @@
 #include "connection/ui/terminal_text.h"
 
 class QGroupBox;
+class QMimeData;
 
 namespace kelvane {
 
@@ -43,6 +47,21 @@ class CHistorySpin : public QWidget {
   QToolButton* down_;
 };
 
+// The output field. Text the user pastes (middle click, Ctrl+V, the context
+// menu) is handed to `onPaste` instead of being inserted: the field only ever
+// shows what the modem sent.
+class CTerminalOutput : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  using QPlainTextEdit::QPlainTextEdit;
+  std::function<void(const QString&)> onPaste;
+
+ protected:
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+};
+
 class CTerminalDlg : public QWidget {
   Q_OBJECT
 
@@ -58,6 +77,9 @@ class CTerminalDlg : public QWidget {
   void ClearTerminal();
   // Sends the command line (Enter in the command field).
   void SendCommandLine();
+  // Pasted text goes out as though typed when the raw terminal is active;
+  // otherwise it is refused. Line ends are sent as carriage returns.
+  void SendPasted(const QString& text);
 
   // What the output field holds, with CR LF line ends.
   const std::string& Content() const { return content_; }
@@ -77,7 +99,14 @@ class CTerminalDlg : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Brings the output field up to `content_`: received text reaches it at
+  // once after a pause, and at most every kRefreshMs while it streams in.
+  void ScheduleOutput();
+  void ShowPendingOutput();
+  // The whole field from `content_` (the hex view), or only what changed
+  // since it showed `shown_` (received text).
   void ShowContent();
+  void ShowContentChange();
   void ShowHistoryEntry();
   void OnSpinRequest(int position);
   bool RawTerminalKey(QKeyEvent* key);
@@ -95,7 +124,12 @@ class CTerminalDlg : public QWidget {
   QLabel* stopBits_;
   QLineEdit* command_;
   CHistorySpin* spin_;
-  QPlainTextEdit* output_;
+  CTerminalOutput* output_;
+  // What the output field shows (content_ with LF line ends).
+  QString shown_;
+  static constexpr int kRefreshMs = 100;
+  QTimer refresh_;
+  QElapsedTimer sinceRefresh_;
 };
 
 }  // namespace kelvane

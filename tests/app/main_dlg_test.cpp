@@ -1,5 +1,8 @@
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTest>
 
@@ -372,6 +375,56 @@ class MainDlgTest : public QObject {
       QVERIFY2(html.contains(QLatin1String(section)), section);
     }
     QVERIFY(QFile::exists(QFileInfo(path).dir().filePath("manual.css")));
+  }
+
+  void HelpWithoutABrowserNamesTheManual() {
+    App app;
+    QList<QUrl> asked;
+    app.window->SetUrlOpener([&](const QUrl& url) {
+      asked << url;
+      return false;  // no program could show it
+    });
+    app.window->OnCommand(ID_HELP);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(app.ui.BoxTexts(), std::vector<std::string>{"The manual could not be opened."});
+    const std::string detail = app.ui.boxes[0].detail;
+    const std::string path = QFile::encodeName(asked[0].toLocalFile()).toStdString();
+    QCOMPARE(detail, "Open it in a browser: " + path);
+    QVERIFY(QFile::exists(asked[0].toLocalFile()));
+
+    app.window->SetUrlOpener([](const QUrl&) { return true; });
+    app.window->OnCommand(ID_HELP);
+    QCOMPARE(app.ui.boxes.size(), size_t(1));  // nothing more to say
+  }
+
+  void KeyboardStartsAtThePortAndReachesEveryLineSetting() {
+    App app;
+    QApplication::setActiveWindow(app.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(app.window.get()));
+    CTabConnection& page = app.window->ConnectionPage();
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus == page.PortCombo() || page.PortCombo()->isAncestorOf(focus));
+
+    struct Mnemonic {
+      Qt::Key key;
+      QComboBox* box;
+      const char* label;
+    };
+    for (const Mnemonic& m : {Mnemonic{Qt::Key_B, page.BaudCombo(), "&Baud rate:"},
+                              Mnemonic{Qt::Key_R, page.ParityCombo(), "Pa&rity:"},
+                              Mnemonic{Qt::Key_D, page.DataBitsCombo(), "&Data bits:"},
+                              Mnemonic{Qt::Key_S, page.StopBitsCombo(), "&Stop bits:"},
+                              Mnemonic{Qt::Key_P, page.PortCombo(), "&Port:"}}) {
+      QLabel* label = nullptr;
+      for (QLabel* l : page.findChildren<QLabel*>()) {
+        if (l->buddy() == m.box) label = l;
+      }
+      QVERIFY2(label, m.label);
+      QCOMPARE(label->text(), QString::fromLatin1(m.label));
+      QTest::keyClick(app.window.get(), m.key, Qt::AltModifier);
+      focus = QApplication::focusWidget();
+      QVERIFY2(focus == m.box || m.box->isAncestorOf(focus), m.label);
+    }
   }
 };
 

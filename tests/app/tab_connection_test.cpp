@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -7,6 +8,7 @@
 #include "app/prop_sheet.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
+#include "connection/ui/wait_dlg.h"
 #include "test_ui.h"
 
 using namespace kelvane;
@@ -191,6 +193,44 @@ class TabConnectionTest : public QObject {
     QVERIFY(Received(port, "AT&W"));
     QCOMPARE(port->Modem().Stored().quiet, 1);
     QCOMPARE(app.a.LinkState, int(LS_IDLE));
+  }
+
+  void QuietDisconnectShowsTheWaitAndRefusesASecondOperation() {
+    App app;
+    SimulatedPort* port = app.ports.Simulated(2);
+    port->Modem().State().quiet = 1;
+    port->Modem().Stored().quiet = 1;
+    app.ConnectTo("sim:2");
+    QVERIFY(app.a.QuietWasOn);
+    const auto identifications = [&] {
+      const auto& lines = port->Modem().ReceivedLines();
+      return std::count(lines.begin(), lines.end(), std::string("ATI9"));
+    };
+    const auto before = identifications();
+
+    // Pressed while the modem is given its time to store the settings.
+    bool busy = false;
+    QString waitMessage;
+    QTimer::singleShot(300, [&] {
+      busy = app.a.Busy;
+      for (CWaitDlg* w : app.window->findChildren<CWaitDlg*>()) {
+        if (w->isVisible()) waitMessage = w->Message();
+      }
+      app.Page().Connect();
+      app.Page().Disconnect();
+    });
+    app.ui.answers = {MsgAnswer::Yes};
+    app.Page().Disconnect();
+
+    QVERIFY(busy);
+    QCOMPARE(waitMessage, QString("Disconnecting..."));
+    QCOMPARE(identifications(), before);  // no second connect
+    QCOMPARE(app.ui.boxes.size(), size_t(1));  // only the question, asked once
+    QVERIFY(Received(port, "AT&W"));
+    QCOMPARE(app.a.LinkState, int(LS_IDLE));
+    QVERIFY(!port->IsOpen());
+    QVERIFY(!app.a.Busy);
+    QVERIFY(app.window->findChildren<CWaitDlg*>().isEmpty());
   }
 
   void DisconnectReturnsEveryFieldToDash() {

@@ -1,4 +1,11 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include <random>
 
 #include "app/port_provider.h"
 #include "connection/ui/terminal_dlg.h"
@@ -222,6 +229,166 @@ class TerminalDlgTest : public QObject {
     line.terminal.ClearTerminal();
     QVERIFY(line.terminal.OutputField()->toPlainText().isEmpty());
     QCOMPARE(line.a.LogCount, 0);
+  }
+
+  void HexRowsAreShownWholeInAFixedFont() {
+    CAdapter a;
+    TestUi ui(a);
+    CTerminalDlg terminal(a);
+    ui.SetTerminal(&terminal);
+    terminal.resize(300, 300);  // narrower than one 16-byte row
+    terminal.show();
+    a.Options.HexInput = 1;
+    terminal.RefreshTerminalInfo();
+    for (int i = 0; i < 40; ++i) {
+      a.HexLog += "41 ";
+      a.CharLog += 'A';
+      ++a.LogCount;
+    }
+    terminal.AppendToTerminal("");
+    QPlainTextEdit* out = terminal.OutputField();
+    QTRY_COMPARE(out->document()->blockCount(), 4);  // three rows and the empty end
+    QVERIFY(QFontInfo(out->font()).fixedPitch());
+    QCOMPARE(out->lineWrapMode(), QPlainTextEdit::NoWrap);
+    for (QTextBlock b = out->document()->begin(); b.isValid(); b = b.next()) {
+      QVERIFY2(b.layout()->lineCount() <= 1, qPrintable(b.text()));
+    }
+    QVERIFY(out->horizontalScrollBar()->maximum() > 0);
+
+    // Text wraps again once hex input is off.
+    a.Options.HexInput = 0;
+    terminal.RefreshTerminalInfo();
+    QCOMPARE(out->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  }
+
+  void PasteIsSentAsTypedTextOnlyWhileTheTerminalIsActive() {
+    struct Case {
+      const char* name;
+      int terminalOption;
+      bool portOpen;
+      std::string sent;
+    };
+    for (const Case& k : {Case{"active", 1, true, "ATI9\rAT&V\r"}, Case{"option off", 0, true, ""},
+                          Case{"port closed", 1, false, ""}}) {
+      OpenLine line;
+      line.a.Options.Terminal = k.terminalOption;
+      if (!k.portOpen) line.a.CloseLink();
+      line.terminal.RefreshTerminalInfo();
+      QPlainTextEdit* out = line.terminal.OutputField();
+      const size_t start = line.port->Written().size();
+      QGuiApplication::clipboard()->setText(QStringLiteral("ATI9\r\nAT&V\n"));
+      QTest::keyClick(out, Qt::Key_V, Qt::ControlModifier);
+      out->paste();  // the context menu's Paste
+      const std::string twice = k.sent + k.sent;
+      QCOMPARE(line.port->Written().substr(start), twice);
+      QVERIFY2(out->toPlainText().isEmpty(), k.name);  // never shown as if received
+    }
+  }
+
+  // The field catches up with what the pane holds (at once, or within its
+  // refresh interval while text streams in).
+  static QString Expected(const CTerminalDlg& terminal) {
+    QString text = QString::fromLatin1(terminal.Content().c_str());
+    return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  }
+
+  void ReceivedTextIsAppendedWithoutRedrawingTheField() {
+    CAdapter a;
+    TestUi ui(a);
+    CTerminalDlg terminal(a);
+    terminal.resize(400, 300);
+    terminal.show();
+    QPlainTextEdit* out = terminal.OutputField();
+    for (int i = 0; i < 700; ++i) terminal.AppendToTerminal("line " + std::to_string(i) + " of the stream\r\n");
+    QVERIFY(terminal.Content().size() > kTerminalCapacity - 40);  // the front is being cut
+    QTRY_COMPARE(out->toPlainText(), Expected(terminal));
+
+    int added = 0, removed = 0;
+    QObject::connect(out->document(), &QTextDocument::contentsChange, [&](int, int r, int n) {
+      added += n;
+      removed += r;
+    });
+    terminal.AppendToTerminal("OK\r\n");
+    QTRY_COMPARE(out->toPlainText(), Expected(terminal));
+    QVERIFY2(added <= 10 && removed <= 10, qPrintable(QStringLiteral("%1 added, %2 removed").arg(added).arg(removed)));
+
+    // Whatever arrives, the field shows exactly what the pane holds.
+    std::mt19937 random(11);
+    const std::string pieces[] = {"AT", "\r", "\n", "\b", "OK", "\b\b\b", "+MS: V34", "x", "\r\n"};
+    for (int i = 0; i < 3000; ++i) {
+      std::string chunk;
+      for (int j = random() % 6; j >= 0; --j) chunk += pieces[random() % std::size(pieces)];
+      terminal.AppendToTerminal(chunk);
+      if (i % 500 == 0 || i == 2999) QTRY_COMPARE(out->toPlainText(), Expected(terminal));
+    }
+  }
+
+  void ReadingBackKeepsTheViewAndTheSelection() {
+    CAdapter a;
+    TestUi ui(a);
+    CTerminalDlg terminal(a);
+    terminal.resize(400, 300);
+    terminal.show();
+    QPlainTextEdit* out = terminal.OutputField();
+    for (int i = 0; i < 300; ++i) terminal.AppendToTerminal("line " + std::to_string(i) + "\r");
+    QTRY_COMPARE(out->toPlainText(), Expected(terminal));
+    QCoreApplication::processEvents();
+    QScrollBar* bar = out->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());  // following the newest text
+
+    // The user scrolls up and selects a line.
+    bar->setValue(bar->maximum() / 2);
+    const QString topLine = out->cursorForPosition(QPoint(2, 2)).block().text();
+    QTextCursor pick = out->cursorForPosition(QPoint(2, 2));
+    pick.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    out->setTextCursor(pick);
+    const QString selected = out->textCursor().selectedText();
+    QVERIFY(!selected.isEmpty());
+
+    for (int i = 300; i < 330; ++i) terminal.AppendToTerminal("line " + std::to_string(i) + "\r");
+    QTRY_COMPARE(out->toPlainText(), Expected(terminal));
+    QCoreApplication::processEvents();
+    QCOMPARE(out->cursorForPosition(QPoint(2, 2)).block().text(), topLine);
+    QCOMPARE(out->textCursor().selectedText(), selected);
+    QVERIFY(bar->value() < bar->maximum());
+
+    // Back at the bottom, the view follows again.
+    bar->setValue(bar->maximum());
+    terminal.AppendToTerminal("line 330\r");
+    QTRY_COMPARE(out->toPlainText(), Expected(terminal));
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(out->textCursor().selectedText(), selected);  // still not taken away
+  }
+
+  void CtrlTabLeavesTheOutputFieldAndTabIsText() {
+    QWidget window;  // outlives the pane it holds
+    OpenLine line;
+    auto* column = new QVBoxLayout(&window);
+    auto* before = new QLineEdit(&window);
+    column->addWidget(before);
+    line.terminal.setParent(&window);
+    column->addWidget(&line.terminal);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QPlainTextEdit* out = line.terminal.OutputField();
+    out->setFocus();
+    QCOMPARE(QApplication::focusWidget(), out);
+    const size_t start = line.port->Written().size();
+
+    QTest::keyClick(out, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), out);
+    QCOMPARE(line.port->Written().substr(start), std::string("\t"));
+
+    QTest::keyClick(out, Qt::Key_Tab, Qt::ControlModifier);
+    QVERIFY(QApplication::focusWidget() != out);
+    QCOMPARE(line.port->Written().substr(start), std::string("\t"));
+
+    out->setFocus();
+    QTest::keyClick(out, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(QApplication::focusWidget() != out);
+    QCOMPARE(line.port->Written().substr(start), std::string("\t"));
   }
 };
 
