@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/io_values.h"
@@ -173,12 +174,12 @@ struct IoRig {
   }
   SimulatedModem& Modem() { return port.Modem(); }
   // The command lines the modem received from the mark on.
-  std::vector<std::string> LinesSince(size_t mark) const {
-    const auto& all = const_cast<SimulatedPort&>(port).Modem().ReceivedLines();
+  std::vector<std::string> LinesSince(size_t mark) {
+    const auto& all = port.Modem().ReceivedLines();
     return {all.begin() + static_cast<long>(mark), all.end()};
   }
   // Only the lines other than the bare "AT" of a probe.
-  std::vector<std::string> CommandsSince(size_t mark) const {
+  std::vector<std::string> CommandsSince(size_t mark) {
     std::vector<std::string> out;
     for (const std::string& l : LinesSince(mark))
       if (l != "AT" && !l.empty()) out.push_back(l);
