@@ -19,7 +19,7 @@ namespace kelvane {
 
 namespace {
 
-std::string Latin1Text(const QString& text) {
+std::string ToLatin1(const QString& text) {
   const QByteArray bytes = text.toLatin1();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
@@ -252,22 +252,24 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
     wait.SetProgressText(message);
     wait.SetProgressRange(0, progressMax);
     wait.SetProgressStep(1);
+    wait.StepProgress();
 
     bool wasNumeric = false;
     if (options.probe) {
+      // A probe without an answer leaves no exchange to show.
       if (a_.ProbeModem() < 1) {
         ok = false;
-        failed = "AT";
       } else if (!a_.VerboseResults) {
         wasNumeric = true;
         std::string v1 = "ATV1";
-        if (a_.Transact(v1, 1, "OK\r\n") < 1) {
+        if (a_.Transact(v1, 3, "OK\r\n") != 1) {
           ok = false;
           failed = v1;
         } else {
           a_.VerboseResults = true;
         }
       }
+      wait.StepProgress();
     }
     if (ok) ok = action(failed);
     if (wasNumeric && options.restoreNumeric) {
@@ -302,7 +304,7 @@ namespace {
 std::vector<std::string> ComboItems(const QComboBox* combo) {
   std::vector<std::string> items;
   items.reserve(static_cast<std::size_t>(combo->count()));
-  for (int i = 0; i < combo->count(); ++i) items.push_back(Latin1Text(combo->itemText(i)));
+  for (int i = 0; i < combo->count(); ++i) items.push_back(ToLatin1(combo->itemText(i)));
   return items;
 }
 
@@ -314,7 +316,7 @@ void CConfigPage::SelectNumbered(QComboBox* combo, int value) {
 
 int CConfigPage::SelectedNumber(const QComboBox* combo, int none) {
   if (combo->currentIndex() < 0) return none;
-  return ItemNumber(Latin1Text(combo->currentText()), none);
+  return ItemNumber(ToLatin1(combo->currentText()), none);
 }
 
 void CConfigPage::StoreSelectedNumber(const QComboBox* combo, int32_t& field) {
@@ -326,11 +328,11 @@ void CConfigPage::StoreSelectedIndex(const QComboBox* combo, int32_t& field) {
 }
 
 int CConfigPage::EditNumber(const QLineEdit* edit, int max) {
-  return LeadingInt(Latin1Text(edit->text()), max);
+  return LeadingInt(ToLatin1(edit->text()), max);
 }
 
 void CConfigPage::CopyText(const QLineEdit* edit, char* field, std::size_t size) {
-  CopyFieldText(field, size, Latin1Text(edit->text()));
+  CopyFieldText(field, size, ToLatin1(edit->text()));
 }
 
 void CConfigPage::ShowText(QLineEdit* edit, const char* field, std::size_t size) {

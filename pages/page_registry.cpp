@@ -1,14 +1,18 @@
 #include "pages/page_registry.h"
 
 #include "app/prop_sheet.h"
+#include "pages/tab_basic.h"
 #include "pages/tab_diagnostic.h"
 #include "pages/tab_io.h"
 #include "pages/tab_remote_conf.h"
+#include "pages/tab_serial.h"
 
 namespace kelvane {
 
 void RegisterConfigPages(CPropSheet& sheet, QtUserInterface& ui) {
   // One line per page: sheet.RegisterPage(PG_..., title, factory).
+  sheet.RegisterPage(PG_BASIC, QStringLiteral("Basic"), [&ui](QWidget* p) { return new CTabBasic(ui, p); });
+  sheet.RegisterPage(PG_SERIAL, QStringLiteral("Serial"), [&ui](QWidget* p) { return new CTabSerial(ui, p); });
   sheet.RegisterPage(PG_REMOTE, QStringLiteral("Remote"), [&ui](QWidget* p) { return new CTabRemoteConf(ui, p); });
   sheet.RegisterPage(PG_DIAGNOSTIC, QStringLiteral("Diagnostic"), [&ui](QWidget* p) { return new CTabDiagnostic(ui, p); });
   sheet.RegisterPage(PG_IO, QStringLiteral("I/O"), [&ui](QWidget* p) { return new CTabIO(ui, p); });

@@ -1,0 +1,119 @@
+// The whole way of a setting, as a technician goes it: connect to the
+// simulated modem (which reads every page), change a value on each page,
+// "Write" of All pages, disconnect, connect again, and every page shows the
+// changed value.
+//
+// A page joins the round trip with one entry in PageEdits() below: the page
+// index, a change made through the page's own controls, and a check of what
+// the page shows after the reconnect.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <functional>
+
+#include "app/main_dlg.h"
+#include "app/prop_sheet.h"
+#include "app/status_panel.h"
+#include "connection/ui/tab_connection.h"
+#include "pages/tab_basic.h"
+#include "pages/tab_serial.h"
+#include "test_ui.h"
+
+using namespace kelvane;
+using kelvane::testing::ScratchSettings;
+using kelvane::testing::TestUi;
+
+namespace {
+
+struct PageEdit {
+  int page;
+  std::function<void(QWidget* page)> change;
+  std::function<bool(QWidget* page)> shown;
+};
+
+std::vector<PageEdit> PageEdits() {
+  return {
+      {PG_BASIC,
+       [](QWidget* p) { static_cast<CTabBasic*>(p)->RegisterEdit(0)->setText("5"); },
+       [](QWidget* p) { return static_cast<CTabBasic*>(p)->RegisterEdit(0)->text() == "5"; }},
+      {PG_BASIC,
+       [](QWidget* p) { static_cast<CTabBasic*>(p)->LineQualityCombo()->setCurrentIndex(1); },
+       [](QWidget* p) { return static_cast<CTabBasic*>(p)->LineQualityCombo()->currentIndex() == 1; }},
+      {PG_SERIAL,
+       [](QWidget* p) { static_cast<CTabSerial*>(p)->FlowCombo()->setCurrentIndex(1); },
+       [](QWidget* p) { return static_cast<CTabSerial*>(p)->FlowCombo()->currentText().startsWith("3 -"); }},
+      {PG_SERIAL,
+       [](QWidget* p) { static_cast<CTabSerial*>(p)->ReducedCombo()->setCurrentIndex(2); },
+       [](QWidget* p) { return static_cast<CTabSerial*>(p)->ReducedCombo()->currentIndex() == 2; }},
+  };
+}
+
+}  // namespace
+
+class RoundTripTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct App {
+    CAdapter a;
+    TestUi ui{a};
+    PortProvider ports;
+    ScratchSettings store;
+    std::unique_ptr<CMainDlg> window;
+    App() {
+      store.settings->setValue("Settings/AutoLoad", 1);
+      window = std::make_unique<CMainDlg>(ui, ports, *store.settings,
+                                          QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
+      window->show();
+    }
+    void Connect() {
+      window->ConnectionPage().PortCombo()->setCurrentText("sim:3");
+      window->ConnectionPage().Connect();
+    }
+    QWidget* Show(int pageIndex) {
+      QWidget* page = window->Sheet().Page(pageIndex);
+      if (page) window->Sheet().setCurrentWidget(page);
+      return page;
+    }
+  };
+
+ private slots:
+  void EveryPageKeepsItsChangeThroughWriteAllAndReconnect() {
+    App app;
+    app.Connect();
+    QVERIFY(app.a.LinkState & LS_IDENTIFIED);
+
+    for (const PageEdit& e : PageEdits()) {
+      QWidget* page = app.Show(e.page);
+      QVERIFY2(page, "page missing from the sheet");
+      QVERIFY2(!e.shown(page), "the modem already holds the value the test sets");
+      e.change(page);
+      QCOMPARE(int(app.a.Page(e.page).changed), 1);
+    }
+    // "Write" of All pages, on the page shown last.
+    app.ui.answers = {MsgAnswer::Yes};
+    auto* last = qobject_cast<CConfigPage*>(app.window->Sheet().currentWidget());
+    QVERIFY(last);
+    last->OnWriteAll();
+    for (const PageEdit& e : PageEdits()) QCOMPARE(int(app.a.Page(e.page).changed), 0);
+    QVERIFY(app.window->StatusPanel().Text().trimmed().isEmpty());
+
+    app.window->ConnectionPage().Disconnect();
+    QVERIFY(!(app.a.LinkState & LS_IDENTIFIED));
+    QCOMPARE(app.window->Sheet().count(), 1);
+    app.a.ResetConfiguration();
+    app.Connect();
+    for (const PageEdit& e : PageEdits()) {
+      QWidget* page = app.Show(e.page);
+      QVERIFY(page);
+      QVERIFY2(e.shown(page), qPrintable(app.window->Sheet().tabText(app.window->Sheet().indexOf(page))));
+      QCOMPARE(int(app.a.Page(e.page).changed), 0);
+    }
+    QVERIFY(app.ui.boxes.size() == 0 || app.ui.BoxTexts().front() == "Write current profile to adapter?");
+  }
+};
+
+QTEST_MAIN(RoundTripTest)
+#include "round_trip_test.moc"
