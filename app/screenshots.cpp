@@ -25,6 +25,7 @@
 #include "pages/tab_diagnostic.h"
 #include "pages/tab_io.h"
 #include "sim/simulated_port.h"
+#include "pages/modulation_dlg.h"
 
 namespace kelvane {
 
@@ -56,6 +57,7 @@ class Shooter {
     if (!w.isVisible()) w.show();
     Settle(30);
     const QString path = dir_.filePath(name + QStringLiteral(".png"));
+    taken_ << name;
     if (w.grab().save(path)) {
       std::printf("%s\n", qPrintable(path));
     } else {
@@ -64,9 +66,11 @@ class Shooter {
     }
   }
   bool Ok() const { return ok_; }
+  bool Taken(const QString& name) const { return taken_.contains(name); }
 
  private:
   QDir dir_;
+  QStringList taken_;
   bool ok_ = true;
 };
 
@@ -123,6 +127,48 @@ void ShootIoAndDiagnostic(CMainDlg& window, CAdapter& adapter, PortProvider& por
   sheet.setCurrentIndex(0);
 }
 
+// The file name of a page: its tab title in lower case, blanks as "-" and
+// other signs left out ("Dial Options" gives "page-dial-options", "I/O"
+// "page-io").
+QString PageFileName(const QString& title) {
+  QString name;
+  for (QChar c : title.toLower()) {
+    if (c.isLetterOrNumber()) name += c;
+    if (c.isSpace()) name += QLatin1Char('-');
+  }
+  return QStringLiteral("page-") + name;
+}
+
+// Every configuration page in the sheet not shot yet, filled from a read of
+// the whole modem, at the window's minimum size and maximised; and the
+// Modulation dialog over the Basic record.
+void ShootConfigurationPages(CMainDlg& window, QtUserInterface& ui, Shooter& shooter) {
+  CAdapter& a = ui.Adapter();
+  if (!(a.LinkState & LS_IDENTIFIED)) return;
+  {
+    CTransferDlg read(&window, ui, SEC_ALL, OP_READ);
+    read.Run();
+  }
+  CPropSheet& sheet = window.Sheet();
+  const QSize previous = window.size();
+  for (int i = 0; i < sheet.count(); ++i) {
+    if (sheet.widget(i) == &window.ConnectionPage()) continue;
+    sheet.setCurrentIndex(i);
+    const QString name = PageFileName(sheet.tabText(i));
+    if (shooter.Taken(name + QStringLiteral("-min"))) continue;
+    window.resize(CMainDlg::kMinWidth, CMainDlg::kMinHeight);
+    shooter.Shoot(window, name + QStringLiteral("-min"));
+    window.resize(1600, 1000);
+    shooter.Shoot(window, name + QStringLiteral("-max"));
+  }
+  window.resize(previous);
+  sheet.setCurrentIndex(0);
+  {
+    CModulationDlg modulation(a.Config.basic, &window);
+    shooter.Shoot(modulation, QStringLiteral("modulation"));
+  }
+}
+
 }  // namespace
 
 int RenderScreenshots(const QString& dir) {
@@ -154,6 +200,7 @@ int RenderScreenshots(const QString& dir) {
   shooter.Shoot(window, QStringLiteral("main-window-connected"));
 
   ShootIoAndDiagnostic(window, adapter, ports, shooter);
+  ShootConfigurationPages(window, ui, shooter);
 
   {
     CTransferDlg transfer(&window, ui, 0, OP_CONNECT);

@@ -43,6 +43,7 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   modulation_->setMaxLength(static_cast<int>(kModulationSize));
   edit_ = new QPushButton(QStringLiteral("Edit"), line);
   edit_->setAutoDefault(false);
+  edit_->setMaximumWidth(edit_->fontMetrics().horizontalAdvance(edit_->text()) + 28);
   country_ = MakeCombo(CountryItems(), line);
   country_->setMaxVisibleItems(20);
   compression_ = MakeCombo(CompressionItems(), line);
@@ -58,7 +59,8 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   modulationRow->addWidget(modulation_, 1);
   modulationRow->addWidget(edit_);
   auto* lineGrid = new QGridLayout(line);
-  lineGrid->setVerticalSpacing(4);
+  lineGrid->setVerticalSpacing(3);
+  lineGrid->setContentsMargins(8, 4, 8, 6);
   lineGrid->addWidget(MakeLabel("Modulation [+MS]", modulation_, line), 0, 0);
   lineGrid->addLayout(modulationRow, 0, 1);
   const std::pair<const char*, QComboBox*> lineRows[] = {
@@ -70,16 +72,22 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   };
   int row = 1;
   for (const auto& [text, combo] : lineRows) {
-    lineGrid->addWidget(MakeLabel(text, combo, line), row, 0);
+    QLabel* label = MakeLabel(text, combo, line);
+    label->setWordWrap(true);
+    lineGrid->addWidget(label, row, 0);
     lineGrid->addWidget(combo, row, 1);
     ++row;
   }
-  lineGrid->setColumnStretch(1, 1);
+  // The combos are wide enough for their longest item; long labels wrap.
+  const int longest = compression_->fontMetrics().horizontalAdvance(compression_->itemText(3));
+  compression_->setMinimumWidth(longest + 36);
+  lineGrid->setColumnStretch(0, 1);
 
   // --- S-registers: two columns of three, long labels wrapped ---
   auto* sregs = new QGroupBox(QStringLiteral("S-registers"), this);
   auto* sGrid = new QGridLayout(sregs);
-  sGrid->setVerticalSpacing(4);
+  sGrid->setVerticalSpacing(3);
+  sGrid->setContentsMargins(8, 4, 8, 6);
   const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
   for (std::size_t i = 0; i < registers_.size(); ++i) {
     const BasicRegister& r = BasicRegisters()[i];
@@ -100,25 +108,22 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   // --- factory defaults and the page buttons ---
   auto* defaultsBox = new QGroupBox(QStringLiteral("Load Default Settings  [&&F]"), this);
   defaults_ = MakeCombo(FactoryDefaultItems(), defaultsBox);
-  defaults_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  defaults_->setMinimumContentsLength(10);
+
   load_ = new QPushButton(QStringLiteral("Load"), defaultsBox);
   load_->setAutoDefault(false);
   auto* defaultsRow = new QHBoxLayout(defaultsBox);
-  defaultsRow->setContentsMargins(8, 4, 8, 8);
+  defaultsRow->setContentsMargins(8, 2, 8, 6);
   defaultsRow->addWidget(defaults_, 1);
   defaultsRow->addWidget(load_);
 
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(defaultsBox, 1);
-  bottom->addWidget(CreateButtonGroups());
-
   auto* page = new QVBoxLayout(this);
-  page->setSpacing(6);
+  page->setContentsMargins(6, 6, 6, 6);
+  page->setSpacing(4);
   page->addWidget(line);
   page->addWidget(sregs);
+  page->addWidget(defaultsBox);
   page->addStretch(1);
-  page->addLayout(bottom);
+  page->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
 
   // Enabled before a read and disabled after a failed one; the defaults
   // combo, Fast Disconnect, Read and Edit stay as they are.
@@ -174,6 +179,7 @@ void CTabBasic::LoadControls() {
   }
   compression_->setCurrentIndex(CompressionIndex(b.ErrorCorrectionN, b.CompressionC));
   modulation_->setText(QString::fromLatin1(ModulationFieldText(b.Modulation).c_str()));
+  modulation_->setCursorPosition(0);
   SelectNumbered(breakControl_, b.BreakControl);
   SelectNumbered(lineQuality_, b.LineQuality);
   fastDisconnect_->setCurrentIndex(b.FastDisconnect == 1 ? 1 : 0);

@@ -22,7 +22,7 @@ QComboBox* MakeCombo(const std::vector<std::string>& items, QWidget* parent) {
   for (const std::string& item : items) combo->addItem(QString::fromLatin1(item.c_str()));
   // Narrow on the page; the open list shows the long items whole.
   combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  combo->setMinimumContentsLength(9);
+  combo->setMinimumContentsLength(8);
   combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
   return combo;
 }
@@ -43,7 +43,8 @@ QGroupBox* MakeGroup(const QString& title, QWidget* parent,
                      const std::vector<std::string>* const lists[]) {
   auto* box = new QGroupBox(title, parent);
   auto* grid = new QGridLayout(box);
-  grid->setVerticalSpacing(4);
+  grid->setVerticalSpacing(3);
+  grid->setContentsMargins(8, 4, 8, 6);
   int row = 0;
   for (const auto& [text, combo] : rows) {
     *combo = MakeCombo(*lists[row], box);
@@ -79,9 +80,13 @@ CTabSerial::CTabSerial(QtUserInterface& ui, QWidget* parent)
                                   {"DSR control [&&S]", &dsr_},
                                   {"DTR control [&&D]", &dtr_}},
                                  controlLists);
+  // The control items are long sentences: their combos show the number and
+  // the start, the open list shows them whole.
+  for (QComboBox* c : {flow_, dcd_, dsr_, dtr_}) c->setMinimumContentsLength(6);
   const std::vector<std::string>* const troubleLists[] = {&IgnoreErrorsItems()};
   QGroupBox* trouble = MakeGroup(QStringLiteral("Troubleshooting"), this,
                                  {{"Ignore Errors [*WIE]", &ignoreErrors_}}, troubleLists);
+  ignoreErrors_->setMinimumContentsLength(6);
   const std::vector<std::string>* const resultLists[] = {&ResultFormatItems(), &EnhancedResultItems(),
                                                          &ReducedResultItems(), &LocalEchoItems(),
                                                          &SuppressionItems()};
@@ -100,12 +105,18 @@ CTabSerial::CTabSerial(QtUserInterface& ui, QWidget* parent)
 
   auto* right = new QVBoxLayout;
   right->addWidget(control);
-  right->addWidget(trouble);
+  right->addStretch(1);
+  auto* left = new QVBoxLayout;
+  left->setSpacing(4);
+  left->addWidget(format);
+  left->addWidget(trouble);
   auto* top = new QHBoxLayout;
-  top->addWidget(format, 1, Qt::AlignTop);
+  top->setSpacing(6);
+  top->addLayout(left);
   top->addLayout(right, 1);
   auto* page = new QVBoxLayout(this);
-  page->setSpacing(6);
+  page->setContentsMargins(6, 6, 6, 6);
+  page->setSpacing(4);
   page->addLayout(top);
   page->addWidget(result);
   page->addStretch(1);
