@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/transfer_dlg.h"
@@ -77,9 +78,7 @@ void CConfigPage::RefillControls() {
 
 void CConfigPage::OnSetActive() {
   const bool offline = a_.LinkState & LS_FILE;
-  for (CImageButton* b : {read_, write_, writeAll_}) {
-    if (b) b->setEnabled(!offline);
-  }
+  EnableButtons(offline);
   tooltipsOn_ = a_.Options.Tooltip == 1;
   ApplyTooltips();
 
@@ -103,6 +102,20 @@ void CConfigPage::OnSetActive() {
   }
   s.refreshing = 0;
   s.reloadPending = 0;
+  // Enabling the value controls may have enabled Write buttons among them.
+  if (offline) EnableButtons(true);
+}
+
+void CConfigPage::EnableButtons(bool offline) {
+  // Write buttons that are value controls of this page stay disabled after a
+  // failed read.
+  auto isValueControl = [this](QWidget* w) {
+    return std::find(valueControls_.begin(), valueControls_.end(), w) != valueControls_.end();
+  };
+  if (read_) read_->setEnabled(!offline);
+  for (CImageButton* b : {write_, writeAll_}) {
+    if (b) b->setEnabled(!offline && (valueControlsEnabled_ || !isValueControl(b)));
+  }
 }
 
 void CConfigPage::OnRead() {
@@ -145,6 +158,7 @@ void CConfigPage::MarkSheetUnchanged(QWidget* container, CConfigPage* also) {
 // --- controls --------------------------------------------------------------
 
 void CConfigPage::SetValueControlsEnabled(bool enabled) {
+  valueControlsEnabled_ = enabled;
   for (QWidget* w : valueControls_) w->setEnabled(enabled);
 }
 

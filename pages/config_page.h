@@ -178,6 +178,8 @@ class CConfigPage : public QWidget {
 
  private:
   void ApplyTooltips();
+  // Read, page Write and All pages Write as activation leaves them.
+  void EnableButtons(bool offline);
 
   int pageIndex_;
   int sectionBit_;
@@ -193,6 +195,7 @@ class CConfigPage : public QWidget {
   std::vector<std::pair<QWidget*, QString>> tips_;
   bool tooltipsOn_ = false;
   int filling_ = 0;
+  bool valueControlsEnabled_ = true;
   CImageButton* read_ = nullptr;
   CImageButton* write_ = nullptr;
   CImageButton* writeAll_ = nullptr;
