@@ -19,7 +19,8 @@ TEST(SerialValues, ItemsStandForTheNumberBeforeTheirDash) {
   // Every item of the numbered lists stands for the number it begins with.
   for (const auto* list : {&FlowControlItems(), &DtrControlItems(), &ReducedResultItems(), &IgnoreErrorsItems()}) {
     for (const std::string& item : *list) {
-      if (!item.empty()) EXPECT_EQ(std::to_string(NumberBeforeDash(item)), item.substr(0, item.find(' '))) << item;
+      if (item.empty()) continue;
+      EXPECT_EQ(std::to_string(NumberBeforeDash(item)), item.substr(0, item.find(' '))) << item;
     }
   }
 }

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include "config/basic_values.h"
 #include "controls/image_button.h"
 #include "page_test_rig.h"
 #include "pages/modulation_dlg.h"
@@ -176,7 +177,7 @@ class TabBasicTest : public QObject {
     QFETCH(QStringList, rates);
     QFETCH(QString, ok);
     BasicSettings basic{};
-    std::strncpy(basic.Modulation, field.toLatin1().constData(), sizeof basic.Modulation);
+    StoreModulationField(basic.Modulation, field.toLatin1().toStdString());
     CModulationDlg dialog(basic);
     QCOMPARE(dialog.CarrierCombo()->currentText(), carrier);
     QCOMPARE(dialog.AutomodeCombo()->currentText(), automode);
