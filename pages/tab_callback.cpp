@@ -1,5 +1,6 @@
 #include "pages/tab_callback.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,46 +22,53 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
   const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
 
   auto* secure = new QGroupBox(QStringLiteral("Secure Callback"), this);
-  auto* secureGrid = new QGridLayout(secure);
+  auto* secureRow = new QHBoxLayout(secure);
   mode_ = new QComboBox(secure);
   for (const std::string& item : CallbackModeItems()) mode_->addItem(Latin1Text(item));
-  // The longest items are wider than the page at its smallest; the list
-  // itself opens wide enough.
+  // The longest items are wider than the page; the list opens wide enough
+  // to show them whole.
   mode_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  mode_->setMinimumContentsLength(30);
+  mode_->setMinimumContentsLength(20);
+  mode_->view()->setMinimumWidth(mode_->view()->sizeHintForColumn(0) + 8);
   auto* modeLabel = new QLabel(QStringLiteral("Callback security [*wcb]"), secure);
   modeLabel->setBuddy(mode_);
-  secureGrid->addWidget(modeLabel, 0, 0);
-  secureGrid->addWidget(mode_, 0, 1);
-  secureGrid->setColumnStretch(1, 1);
+  secureRow->addWidget(modeLabel);
+  secureRow->addWidget(mode_, 1);
 
   auto* delayBox = new QGroupBox(this);
-  auto* delayRow = new QHBoxLayout(delayBox);
+  auto* delayGrid = new QGridLayout(delayBox);
+  delayGrid->setVerticalSpacing(2);
   delay_ = new QLineEdit(delayBox);
   delay_->setMaxLength(static_cast<int>(kCallbackDelayChars));
-  delay_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), delay_));
+  delay_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), delay_));
   delay_->setFixedWidth(digit * 5 + 12);
   auto* delayLabel = new QLabel(QStringLiteral("Delay before callback (*wcbtime)"), delayBox);
+  delayLabel->setWordWrap(true);
   delayLabel->setBuddy(delay_);
-  delayRow->addWidget(delayLabel);
-  delayRow->addWidget(delay_);
-  delayRow->addWidget(new QLabel(QStringLiteral("0-255 s"), delayBox));
-  delayRow->addStretch(1);
+  delayGrid->addWidget(delayLabel, 0, 0, 1, 2);
+  delayGrid->addWidget(delay_, 1, 0);
+  delayGrid->addWidget(new QLabel(QStringLiteral("0-255 s"), delayBox), 1, 1);
+  delayGrid->setColumnStretch(1, 1);
 
   auto* table = new QGroupBox(QStringLiteral("Callback table [*wcbtab]"), this);
   auto* grid = new QGridLayout(table);
-  grid->setVerticalSpacing(2);
+  grid->setVerticalSpacing(1);
   grid->addWidget(new QLabel(QStringLiteral("Number (0-20 characters)"), table), 0, 1);
   grid->addWidget(new QLabel(QStringLiteral("Password (0, 6-12 characters)"), table), 0, 2);
   for (int row = 1; row <= kCallbackRows; ++row) {
     const auto i = static_cast<std::size_t>(row - 1);
     auto* number = new QLineEdit(table);
     number->setMaxLength(static_cast<int>(kCallbackNumberChars));
-    number->setMinimumWidth(digit * 22);
+    number->setMinimumWidth(digit * 16);
     auto* password = new QLineEdit(table);
     password->setMaxLength(static_cast<int>(kCallbackPasswordChars));
-    password->setMinimumWidth(digit * 14);
+    password->setMinimumWidth(digit * 12);
     auto* clear = new QPushButton(QStringLiteral("Clear"), table);
+    // As high as the edits beside it and no wider than its caption, so that
+    // the ten rows fit the page.
+    clear->setFixedSize(clear->fontMetrics().horizontalAdvance(clear->text()) + 20,
+                        number->sizeHint().height());
     auto* label = new QLabel(QStringLiteral("%1:").arg(row), table);
     label->setBuddy(number);
     grid->addWidget(label, row, 0, Qt::AlignRight);
@@ -75,15 +83,15 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
   grid->setColumnStretch(1, 3);
   grid->setColumnStretch(2, 2);
 
-  // Left: the security mode, the delay and the buttons; right: the table.
-  auto* left = new QVBoxLayout;
-  left->addWidget(secure);
-  left->addWidget(delayBox);
-  left->addStretch(1);
-  left->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
-  auto* page = new QHBoxLayout(this);
-  page->addLayout(left, 2);
-  page->addWidget(table, 3, Qt::AlignTop);
+  // The delay and the page buttons share the bottom row.
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(delayBox, 1, Qt::AlignBottom);
+  bottom->addWidget(CreateButtonGroups(), 0, Qt::AlignBottom);
+  auto* page = new QVBoxLayout(this);
+  page->addWidget(secure);
+  page->addWidget(table);
+  page->addStretch(1);
+  page->addLayout(bottom);
 
   AddValueControl(mode_);
   Watch(mode_);

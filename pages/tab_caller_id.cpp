@@ -37,11 +37,11 @@ CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
   auto* modeLabel = new QLabel(QStringLiteral("Mode (Caller Identification standard)"), cid);
   formatLabel->setBuddy(format_);
   modeLabel->setBuddy(mode_);
+  // Each label above its combo: side by side they would not fit the page.
   cidGrid->addWidget(formatLabel, 0, 0);
-  cidGrid->addWidget(format_, 0, 1);
-  cidGrid->addWidget(modeLabel, 1, 0);
-  cidGrid->addWidget(mode_, 1, 1);
-  cidGrid->setColumnStretch(1, 1);
+  cidGrid->addWidget(format_, 1, 0, Qt::AlignLeft);
+  cidGrid->addWidget(modeLabel, 2, 0);
+  cidGrid->addWidget(mode_, 3, 0, Qt::AlignLeft);
 
   // The ten entries in two columns of five: 1 to 5, then 6 to 10.
   auto* table = new QGroupBox(QStringLiteral("Accepted numbers [*WACCTAB]"), this);

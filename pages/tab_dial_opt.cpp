@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -36,9 +37,9 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
   auto* dialAbortLabel = new QLabel(QStringLiteral("Dial abort [&&A]"), options);
   dialAbortLabel->setBuddy(dialAbort_);
   grid->addWidget(hotCallLabel, 0, 0, 1, 2);
-  grid->addWidget(hotCall_, 0, 2);
+  grid->addWidget(hotCall_, 0, 2, Qt::AlignLeft);
   grid->addWidget(dialAbortLabel, 1, 0, 1, 2);
-  grid->addWidget(dialAbort_, 1, 2);
+  grid->addWidget(dialAbort_, 1, 2, Qt::AlignLeft);
   auto* storedLabel = new QLabel(QStringLiteral("Stores phone numbers [&&Z]"), options);
   grid->addWidget(storedLabel, 2, 0, 1, 3);
   for (int n = 0; n < 4; ++n) {
@@ -52,12 +53,13 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
     grid->addWidget(edit, 3 + n, 2);
     numbers_[static_cast<std::size_t>(n)] = edit;
   }
-  grid->setColumnMinimumWidth(0, 12);
-  grid->setColumnStretch(2, 1);
   storedLabel->setBuddy(numbers_[0]);
+  grid->setColumnMinimumWidth(0, 16);
+  grid->setColumnStretch(2, 1);
 
+  // Number, Retries and Time side by side in one row.
   auto* backup = new QGroupBox(QStringLiteral("Dial Backup [*WDB]"), this);
-  auto* backupGrid = new QGridLayout(backup);
+  auto* backupRow = new QHBoxLayout(backup);
   backupNumber_ = new QLineEdit(backup);
   backupRetries_ = new QLineEdit(backup);
   backupTime_ = new QLineEdit(backup);
@@ -67,8 +69,9 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
     auto* label = new QLabel(QString::fromLatin1(labels[i]), backup);
     label->setBuddy(edits[i]);
     backupLabels_[static_cast<std::size_t>(i)] = label;
-    backupGrid->addWidget(label, i, 0);
-    backupGrid->addWidget(edits[i], i, 1, Qt::AlignLeft);
+    if (i > 0) backupRow->addSpacing(12);
+    backupRow->addWidget(label);
+    backupRow->addWidget(edits[i], i == 0 ? 1 : 0);
   }
   backupNumber_->setMaxLength(static_cast<int>(kBackupNumberChars));
   backupRetries_->setMaxLength(static_cast<int>(kBackupRetriesChars));
@@ -77,16 +80,13 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
   backupNumber_->setMinimumWidth(digit * 18);
   backupRetries_->setFixedWidth(digit * 3 + 12);
   backupTime_->setFixedWidth(digit * 5 + 12);
-  backupGrid->setColumnStretch(1, 1);
-  backupGrid->setRowStretch(3, 1);
+  // The group keeps its height when the fields are hidden.
+  backup->setMinimumHeight(backup->sizeHint().height());
+  backupRow->addStretch(0);
 
-  auto* columns = new QHBoxLayout;
-  columns->addWidget(options, 3);
-  columns->addWidget(backup, 2);
-  columns->setAlignment(options, Qt::AlignTop);
-  columns->setAlignment(backup, Qt::AlignTop);
   auto* page = new QVBoxLayout(this);
-  page->addLayout(columns);
+  page->addWidget(options);
+  page->addWidget(backup);
   page->addStretch(1);
   page->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
 
