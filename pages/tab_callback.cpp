@@ -1,6 +1,7 @@
 #include "pages/tab_callback.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +16,26 @@
 #include "pages/entry_edits.h"
 
 namespace kelvane {
+
+namespace {
+
+// A password of 1 to 5 characters is not taken: the row keeps its earlier
+// password. The edit shows such a text in red so that the user sees it is
+// not what will be written.
+void MarkPassword(QLineEdit* edit) {
+  QPalette palette = edit->palette();
+  const bool taken = IsCallbackPassword(edit->text().toLatin1().toStdString());
+  palette.setColor(QPalette::Text, taken ? QApplication::palette(edit).color(QPalette::Text)
+                                         : QColor(Qt::red));
+  edit->setPalette(palette);
+}
+
+}  // namespace
+
+bool CTabCallback::PasswordTaken(int row) const {
+  const QLineEdit* edit = PasswordEdit(row);
+  return edit->palette().color(QPalette::Text) != QColor(Qt::red);
+}
 
 CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
     : CConfigPage(ui, PG_CALLBACK, SEC_CALLBACK, &ui.Adapter().Config.callback,
@@ -104,6 +125,8 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
     }
     SetTip(numbers_[i], QStringLiteral("Callback number entry"));
     SetTip(passwords_[i], QStringLiteral("Callback password entry"));
+    QLineEdit* password = passwords_[i];
+    connect(password, &QLineEdit::textChanged, this, [password] { MarkPassword(password); });
   }
 
   LoadControls();
@@ -120,6 +143,7 @@ void CTabCallback::LoadControls() {
   for (std::size_t i = 0; i < numbers_.size(); ++i) {
     numbers_[i]->setText(Latin1Text(v.numbers[i]));
     passwords_[i]->setText(Latin1Text(v.passwords[i]));
+    MarkPassword(passwords_[i]);
   }
 }
 
@@ -144,6 +168,7 @@ void CTabCallback::OnClearRow(int row) {
   const auto i = static_cast<std::size_t>(row - 1);
   SetEditQuietly(numbers_[i], QString());
   SetEditQuietly(passwords_[i], QString());
+  MarkPassword(passwords_[i]);
   SyncFromControls();
 }
 

@@ -34,6 +34,9 @@ class CTabCallback : public CConfigPage {
   QLineEdit* NumberEdit(int row) const { return numbers_[static_cast<std::size_t>(row - 1)]; }
   QLineEdit* PasswordEdit(int row) const { return passwords_[static_cast<std::size_t>(row - 1)]; }
   QPushButton* ClearButton(int row) const { return clears_[static_cast<std::size_t>(row - 1)]; }
+  // False while the row's password edit holds a text too short to be taken
+  // (it is then shown in red).
+  bool PasswordTaken(int row) const;
 
  private:
   QComboBox* mode_ = nullptr;

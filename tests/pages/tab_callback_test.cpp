@@ -46,12 +46,16 @@ class TabCallbackTest : public QObject {
     CTabCallback page(rig.ui);
     rig.Activate(page);
     QLineEdit* edit = page.PasswordEdit(1);
+    QVERIFY(page.PasswordTaken(1));
     QTest::keyClicks(edit, "abcd");
     QCOMPARE(edit->text(), QString("abcd"));
     QCOMPARE(rig.Password(1), std::string());
     QCOMPARE(rig.a.Page(PG_CALLBACK).changed, 0);
+    // The edit shows that its text is not taken.
+    QVERIFY(!page.PasswordTaken(1));
     QTest::keyClicks(edit, "ef");
     QCOMPARE(rig.Password(1), std::string("abcdef"));
+    QVERIFY(page.PasswordTaken(1));
     QCOMPARE(rig.a.Page(PG_CALLBACK).changed, 1);
     // The edit takes 12 characters.
     QTest::keyClicks(edit, "ghijklmn");
@@ -107,7 +111,12 @@ class TabCallbackTest : public QObject {
     Rig rig;
     CTabCallback page(rig.ui);
     rig.Activate(page);
+    QTest::keyClick(page.PasswordEdit(3), Qt::Key_Backspace);
+    QTest::keyClick(page.PasswordEdit(3), Qt::Key_Backspace);
+    QTest::keyClick(page.PasswordEdit(3), Qt::Key_Backspace);
+    QVERIFY(!page.PasswordTaken(3));
     QTest::mouseClick(page.ClearButton(3), Qt::LeftButton);
+    QVERIFY(page.PasswordTaken(3));
     QCOMPARE(page.NumberEdit(3)->text(), QString());
     QCOMPARE(page.PasswordEdit(3)->text(), QString());
     QCOMPARE(rig.Number(3), std::string());
@@ -151,6 +160,10 @@ class TabCallbackTest : public QObject {
     CTabCallback page(rig.ui);
     rig.Activate(page);
     QCOMPARE(page.PasswordEdit(6)->text(), QString("fifteen-char"));
+    // A stored password shorter than the rule allows is shown as not taken.
+    SetText(rig.a.Config.callback.CallbackPasswords[6], "abc");
+    page.LoadControls();
+    QVERIFY(!page.PasswordTaken(7));
     QTest::keyClicks(page.NumberEdit(6), "9");
     QCOMPARE(rig.Password(6), std::string("fifteen-chars!!"));
     QCOMPARE(rig.Number(6), std::string("5550069"));
