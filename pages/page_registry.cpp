@@ -2,7 +2,10 @@
 
 #include "app/prop_sheet.h"
 #include "pages/tab_basic.h"
+#include "pages/tab_callback.h"
+#include "pages/tab_caller_id.h"
 #include "pages/tab_diagnostic.h"
+#include "pages/tab_dial_opt.h"
 #include "pages/tab_io.h"
 #include "pages/tab_remote_conf.h"
 #include "pages/tab_serial.h"
@@ -13,8 +16,11 @@ void RegisterConfigPages(CPropSheet& sheet, QtUserInterface& ui) {
   // One line per page: sheet.RegisterPage(PG_..., title, factory).
   sheet.RegisterPage(PG_BASIC, QStringLiteral("Basic"), [&ui](QWidget* p) { return new CTabBasic(ui, p); });
   sheet.RegisterPage(PG_SERIAL, QStringLiteral("Serial"), [&ui](QWidget* p) { return new CTabSerial(ui, p); });
+  sheet.RegisterPage(PG_DIAL, QStringLiteral("Dial Options"), [&ui](QWidget* p) { return new CTabDialOpt(ui, p); });
+  sheet.RegisterPage(PG_CALLERID, QStringLiteral("Caller ID"), [&ui](QWidget* p) { return new CTabCallerID(ui, p); });
   sheet.RegisterPage(PG_REMOTE, QStringLiteral("Remote"), [&ui](QWidget* p) { return new CTabRemoteConf(ui, p); });
   sheet.RegisterPage(PG_DIAGNOSTIC, QStringLiteral("Diagnostic"), [&ui](QWidget* p) { return new CTabDiagnostic(ui, p); });
+  sheet.RegisterPage(PG_CALLBACK, QStringLiteral("Callback"), [&ui](QWidget* p) { return new CTabCallback(ui, p); });
   sheet.RegisterPage(PG_IO, QStringLiteral("I/O"), [&ui](QWidget* p) { return new CTabIO(ui, p); });
 }
 

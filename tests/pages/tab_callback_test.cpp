@@ -4,19 +4,16 @@
 #include <QTest>
 
 #include "pages/tab_callback.h"
-#include "test_ui.h"
+#include "page_test_rig.h"
 
 using namespace kelvane;
-using kelvane::testing::TestUi;
+using kelvane::testing::PageRig;
 
 namespace {
 
-struct Rig {
-  CAdapter a;
-  TestUi ui{a};
-  Rig() {
-    a.ModelType = 4;
-    a.LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+struct Rig : PageRig {
+  Rig() : PageRig(4) {
+    Identify();
     CallbackSettings& c = a.Config.callback;
     c.CallbackMode = 4;
     c.CallbackTime = 30;

@@ -8,19 +8,16 @@
 #include <cstring>
 
 #include "pages/tab_caller_id.h"
-#include "test_ui.h"
+#include "page_test_rig.h"
 
 using namespace kelvane;
-using kelvane::testing::TestUi;
+using kelvane::testing::PageRig;
 
 namespace {
 
-struct Rig {
-  CAdapter a;
-  TestUi ui{a};
-  Rig() {
-    a.ModelType = 2;
-    a.LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+struct Rig : PageRig {
+  Rig() : PageRig(2) {
+    Identify();
     CallerIdSettings& c = a.Config.callerId;
     c.CidFormat = 1;
     c.CidMode = 2;
@@ -162,6 +159,7 @@ class TabCallerIdTest : public QObject {
     // The page is filled when it is built, so a change before it was shown
     // stores the record's own values and not empty controls.
     Rig rig;
+    rig.a.Page(PG_CALLERID).refreshing = 0;
     CTabCallerID page(rig.ui);
     page.MarkUnchanged();
     page.FormatCombo()->setCurrentIndex(3);

@@ -7,19 +7,16 @@
 #include <cstring>
 
 #include "pages/tab_dial_opt.h"
-#include "test_ui.h"
+#include "page_test_rig.h"
 
 using namespace kelvane;
-using kelvane::testing::TestUi;
+using kelvane::testing::PageRig;
 
 namespace {
 
-struct Rig {
-  CAdapter a;
-  TestUi ui{a};
-  explicit Rig(int modelType) {
-    a.ModelType = modelType;
-    a.LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+struct Rig : PageRig {
+  explicit Rig(int modelType) : PageRig(modelType) {
+    Identify();
     DialSettings& d = a.Config.dial;
     d.HotCall = 1;
     d.DialAbort = 0;
