@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "config/entry_rules.h"
+#include "controls/image_button.h"
 #include "pages/entry_edits.h"
 
 namespace kelvane {
@@ -170,6 +171,13 @@ void CTabCallback::OnClearRow(int row) {
   SetEditQuietly(passwords_[i], QString());
   MarkPassword(passwords_[i]);
   SyncFromControls();
+}
+
+void CTabCallback::SetValueControlsEnabled(bool enabled) {
+  CConfigPage::SetValueControlsEnabled(enabled);
+  const bool writes = enabled && !(a_.LinkState & LS_FILE);
+  if (WriteButton()) WriteButton()->setEnabled(writes);
+  if (WriteAllButton()) WriteAllButton()->setEnabled(writes);
 }
 
 }  // namespace kelvane

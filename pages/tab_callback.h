@@ -24,6 +24,9 @@ class CTabCallback : public CConfigPage {
 
   void LoadControls() override;
   void StoreControls() override;
+  // The Write buttons follow the value controls (Read does not), but stay
+  // off while a profile is edited offline.
+  void SetValueControlsEnabled(bool enabled) override;
 
   // "Clear" of row 1 to 10: empties that row's number and password.
   void OnClearRow(int row);

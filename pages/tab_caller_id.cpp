@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "config/entry_rules.h"
+#include "controls/image_button.h"
 #include "pages/entry_edits.h"
 
 namespace kelvane {
@@ -116,6 +117,13 @@ void CTabCallerID::StoreControls() {
 void CTabCallerID::OnClearList() {
   for (QLineEdit* edit : entries_) SetEditQuietly(edit, QString());
   SyncFromControls();
+}
+
+void CTabCallerID::SetValueControlsEnabled(bool enabled) {
+  CConfigPage::SetValueControlsEnabled(enabled);
+  const bool writes = enabled && !(a_.LinkState & LS_FILE);
+  if (WriteButton()) WriteButton()->setEnabled(writes);
+  if (WriteAllButton()) WriteAllButton()->setEnabled(writes);
 }
 
 }  // namespace kelvane

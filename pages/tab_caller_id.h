@@ -22,6 +22,9 @@ class CTabCallerID : public CConfigPage {
 
   void LoadControls() override;
   void StoreControls() override;
+  // The Write buttons follow the value controls (Read does not), but stay
+  // off while a profile is edited offline.
+  void SetValueControlsEnabled(bool enabled) override;
 
   // Empties all ten entries; the emptied texts are stored at once.
   void OnClearList();

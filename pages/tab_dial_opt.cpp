@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "config/dial_values.h"
+#include "controls/image_button.h"
 #include "pages/entry_edits.h"
 
 namespace kelvane {
@@ -147,6 +148,13 @@ void CTabDialOpt::StoreControls() {
     v.backupTime = EditText(backupTime_);
   }
   StoreDial(v, a_.Config.dial);
+}
+
+void CTabDialOpt::SetValueControlsEnabled(bool enabled) {
+  CConfigPage::SetValueControlsEnabled(enabled);
+  const bool writes = enabled && !(a_.LinkState & LS_FILE);
+  if (WriteButton()) WriteButton()->setEnabled(writes);
+  if (WriteAllButton()) WriteAllButton()->setEnabled(writes);
 }
 
 }  // namespace kelvane

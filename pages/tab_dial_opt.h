@@ -21,6 +21,9 @@ class CTabDialOpt : public CConfigPage {
 
   void LoadControls() override;
   void StoreControls() override;
+  // The Write buttons follow the value controls (Read does not), but stay
+  // off while a profile is edited offline.
+  void SetValueControlsEnabled(bool enabled) override;
 
   // For tests and the screenshots.
   QComboBox* HotCallCombo() const { return hotCall_; }

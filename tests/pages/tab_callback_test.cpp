@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "pages/tab_callback.h"
+#include "controls/image_button.h"
 #include "page_test_rig.h"
 
 using namespace kelvane;
@@ -164,6 +165,26 @@ class TabCallbackTest : public QObject {
     QTest::keyClicks(page.NumberEdit(6), "9");
     QCOMPARE(rig.Password(6), std::string("fifteen-chars!!"));
     QCOMPARE(rig.Number(6), std::string("5550069"));
+  }
+
+  void FailedReadDisablesValuesAndWritesButNotReadOrClear() {
+    Rig rig;
+    rig.Modem().Options().errorFor = {"*WCBTAB"};
+    CTabCallback page(rig.ui);
+    rig.a.Page(PG_CALLBACK).refreshing = 0;
+    page.OnRead();
+    std::vector<QWidget*> values = {page.ModeCombo(), page.DelayEdit(), page.WriteButton(),
+                                    page.WriteAllButton()};
+    for (int row = 1; row <= 10; ++row) {
+      values.push_back(page.NumberEdit(row));
+      values.push_back(page.PasswordEdit(row));
+      QVERIFY(page.ClearButton(row)->isEnabled());
+    }
+    for (QWidget* w : values) QVERIFY(!w->isEnabled());
+    QVERIFY(page.ReadButton()->isEnabled());
+    rig.Modem().Options().errorFor.clear();
+    page.OnRead();
+    for (QWidget* w : values) QVERIFY(w->isEnabled());
   }
 };
 

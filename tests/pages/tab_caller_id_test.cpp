@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "pages/tab_caller_id.h"
+#include "controls/image_button.h"
 #include "page_test_rig.h"
 
 using namespace kelvane;
@@ -167,6 +168,23 @@ class TabCallerIdTest : public QObject {
     QCOMPARE(rig.Entry(1), std::string("0123"));
     QCOMPARE(rig.Entry(5), std::string("+4687654321"));
     QCOMPARE(rig.a.Config.callerId.CidMode, 2);
+  }
+
+  void FailedReadDisablesValuesAndWritesButNotReadOrClearList() {
+    Rig rig;
+    rig.Modem().Options().errorFor = {"*WACCTAB"};
+    CTabCallerID page(rig.ui);
+    rig.a.Page(PG_CALLERID).refreshing = 0;
+    page.OnRead();
+    std::vector<QWidget*> values = {page.FormatCombo(), page.ModeCombo(), page.WriteButton(),
+                                    page.WriteAllButton()};
+    for (int n = 1; n <= 10; ++n) values.push_back(page.Entry(n));
+    for (QWidget* w : values) QVERIFY(!w->isEnabled());
+    QVERIFY(page.ReadButton()->isEnabled());
+    QVERIFY(page.ClearListButton()->isEnabled());
+    rig.Modem().Options().errorFor.clear();
+    page.OnRead();
+    for (QWidget* w : values) QVERIFY(w->isEnabled());
   }
 };
 

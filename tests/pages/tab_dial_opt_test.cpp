@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "pages/tab_dial_opt.h"
+#include "controls/image_button.h"
 #include "page_test_rig.h"
 
 using namespace kelvane;
@@ -163,6 +164,42 @@ class TabDialOptTest : public QObject {
     QCOMPARE(rig.a.Config.dial.HotCall, 5);
     QCOMPARE(rig.a.Config.dial.DialAbort, -3);
     QCOMPARE(std::memcmp(rig.a.Config.dial.StoredNumbers[3], before.StoredNumbers[3], 32), 0);
+  }
+
+  void FailedReadDisablesValuesAndWritesButNotRead() {
+    Rig rig(3);
+    rig.Modem().Options().errorFor = {"*WDB"};
+    CTabDialOpt page(rig.ui);
+    rig.a.Page(PG_DIAL).refreshing = 0;
+    page.OnRead();
+    const std::initializer_list<QWidget*> values = {
+        page.HotCallCombo(),       page.DialAbortCombo(),    page.NumberEdit(0),
+        page.NumberEdit(3),        page.BackupNumberEdit(),  page.BackupRetriesEdit(),
+        page.BackupTimeEdit(),     page.WriteButton(),       page.WriteAllButton()};
+    for (QWidget* w : values) QVERIFY2(!w->isEnabled(), qPrintable(w->metaObject()->className()));
+    QVERIFY(page.ReadButton()->isEnabled());
+    rig.Modem().Options().errorFor.clear();
+    page.OnRead();
+    for (QWidget* w : values) QVERIFY(w->isEnabled());
+  }
+
+  void ProfileEditedOfflineKeepsTheWriteButtonsOff() {
+    Rig rig(3);
+    rig.Offline();
+    rig.a.Page(PG_DIAL).reloadPending = 1;
+    CTabDialOpt page(rig.ui);
+    page.OnSetActive();
+    QVERIFY(page.HotCallCombo()->isEnabled());
+    QVERIFY(page.NumberEdit(0)->isEnabled());
+    QVERIFY(!page.ReadButton()->isEnabled());
+    QVERIFY(!page.WriteButton()->isEnabled());
+    QVERIFY(!page.WriteAllButton()->isEnabled());
+    // Offline there is no model type: the backup fields of the profile are
+    // neither shown nor touched.
+    QVERIFY(!page.BackupShown());
+    QTest::keyClicks(page.NumberEdit(1), "42");
+    QCOMPARE(GetText(rig.a.Config.dial.StoredNumbers[1]), std::string("42"));
+    QCOMPARE(GetText(rig.a.Config.dial.BackupNumber), std::string("+4687654321"));
   }
 };
 
