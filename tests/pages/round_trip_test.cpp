@@ -21,6 +21,9 @@
 #include "connection/ui/tab_connection.h"
 #include "controls/image_button.h"
 #include "pages/tab_basic.h"
+#include "pages/tab_callback.h"
+#include "pages/tab_caller_id.h"
+#include "pages/tab_dial_opt.h"
 #include "pages/tab_serial.h"
 #include "test_ui.h"
 
@@ -50,6 +53,37 @@ std::vector<PageEdit> PageEdits() {
       {PG_SERIAL,
        [](QWidget* p) { static_cast<CTabSerial*>(p)->ReducedCombo()->setCurrentIndex(2); },
        [](QWidget* p) { return static_cast<CTabSerial*>(p)->ReducedCombo()->currentIndex() == 2; }},
+      {PG_DIAL,
+       [](QWidget* p) { static_cast<CTabDialOpt*>(p)->NumberEdit(2)->setText("0301234"); },
+       [](QWidget* p) { return static_cast<CTabDialOpt*>(p)->NumberEdit(2)->text() == "0301234"; }},
+      {PG_DIAL,
+       [](QWidget* p) { static_cast<CTabDialOpt*>(p)->BackupRetriesEdit()->setText("2"); },
+       [](QWidget* p) { return static_cast<CTabDialOpt*>(p)->BackupRetriesEdit()->text() == "2"; }},
+      {PG_CALLERID,
+       // The mode is sent only with a format other than "0 - Disable CID".
+       [](QWidget* p) {
+         static_cast<CTabCallerID*>(p)->FormatCombo()->setCurrentIndex(1);
+         static_cast<CTabCallerID*>(p)->ModeCombo()->setCurrentIndex(2);
+       },
+       [](QWidget* p) {
+         return static_cast<CTabCallerID*>(p)->FormatCombo()->currentIndex() == 1 &&
+                static_cast<CTabCallerID*>(p)->ModeCombo()->currentIndex() == 2;
+       }},
+      {PG_CALLERID,
+       [](QWidget* p) { static_cast<CTabCallerID*>(p)->Entry(4)->setText("+4612"); },
+       [](QWidget* p) { return static_cast<CTabCallerID*>(p)->Entry(4)->text() == "+4612"; }},
+      {PG_CALLBACK,
+       [](QWidget* p) { static_cast<CTabCallback*>(p)->DelayEdit()->setText("17"); },
+       [](QWidget* p) { return static_cast<CTabCallback*>(p)->DelayEdit()->text() == "17"; }},
+      {PG_CALLBACK,
+       [](QWidget* p) {
+         static_cast<CTabCallback*>(p)->NumberEdit(2)->setText("555");
+         static_cast<CTabCallback*>(p)->PasswordEdit(2)->setText("abcdef");
+       },
+       [](QWidget* p) {
+         return static_cast<CTabCallback*>(p)->NumberEdit(2)->text() == "555" &&
+                static_cast<CTabCallback*>(p)->PasswordEdit(2)->text() == "abcdef";
+       }},
   };
 }
 
