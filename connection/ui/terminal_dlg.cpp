@@ -95,23 +95,26 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
 
   group_ = new QGroupBox(QStringLiteral("Connection"), this);
   auto* grid = new QGridLayout(group_);
-  grid->setHorizontalSpacing(8);
+  grid->setHorizontalSpacing(6);
   grid->setVerticalSpacing(3);
-  auto value = [this](const char* name) {
+  // Each value is as wide as the widest text it shows in use, so that none
+  // is cut at the window's minimum size and none makes the pane wider than
+  // it needs (a long port path is cut; its tooltip shows it whole).
+  auto value = [this](const char* name, const char* widest) {
     auto* label = new QLabel(QStringLiteral("-"), group_);
     label->setObjectName(QLatin1String(name));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setMinimumWidth(40);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1String(widest)) + 2);
     return label;
   };
   auto caption = [this](const QString& text) { return new QLabel(text, group_); };
-  status_ = value("status");
-  mode_ = value("mode");
-  port_ = value("port");
-  baud_ = value("baud");
-  dataBits_ = value("dataBits");
-  parity_ = value("parity");
-  stopBits_ = value("stopBits");
+  status_ = value("status", "Connected to RM-40 485");
+  mode_ = value("mode", "Remote Configurator");
+  port_ = value("port", "/dev/ttyUSB0");
+  baud_ = value("baud", "115200");
+  dataBits_ = value("dataBits", "8");
+  parity_ = value("parity", "None");
+  stopBits_ = value("stopBits", "2");
   grid->addWidget(caption(QStringLiteral("Status:")), 0, 0);
   grid->addWidget(status_, 0, 1, 1, 3);
   grid->addWidget(caption(QStringLiteral("Mode:")), 1, 0);
@@ -160,7 +163,7 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
   spin_->setFixedHeight(command_->sizeHint().height());
 
   auto* column = new QVBoxLayout(this);
-  column->setContentsMargins(6, 0, 0, 0);
+  column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(4);
   column->addWidget(group_);
   column->addLayout(commandRow);
