@@ -24,6 +24,7 @@
 #include "app/tool_settings.h"
 #include "app/transfer_dlg.h"
 #include "config/profile.h"
+#include "connection/flash_update.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
 #include "pages/page_registry.h"
@@ -142,12 +143,16 @@ void CMainDlg::BuildMenu() {
   AddCommand(connection, QStringLiteral("&Autoconnect"), ID_AUTOCONNECT);
   AddCommand(connection, QStringLiteral("&Connect"), ID_CONNECT);
   AddCommand(connection, QStringLiteral("&Disconnect"), ID_DISCONNECT);
+  AddCommand(connection, QStringLiteral("&Remote"), ID_REMOTE);
   AddCommand(connection, QStringLiteral("&Open com-port"), ID_OPEN_PORT);
 
   QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
   AddCommand(transfer, QStringLiteral("Send &Esc Sequence"), ID_SEND_ESC);
   AddCommand(transfer, QStringLiteral("Send &File"), ID_SEND_FILE);
   AddCommand(transfer, QStringLiteral("Send &Break"), ID_SEND_BREAK);
+  transfer->addSeparator();
+  QMenu* advanced = transfer->addMenu(QStringLiteral("&Advanced"));
+  AddCommand(advanced, QStringLiteral("Flash update..."), ID_FLASH_UPDATE);
 
   QMenu* tool = menuBar()->addMenu(QStringLiteral("T&ool"));
   AddCommand(tool, QStringLiteral("&Clear Terminal"), ID_CLEAR_TERMINAL);
@@ -191,6 +196,7 @@ void CMainDlg::OnCommand(int commandId) {
     case ID_AUTOCONNECT: ConnectionPage().OnCommand(CMD_AUTOCONNECT); break;
     case ID_CONNECT: ConnectionPage().OnCommand(CMD_CONNECT); break;
     case ID_DISCONNECT: ConnectionPage().OnCommand(CMD_DISCONNECT); break;
+    case ID_REMOTE: ConnectionPage().OnCommand(CMD_REMOTE); break;
     case ID_OPEN_PORT: ConnectionPage().OnCommand(CMD_OPEN); break;
     case ID_SEND_ESC:
       if (a_.LinkState & LS_PORT_OPEN) RunTransfer(0, OP_ESCAPE);
@@ -199,6 +205,13 @@ void CMainDlg::OnCommand(int commandId) {
       if (a_.LinkState & LS_PORT_OPEN) RunTransfer(0, OP_SEND_FILE);
       break;
     case ID_SEND_BREAK: StartBreak(); break;
+    case ID_FLASH_UPDATE:
+      if (a_.LinkState & LS_IDENTIFIED) {
+        RunTransfer(0, OP_FLASH);
+        // The update leaves RTS off and RTS/CTS handshaking on.
+        RestoreLineAfterFlash(a_);
+      }
+      break;
     case ID_CLEAR_TERMINAL:
       terminal_->ClearTerminal();
       terminal_->RefreshTerminalInfo();

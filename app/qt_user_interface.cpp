@@ -14,6 +14,7 @@
 
 #include "app/prop_sheet.h"
 #include "app/status_panel.h"
+#include "connection/ui/remote_dlg.h"
 #include "connection/ui/send_file_dlg.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
@@ -231,6 +232,19 @@ bool QtUserInterface::AskSendFile(const std::string& path, SendFileParams& param
   return true;
 }
 
+std::optional<std::string> QtUserInterface::AskRemoteNumber() {
+  CRemoteWizardDlg dialog(DialogParent(), CRemoteWizardDlg::Ask::Number);
+  if (ExecModal(dialog) != QDialog::Accepted) return std::nullopt;
+  return dialog.Text().toStdString();
+}
+
+std::optional<std::string> QtUserInterface::AskRemotePassword() {
+  CRemoteWizardDlg dialog(DialogParent(), CRemoteWizardDlg::Ask::Password);
+  if (ExecModal(dialog) != QDialog::Accepted) return std::nullopt;
+  const QByteArray text = dialog.Text().toLatin1();
+  return std::string(text.constData(), static_cast<size_t>(text.size()));
+}
+
 int QtUserInterface::ExecModal(QDialog& dialog) { return dialog.exec(); }
 
 // --- progress --------------------------------------------------------------
@@ -240,6 +254,9 @@ void QtUserInterface::SetProgressCaption(std::string_view caption) {
 }
 void QtUserInterface::SetProgressText(std::string_view text) {
   if (!sinks_.empty()) sinks_.back()->SetProgressText(Latin1(text));
+}
+void QtUserInterface::EnableCancel(bool enabled) {
+  if (!sinks_.empty()) sinks_.back()->EnableCancel(enabled);
 }
 void QtUserInterface::SetProgressRange(int low, int high) {
   if (!sinks_.empty()) sinks_.back()->SetProgressRange(low, high);

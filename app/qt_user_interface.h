@@ -36,6 +36,7 @@ class ProgressSink {
   virtual void SetProgressRange(int low, int high) = 0;
   virtual void SetProgressStep(int step) = 0;
   virtual void StepProgress() = 0;
+  virtual void EnableCancel(bool enabled) { (void)enabled; }
 };
 
 // "Config files (*.dat)|*.dat|All files (*.*)|*.*||" as Qt name filters:
@@ -83,6 +84,7 @@ class QtUserInterface : public QObject, public UserInterface {
   void SetProgressRange(int low, int high) override;
   void SetProgressStep(int step) override;
   void StepProgress() override;
+  void EnableCancel(bool enabled) override;
   void UpdatePages() override;
   void RefreshTerminalInfo() override;
   void SelectPortSettings() override;
@@ -94,6 +96,10 @@ class QtUserInterface : public QObject, public UserInterface {
 
   // The Send File dialog; false when cancelled.
   virtual bool AskSendFile(const std::string& path, SendFileParams& params);
+  // The number and password dialogs of the remote connection; nothing when
+  // cancelled.
+  virtual std::optional<std::string> AskRemoteNumber();
+  virtual std::optional<std::string> AskRemotePassword();
   // Runs a dialog modally (the tool options, the About box) and returns its
   // result.
   virtual int ExecModal(QDialog& dialog);

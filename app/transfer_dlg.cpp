@@ -8,7 +8,9 @@
 #include "config/read_engine.h"
 #include "config/write_engine.h"
 #include "connection/connect.h"
+#include "connection/flash_update.h"
 #include "connection/raw_transfer.h"
+#include "connection/remote_login.h"
 
 namespace kelvane {
 
@@ -76,6 +78,14 @@ int CTransferDlg::RunOperation() {
       });
       break;
     case OP_CONNECT: result = RunConnectOperation(a); break;
+    case OP_REMOTE_CONNECT: {
+      RemotePrompts prompts;
+      prompts.askNumber = [this] { return ui_.AskRemoteNumber(); };
+      prompts.askPassword = [this] { return ui_.AskRemotePassword(); };
+      result = RunRemoteConnectOperation(a, prompts);
+      break;
+    }
+    case OP_FLASH: result = RunFlashUpdate(a); break;
     default: result = 0; break;
   }
   ui_.PopProgressSink(this);
@@ -84,12 +94,14 @@ int CTransferDlg::RunOperation() {
 
 void CTransferDlg::reject() {
   // Cancel (the button or Escape) stops the running operation, which then
-  // ends the dialog.
-  ui_.Adapter().AbortRequested = true;
+  // ends the dialog; not while the operation has disabled it.
+  if (cancel_->isEnabled()) ui_.Adapter().AbortRequested = true;
 }
 
+void CTransferDlg::EnableCancel(bool enabled) { cancel_->setEnabled(enabled); }
+
 void CTransferDlg::closeEvent(QCloseEvent* event) {
-  ui_.Adapter().AbortRequested = true;
+  if (cancel_->isEnabled()) ui_.Adapter().AbortRequested = true;
   event->ignore();
 }
 

@@ -45,6 +45,7 @@ class CTransferDlg : public QDialog, public ProgressSink {
   void SetProgressRange(int low, int high) override;
   void SetProgressStep(int step) override { step_ = step; }
   void StepProgress() override;
+  void EnableCancel(bool enabled) override;
 
  public slots:
   void reject() override;

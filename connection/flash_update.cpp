@@ -53,8 +53,11 @@ int SendRecords(CAdapter& a, const FirmwareRecords& firmware) {
   }
   ui.Sleep(200);
 
+  // The loader's announcement is awaited whole: matched in order, the first
+  // of its three dots would already stand for all of them, and the other two,
+  // arriving later, would acknowledge records the loader never confirmed.
   command = "AT**";
-  const int mode = a.Transact(command, 3, "Download initiated...", "Downloading Record Data...", MatchInOrder);
+  const int mode = a.Transact(command, 3, "Download initiated...", "Downloading Record Data...", MatchExact);
   if (mode < 1) throw DownloadFailure{command};
 
   if (SerialPort* port = a.Port()) {

@@ -124,6 +124,14 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
     std::string input = ReadText(false);
     if (remote) input.erase(std::remove(input.begin(), input.end(), '>'), input.end());
     answer += input;
+    if (remote && answer.find("NO CARRIER") != std::string::npos) {
+      // The far modem hung up. The local modem is back in command mode and
+      // would answer the next commands itself, as if it were the far one.
+      LinkState &= ~(LS_IDENTIFIED | LS_REMOTE);
+      command = answer;
+      Ui().UpdatePages();
+      return -1;
+    }
     if (!expected1.empty() && Matches(answer, expected1, matchMode, cursor1)) {
       command = answer;
       return 1;

@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "  --format F       character format such as 8N1 or 7E1 (default 8N1)\n"
     "  --line STATE     last line connection for AT&V1: idle, v34 (default), v90 or v32b\n"
     "  --pace           send no faster than the line speed (10 bits a character)\n"
+    "  --pace-input     receive no faster than the line speed either\n"
     "  --link PATH      also make PATH a symbolic link to the pseudo-terminal\n"
     "  --remote-number N   only N reaches the far modem; other numbers ring unanswered\n"
     "  --password TEXT     the far modem's remote configuration password (default empty)\n"
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
   int model = 2;
   std::string article;
   int echo = 1, rate = 0, format = 3, parity = 4;
-  bool numeric = false, quiet = false, pace = false;
+  bool numeric = false, quiet = false, pace = false, paceInput = false;
   std::string link;
   LastConnection line;
   SimulationOptions sim;
@@ -94,6 +95,8 @@ int main(int argc, char** argv) {
       quiet = true;
     } else if (arg == "--pace") {
       pace = true;
+    } else if (arg == "--pace-input") {
+      paceInput = true;
     } else if (arg == "--model") {
       if (!needValue() || !ParseInt(value, model) || model < 1 || model > 4)
         return Usage("--model needs a type from 1 to 4");
@@ -198,6 +201,7 @@ int main(int argc, char** argv) {
 
   PtyServer server(std::move(modem));
   server.SetPacing(pace);
+  server.SetInputPacing(paceInput);
   std::string error;
   if (!server.Open(error)) {
     std::fprintf(stderr, "kelvane-modemsim: %s\n", error.c_str());

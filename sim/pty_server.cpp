@@ -150,7 +150,14 @@ void PtyServer::ReadMaster() {
       if (control == TIOCPKT_DATA) {
         ReadLine();
         hangup_ = false;
-        modem_.Advance(NowUs() / 1000);
+        const long long nowUs = NowUs();
+        if (paceInput_ && line_.baud > 0) {
+          if (in_.empty()) nextInUs_ = std::max(nextInUs_, nowUs + 10000000LL / line_.baud);
+          in_.append(buffer + 1, static_cast<size_t>(n - 1));
+          FeedArrivedInput(nowUs);
+          continue;
+        }
+        modem_.Advance(nowUs / 1000);
         modem_.Feed(std::string_view(buffer + 1, static_cast<size_t>(n - 1)), LineForModem());
       } else if (control & TIOCPKT_IOCTL) {
         ReadLine();
@@ -162,6 +169,7 @@ void PtyServer::ReadMaster() {
     // EIO: no slave is open (any more).
     hangup_ = true;
     out_.clear();
+    in_.clear();
     return;
   }
 }
@@ -191,10 +199,24 @@ void PtyServer::WriteMaster(long long nowUs) {
   }
 }
 
+void PtyServer::FeedArrivedInput(long long nowUs) {
+  if (in_.empty() || line_.baud <= 0) return;
+  const long long charUs = 10000000LL / line_.baud;
+  // Each character is fed at its own arrival time, so what the modem sends
+  // back starts no earlier than it would on a real line.
+  while (!in_.empty() && nextInUs_ <= nowUs) {
+    modem_.Advance(nextInUs_ / 1000);
+    modem_.Feed(std::string_view(in_.data(), 1), LineForModem());
+    in_.erase(0, 1);
+    nextInUs_ += charUs;
+  }
+}
+
 int PtyServer::Run(int stopFd) {
   if (master_ < 0) return 1;
   while (true) {
     const long long nowUs = NowUs();
+    FeedArrivedInput(nowUs);
     modem_.Advance(nowUs / 1000);
     std::string fresh = modem_.TakeOutput();
     // Nobody listens while the slave is closed: what the modem sends is lost.
@@ -209,6 +231,10 @@ int PtyServer::Run(int stopFd) {
     if (next >= 0) timeoutUs = (std::max(0LL, next - nowUs / 1000) + 1) * 1000;
     if (!out_.empty() && pace_ && line_.baud > 0) {
       const long long wait = std::max(0LL, nextCharUs_ - nowUs);
+      timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
+    }
+    if (!in_.empty()) {
+      const long long wait = std::max(0LL, nextInUs_ - nowUs);
       timeoutUs = timeoutUs < 0 ? wait : std::min(timeoutUs, wait);
     }
     if (hangup_) {

@@ -28,6 +28,9 @@ class PtyServer {
 
   // Sends output no faster than the line speed allows (10 bits a character).
   void SetPacing(bool on) { pace_ = on; }
+  // Takes input no faster than the line speed either: each character reaches
+  // the modem when its last bit would have arrived.
+  void SetInputPacing(bool on) { paceInput_ = on; }
 
   // Serves until `stopFd` polls readable. Blocks in poll(2) between events.
   // Returns 0, or 1 when the master failed.
@@ -43,6 +46,7 @@ class PtyServer {
   LineSettings LineForModem() const;
   void ReadMaster();
   void WriteMaster(long long nowUs);
+  void FeedArrivedInput(long long nowUs);
 
   SimulatedModem modem_;
   int master_ = -1;
@@ -53,6 +57,9 @@ class PtyServer {
   std::string out_;
   long long nextCharUs_ = 0;
   bool lineIdle_ = true;
+  bool paceInput_ = false;
+  std::string in_;          // received, still on its way at line speed
+  long long nextInUs_ = 0;  // when the first character of in_ has arrived
   bool hangup_ = true;
 };
 

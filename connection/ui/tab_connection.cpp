@@ -44,7 +44,8 @@ ConnectionEnabling EnablingFor(int linkState) {
     // No port found: nothing to connect to until a port name is typed.
     e.portCombo = true;
     for (int id : {ID_AUTOCONNECT, ID_CONNECT, ID_DISCONNECT, ID_OPEN_PORT, ID_WRITE_PROFILE, ID_SEND_ESC,
-                   ID_SEND_FILE, ID_SEND_BREAK, ID_SAVE_PROFILE, ID_CLOSE_PROFILE}) {
+                   ID_SEND_FILE, ID_SEND_BREAK, ID_SAVE_PROFILE, ID_CLOSE_PROFILE, ID_REMOTE,
+                   ID_FLASH_UPDATE}) {
       m[id] = false;
     }
     return e;
@@ -64,6 +65,9 @@ ConnectionEnabling EnablingFor(int linkState) {
   m[ID_WRITE_PROFILE] = identified;
   m[ID_SAVE_PROFILE] = identified || file;
   m[ID_CLOSE_PROFILE] = file;
+  m[ID_FLASH_UPDATE] = identified;
+  e.remote = !identified;
+  m[ID_REMOTE] = !identified;
   if (identified) {
     e.connect = !IsRemote(linkState);
     e.reconnectText = !IsRemote(linkState);
@@ -126,11 +130,13 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
   connect_ = makeButton(QStringLiteral("Connect"), IDB_CONNECT);
   disconnect_ = makeButton(QStringLiteral("Disconnect"), IDB_DISCONNECT);
   open_ = makeButton(QStringLiteral("Open"), IDB_OPEN);
+  remote_ = makeButton(QStringLiteral("Remote"), IDB_REMOTE);
   auto* buttons = new QVBoxLayout(commands);
   buttons->setSpacing(8);
   buttons->addWidget(autoconnect_);
   buttons->addWidget(connect_);
   buttons->addWidget(disconnect_);
+  buttons->addWidget(remote_);
   buttons->addWidget(open_);
   buttons->addStretch(1);
 
@@ -156,6 +162,7 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
   connect(connect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_CONNECT); });
   connect(disconnect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_DISCONNECT); });
   connect(open_, &QPushButton::clicked, this, [this] { OnCommand(CMD_OPEN); });
+  connect(remote_, &QPushButton::clicked, this, [this] { OnCommand(CMD_REMOTE); });
   for (QComboBox* c : {baud_, parity_, dataBits_, stopBits_}) {
     connect(c, &QComboBox::currentIndexChanged, this, &CTabConnection::FollowLineSettings);
   }
@@ -217,6 +224,7 @@ void CTabConnection::ApplyTooltips(bool on) {
   tip(connect_, "Connects to a Dalmarin modem");
   tip(disconnect_, "Closes COM-port");
   tip(open_, "Opens the COM port with current settings.");
+  tip(remote_, "Connects to a modem and attempts to initialize a remote configuration.");
   tip(port_, "Port number");
   tip(baud_, "Baud rate");
   tip(parity_, "Parity");
@@ -233,6 +241,7 @@ void CTabConnection::OnSetActive() {
   connect_->setText(e.reconnectText ? QStringLiteral("Reconnect") : QStringLiteral("Connect"));
   disconnect_->setEnabled(e.disconnect);
   open_->setEnabled(e.open);
+  remote_->setEnabled(e.remote);
   port_->setEnabled(e.portCombo);
   if (menuEnabler_) {
     for (const auto& [id, enabled] : e.menu) menuEnabler_(id, enabled);
@@ -245,7 +254,8 @@ void CTabConnection::OnCommand(int command) {
     case CMD_CONNECT: RunConnect(); break;
     case CMD_DISCONNECT: RunDisconnect(); break;
     case CMD_OPEN: RunOpen(); break;
-    default: break;  // Remote is not offered
+    case CMD_REMOTE: RunRemote(); break;
+    default: break;
   }
 }
 
@@ -337,6 +347,37 @@ class WaitOnDemand : public ProgressSink {
 };
 
 }  // namespace
+
+void CTabConnection::RunRemote() {
+  // Started while another command runs it would close that command's link.
+  if (a_.Busy) return;
+  a_.Busy = true;
+  CopySettings();
+  ports_.Select(a_, a_.PortNumber);
+  if (!a_.OpenAndIdentify(false)) {
+    a_.Busy = false;
+    ui_.MessageBox("Unable to open COM-port...", MsgIcon::Stop, MsgButtons::Ok);
+    return;
+  }
+  ui_.ActivateConnectionPage();
+  a_.Busy = false;
+
+  int result;
+  {
+    CTransferDlg transfer(ui_.DialogParent(), ui_, 0, OP_REMOTE_CONNECT);
+    result = transfer.Run();
+  }
+  if (result == 0) {
+    a_.CloseLink();
+    return;
+  }
+  ui_.ActivateConnectionPage();
+  ui_.UpdatePages();
+  if ((a_.LinkState & LS_IDENTIFIED) && a_.Options.AutoLoad != 0) {
+    CTransferDlg read(ui_.DialogParent(), ui_, SEC_ALL, OP_READ);
+    read.Run();
+  }
+}
 
 void CTabConnection::RunDisconnect() {
   if (a_.Busy) return;

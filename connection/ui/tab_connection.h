@@ -26,6 +26,7 @@ struct ConnectionEnabling {
   bool disconnect = false;
   bool open = false;
   bool portCombo = false;
+  bool remote = false;
   std::map<int, bool> menu;  // command id -> enabled
 };
 ConnectionEnabling EnablingFor(int linkState);
@@ -73,6 +74,7 @@ class CTabConnection : public QWidget {
   CImageButton* ConnectButton() const { return connect_; }
   CImageButton* DisconnectButton() const { return disconnect_; }
   CImageButton* OpenButton() const { return open_; }
+  CImageButton* RemoteButton() const { return remote_; }
 
  private:
   void FillPortList(const QStringList& extraPorts);
@@ -83,6 +85,7 @@ class CTabConnection : public QWidget {
   void RunConnect();
   void RunOpen();
   void RunDisconnect();
+  void RunRemote();
 
   QtUserInterface& ui_;
   CAdapter& a_;
@@ -97,6 +100,7 @@ class CTabConnection : public QWidget {
   CImageButton* connect_;
   CImageButton* disconnect_;
   CImageButton* open_;
+  CImageButton* remote_;
 };
 
 }  // namespace kelvane

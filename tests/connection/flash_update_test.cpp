@@ -194,6 +194,46 @@ TEST(FlashUpdate, BothDownloadModes) {
   }
 }
 
+TEST(FlashUpdate, EveryRecordWaitsForItsOwnAcknowledgement) {
+  // The loader's announcement and its acknowledgements trickle in one
+  // character per pump, as on a serial line. A record sent before the
+  // previous one was acknowledged overtakes it.
+  FlashRig r(30);
+  std::string pending;  // '\x01' stands for a record's acknowledgement
+  size_t acknowledged = 0;
+  int overtaken = 0;
+  r.port.respond = [&](const std::string& line) -> std::string {
+    const bool record = r.loader.downloading;
+    if (record && acknowledged < r.loader.records.size()) ++overtaken;
+    std::string answer = r.loader(line);
+    if (record) {
+      pending += std::string(answer.size(), '\x01');
+      return {};
+    }
+    if (line == "AT**") {
+      pending += answer;
+      return {};
+    }
+    return answer;
+  };
+  r.ui.onPump = [&](testing::VirtualUi&) {
+    if (!pending.empty()) {
+      const char c = pending.front();
+      pending.erase(0, 1);
+      if (c == '\x01') ++acknowledged;
+      r.port.Inject(c == '\x01' ? "." : std::string(1, c));
+    } else if (r.loader.flashing && r.ui.caption_ == "FLASHING!") {
+      r.loader.flashing = false;
+      r.port.Inject(r.loader.Outcome());
+    }
+  };
+  bool success = false;
+  EXPECT_EQ(r.Run(&success), 1);
+  EXPECT_TRUE(success);
+  EXPECT_EQ(r.loader.records.size(), 30u);
+  EXPECT_EQ(overtaken, 0);
+}
+
 TEST(FlashUpdate, NumericResultCodes) {
   struct Case {
     const char* name;

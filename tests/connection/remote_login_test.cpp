@@ -271,6 +271,22 @@ TEST(RemoteLogin, PromptIsRemovedFromAnswersOnlyOnceLoggedIn) {
   EXPECT_NE(query.find("OK"), std::string::npos);
 }
 
+TEST(RemoteLogin, AFarModemThatHangsUpEndsTheSession) {
+  RemoteRig r;
+  ASSERT_EQ(r.Login(), 1);
+  // The line drops: the local modem reports it and would answer by itself.
+  r.port.respond = [](const std::string& line) { return line + "\r\r\nNO CARRIER\r\n"; };
+  std::string query = "AT&V";
+  EXPECT_EQ(r.a.Transact(query, 1, "OK\r\n"), -1);
+  EXPECT_NE(query.find("NO CARRIER"), std::string::npos);
+  EXPECT_EQ(r.a.LinkState, LS_PORT_OPEN);
+  // Disconnect then only closes the port: there is no session to end.
+  const size_t sent = r.port.sentBytes.size();
+  DisconnectCommand(r.a);
+  EXPECT_EQ(r.port.sentBytes.size(), sent);
+  EXPECT_EQ(r.a.LinkState, LS_IDLE);
+}
+
 TEST(RemoteLogin, DisconnectEndsTheSessionAndHangsUp) {
   RemoteRig r;
   ASSERT_EQ(r.Login(), 1);
