@@ -17,6 +17,7 @@
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
 #include "connection/ui/autoconnect_dlg.h"
+#include "connection/ui/remote_dlg.h"
 #include "connection/ui/send_file_dlg.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
@@ -231,6 +232,23 @@ int RenderScreenshots(const QString& dir) {
   {
     CSendFileDlg sendFile(&window, QStringLiteral("/home/technician/profiles/init-sequence.txt"));
     shooter.Shoot(sendFile, QStringLiteral("send-file"));
+  }
+  {
+    CRemoteWizardDlg number(&window, CRemoteWizardDlg::Ask::Number);
+    number.Field()->setText(QStringLiteral("0301 5551234"));
+    shooter.Shoot(number, QStringLiteral("remote-number"));
+    CRemoteWizardDlg password(&window, CRemoteWizardDlg::Ask::Password);
+    password.Field()->setText(QStringLiteral("secret"));
+    shooter.Shoot(password, QStringLiteral("remote-password"));
+  }
+  {
+    CTransferDlg flash(&window, ui, 0, OP_FLASH);
+    flash.SetProgressCaption(QStringLiteral("FLASHING!"));
+    flash.SetProgressText(QStringLiteral("DO NOT POWER DOWN THE UNIT!"));
+    flash.SetProgressRange(0, 30);
+    for (int i = 0; i < 12; ++i) flash.StepProgress();
+    flash.EnableCancel(false);
+    shooter.Shoot(flash, QStringLiteral("transfer-flashing"));
   }
   {
     CWaitDlg wait(ui, &window);

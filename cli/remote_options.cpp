@@ -2,6 +2,7 @@
 // local modem, and the end of the remote session.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -72,7 +73,11 @@ bool PasswordFromFile(const std::string& path, std::string& password, std::strin
   return CleanPassword(password, error);
 }
 
-// Asked on the controlling terminal with its echo off.
+volatile sig_atomic_t promptInterrupted = 0;
+void OnPromptInterrupt(int) { promptInterrupted = 1; }
+
+// Asked on the controlling terminal with its echo off. Ctrl-C ends the
+// question (and gives the terminal its echo back) instead of the program.
 bool PasswordFromTerminal(std::string& password, std::string& error) {
   const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
@@ -87,12 +92,21 @@ bool PasswordFromTerminal(std::string& password, std::string& error) {
     quiet.c_lflag |= ECHONL;
     ::tcsetattr(fd, TCSAFLUSH, &quiet);
   }
+  struct sigaction interrupt {}, previous {};
+  interrupt.sa_handler = OnPromptInterrupt;
+  sigemptyset(&interrupt.sa_mask);
+  interrupt.sa_flags = 0;  // no restart: the read returns on Ctrl-C
+  promptInterrupted = 0;
+  ::sigaction(SIGINT, &interrupt, &previous);
   const char prompt[] = "Enter Password for remote configuration: ";
   (void)!::write(fd, prompt, sizeof prompt - 1);
   password.clear();
   char c = 0;
   bool ended = false;
-  while (::read(fd, &c, 1) == 1) {
+  while (!promptInterrupted) {
+    const ssize_t n = ::read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1) break;
     if (c == '\n' || c == '\r') {
       ended = true;
       break;
@@ -101,6 +115,8 @@ bool PasswordFromTerminal(std::string& password, std::string& error) {
   }
   c = 0;
   if (terminal) ::tcsetattr(fd, TCSAFLUSH, &saved);
+  ::sigaction(SIGINT, &previous, nullptr);
+  if (promptInterrupted) (void)!::write(fd, "\n", 1);
   ::close(fd);
   if (!ended) {
     Wipe(password);

@@ -63,9 +63,12 @@ class MainDlgTest : public QObject {
              QStringList({"&New Profile", "&Open Profile", "&Save Profile", "&Close Profile", "-",
                           "&Write Profile to modem", "-", "&Exit"}));
     QCOMPARE(MenuTexts(menus[1]->menu()),
-             QStringList({"&Autoconnect", "&Connect", "&Disconnect", "&Open com-port"}));
+             QStringList({"&Autoconnect", "&Connect", "&Disconnect", "&Remote", "&Open com-port"}));
     QCOMPARE(MenuTexts(menus[2]->menu()),
-             QStringList({"Send &Esc Sequence", "Send &File", "Send &Break"}));
+             QStringList({"Send &Esc Sequence", "Send &File", "Send &Break", "-", "&Advanced"}));
+    QCOMPARE(MenuTexts(menus[2]->menu()->actions().back()->menu()), QStringList({"Flash update..."}));
+    QCOMPARE(app.window->Action(ID_FLASH_UPDATE)->data().toInt(), 32771);
+    QCOMPARE(app.window->Action(ID_REMOTE)->data().toInt(), 32778);
     QCOMPARE(MenuTexts(menus[3]->menu()), QStringList({"&Clear Terminal", "Options"}));
     QCOMPARE(MenuTexts(menus[4]->menu()), QStringList({"&Help", "&About"}));
     QCOMPARE(app.window->Action(ID_SAVE_PROFILE)->data().toInt(), 32783);
