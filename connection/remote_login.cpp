@@ -1,7 +1,7 @@
 #include "connection/remote_login.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 
 namespace kelvane {
 

@@ -199,9 +199,10 @@ TEST(CliFlash, RefusedFilesAndFailedFlashes) {
 }
 
 TEST(CliFlash, PortUnpluggedMidFlash) {
-  const std::string file = WriteFile("fw-long.s19", Firmware(40000));
+  // At line speed the download of 20000 records lasts about 7.5 s.
+  const std::string file = WriteFile("fw-long.s19", Firmware(20000));
   ModemSimProcess sim;
-  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3"}));
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3", "--pace", "--pace-input"}));
   ProcessResult r;
   std::thread cli([&] { r = RunProcess(KELVANE_CLI, {"flash", "--port", sim.SlavePath(), file, "--yes"}, 60000); });
   std::this_thread::sleep_for(std::chrono::seconds(3));
