@@ -130,6 +130,26 @@ TEST(CliRemote, FailuresHangUpAndExitWithOne) {
   ::unlink(bad.c_str());
 }
 
+TEST(CliRemote, CtrlCDuringTheReadStillEndsTheSession) {
+  std::vector<std::string> args = kRemoteSim;
+  args.push_back("--pace");
+  ModemSimProcess sim;
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, args));
+  const std::string pw = WriteFile("pw-int", "letmein"), out = TempPath("interrupted.dat");
+  // The login takes about 4.5 s (dial, guard times); the read then runs for
+  // about 5 s more at 9600 baud.
+  const ProcessResult r = testing::RunProcessInterrupted(
+      KELVANE_CLI, {"read", "--port", sim.SlavePath(), "--baud", "9600", "--remote", "5551234", "--password-file", pw,
+                    "-o", out, "--response-timeout", "0"},
+      6500, 90000);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(::access(out.c_str(), F_OK), 0);
+  // Had the session not been ended, the identification would reach the far
+  // modem (an RM-40 485) instead of the local RM-40.
+  ExpectLocalModemInCommandMode(sim);
+  ::unlink(pw.c_str());
+}
+
 TEST(CliRemote, RemoteModemDropsTheLineMidRead) {
   std::vector<std::string> args = kRemoteSim;
   args.insert(args.end(), {"--drop-after", "12"});
