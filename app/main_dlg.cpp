@@ -64,6 +64,8 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
 
   // The status panel and the terminal pane come first: the adapter reports
   // to them from now on.
+  // The terminal pane's traffic log writes through the port provider.
+  ports_.AttachTrafficLog(a_);
   auto* central = new QWidget(this);
   status_ = new CStatusPanel(central);
   terminal_ = new CTerminalDlg(a_, central);

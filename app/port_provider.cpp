@@ -3,7 +3,16 @@
 namespace kelvane {
 
 PortProvider::PortProvider() = default;
-PortProvider::~PortProvider() = default;
+PortProvider::~PortProvider() {
+  if (!attached_) return;
+  if (attached_->TrafficFile == &log_) attached_->TrafficFile = nullptr;
+  if (attached_->Port() == &logged_) attached_->SetPort(nullptr);
+}
+
+void PortProvider::AttachTrafficLog(CAdapter& a) {
+  attached_ = &a;
+  a.TrafficFile = &log_;
+}
 
 int PortProvider::SimulatedModelType(const std::string& name) {
   if (name.size() != 5 || name.compare(0, 4, "sim:") != 0) return 0;
@@ -20,12 +29,16 @@ SimulatedPort* PortProvider::Simulated(int modelType) {
 
 void PortProvider::Select(CAdapter& a, const std::string& name) {
   if (a.Port() && a.Port()->IsOpen()) return;
+  SerialPort* chosen = nullptr;
   if (const auto it = named_.find(name); it != named_.end() && it->second) {
-    a.SetPort(it->second);
-    return;
+    chosen = it->second;
+  } else {
+    const int model = SimulatedModelType(name);
+    chosen = model ? static_cast<SerialPort*>(Simulated(model)) : &tty_;
   }
-  const int model = SimulatedModelType(name);
-  a.SetPort(model ? static_cast<SerialPort*>(Simulated(model)) : &tty_);
+  logged_.SetInner(chosen);
+  a.SetPort(&logged_);
+  AttachTrafficLog(a);
 }
 
 }  // namespace kelvane

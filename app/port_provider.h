@@ -10,6 +10,7 @@
 
 #include "config/adapter.h"
 #include "serial/posix_serial_port.h"
+#include "serial/traffic_file_log.h"
 #include "sim/simulated_port.h"
 
 namespace kelvane {
@@ -35,7 +36,17 @@ class PortProvider {
   // simulated modem of a particular article.
   void Register(const std::string& name, SerialPort* port) { named_[name] = port; }
 
+  // The traffic log of the run. The adapter always talks through it, so a
+  // log started while connected sees the rest of the session.
+  TrafficFileLog& TrafficLog() { return log_; }
+  // Makes the log the adapter's traffic file; the provider takes it (and its
+  // port) back from the adapter when it goes.
+  void AttachTrafficLog(CAdapter& a);
+
  private:
+  CAdapter* attached_ = nullptr;
+  TrafficFileLog log_;
+  TrafficLoggingPort logged_{log_};
   PosixSerialPort tty_;
   std::map<int, std::unique_ptr<SimulatedPort>> simulated_;
   std::map<std::string, SerialPort*> named_;

@@ -10,6 +10,7 @@
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "config/adapter.h"
+#include "serial/traffic_file_log.h"
 
 namespace kelvane::cli {
 
@@ -25,10 +26,20 @@ struct Session {
     adapter.SetPort(nullptr);
     adapter.SetUi(nullptr);
   }
+  // The port the adapter talks through: `port` itself, or with --log the
+  // same port seen through the traffic log.
+  SerialPort* LinePort() {
+    if (!trafficLog.IsOpen()) return port.get();
+    if (!loggedPort) loggedPort = std::make_unique<TrafficLoggingPort>(trafficLog);
+    loggedPort->SetInner(port.get());
+    return loggedPort.get();
+  }
   Options options;
   CAdapter adapter;
   CliUserInterface ui;
+  TrafficFileLog trafficLog;
   std::unique_ptr<SerialPort> port;
+  std::unique_ptr<TrafficLoggingPort> loggedPort;
 };
 
 // Opens the port of --port, probes and identifies. Prints the failure message

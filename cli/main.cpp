@@ -23,7 +23,7 @@ int ConnectForCommand(Session& s) {
     return EXIT_USAGE;
   }
   s.port = MakePort(s.options.port);
-  a.SetPort(s.port.get());
+  a.SetPort(s.LinePort());
   a.PortNumber = s.options.port;
   a.BaudRate = s.options.baud;
   a.Parity = s.options.parity;
@@ -108,6 +108,14 @@ int Main(int argc, char** argv) {
   if (options.responseTimeout) s.adapter.Options.ResponseTimeout = *options.responseTimeout;
   if (options.delayMs) s.adapter.Options.DelayBeforeAT = *options.delayMs;
   s.adapter.Options.Debug = options.debug ? 1 : 0;
+  if (!options.log.empty()) {
+    std::string error;
+    if (!s.trafficLog.Open(options.log, error)) {
+      std::fprintf(stderr, "kelvane-cli: %s\n", error.c_str());
+      return EXIT_FAILED;
+    }
+    s.adapter.TrafficFile = &s.trafficLog;
+  }
 
   if (!options.remote.empty() && options.command != "identify" && options.command != "read" &&
       options.command != "write" && options.command != "verify" && options.command != "report") {

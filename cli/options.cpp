@@ -101,6 +101,9 @@ Port and line options (commands that connect):
   --parity X        None, Odd or Even (default None)
   --data N          7 or 8 (default 8)
   --stop N          1 or 2 (default 1)
+  --log FILE        log every byte to and from the modem to FILE, one line at a
+                    time with its time and direction (passwords are masked)
+      kelvane-cli read --port /dev/ttyUSB0 -o modem.dat --log traffic.log
 
 Ctrl-C cancels a running command as the window's Cancel does: the current
 exchange ends, the port is closed and the modem left in command mode.
@@ -138,6 +141,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.help = true;
     } else if (arg == "--version") {
       out.version = true;
+    } else if (arg == "--log") {
+      if (!value(out.log)) return false;
     } else if (arg == "--port") {
       if (!value(out.port)) return false;
     } else if (arg == "--baud") {

@@ -24,6 +24,7 @@ struct Options {
   bool json = false;
   std::string sections = "all";
   std::string output;
+  std::string log;  // traffic log file, empty for none
   bool help = false;
   // A remote connection: the number the local modem dials, and where the
   // password comes from (never from the command line itself).

@@ -152,7 +152,7 @@ int RemoteConnectForCommand(Session& s) {
 
   if (s.options.debug) s.ui.SetSecret(password);
   s.port = MakePort(s.options.port);
-  a.SetPort(s.port.get());
+  a.SetPort(s.LinePort());
   a.PortNumber = s.options.port;
   a.BaudRate = s.options.baud;
   a.Parity = s.options.parity;

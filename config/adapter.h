@@ -16,6 +16,8 @@
 
 namespace kelvane {
 
+class TrafficFileLog;
+
 // Link state bits.
 enum LinkStateBits : int {
   LS_REMOTE = 0x0001,
@@ -220,6 +222,10 @@ class CAdapter {
   std::string LastOpenError;
   // The answer to the last identification command.
   std::string IdentificationAnswer;
+  // The traffic log file of the run, when there is one (not owned). Every
+  // byte reaches it through the port; a send that carries a password is
+  // marked with its MaskNextSend() first.
+  TrafficFileLog* TrafficFile = nullptr;
 
  private:
   void LogBytes(std::string_view bytes, bool trim);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "serial/traffic_file_log.h"
+
 namespace kelvane {
 
 namespace {
@@ -181,6 +183,7 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
     }
     std::string exchange = *password;
     Wipe(*password);
+    if (a.TrafficFile) a.TrafficFile->MaskNextSend();
     const int r = a.Transact(exchange, 5, ">", "C_PASSWORD:", MatchExact);
     Wipe(exchange);
     if (r < 1) {

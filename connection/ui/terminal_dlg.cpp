@@ -14,6 +14,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "connection/ui/traffic_log_control.h"
+
 namespace kelvane {
 
 namespace {
@@ -166,6 +168,7 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(4);
   column->addWidget(group_);
+  column->addWidget(new CTrafficLogControl(adapter_, this));
   column->addLayout(commandRow);
   column->addWidget(output_, 1);
 

@@ -1,0 +1,257 @@
+#include "serial/traffic_file_log.h"
+
+#include <time.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace kelvane {
+
+namespace {
+
+constexpr size_t kLongestLine = 256;
+
+// Position of `needle` in `text` ignoring letter case, or npos.
+size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0) {
+  if (needle.empty() || text.size() < needle.size()) return std::string_view::npos;
+  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < needle.size() &&
+           std::toupper(static_cast<unsigned char>(text[i + k])) == std::toupper(static_cast<unsigned char>(needle[k]))) {
+      ++k;
+    }
+    if (k == needle.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+  for (unsigned char c : bytes) {
+    switch (c) {
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      case '\\': out += "\\\\"; break;
+      default:
+        if (c < 0x20 || c >= 0x7F) {
+          static const char kHex[] = "0123456789ABCDEF";
+          out += "\\x";
+          out += kHex[c >> 4];
+          out += kHex[c & 0x0F];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+}
+
+// Replaces every occurrence of `secret` in `text`.
+void MaskOccurrences(std::string& text, const std::string& secret) {
+  if (secret.empty()) return;
+  size_t at = 0;
+  while ((at = text.find(secret, at)) != std::string::npos) {
+    text.replace(at, secret.size(), TrafficFileLog::kMask);
+    at += TrafficFileLog::kMask.size();
+  }
+}
+
+}  // namespace
+
+std::string MaskPasswordFields(std::string_view line) {
+  std::string out(line);
+  // The whole rest of the line after these.
+  for (std::string_view key : {"*WRCP=", "*WRCP: ", "_Password="}) {
+    const size_t at = FindNoCase(out, key);
+    if (at != std::string::npos && at + key.size() < out.size()) {
+      out.replace(at + key.size(), std::string::npos, TrafficFileLog::kMask);
+    }
+  }
+  // AT*WCBTAB=n,"number","password": the third argument.
+  const size_t table = FindNoCase(out, "*WCBTAB=");
+  if (table != std::string::npos) {
+    const size_t first = out.find(',', table);
+    const size_t second = first == std::string::npos ? first : out.find(',', first + 1);
+    if (second != std::string::npos && second + 1 < out.size()) {
+      out.replace(second + 1, std::string::npos, TrafficFileLog::kMask);
+    }
+  }
+  return out;
+}
+
+TrafficFileLog::TrafficFileLog(StampFunction stamp) : stamp_(std::move(stamp)) {
+  if (!stamp_) stamp_ = &TrafficFileLog::LocalTimeStamp;
+}
+
+TrafficFileLog::~TrafficFileLog() { Close(); }
+
+std::string TrafficFileLog::LocalTimeStamp() {
+  const auto now = std::chrono::system_clock::now();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  const time_t seconds = static_cast<time_t>(ms / 1000);
+  struct tm local{};
+  localtime_r(&seconds, &local);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
+  return text;
+}
+
+bool TrafficFileLog::Open(const std::string& path, std::string& error) {
+  Close();
+  std::FILE* file = std::fopen(path.c_str(), "ae");
+  if (!file) {
+    error = "Unable to open the traffic log " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  file_ = file;
+  path_ = path;
+  direction_ = Direction::None;
+  line_.clear();
+  secret_.clear();
+  maskNextSend_ = lineIsSecret_ = false;
+  WriteRaw(stamp_() + " -- traffic log started (TX to the modem, RX from the modem)\n");
+  std::fflush(file_);
+  return true;
+}
+
+void TrafficFileLog::Close() {
+  if (!file_) return;
+  EndLine();
+  WriteRaw(stamp_() + " -- traffic log ended\n");
+  std::fclose(file_);
+  file_ = nullptr;
+  secret_.clear();
+}
+
+void TrafficFileLog::MaskNextSend() {
+  if (file_) maskNextSend_ = true;
+}
+
+void TrafficFileLog::Sent(std::string_view bytes) {
+  if (!file_ || bytes.empty()) return;
+  if (maskNextSend_) {
+    maskNextSend_ = false;
+    EndLine();
+    // The secret is the text before the line end; its echo is masked too.
+    std::string_view text = bytes;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.remove_suffix(1);
+    secret_ = std::string(text);
+    direction_ = Direction::Sent;
+    lineStamp_ = stamp_();
+    lineIsSecret_ = true;
+    line_ = std::string(kMask) + std::string(bytes.substr(text.size()));
+    EndLine();
+    return;
+  }
+  secret_.clear();
+  Add(Direction::Sent, bytes);
+}
+
+void TrafficFileLog::Received(std::string_view bytes) {
+  if (!file_ || bytes.empty()) return;
+  Add(Direction::Received, bytes);
+}
+
+void TrafficFileLog::Add(Direction direction, std::string_view bytes) {
+  if (direction != direction_) EndLine();
+  direction_ = direction;
+  for (char c : bytes) {
+    // A carriage return ends its line unless a line feed follows it.
+    if (!line_.empty() && line_.back() == '\r' && c != '\n') EndLine();
+    if (line_.empty()) lineStamp_ = stamp_();
+    line_ += c;
+    if (c == '\n' || line_.size() >= kLongestLine) EndLine();
+  }
+  std::fflush(file_);
+}
+
+void TrafficFileLog::EndLine() {
+  if (!file_ || line_.empty()) {
+    line_.clear();
+    return;
+  }
+  std::string text;
+  if (lineIsSecret_) {
+    text = line_;
+  } else {
+    // The line end stays visible; the masks apply to the text before it.
+    size_t end = line_.size();
+    while (end > 0 && (line_[end - 1] == '\r' || line_[end - 1] == '\n')) --end;
+    text = line_.substr(0, end);
+    MaskOccurrences(text, secret_);
+    text = MaskPasswordFields(text) + line_.substr(end);
+  }
+  std::string out = lineStamp_ + (direction_ == Direction::Sent ? " TX " : " RX ");
+  if (lineIsSecret_) {
+    // The mask itself is written as it stands.
+    out += std::string(kMask);
+    AppendEscaped(out, std::string_view(text).substr(kMask.size()));
+  } else {
+    AppendEscaped(out, text);
+  }
+  out += '\n';
+  WriteRaw(out);
+  line_.clear();
+  lineIsSecret_ = false;
+}
+
+void TrafficFileLog::Flush() {
+  if (!file_) return;
+  EndLine();
+  std::fflush(file_);
+}
+
+void TrafficFileLog::WriteRaw(const std::string& text) {
+  if (file_) std::fwrite(text.data(), 1, text.size(), file_);
+}
+
+bool TrafficLoggingPort::Open(const std::string& portName, std::string& reason) {
+  if (!inner_) {
+    reason = portName + ": no such port.";
+    return false;
+  }
+  return inner_->Open(portName, reason);
+}
+
+void TrafficLoggingPort::Close() {
+  if (inner_) inner_->Close();
+  log_.Flush();
+}
+
+bool TrafficLoggingPort::SetSettings(std::string_view settingsText) {
+  return inner_ && inner_->SetSettings(settingsText);
+}
+
+void TrafficLoggingPort::SetDtrEnable(bool on) {
+  if (inner_) inner_->SetDtrEnable(on);
+}
+
+void TrafficLoggingPort::SetRtsEnable(bool on) {
+  if (inner_) inner_->SetRtsEnable(on);
+}
+
+void TrafficLoggingPort::SetHandshaking(int mode) {
+  if (inner_) inner_->SetHandshaking(mode);
+}
+
+void TrafficLoggingPort::SetBreak(bool on) {
+  if (inner_) inner_->SetBreak(on);
+}
+
+size_t TrafficLoggingPort::Write(std::string_view bytes) {
+  if (!inner_) return 0;
+  const size_t accepted = inner_->Write(bytes);
+  log_.Sent(bytes.substr(0, accepted));
+  return accepted;
+}
+
+std::string TrafficLoggingPort::ReadAll() {
+  if (!inner_) return {};
+  std::string bytes = inner_->ReadAll();
+  log_.Received(bytes);
+  return bytes;
+}
+
+}  // namespace kelvane
