@@ -56,6 +56,8 @@ int FlashCommand(Session& s);
 // Answer text made printable (CR dropped, other control bytes as \xNN).
 std::string Printable(std::string_view text);
 
+// kelvane-cli import FILE.json -o FILE.dat.
+int ImportCommand(Session& s);
 // kelvane-cli ports [--json].
 int PortsCommand(Session& s);
 // The Autoconnect search on --port (scan_command.cpp).

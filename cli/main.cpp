@@ -123,6 +123,7 @@ int Main(int argc, char** argv) {
     return EXIT_USAGE;
   }
   if (options.command == "ports") return PortsCommand(s);
+  if (options.command == "import") return ImportCommand(s);
   if (options.command == "flash") return FlashCommand(s);
   if (options.command == "identify") return IdentifyCommand(s);
   if (options.command == "scan") return ScanCommand(s);

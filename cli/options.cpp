@@ -68,6 +68,12 @@ Commands:
   report --port P -o FILE.htm
                              Write the HTML report of the modem.
       kelvane-cli report --port sim:3 -o report.htm
+  import FILE.json -o FILE.dat
+                             Turn what "show --json" printed back into a profile,
+                             byte for byte. Fields left out keep the values of a
+                             new profile; an unknown field or a value that does
+                             not fit is an error naming it.
+      kelvane-cli import modem.json -o modem.dat
   scan --port P [--baud FROM[:TO]] [--parity FROM[:TO]] [--data FROM[:TO]]
        [--stop FROM[:TO]] [--json]
                              Search the port for a modem (Autoconnect). Without

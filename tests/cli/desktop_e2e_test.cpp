@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "config/adapter.h"
+#include "config/profile.h"
 #include "config/version.h"
 #include "sim/modemsim_process.h"
 #include "support/run_process.h"
@@ -96,10 +98,72 @@ TEST_F(CliDesktop, VersionPortsAsJsonAndAnExampleForEveryCommand) {
 
   const auto help = RunProcess(KELVANE_CLI, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* command : {"ports", "identify", "read", "write", "show", "diff", "verify", "report", "flash"}) {
+  for (const char* command : {"ports", "identify", "read", "write", "show", "diff", "verify", "report", "flash", "import"}) {
     EXPECT_NE(help.out.find(std::string("      kelvane-cli ") + command + " "), std::string::npos)
         << "no example for " << command;
   }
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// show --json, then import: the same 3739 bytes.
+class CliImport : public CliDesktop {
+ protected:
+  void RoundTrip(const std::string& profile) {
+    const auto shown = RunProcess(KELVANE_CLI, {"show", profile, "--json"});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    const std::string json = File("profile.json");
+    std::ofstream(json, std::ios::binary) << shown.out;
+    const std::string back = File("back.dat");
+    const auto imported = RunProcess(KELVANE_CLI, {"import", json, "-o", back});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    const std::string original = Read(profile), again = Read(back);
+    EXPECT_EQ(again.size(), 3739u);
+    EXPECT_TRUE(original == again) << "the imported profile differs from " << profile;
+  }
+};
+
+TEST_F(CliImport, EveryModelTypeComesBackByteForByte) {
+  for (const char* port : {"sim:1", "sim:2", "sim:3", "sim:4"}) {
+    SCOPED_TRACE(port);
+    const std::string profile = File(std::string("modem-") + port[4] + ".dat");
+    const auto read = RunProcess(KELVANE_CLI, {"read", "--port", port, "-o", profile});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    RoundTrip(profile);
+  }
+}
+
+TEST_F(CliImport, TextsAtTheirLimitsAndEightBitCharactersComeBack) {
+  CAdapter a;
+  ConfigBlock& c = a.Config;
+  SetTextFull(c.basic.Modulation, std::string(32, 'V'));
+  SetText(c.remote.RemotePassword, "\xE4\xF6\xFC\xDF\x80\xFF\x01\"\\/" + std::string(10, 'p'));
+  for (int i = 0; i < 10; ++i) {
+    SetText(c.io.Data2[i], std::string(160, static_cast<char>(0xA0 + i)));
+    SetText(c.callback.CallbackPasswords[i], std::string(20, static_cast<char>('a' + i)));
+    c.io.Retry[i] = i % 2 ? INT32_MAX : INT32_MIN;
+  }
+  c.remote.RemoteEnable = 255;
+  c.serial.DteParity = 'O';
+  const std::string profile = File("limits.dat");
+  std::string error;
+  ASSERT_TRUE(SaveProfileFile(profile, c, error)) << error;
+  RoundTrip(profile);
+}
+
+TEST_F(CliImport, AFaultyTextLeavesTheProfileAlone) {
+  const std::string target = File("keep.dat");
+  std::ofstream(target) << "earlier";
+  std::ofstream(File("bad.json")) << R"({"BasicSettings": {"S0": 2, "Colour": "red"}})";
+  const auto r = RunProcess(KELVANE_CLI, {"import", File("bad.json"), "-o", target});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("unknown field \"BasicSettings.Colour\""), std::string::npos) << r.err;
+  EXPECT_EQ(Read(target), "earlier");
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"import", File("bad.json")}).exitCode, 2);
 }
 
 }  // namespace

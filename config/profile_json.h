@@ -1,0 +1,21 @@
+#pragma once
+// A profile as text: the JSON that "kelvane-cli show --json" prints, read
+// back into a configuration block. Together they turn a profile into a text
+// that can be kept in version control and back into the same bytes.
+
+#include <string>
+#include <string_view>
+
+#include "config/config_block.h"
+
+namespace kelvane {
+
+// Reads the JSON of a block: an object of records ("SerialSettings", ...),
+// each an object of fields with a number, a text or a list of them. Fields
+// left out keep their value in `out`. Texts hold single-byte characters
+// (\u0000 to \u00FF, or UTF-8 for the same characters). On any error
+// returns false with `error` naming the field or the place in the text, and
+// `out` is untouched.
+bool BlockFromJson(std::string_view json, ConfigBlock& out, std::string& error);
+
+}  // namespace kelvane

@@ -1,0 +1,98 @@
+// Reading a profile's JSON: what is accepted, and that every refusal names
+// the field and leaves the block untouched.
+
+#include "config/profile_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "config/adapter.h"
+
+namespace kelvane {
+namespace {
+
+ConfigBlock Reset() {
+  CAdapter a;
+  return a.Config;
+}
+
+TEST(ProfileJson, FieldsOfEveryKindAreStored) {
+  ConfigBlock block = Reset();
+  std::string error;
+  ASSERT_TRUE(BlockFromJson(R"({
+    "SerialSettings": {"DteRate": 19200, "DteParity": "E"},
+    "BasicSettings": {"S0": -3, "FastDisconnect": 255, "Modulation": "V90 \u00e9\u00FF\\\"x"},
+    "DialSettings": {"StoredNumbers": ["0123", "", "45\u00e4", "6"]},
+    "IoSettings": {"Retry": [1, 2, 3, 4, 5, 6, 7, 8, 9, -2147483648]},
+    "RemoteSettings": {"RemotePassword": "Gr\u00fc\u00dfe"}
+  })", block, error)) << error;
+  EXPECT_EQ(block.serial.DteRate, 19200);
+  EXPECT_EQ(block.serial.DteParity, 'E');
+  EXPECT_EQ(block.basic.S0, -3);
+  EXPECT_EQ(block.basic.FastDisconnect, 255);
+  EXPECT_EQ(GetText(block.basic.Modulation), "V90 \xE9\xFF\\\"x");
+  EXPECT_EQ(GetText(block.dial.StoredNumbers[2]), "45\xE4");
+  EXPECT_EQ(block.io.Retry[9], INT32_MIN);
+  // Raw UTF-8 in the file means the same single-byte characters.
+  EXPECT_EQ(GetText(block.remote.RemotePassword), "Gr\xFC\xDF" "e");
+  // What the text leaves out keeps its value.
+  EXPECT_EQ(block.basic.S7, Reset().basic.S7);
+}
+
+TEST(ProfileJson, TextsAtTheirLimits) {
+  ConfigBlock block = Reset();
+  std::string error;
+  const std::string full32(32, 'M'), twenty(20, '9');
+  ASSERT_TRUE(BlockFromJson("{\"BasicSettings\": {\"Modulation\": \"" + full32 +
+                                "\"}, \"RemoteSettings\": {\"RemotePassword\": \"" + twenty + "\"}}",
+                            block, error))
+      << error;
+  // Modulation may fill all its bytes; other texts keep their zero.
+  EXPECT_EQ(std::memcmp(block.basic.Modulation, full32.data(), 32), 0);
+  EXPECT_EQ(GetText(block.remote.RemotePassword), twenty);
+}
+
+TEST(ProfileJson, RefusalsNameWhatIsWrongAndChangeNothing) {
+  struct Case {
+    std::string json;
+    std::string error;
+  };
+  const Case cases[] = {
+      {R"({"BasicSettings": {"S99": 1}})", "unknown field \"BasicSettings.S99\""},
+      {R"({"ModemSettings": {"S0": 1}})", "unknown section \"ModemSettings\""},
+      {R"({"BasicSettings": {"S0": "2"}})", "BasicSettings.S0: expected a whole number"},
+      {R"({"BasicSettings": {"Modulation": 34}})", "BasicSettings.Modulation: expected a text"},
+      {R"({"BasicSettings": {"S0": 2147483648}})", "BasicSettings.S0: 2147483648 is outside the 32-bit range"},
+      {R"({"BasicSettings": {"FastDisconnect": 256}})", "BasicSettings.FastDisconnect: 256 is outside 0 to 255"},
+      {R"({"BasicSettings": {"S0": 1.5}})", "not a whole number at line 1"},
+      {R"({"SerialSettings": {"DteParity": "NE"}})", "SerialSettings.DteParity: expected one character"},
+      {"{\"RemoteSettings\": {\"RemotePassword\": \"" + std::string(21, 'x') + "\"}}",
+       "RemoteSettings.RemotePassword: longer than 20 characters"},
+      {"{\"BasicSettings\": {\"Modulation\": \"" + std::string(33, 'x') + "\"}}",
+       "BasicSettings.Modulation: longer than 32 characters"},
+      {R"({"DialSettings": {"StoredNumbers": ["1", "2", "3"]}})",
+       "DialSettings.StoredNumbers: expected a list of 4 elements"},
+      {R"({"DialSettings": {"StoredNumbers": ["1", "2", 3, "4"]}})", "DialSettings.StoredNumbers[2]: expected a text"},
+      {R"({"RemoteSettings": {"RemotePassword": "\u0100"}})",
+       "character \\u0100 is not a single-byte character at line 1"},
+      {R"({"RemoteSettings": {"RemotePassword": "a\u0000b"}})", "RemoteSettings.RemotePassword: holds a zero character"},
+      {R"({"BasicSettings": {"S0": 1, "S0": 2}})", "BasicSettings.S0 appears twice"},
+      {"{\"BasicSettings\": {\"S0\": 1}}\n{", "text after the end of the profile"},
+      {"{\"BasicSettings\": {\n\"S0\": }}", "expected a number, a text or a list at line 2"},
+      {R"({"BasicSettings": {"S0": 1})", "expected '}' at line 1"},
+      {"", "expected '{' at line 1"},
+  };
+  for (const Case& c : cases) {
+    ConfigBlock block = Reset();
+    block.basic.S0 = 7;
+    const ConfigBlock before = block;
+    std::string error;
+    EXPECT_FALSE(BlockFromJson(c.json, block, error)) << c.json;
+    EXPECT_EQ(error, c.error) << c.json;
+    EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0) << c.json;
+  }
+}
+
+}  // namespace
+}  // namespace kelvane
