@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "config/adapter.h"
 #include "connection/autoconnect.h"
 #include "serial/posix_serial_port.h"
 #include "sim/modemsim_process.h"
@@ -38,22 +39,14 @@ using namespace kelvane::bench;
 
 namespace {
 
-// The answer budget unit in ticks for a rate, with "ResponseTimeout" 1.
+// The answer budget unit in ticks for a rate, with "ResponseTimeout" 1, as
+// the adapter itself computes it.
 int UnitTicks(int baud, bool probeMode) {
-  int base = 25;
-  switch (baud) {
-    case 300: base = 45; break;
-    case 600: base = 30; break;
-    case 4800:
-    case 9600: base = 20; break;
-    case 19200:
-    case 38400:
-    case 57600: base = 15; break;
-    case 115200: base = 10; break;
-    default: break;
-  }
-  if (probeMode) base /= 5;
-  return base * 2;
+  CAdapter a;
+  a.Options.ResponseTimeout = 1;
+  a.ProbeMode = probeMode;
+  a.SetTimeoutUnit(baud);
+  return a.TimeoutTicks;
 }
 
 // The rates of the attempts, read from the status texts.
