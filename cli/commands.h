@@ -58,6 +58,9 @@ std::string Printable(std::string_view text);
 
 // kelvane-cli import FILE.json -o FILE.dat.
 int ImportCommand(Session& s);
+// kelvane-cli set FILE.dat SECTION.FIELD=VALUE ... and kelvane-cli fields.
+int SetCommand(Session& s);
+int FieldsCommand(Session& s);
 // kelvane-cli ports [--json].
 int PortsCommand(Session& s);
 // The Autoconnect search on --port (scan_command.cpp).

@@ -124,6 +124,8 @@ int Main(int argc, char** argv) {
   }
   if (options.command == "ports") return PortsCommand(s);
   if (options.command == "import") return ImportCommand(s);
+  if (options.command == "set") return SetCommand(s);
+  if (options.command == "fields") return FieldsCommand(s);
   if (options.command == "flash") return FlashCommand(s);
   if (options.command == "identify") return IdentifyCommand(s);
   if (options.command == "scan") return ScanCommand(s);

@@ -74,6 +74,17 @@ Commands:
                              new profile; an unknown field or a value that does
                              not fit is an error naming it.
       kelvane-cli import modem.json -o modem.dat
+  set FILE.dat SECTION.FIELD=VALUE ...
+                             Change fields of a profile (names as "show" prints
+                             them, array elements as NAME[i]) with the limits and
+                             lists of the configuration pages: an S-register above
+                             its maximum is clipped (with a note), any other value
+                             the page would not take is an error naming the field,
+                             and then the file is left untouched. Numbers in
+                             decimal or 0x hex; list values by number or by name.
+      kelvane-cli set modem.dat BasicSettings.S0=2 DialSettings.StoredNumbers[1]=5551234
+  fields                     List the fields "set" changes and the values each takes.
+      kelvane-cli fields | grep Callback
   scan --port P [--baud FROM[:TO]] [--parity FROM[:TO]] [--data FROM[:TO]]
        [--stop FROM[:TO]] [--json]
                              Search the port for a modem (Autoconnect). Without

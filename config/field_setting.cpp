@@ -1,0 +1,660 @@
+#include "config/field_setting.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "config/basic_values.h"
+#include "config/callback_values.h"
+#include "config/callerid_values.h"
+#include "config/dial_values.h"
+#include "config/entry_rules.h"
+#include "config/field_table.h"
+#include "config/io_values.h"
+#include "config/page_values.h"
+#include "config/remote_values.h"
+#include "config/serial_values.h"
+
+namespace kelvane {
+
+namespace {
+
+constexpr long long kIntMin = std::numeric_limits<int32_t>::min();
+constexpr long long kIntMax = std::numeric_limits<int32_t>::max();
+
+// How a field's value is checked and turned into what is stored.
+enum class Rule {
+  Numbered,         // a combo that stores the number its item begins with
+  Indexed,          // a combo that stores the index of its item
+  Parity,           // the parity combo: the first letter of "None", "Even", "Odd"
+  Register,         // a Basic S-register: clipped into 0..its maximum
+  Country,          // a code the country list holds
+  CompressionPart,  // half of the compression pair, checked with the other half
+  Range,            // a number edit: low..high
+  Text,             // an edit of `limit` characters
+  TableNumber,      // a caller ID or callback number: digits and '+' only
+  Password,         // empty, or 6 to `limit` characters
+  Modulation,       // what the Modulation dialog composes
+};
+
+using ItemList = const std::vector<std::string>& (*)();
+
+struct FieldRule {
+  const char* name;  // "Record.Field"; an array's rule holds for every element
+  Rule rule;
+  ItemList items = nullptr;
+  long long low = 0;   // Range; the register number of a Register
+  long long high = 0;  // Range
+  std::size_t limit = 0;
+};
+
+constexpr FieldRule Numbered(const char* n, ItemList items) { return {n, Rule::Numbered, items}; }
+constexpr FieldRule Indexed(const char* n, ItemList items) { return {n, Rule::Indexed, items}; }
+constexpr FieldRule Register(const char* n, int number) { return {n, Rule::Register, nullptr, number}; }
+constexpr FieldRule Range(const char* n, long long low, long long high) {
+  return {n, Rule::Range, nullptr, low, high};
+}
+constexpr FieldRule Texts(const char* n, Rule rule, std::size_t limit) { return {n, rule, nullptr, 0, 0, limit}; }
+constexpr FieldRule Plain(const char* n, Rule rule) { return {n, rule}; }
+
+// Every field of the block with the rule of the page control that edits it.
+// Data7 is on no page (the entry dialog never shows it): it takes any 32-bit
+// number. Time limits follow the entry dialog's three-digit edit.
+const FieldRule kRules[] = {
+    Numbered("SerialSettings.DteRate", BaudRateItems),
+    Numbered("SerialSettings.DteStopBits", StopBitsItems),
+    Numbered("SerialSettings.DteDataBits", DataBitsItems),
+    Numbered("SerialSettings.DcdControl", DcdControlItems),
+    Numbered("SerialSettings.DsrControl", DsrControlItems),
+    Numbered("SerialSettings.DtrControl", DtrControlItems),
+    Numbered("SerialSettings.LocalEcho", LocalEchoItems),
+    Numbered("SerialSettings.ModemFlowControl", FlowControlItems),
+    Plain("SerialSettings.DteParity", Rule::Parity),
+    Numbered("SerialSettings.EnhancedResults", EnhancedResultItems),
+    Numbered("SerialSettings.ReducedResults", ReducedResultItems),
+    Numbered("SerialSettings.ResultFormat", ResultFormatItems),
+    Numbered("SerialSettings.ResultSuppression", SuppressionItems),
+    Numbered("SerialSettings.IgnoreErrors", IgnoreErrorsItems),
+    Register("BasicSettings.S0", 0),
+    Register("BasicSettings.S7", 7),
+    Register("BasicSettings.S10", 10),
+    Register("BasicSettings.S25", 25),
+    Register("BasicSettings.S30", 30),
+    Register("BasicSettings.S91", 91),
+    Indexed("BasicSettings.FastDisconnect", FastDisconnectItems),
+    Plain("BasicSettings.CompressionC", Rule::CompressionPart),
+    Plain("BasicSettings.ErrorCorrectionN", Rule::CompressionPart),
+    Plain("BasicSettings.CountryCode", Rule::Country),
+    Indexed("BasicSettings.BreakControl", BreakControlItems),
+    Indexed("BasicSettings.LineQuality", LineQualityItems),
+    Plain("BasicSettings.Modulation", Rule::Modulation),
+    Numbered("DialSettings.HotCall", HotCallItems),
+    Numbered("DialSettings.DialAbort", DialAbortItems),
+    Texts("DialSettings.StoredNumbers", Rule::Text, kStoredNumberChars),
+    Texts("DialSettings.BackupNumber", Rule::Text, kBackupNumberChars),
+    Range("DialSettings.BackupRetries", 0, 9),
+    Range("DialSettings.BackupTime", 0, 999),
+    Numbered("CallerIdSettings.CidFormat", CidFormatItems),
+    Numbered("CallerIdSettings.CidMode", CidModeItems),
+    Texts("CallerIdSettings.AcceptedNumbers", Rule::TableNumber, kAcceptedNumberChars),
+    Indexed("RemoteSettings.RemoteEnable", RemoteEnableItems),
+    Texts("RemoteSettings.RemotePassword", Rule::Password, kRemotePasswordLimit),
+    Indexed("CallbackSettings.CallbackMode", CallbackModeItems),
+    Range("CallbackSettings.CallbackTime", 0, 999),
+    Texts("CallbackSettings.CallbackNumbers", Rule::TableNumber, kCallbackNumberChars),
+    Texts("CallbackSettings.CallbackPasswords", Rule::Password, kCallbackPasswordChars),
+    Range("IoSettings.PulseTa", 0, kIntMax),
+    Range("IoSettings.PulseTp", 0, kIntMax),
+    Numbered("IoSettings.TrigType", TrigTypeItems),
+    Indexed("IoSettings.TrigLevel", TrigLevelItems),
+    Numbered("IoSettings.OutputCtrl", OutputCtrlItems),
+    Indexed("IoSettings.Service", IoServiceItems),
+    Indexed("IoSettings.Retry", IoRetryItems),
+    Range("IoSettings.Timeout", 0, 999),
+    Indexed("IoSettings.Priority", IoPriorityItems),
+    Texts("IoSettings.Data1", Rule::Text, kIoDataLimits[0]),
+    Texts("IoSettings.Data2", Rule::Text, kIoDataLimits[1]),
+    Texts("IoSettings.Data3", Rule::Text, kIoDataLimits[2]),
+    Range("IoSettings.Data4", 0, 99),
+    Texts("IoSettings.Data5", Rule::Text, kIoDataLimits[4]),
+    Texts("IoSettings.Data6", Rule::Text, kIoDataLimits[5]),
+    Range("IoSettings.Data7", kIntMin, kIntMax),
+};
+
+// --- names ---------------------------------------------------------------------
+
+std::string FullName(const FieldInfo& f) { return std::string(f.record) + "." + f.name; }
+
+bool IsArray(const FieldInfo& f) { return f.kind == FieldKind::IntArray || f.kind == FieldKind::TextArray; }
+
+const FieldRule* RuleOf(const FieldInfo& f) {
+  const std::string name = FullName(f);
+  for (const FieldRule& r : kRules) {
+    if (name == r.name) return &r;
+  }
+  return nullptr;
+}
+
+struct Target {
+  const FieldInfo* field = nullptr;
+  const FieldRule* rule = nullptr;
+  std::size_t index = 0;
+};
+
+std::string SectionList() {
+  std::string out;
+  const char* last = "";
+  for (const FieldInfo& f : ConfigFields()) {
+    if (std::strcmp(last, f.record) == 0) continue;
+    out += (*last ? ", " : "") + std::string(f.record);
+    last = f.record;
+  }
+  return out;
+}
+
+// Finds "Record.Field" or "Record.Field[i]"; false with the problem.
+bool FindTarget(std::string_view name, Target& t, std::string& problem) {
+  const std::size_t dot = name.find('.');
+  const std::string_view record = name.substr(0, dot);
+  bool recordKnown = false;
+  for (const FieldInfo& f : ConfigFields()) recordKnown = recordKnown || record == f.record;
+  if (!recordKnown) {
+    problem = "unknown section (sections: " + SectionList() + ")";
+    return false;
+  }
+  if (dot == std::string_view::npos) {
+    problem = "unknown field";
+    return false;
+  }
+  std::string_view field = name.substr(dot + 1);
+  std::optional<std::size_t> index;
+  if (const std::size_t open = field.find('['); open != std::string_view::npos) {
+    const std::string_view digits = field.substr(open + 1, field.size() - open - 2);
+    if (field.back() != ']' || digits.empty() || digits.size() > 3 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      problem = "unknown field";
+      return false;
+    }
+    index = static_cast<std::size_t>(std::stoi(std::string(digits)));
+    field = field.substr(0, open);
+  }
+  for (const FieldInfo& f : ConfigFields()) {
+    if (record != f.record || field != f.name) continue;
+    t.field = &f;
+    t.rule = RuleOf(f);
+    if (IsArray(f) && !index) {
+      problem = "an array of " + std::to_string(f.count) + " elements; name one, e.g. " + FullName(f) + "[0]";
+      return false;
+    }
+    if (!IsArray(f) && index) {
+      problem = "not an array";
+      return false;
+    }
+    if (index && *index >= f.count) {
+      problem = "no element " + std::to_string(*index) + " (0-" + std::to_string(f.count - 1) + ")";
+      return false;
+    }
+    t.index = index.value_or(0);
+    if (!t.rule) {
+      problem = "no rule for this field";
+      return false;
+    }
+    return true;
+  }
+  problem = "unknown field";
+  return false;
+}
+
+// --- values --------------------------------------------------------------------
+
+enum class Parsed { Ok, NotANumber, TooLarge };
+
+// A decimal number with an optional sign, or a hexadecimal one after "0x".
+Parsed ParseNumber(std::string_view text, long long& out) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int base = 10;
+  if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) return Parsed::NotANumber;
+  long long value = 0;
+  bool large = false;
+  for (; i < text.size(); ++i) {
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      return Parsed::NotANumber;
+    }
+    if (value > (std::numeric_limits<long long>::max() - digit) / base) large = true;
+    if (!large) value = value * base + digit;
+  }
+  if (large) return Parsed::TooLarge;
+  out = negative ? -value : value;
+  return Parsed::Ok;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Trimmed(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  return std::string(text);
+}
+
+// The value a combo item stands for: the number it begins with (Numbered) or
+// its place (Indexed); -1 for an item that stands for nothing (the empty
+// fifth item of the DTR list).
+long long ItemValue(const FieldRule& r, std::size_t i) {
+  if (r.rule == Rule::Indexed) return static_cast<long long>(i);
+  return ItemNumber(r.items()[i], -1);
+}
+
+// The item's words without its number ("Auto" of "0 - Auto").
+std::string ItemWords(std::string_view item) {
+  const std::size_t dash = item.find(" -");
+  if (dash != std::string_view::npos && ItemNumber(item, -1) >= 0) return Trimmed(item.substr(dash + 2));
+  return Trimmed(item);
+}
+
+std::string ChoiceList(const FieldRule& r) {
+  std::string out;
+  const auto& items = r.items();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const long long value = ItemValue(r, i);
+    if (value < 0) continue;
+    const std::string words = ItemWords(items[i]);
+    std::string shown = std::to_string(value);
+    if (!words.empty() && words != shown) shown += " (" + words + ")";
+    out += (out.empty() ? "" : ", ") + shown;
+  }
+  return out;
+}
+
+// A combo value: a number the list offers, or the words of exactly one item.
+bool ChoiceValue(const FieldRule& r, std::string_view text, long long& value) {
+  const auto& items = r.items();
+  long long number = 0;
+  if (ParseNumber(text, number) == Parsed::Ok) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (ItemValue(r, i) == number) {
+        value = number;
+        return true;
+      }
+    }
+    return false;
+  }
+  const std::string wanted = Lower(Trimmed(text));
+  int matches = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (ItemValue(r, i) < 0) continue;
+    if (Lower(ItemWords(items[i])) == wanted || Lower(Trimmed(items[i])) == wanted) {
+      value = ItemValue(r, i);
+      ++matches;
+    }
+  }
+  return matches == 1 && !wanted.empty();
+}
+
+std::string Hex2(long long code) {
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "0x%02llX", code);
+  return hex;
+}
+
+// Every code of the country list once, ascending, with its countries.
+std::string CountryCodeList() {
+  std::vector<std::pair<int, std::string>> codes;
+  for (const std::string& item : CountryItems()) {
+    const int code = CountryCodeOfItem(item);
+    const std::size_t dash = item.find(" - ");
+    const std::string country = Trimmed(dash == std::string::npos ? item : item.substr(dash + 3));
+    auto it = std::find_if(codes.begin(), codes.end(), [&](const auto& c) { return c.first == code; });
+    if (it == codes.end()) {
+      codes.emplace_back(code, country);
+    } else if (it->second.find(country) == std::string::npos) {
+      it->second += "/" + country;
+    }
+  }
+  std::sort(codes.begin(), codes.end());
+  std::string out;
+  for (const auto& [code, countries] : codes) {
+    out += (out.empty() ? "" : ", ") + Hex2(code) + " " + countries;
+  }
+  return out;
+}
+
+// Command-line texts in UTF-8 become the single-byte (Latin-1) characters a
+// profile holds. Text that is not UTF-8 is taken byte for byte. False for a
+// character beyond Latin-1, which `problem` names.
+bool ProfileCharacters(std::string_view text, std::string& out, std::string& problem) {
+  std::string latin;
+  bool utf8 = true;
+  for (std::size_t i = 0; i < text.size() && utf8;) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      latin += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    const int more = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : -1;
+    if (more < 0 || i + static_cast<std::size_t>(more) >= text.size()) {
+      utf8 = false;
+      break;
+    }
+    unsigned long code = c & (more == 1 ? 0x1F : more == 2 ? 0x0F : 0x07);
+    for (int k = 1; k <= more; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((next & 0xC0) != 0x80) utf8 = false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    // An over-long form is no UTF-8 a terminal sends.
+    if (!utf8 || (more == 2 && code < 0x800) || (more == 3 && code < 0x10000)) {
+      utf8 = false;
+      break;
+    }
+    if (code > 0xFF) {
+      char name[32];
+      std::snprintf(name, sizeof name, "U+%04lX", code);
+      problem = std::string("character ") + name + " does not fit a profile text (Latin-1 only)";
+      return false;
+    }
+    latin += static_cast<char>(code);
+    i += static_cast<std::size_t>(more) + 1;
+  }
+  out = utf8 ? latin : std::string(text);
+  return true;
+}
+
+bool ValidModulation(std::string_view text) {
+  const Carrier* carrier = nullptr;
+  const std::string_view name = text.substr(0, text.find(','));
+  for (const Carrier& c : Carriers()) {
+    if (name == c.name) carrier = &c;
+  }
+  if (!carrier) return false;
+  if (name.size() == text.size()) return true;  // the carrier alone, as a new profile holds it
+  std::vector<std::string_view> parts;
+  std::string_view rest = text.substr(name.size() + 1);
+  for (std::size_t comma; (comma = rest.find(',')) != std::string_view::npos; rest.remove_prefix(comma + 1)) {
+    parts.push_back(rest.substr(0, comma));
+  }
+  parts.push_back(rest);
+  if (parts.size() != 5 || (parts[0] != "0" && parts[0] != "1")) return false;
+  auto offered = [](const std::vector<int>& rates, std::string_view part) {
+    if (part == "0") return true;
+    return std::any_of(rates.begin(), rates.end(), [&](int r) { return part == std::to_string(r); });
+  };
+  return offered(carrier->tx, parts[1]) && offered(carrier->tx, parts[2]) && offered(carrier->rx, parts[3]) &&
+         offered(carrier->rx, parts[4]);
+}
+
+std::string CarrierNames() {
+  std::string out;
+  for (const Carrier& c : Carriers()) out += (out.empty() ? "" : " ") + std::string(c.name);
+  return out;
+}
+
+// --- storing -------------------------------------------------------------------
+
+uint8_t* Bytes(ConfigBlock& block) { return reinterpret_cast<uint8_t*>(&block); }
+
+void StoreNumber(ConfigBlock& block, const Target& t, long long value) {
+  const FieldInfo& f = *t.field;
+  if (f.kind == FieldKind::Byte) {
+    Bytes(block)[f.offset] = static_cast<uint8_t>(value);
+  } else if (f.kind == FieldKind::Char) {
+    Bytes(block)[f.offset] = static_cast<uint8_t>(value);
+  } else {
+    const auto v = static_cast<int32_t>(value);
+    std::memcpy(Bytes(block) + f.offset + 4 * t.index, &v, 4);
+  }
+}
+
+// Zero-fills the field and copies the text; only Modulation's limit lets a
+// text fill its field without a terminating zero.
+void StoreFieldText(ConfigBlock& block, const Target& t, std::string_view text) {
+  uint8_t* at = Bytes(block) + t.field->offset + t.field->width * t.index;
+  std::memset(at, 0, t.field->width);
+  std::memcpy(at, text.data(), std::min(text.size(), t.field->width));
+}
+
+// The range a number of this field may take.
+void NumberRange(const Target& t, long long& low, long long& high) {
+  low = t.rule->low;
+  high = t.rule->high;
+  if (t.rule->rule != Rule::Range) {
+    low = t.field->kind == FieldKind::Byte ? 0 : kIntMin;
+    high = t.field->kind == FieldKind::Byte ? 255 : kIntMax;
+  }
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// Checks one value and stores it into `block`. False with the problem.
+bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::vector<std::string>& notes,
+            std::string& problem) {
+  const FieldRule& r = *t.rule;
+  const std::string name = FullName(*t.field) + (IsArray(*t.field) ? "[" + std::to_string(t.index) + "]" : "");
+  long long number = 0;
+  auto needNumber = [&]() {
+    const Parsed p = ParseNumber(value, number);
+    if (p == Parsed::NotANumber) problem = Quoted(value) + " is not a number";
+    long long low, high;
+    NumberRange(t, low, high);
+    if (p == Parsed::TooLarge || (p == Parsed::Ok && (number < low || number > high))) {
+      problem = std::string(value) + " out of range " + std::to_string(low) + "-" + std::to_string(high);
+      return false;
+    }
+    return p == Parsed::Ok;
+  };
+  switch (r.rule) {
+    case Rule::Numbered:
+    case Rule::Indexed:
+      if (!ChoiceValue(r, value, number)) {
+        problem = Quoted(value) + " is not in the list; valid: " + ChoiceList(r);
+        return false;
+      }
+      StoreNumber(block, t, number);
+      return true;
+    case Rule::Parity: {
+      const std::string v = Lower(Trimmed(value));
+      for (const std::string& item : ParityItems()) {
+        if (v == Lower(item) || v == Lower(item.substr(0, 1))) {
+          StoreNumber(block, t, item.front());
+          return true;
+        }
+      }
+      problem = Quoted(value) + " is not in the list; valid: N (None), E (Even), O (Odd)";
+      return false;
+    }
+    case Rule::Register: {
+      if (!needNumber()) return false;
+      const int registerNumber = static_cast<int>(r.low);
+      const int stored = ClipBasicRegister(registerNumber, static_cast<int>(number));
+      if (stored != number) notes.push_back(name + ": " + std::to_string(number) + " clipped to " + std::to_string(stored));
+      StoreNumber(block, t, stored);
+      return true;
+    }
+    case Rule::Country:
+      if (!needNumber()) return false;
+      if (CountryIndex(static_cast<int>(number)) < 0) {
+        problem = "country code " + (number >= 0 ? Hex2(number) : std::to_string(number)) +
+                  " is not in the list; valid codes: " + CountryCodeList();
+        return false;
+      }
+      StoreNumber(block, t, number);
+      return true;
+    case Rule::CompressionPart:
+    case Rule::Range:
+      if (!needNumber()) return false;
+      StoreNumber(block, t, number);
+      return true;
+    case Rule::Modulation:
+      if (!ValidModulation(value)) {
+        problem = Quoted(value) +
+                  " is not a modulation the Modulation dialog offers: CARRIER or "
+                  "CARRIER,AUTOMODE,TXMIN,TXMAX,RXMIN,RXMAX (e.g. V34,1,0,33600,0,33600) with a carrier of " +
+                  CarrierNames() + ", automode 1 or 0 and rates of that carrier or 0";
+        return false;
+      }
+      StoreFieldText(block, t, value);
+      return true;
+    case Rule::Text:
+    case Rule::TableNumber:
+    case Rule::Password: {
+      std::string text;
+      if (!ProfileCharacters(value, text, problem)) return false;
+      if (std::any_of(text.begin(), text.end(),
+                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+        problem = "control characters are not taken";
+        return false;
+      }
+      if (text.size() > r.limit) {
+        problem = "text of " + std::to_string(text.size()) + " characters is longer than the " +
+                  std::to_string(r.limit) + " the page takes";
+        return false;
+      }
+      if (r.rule == Rule::TableNumber && !IsTableNumber(text)) {
+        problem = Quoted(value) + " is not taken: only the digits 0-9 and '+'";
+        return false;
+      }
+      if (r.rule == Rule::Password && !text.empty() && text.size() < kCallbackPasswordMin) {
+        problem = "a password of 1 to 5 characters is not taken; give none or 6 to " + std::to_string(r.limit);
+        return false;
+      }
+      StoreFieldText(block, t, text);
+      return true;
+    }
+  }
+  problem = "no rule for this field";
+  return false;
+}
+
+// --- rules that join fields ----------------------------------------------------
+
+std::string CompressionPairList() {
+  std::string out;
+  CompressionPair pair;
+  for (int i = 0; CompressionPairAt(i, pair); ++i) {
+    out += (out.empty() ? "" : "; ") + std::to_string(pair.errorCorrectionN) + "/" +
+           std::to_string(pair.compressionC) + " (" + CompressionItems()[static_cast<std::size_t>(i)] + ")";
+  }
+  return out;
+}
+
+bool IsCompressionPair(const BasicSettings& b) {
+  CompressionPair pair;
+  for (int i = 0; CompressionPairAt(i, pair); ++i) {
+    if (pair.errorCorrectionN == b.ErrorCorrectionN && pair.compressionC == b.CompressionC) return true;
+  }
+  return false;
+}
+
+std::string FormatName(const DteFormat& f) { return std::to_string(f.dataBits) + f.parity + std::to_string(f.stopBits); }
+
+}  // namespace
+
+bool SplitAssignment(std::string_view text, std::string& name, std::string& value) {
+  const std::size_t eq = text.find('=');
+  if (eq == std::string_view::npos || eq == 0) return false;
+  name = std::string(text.substr(0, eq));
+  value = std::string(text.substr(eq + 1));
+  return true;
+}
+
+SettingOutcome ApplyFieldSettings(ConfigBlock& block, const std::vector<std::string>& assignments) {
+  SettingOutcome out;
+  ConfigBlock work = block;
+  std::string lastCompression, lastFormat;
+  for (const std::string& assignment : assignments) {
+    std::string name, value, problem;
+    if (!SplitAssignment(assignment, name, value)) {
+      out.errors.push_back(assignment + ": not SECTION.FIELD=VALUE");
+      continue;
+    }
+    Target t;
+    if (!FindTarget(name, t, problem) || !Assign(work, t, value, out.notes, problem)) {
+      out.errors.push_back(name + ": " + problem);
+      continue;
+    }
+    if (t.rule->rule == Rule::CompressionPart) lastCompression = name;
+    if (std::strcmp(t.field->record, "SerialSettings") == 0 && std::strncmp(t.field->name, "Dte", 3) == 0) {
+      lastFormat = name;
+    }
+  }
+  // The Basic page sets the pair from one combo: a pair the list lacks is no
+  // choice the page offers.
+  if (!lastCompression.empty() && !IsCompressionPair(work.basic)) {
+    out.errors.push_back(lastCompression + ": ErrorCorrectionN " + std::to_string(work.basic.ErrorCorrectionN) +
+                         " with CompressionC " + std::to_string(work.basic.CompressionC) +
+                         " is not in the list; valid pairs ErrorCorrectionN/CompressionC: " + CompressionPairList());
+  }
+  // With a fixed rate the Serial page keeps the format to the ones the modem
+  // has; with automatic rate detection the format does not count.
+  if (!lastFormat.empty() && work.serial.DteRate != 0) {
+    const DteFormat given{work.serial.DteDataBits, work.serial.DteStopBits, work.serial.DteParity};
+    const DteFormat stored = ApplyFormatRules(given);
+    if (stored.dataBits != given.dataBits || stored.parity != given.parity) {
+      out.notes.push_back("SerialSettings: format " + FormatName(given) + " becomes " + FormatName(stored) +
+                          " as on the Serial page");
+      work.serial.DteDataBits = stored.dataBits;
+      work.serial.DteStopBits = stored.stopBits;
+      work.serial.DteParity = stored.parity;
+    }
+  }
+  if (out.errors.empty()) {
+    block = work;
+  } else {
+    out.notes.clear();
+  }
+  return out;
+}
+
+std::vector<SettableField> SettableFields() {
+  std::vector<SettableField> out;
+  for (const FieldInfo& f : ConfigFields()) {
+    const FieldRule* r = RuleOf(f);
+    if (!r) continue;
+    std::string values;
+    switch (r->rule) {
+      case Rule::Numbered:
+      case Rule::Indexed: values = "one of " + ChoiceList(*r); break;
+      case Rule::Parity: values = "N, E or O"; break;
+      case Rule::Register:
+        values = "0-" + std::to_string(BasicRegisterMax(static_cast<int>(r->low))) + ", larger values clipped";
+        break;
+      case Rule::Country: values = "a country code of the list (0x.. or decimal)"; break;
+      case Rule::CompressionPart: values = "with the other half a pair of the list: " + CompressionPairList(); break;
+      case Rule::Range: values = std::to_string(r->low) + "-" + std::to_string(r->high); break;
+      case Rule::Text: values = "text of up to " + std::to_string(r->limit) + " characters"; break;
+      case Rule::TableNumber:
+        values = "up to " + std::to_string(r->limit) + " of the digits 0-9 and '+'";
+        break;
+      case Rule::Password: values = "password: empty or 6 to " + std::to_string(r->limit) + " characters"; break;
+      case Rule::Modulation: values = "CARRIER or CARRIER,AUTOMODE,TXMIN,TXMAX,RXMIN,RXMAX"; break;
+    }
+    if (!IsArray(f)) {
+      out.push_back({FullName(f), values});
+      continue;
+    }
+    for (std::size_t i = 0; i < f.count; ++i) out.push_back({FullName(f) + "[" + std::to_string(i) + "]", values});
+  }
+  return out;
+}
+
+}  // namespace kelvane
