@@ -195,7 +195,7 @@ QWidget* CConfigPage::CreateButtonGroups() {
     auto* b = new CImageButton(text, parent);
     b->SetLayout(kImageButtonDefaultLayout);
     b->SetBitmap(bitmap, QColor(0xFF, 0x00, 0xFF));
-    b->setMinimumSize(82, 30);
+    b->setMinimumSize(76, 30);
     b->setAutoDefault(false);
     return b;
   };
@@ -206,8 +206,8 @@ QWidget* CConfigPage::CreateButtonGroups() {
   write_ = makeButton(own, QStringLiteral("Write"), IDB_WRITE_PAGE);
   write_->setObjectName(QStringLiteral("Write"));
   auto* ownRow = new QHBoxLayout(own);
-  ownRow->setContentsMargins(8, 4, 8, 8);
-  ownRow->setSpacing(6);
+  ownRow->setContentsMargins(6, 4, 6, 6);
+  ownRow->setSpacing(4);
   ownRow->addWidget(read_);
   ownRow->addWidget(write_);
 
@@ -215,12 +215,12 @@ QWidget* CConfigPage::CreateButtonGroups() {
   writeAll_ = makeButton(all, QStringLiteral("Write"), IDB_WRITE_ALL);
   writeAll_->setObjectName(QStringLiteral("Write All"));
   auto* allRow = new QHBoxLayout(all);
-  allRow->setContentsMargins(8, 4, 8, 8);
+  allRow->setContentsMargins(6, 4, 6, 6);
   allRow->addWidget(writeAll_);
 
   auto* row = new QHBoxLayout(area);
   row->setContentsMargins(0, 0, 0, 0);
-  row->setSpacing(8);
+  row->setSpacing(6);
   row->addWidget(own);
   row->addWidget(all);
 

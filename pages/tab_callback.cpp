@@ -14,6 +14,7 @@
 
 #include "config/entry_rules.h"
 #include "controls/image_button.h"
+#include "controls/wrap_combo.h"
 #include "pages/entry_edits.h"
 
 namespace kelvane {
@@ -45,10 +46,10 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
 
   auto* secure = new QGroupBox(QStringLiteral("Secure Callback"), this);
   auto* secureRow = new QHBoxLayout(secure);
-  mode_ = new QComboBox(secure);
+  // The longest items are wider than the page: the box shows the chosen one
+  // over two lines, and the list opens wide enough to show them whole.
+  mode_ = new CWrapComboBox(2, secure);
   for (const std::string& item : CallbackModeItems()) mode_->addItem(Latin1Text(item));
-  // The longest items are wider than the page; the list opens wide enough
-  // to show them whole.
   mode_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   mode_->setMinimumContentsLength(20);
   mode_->view()->setMinimumWidth(mode_->view()->sizeHintForColumn(0) + 8);

@@ -75,8 +75,10 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   pgrid->addWidget(new QLabel(QStringLiteral("Trig type <type>"), parameters), 2, 0, 1, 4);
   pgrid->addWidget(trigType_, 3, 0, 1, 4);
   pgrid->addWidget(new QLabel(QStringLiteral("Output ctrl <norm>"), parameters), 2, 4, 1, 2);
-  pgrid->addWidget(outputCtrl_, 3, 4);
-  pgrid->addWidget(saveParameters_, 3, 5, Qt::AlignRight | Qt::AlignBottom);
+  // The output list's longest entry ("31 - DCD_PSTN") needs the width of
+  // both right columns; Save sits beside the short trigger level instead.
+  pgrid->addWidget(outputCtrl_, 3, 4, 1, 2);
+  pgrid->addWidget(saveParameters_, 1, 5, Qt::AlignRight);
   pgrid->setColumnStretch(5, 1);
 
   // --- I/O List ---

@@ -12,17 +12,23 @@
 #include "config/page_values.h"
 #include "config/serial_values.h"
 #include "controls/image_button.h"
+#include "controls/wrap_combo.h"
 
 namespace kelvane {
 
 namespace {
 
-QComboBox* MakeCombo(const std::vector<std::string>& items, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
+// Each combo is wide enough for its longest entry (on its lines, for a
+// CWrapComboBox), so the chosen entry is always shown whole.
+QComboBox* MakeCombo(const std::vector<std::string>& items, QWidget* parent, int lines = 1) {
+  QComboBox* combo = lines > 1 ? new CWrapComboBox(lines, parent) : new QComboBox(parent);
   for (const std::string& item : items) combo->addItem(QString::fromLatin1(item.c_str()));
-  // Narrow on the page; the open list shows the long items whole.
-  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  combo->setMinimumContentsLength(8);
+  if (lines > 1) {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(24);
+  } else {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  }
   combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
   return combo;
 }
@@ -38,23 +44,35 @@ void StoreNumberBeforeDash(const QComboBox* combo, int32_t& field) {
   if (combo->currentIndex() >= 0) field = NumberBeforeDash(Latin1(combo->currentText()));
 }
 
-QGroupBox* MakeGroup(const QString& title, QWidget* parent,
-                     std::initializer_list<std::pair<const char*, QComboBox**>> rows,
-                     const std::vector<std::string>* const lists[]) {
+struct ComboRow {
+  const char* label;
+  QComboBox** combo;
+  const std::vector<std::string>& items;
+  int lines = 1;  // lines of the closed box
+};
+
+// A group of labelled combos, labels to the left or above their combo.
+QGroupBox* MakeGroup(const QString& title, QWidget* parent, std::initializer_list<ComboRow> rows,
+                     bool labelsAbove = false) {
   auto* box = new QGroupBox(title, parent);
   auto* grid = new QGridLayout(box);
-  grid->setVerticalSpacing(3);
-  grid->setContentsMargins(8, 4, 8, 6);
+  grid->setVerticalSpacing(2);
+  grid->setHorizontalSpacing(6);
+  grid->setContentsMargins(8, 2, 8, 4);
   int row = 0;
-  for (const auto& [text, combo] : rows) {
-    *combo = MakeCombo(*lists[row], box);
-    auto* label = new QLabel(QString::fromLatin1(text), box);
-    label->setBuddy(*combo);
-    grid->addWidget(label, row, 0);
-    grid->addWidget(*combo, row, 1);
-    ++row;
+  for (const ComboRow& r : rows) {
+    *r.combo = MakeCombo(r.items, box, r.lines);
+    auto* label = new QLabel(QString::fromLatin1(r.label), box);
+    label->setBuddy(*r.combo);
+    if (labelsAbove) {
+      grid->addWidget(label, row++, 0);
+      grid->addWidget(*r.combo, row++, 0);
+    } else {
+      grid->addWidget(label, row, 0);
+      grid->addWidget(*r.combo, row++, 1);
+    }
   }
-  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(labelsAbove ? 0 : 1, 1);
   return box;
 }
 
@@ -63,64 +81,51 @@ QGroupBox* MakeGroup(const QString& title, QWidget* parent,
 CTabSerial::CTabSerial(QtUserInterface& ui, QWidget* parent)
     : CConfigPage(ui, PG_SERIAL, SEC_SERIAL, &ui.Adapter().Config.serial, sizeof(SerialSettings),
                   QStringLiteral("Serial"), parent) {
-  const std::vector<std::string>* const formatLists[] = {&BaudRateItems(), &DataBitsItems(), &StopBitsItems(),
-                                                         &ParityItems()};
-  QGroupBox* format = MakeGroup(QStringLiteral("Fixed DTE Rate and format"), this,
-                                {{"Baud rate [+IPR]", &baud_},
-                                 {"Data bits [+ICF]", &dataBits_},
-                                 {"Stop bits [+ICF]", &stopBits_},
-                                 {"Parity [+ICF]", &parity_}},
-                                formatLists);
+  // The control and result entries are sentences: those groups take the
+  // page's width, and the DTR box shows its longest entry over two lines.
   // A doubled ampersand shows as one (the labels have buddies).
-  const std::vector<std::string>* const controlLists[] = {&FlowControlItems(), &DcdControlItems(),
-                                                          &DsrControlItems(), &DtrControlItems()};
   QGroupBox* control = MakeGroup(QStringLiteral("Control"), this,
-                                 {{"Flow control [&&K]", &flow_},
-                                  {"DCD control [&&C]", &dcd_},
-                                  {"DSR control [&&S]", &dsr_},
-                                  {"DTR control [&&D]", &dtr_}},
-                                 controlLists);
-  // The control items are long sentences: their combos show the number and
-  // the start, the open list shows them whole.
-  for (QComboBox* c : {flow_, dcd_, dsr_, dtr_}) c->setMinimumContentsLength(6);
-  const std::vector<std::string>* const troubleLists[] = {&IgnoreErrorsItems()};
-  QGroupBox* trouble = MakeGroup(QStringLiteral("Troubleshooting"), this,
-                                 {{"Ignore Errors [*WIE]", &ignoreErrors_}}, troubleLists);
-  ignoreErrors_->setMinimumContentsLength(6);
-  const std::vector<std::string>* const resultLists[] = {&ResultFormatItems(), &EnhancedResultItems(),
-                                                         &ReducedResultItems(), &LocalEchoItems(),
-                                                         &SuppressionItems()};
+                                 {{"Flow control [&&K]", &flow_, FlowControlItems()},
+                                  {"DCD control [&&C]", &dcd_, DcdControlItems()},
+                                  {"DSR control [&&S]", &dsr_, DsrControlItems()},
+                                  {"DTR control [&&D]", &dtr_, DtrControlItems(), 2}});
   QGroupBox* result = MakeGroup(QStringLiteral("Result"), this,
-                                {{"Result format [V]", &resultFormat_},
-                                 {"Enhanced result messages [W]", &enhanced_},
-                                 {"Reduced result messages [X]", &reduced_},
-                                 {"Local echo [E]", &echo_},
-                                 {"Result code suppression [Q]", &suppression_}},
-                                resultLists);
+                                {{"Result format [V]", &resultFormat_, ResultFormatItems()},
+                                 {"Enhanced result messages [W]", &enhanced_, EnhancedResultItems()},
+                                 {"Reduced result messages [X]", &reduced_, ReducedResultItems()},
+                                 {"Local echo [E]", &echo_, LocalEchoItems()},
+                                 {"Result code suppression [Q]", &suppression_, SuppressionItems()}});
   auto* note = new QLabel(
       QStringLiteral("Changes to Result code suppression will not be activated until disconnecting the Kelvane."),
       result);
   note->setWordWrap(true);
   static_cast<QGridLayout*>(result->layout())->addWidget(note, 5, 0, 1, 2);
+  QGroupBox* format = MakeGroup(QStringLiteral("Fixed DTE Rate and format"), this,
+                                {{"Baud rate [+IPR]", &baud_, BaudRateItems()},
+                                 {"Data bits [+ICF]", &dataBits_, DataBitsItems()},
+                                 {"Stop bits [+ICF]", &stopBits_, StopBitsItems()},
+                                 {"Parity [+ICF]", &parity_, ParityItems()}});
+  QGroupBox* trouble = MakeGroup(QStringLiteral("Troubleshooting"), this,
+                                 {{"Ignore Errors [*WIE]", &ignoreErrors_, IgnoreErrorsItems()}}, true);
 
+  // The short format settings share the last row with the error switch and
+  // the page's buttons.
   auto* right = new QVBoxLayout;
-  right->addWidget(control);
+  right->setSpacing(2);
+  right->addWidget(trouble);
   right->addStretch(1);
-  auto* left = new QVBoxLayout;
-  left->setSpacing(4);
-  left->addWidget(format);
-  left->addWidget(trouble);
-  auto* top = new QHBoxLayout;
-  top->setSpacing(6);
-  top->addLayout(left);
-  top->addLayout(right, 1);
+  right->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
+  auto* bottom = new QHBoxLayout;
+  bottom->setSpacing(6);
+  bottom->addWidget(format, 0, Qt::AlignTop);
+  bottom->addLayout(right, 1);
   auto* page = new QVBoxLayout(this);
-  page->setContentsMargins(6, 6, 6, 6);
-  page->setSpacing(4);
-  page->addLayout(top);
+  page->setContentsMargins(6, 4, 6, 4);
+  page->setSpacing(2);
+  page->addWidget(control);
   page->addWidget(result);
+  page->addLayout(bottom);
   page->addStretch(1);
-  page->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
 
   for (QComboBox* c : {enhanced_, reduced_, baud_, stopBits_, suppression_, resultFormat_, parity_, flow_, echo_,
                        dtr_, dsr_, dcd_, dataBits_, ignoreErrors_}) {

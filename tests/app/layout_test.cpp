@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "app/main_dlg.h"
@@ -60,6 +62,27 @@ QSize TextNeeds(const QWidget* w) {
   return {fm.horizontalAdvance(text) + chrome, fm.height()};
 }
 
+// The entries of a combo box that its field cannot show whole. The open list
+// is as wide as the entries, but the closed box shows the chosen one, so it
+// must fit the field: on one line, or wrapped over the lines a
+// CWrapComboBox has.
+QStringList CutEntries(const QComboBox* combo) {
+  QStyleOptionComboBox option;
+  option.initFrom(combo);
+  option.editable = combo->isEditable();
+  const QRect field =
+      combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+  const QFontMetrics fm = combo->fontMetrics();
+  QStringList cut;
+  for (int i = 0; i < combo->count(); ++i) {
+    const QString text = combo->itemText(i);
+    const QRect needs = fm.boundingRect(QRect(0, 0, field.width(), 10000), Qt::TextWordWrap, text);
+    const bool fits = needs.width() <= field.width() && needs.height() <= field.height();
+    if (!fits) cut << text;
+  }
+  return cut;
+}
+
 void Check(QWidget* parent, const QString& where, QStringList& faults) {
   if (QLayout* layout = parent->layout()) {
     QList<QWidget*> placed;
@@ -78,6 +101,11 @@ void Check(QWidget* parent, const QString& where, QStringList& faults) {
                       .arg(g.height())
                       .arg(need.width())
                       .arg(need.height());
+      }
+      if (auto* combo = qobject_cast<const QComboBox*>(w); combo && !combo->isEditable()) {
+        for (const QString& entry : CutEntries(combo)) {
+          faults << QStringLiteral("%1: %2 is %3 wide and cuts \"%4\"").arg(where, Name(w)).arg(g.width()).arg(entry);
+        }
       }
       for (int j = i + 1; j < placed.size(); ++j) {
         if (g.intersects(placed[j]->geometry())) {
@@ -123,7 +151,9 @@ class LayoutTest : public QObject {
       QTest::qWait(20);
       Check(window.centralWidget(), sheet.tabText(i), faults);
     }
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    // QtTest cuts a long failure message: every fault gets its own line.
+    for (const QString& fault : faults) qWarning("%s", qPrintable(fault));
+    QVERIFY2(faults.isEmpty(), qPrintable(QStringLiteral("%1 layout faults").arg(faults.size())));
     // The terminal pane and the sheet sit side by side.
     QVERIFY(!sheet.geometry().intersects(window.Terminal().geometry()));
   }
