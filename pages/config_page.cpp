@@ -15,6 +15,7 @@
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"
+#include "controls/tip_text.h"
 
 namespace kelvane {
 
@@ -234,21 +235,24 @@ QWidget* CConfigPage::CreateButtonGroups() {
 
 void CConfigPage::SetTip(QWidget* control, const QString& text) {
   if (!control) return;
-  QString shown = text;
-  shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
   for (auto& [w, t] : tips_) {
     if (w == control) {
-      t = shown;
+      t = text;
       ApplyTooltips();
       return;
     }
   }
-  tips_.emplace_back(control, shown);
-  control->setToolTip(tooltipsOn_ ? shown : QString());
+  tips_.emplace_back(control, text);
+  control->setToolTip(tooltipsOn_ ? LimitedTipText(text, maxTipWidth_) : QString());
+}
+
+void CConfigPage::SetMaxTipWidth(int pixels) {
+  maxTipWidth_ = pixels;
+  ApplyTooltips();
 }
 
 void CConfigPage::ApplyTooltips() {
-  for (const auto& [w, text] : tips_) w->setToolTip(tooltipsOn_ ? text : QString());
+  for (const auto& [w, text] : tips_) w->setToolTip(tooltipsOn_ ? LimitedTipText(text, maxTipWidth_) : QString());
 }
 
 // --- page-local modem commands ---------------------------------------------

@@ -120,9 +120,12 @@ class CConfigPage : public QWidget {
   // returned widget in its layout.
   QWidget* CreateButtonGroups();
 
-  // Registers a tooltip; "\n\r" in the text breaks the line. Shown only
-  // while the "Tooltip" option is 1.
+  // Registers a tooltip; "\n\r" in the text breaks the line, and lines
+  // wider than the page's maximum tip width wrap. Shown only while the
+  // "Tooltip" option is 1.
   void SetTip(QWidget* control, const QString& text);
+  // The maximum tip width in pixels (300 unless the page sets another).
+  void SetMaxTipWidth(int pixels);
 
   // A page-local command on the modem: only when Busy is clear and the modem
   // is identified. Sets Busy, shows the "Wait" window with `message` and a
@@ -194,6 +197,7 @@ class CConfigPage : public QWidget {
   std::vector<QWidget*> valueControls_;
   std::vector<std::pair<QWidget*, QString>> tips_;
   bool tooltipsOn_ = false;
+  int maxTipWidth_ = 300;
   int filling_ = 0;
   bool valueControlsEnabled_ = true;
   CImageButton* read_ = nullptr;

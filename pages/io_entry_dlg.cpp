@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include "controls/tip_text.h"
+
 namespace kelvane {
 
 namespace {
@@ -22,12 +24,9 @@ QStringList Items(const std::vector<std::string>& items) {
   return out;
 }
 
-// Multi-line tips are written with "\n\r" line breaks.
-QString TipText(const char* text) {
-  QString tip = QString::fromLatin1(text);
-  tip.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
-  return tip;
-}
+// Multi-line tips are written with "\n\r" line breaks; the dialog's
+// tooltips are at most 400 pixels wide.
+QString TipText(const char* text) { return LimitedTipText(QString::fromLatin1(text), 400); }
 
 std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
 

@@ -30,6 +30,7 @@ constexpr int kEntryRows = 5;
 CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
     : CConfigPage(ui, PG_CALLERID, SEC_CALLERID, &ui.Adapter().Config.callerId,
                   sizeof(CallerIdSettings), QStringLiteral("Caller ID"), parent) {
+  SetMaxTipWidth(200);
   auto* cid = new QGroupBox(QStringLiteral("Caller ID / A-Number [*WCID]"), this);
   auto* cidGrid = new QGridLayout(cid);
   format_ = MakeCombo(CidFormatItems(), cid);

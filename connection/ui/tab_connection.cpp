@@ -15,6 +15,7 @@
 #include "connection/ui/port_combo.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
+#include "controls/tip_text.h"
 #include "serial/port_enumeration.h"
 
 namespace kelvane {
@@ -217,7 +218,10 @@ void CTabConnection::SelectPortSettings() {
 }
 
 void CTabConnection::ApplyTooltips(bool on) {
-  auto tip = [on](QWidget* w, const char* text) { w->setToolTip(on ? QString::fromLatin1(text) : QString()); };
+  // At most 200 pixels wide: the Autoconnect text wraps.
+  auto tip = [on](QWidget* w, const char* text) {
+    w->setToolTip(on ? LimitedTipText(QString::fromLatin1(text), 200) : QString());
+  };
   tip(autoconnect_,
       "The Autoconnect feature searches selcected port for a Dalmarin modem. Useful if you don't know "
       "the current modem settings.");
