@@ -50,6 +50,7 @@ struct FieldRule {
   long long low = 0;   // Range; the register number of a Register
   long long high = 0;  // Range
   std::size_t limit = 0;
+  bool (*storable)(std::string_view) = nullptr;  // Password: the page's own rule
 };
 
 constexpr FieldRule Numbered(const char* n, ItemList items) { return {n, Rule::Numbered, items}; }
@@ -60,6 +61,9 @@ constexpr FieldRule Range(const char* n, long long low, long long high) {
 }
 constexpr FieldRule Texts(const char* n, Rule rule, std::size_t limit) { return {n, rule, nullptr, 0, 0, limit}; }
 constexpr FieldRule Plain(const char* n, Rule rule) { return {n, rule}; }
+constexpr FieldRule Password(const char* n, std::size_t limit, bool (*storable)(std::string_view)) {
+  return {n, Rule::Password, nullptr, 0, 0, limit, storable};
+}
 
 // Every field of the block with the rule of the page control that edits it.
 // Data7 is on no page (the entry dialog never shows it): it takes any 32-bit
@@ -102,11 +106,11 @@ const FieldRule kRules[] = {
     Numbered("CallerIdSettings.CidMode", CidModeItems),
     Texts("CallerIdSettings.AcceptedNumbers", Rule::TableNumber, kAcceptedNumberChars),
     Indexed("RemoteSettings.RemoteEnable", RemoteEnableItems),
-    Texts("RemoteSettings.RemotePassword", Rule::Password, kRemotePasswordLimit),
+    Password("RemoteSettings.RemotePassword", kRemotePasswordLimit, IsStorablePassword),
     Indexed("CallbackSettings.CallbackMode", CallbackModeItems),
     Range("CallbackSettings.CallbackTime", 0, 999),
     Texts("CallbackSettings.CallbackNumbers", Rule::TableNumber, kCallbackNumberChars),
-    Texts("CallbackSettings.CallbackPasswords", Rule::Password, kCallbackPasswordChars),
+    Password("CallbackSettings.CallbackPasswords", kCallbackPasswordChars, IsCallbackPassword),
     Range("IoSettings.PulseTa", 0, kIntMax),
     Range("IoSettings.PulseTp", 0, kIntMax),
     Numbered("IoSettings.TrigType", TrigTypeItems),
@@ -533,7 +537,8 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
         problem = Quoted(value) + " is not taken: only the digits 0-9 and '+'";
         return false;
       }
-      if (r.rule == Rule::Password && !text.empty() && text.size() < kCallbackPasswordMin) {
+      // The record does not take an unfinished password (1 to 5 characters).
+      if (r.rule == Rule::Password && !r.storable(text)) {
         problem = "a password of 1 to 5 characters is not taken; give none or 6 to " + std::to_string(r.limit);
         return false;
       }
