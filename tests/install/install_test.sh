@@ -62,6 +62,10 @@ tree)
     gzip -dc "$page" | head -1 | grep -q '^\.TH ' || fail "not a manual page: $page"
   done
   bash -n "$stage/share/bash-completion/completions/kelvane-cli" || fail "completion script does not parse"
+  # After "set FILE" the installed completion offers the installed program's field names.
+  names=$(bash -c 'source "$1"; COMP_WORDS=("$2" set m.dat BasicSettings.S); COMP_CWORD=3; _kelvane_cli
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$stage/share/bash-completion/completions/kelvane-cli" "$stage/bin/kelvane-cli" 2>/dev/null)
+  [ "$names" = "$(printf 'BasicSettings.S%s=\n' 0 7 10 25 30 91)" ] || fail "set completion offered: $names"
 
   # The installed programs run from the staging folder.
   out=$("$stage/bin/kelvane-cli" --version) || fail "kelvane-cli --version exits $?"
