@@ -1,5 +1,7 @@
 #include "app/prop_sheet.h"
 
+#include <QKeyEvent>
+
 #include "connection/ui/tab_connection.h"
 #include "pages/config_page.h"
 
@@ -112,6 +114,17 @@ void CPropSheet::MarkPagesUnchanged() {
   for (const auto& [index, page] : present_) {
     if (auto* config = qobject_cast<CConfigPage*>(page)) config->MarkUnchanged();
   }
+}
+
+void CPropSheet::keyPressEvent(QKeyEvent* event) {
+  const bool pageKey = event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp;
+  if (pageKey && event->modifiers() == Qt::ControlModifier && count() > 1) {
+    const int step = event->key() == Qt::Key_PageDown ? 1 : count() - 1;
+    setCurrentIndex((currentIndex() + step) % count());
+    event->accept();
+    return;
+  }
+  QTabWidget::keyPressEvent(event);
 }
 
 }  // namespace kelvane

@@ -45,6 +45,11 @@ class CPropSheet : public QTabWidget {
   // write of all sections).
   void MarkPagesUnchanged();
 
+ protected:
+  // Ctrl+PageDown and Ctrl+PageUp turn the pages (as Ctrl+Tab and
+  // Ctrl+Shift+Tab do) from any control that leaves those keys alone.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   void AddPage(int pageIndex);
   void RemovePage(int pageIndex);

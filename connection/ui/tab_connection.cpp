@@ -237,6 +237,7 @@ void CTabConnection::ApplyTooltips(bool on) {
 }
 
 void CTabConnection::OnSetActive() {
+  QWidget* focusBefore = window()->focusWidget();
   ui_.RefreshTerminalInfo();
   ApplyTooltips(a_.Options.Tooltip == 1);
   const ConnectionEnabling e = EnablingFor(a_.LinkState);
@@ -247,8 +248,26 @@ void CTabConnection::OnSetActive() {
   open_->setEnabled(e.open);
   remote_->setEnabled(e.remote);
   port_->setEnabled(e.portCombo);
+  KeepKeyboardFocus(focusBefore);
   if (menuEnabler_) {
     for (const auto& [id, enabled] : e.menu) menuEnabler_(id, enabled);
+  }
+}
+
+void CTabConnection::KeepKeyboardFocus(QWidget* before) {
+  // Connect disables the port box, Disconnect the button pressed: Qt then
+  // moves the focus on to the terminal or drops it, and a keyboard user is
+  // lost. The focus goes to the command that undoes the new state instead.
+  // Focus the user put elsewhere (the terminal's command line) stays.
+  const bool wasHere = !before || before == this || isAncestorOf(before);
+  QWidget* now = window()->focusWidget();
+  const bool stillHere = now && now == before && now->isEnabled();
+  if (!wasHere || stillHere) return;
+  for (QWidget* next : std::initializer_list<QWidget*>{disconnect_, connect_, port_}) {
+    if (next->isEnabled()) {
+      next->setFocus(Qt::OtherFocusReason);
+      return;
+    }
   }
 }
 

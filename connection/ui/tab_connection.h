@@ -77,6 +77,9 @@ class CTabConnection : public QWidget {
   CImageButton* RemoteButton() const { return remote_; }
 
  private:
+  // After the enabling of OnSetActive: the focus `before` it was on this
+  // page (or nowhere) and is no longer on an enabled control of it.
+  void KeepKeyboardFocus(QWidget* before);
   void FillPortList(const QStringList& extraPorts);
   void CopySettings();
   void FollowLineSettings();

@@ -3,10 +3,13 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include <fstream>
+#include <tuple>
 
 #include "app/about_dlg.h"
 #include "app/main_dlg.h"
@@ -428,6 +431,57 @@ class MainDlgTest : public QObject {
       focus = QApplication::focusWidget();
       QVERIFY2(focus == m.box || m.box->isAncestorOf(focus), m.label);
     }
+  }
+
+  // Connecting disables the port box that had the keyboard focus: the focus
+  // stays on the page (on Disconnect), so Ctrl+PageDown turns to the pages
+  // and Alt+letter reaches the menu, not the terminal.
+  void KeyboardFocusStaysOnThePageAfterConnect() {
+    App app;
+    QApplication::setActiveWindow(app.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(app.window.get()));
+    CTabConnection& page = app.window->ConnectionPage();
+    page.PortCombo()->setFocus();
+    app.a.Options.AutoLoad = 1;  // every page is read once, not on each turn
+    app.Connect("sim:3");
+    QApplication::setActiveWindow(app.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(app.window.get()));
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY2(focus, "no focus");
+    QVERIFY2(focus == page.DisconnectButton(), focus->metaObject()->className());
+
+    CPropSheet& sheet = app.window->Sheet();
+    QCOMPARE(sheet.currentIndex(), 0);
+    for (const auto& [key, modifiers, index] :
+         {std::tuple{Qt::Key_PageDown, Qt::ControlModifier, 1}, std::tuple{Qt::Key_PageUp, Qt::ControlModifier, 0},
+          std::tuple{Qt::Key_PageUp, Qt::ControlModifier, sheet.count() - 1},
+          std::tuple{Qt::Key_PageDown, Qt::ControlModifier, 0}, std::tuple{Qt::Key_Tab, Qt::ControlModifier, 1}}) {
+      QWidget* focused = app.window->focusWidget();
+      QVERIFY2(focused, qPrintable(QString::number(sheet.currentIndex())));
+      QTest::keyClick(focused, key, modifiers);
+      QCOMPARE(sheet.currentIndex(), index);
+    }
+
+    // In the raw terminal every typed character goes to the modem, but
+    // Alt+letter still opens the menu.
+    app.a.Options.Terminal = 1;
+    QPlainTextEdit* output = app.window->Terminal().OutputField();
+    output->setFocus();
+    // A character sent would come back as the modem's echo.
+    const QString shown = output->toPlainText();
+    QApplication::setActiveWindow(app.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(app.window.get()));
+    QTest::keyClick(output, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("&Connection"));
+    menu->close();
+    RunEventsFor(300);
+    QCOMPARE(output->toPlainText(), shown);
+    // Without Alt the key is the modem's.
+    QTest::keyClick(output, Qt::Key_C);
+    QTRY_COMPARE(output->toPlainText().right(1), QStringLiteral("c"));
   }
 };
 
