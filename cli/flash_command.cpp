@@ -18,9 +18,9 @@ int FlashCommand(Session& s) {
   const std::string& path = s.options.positional[0];
   // The file is checked before the modem is touched.
   FirmwareRecords firmware;
-  std::string message;
-  if (!LoadFirmwareFile(path, firmware, message)) {
-    std::fprintf(stderr, "%s\n%s\n", message.c_str(), path.c_str());
+  FileProblem problem;
+  if (!LoadFirmwareFile(path, firmware, problem)) {
+    std::fprintf(stderr, "%s\n", problem.Text().c_str());
     return EXIT_FAILED;
   }
   const int rc = ConnectForCommand(s);

@@ -163,21 +163,23 @@ FirmwareRecords SplitFirmwareRecords(std::string_view data) {
   return out;
 }
 
-bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, std::string& message) {
+bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, FileProblem& problem) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) {
-    message = "Unable to open file...";
+  std::string reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    problem = {"Unable to open file...", FileDetail(path, reason)};
     return false;
   }
   out = SplitFirmwareRecords(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   // Starting the loader with nothing it could take would leave the modem to
   // program its flash from no firmware, or from garbage.
   if (out.binary) {
-    message = "The file is not a firmware text file.";
+    problem = {"The file is not a firmware text file.", FileDetail(path, "binary data")};
     return false;
   }
   if (out.records.empty()) {
-    message = "The file holds no firmware records.";
+    problem = {"The file holds no firmware records.",
+               FileDetail(path, bytes.empty() ? "the file is empty" : "no record ends with a carriage return")};
     return false;
   }
   return true;
@@ -200,9 +202,9 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
   a.AbortRequested = false;
   UserInterface& ui = a.Ui();
   FirmwareRecords firmware;
-  std::string message;
-  if (!LoadFirmwareFile(path, firmware, message)) {
-    ui.MessageBox(message, MsgIcon::Stop, MsgButtons::Ok);
+  FileProblem problem;
+  if (!LoadFirmwareFile(path, firmware, problem)) {
+    ui.MessageBoxWithDetail(problem.message, problem.detail, MsgIcon::Stop, MsgButtons::Ok);
     return 0;
   }
   if (ui.MessageBox(kWarning, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return 0;

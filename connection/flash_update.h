@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/adapter.h"
+#include "config/file_problem.h"
 
 namespace kelvane {
 
@@ -30,9 +31,10 @@ struct FirmwareRecords {
 // empty line ended by CR LF an empty one.
 FirmwareRecords SplitFirmwareRecords(std::string_view data);
 
-// Reads and splits a firmware file. False, with the message to show, when it
-// cannot be read or holds nothing a loader could take.
-bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, std::string& message);
+// Reads and splits a firmware file. False, with the message to show and the
+// path with its reason, when it cannot be read or holds nothing a loader
+// could take.
+bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, FileProblem& problem);
 
 // Operation 32: the file dialog, then FlashFirmwareFile. 1 when the download
 // ran to its end (whatever the outcome the modem reported), 0 otherwise.

@@ -1,9 +1,13 @@
 #include "connection/raw_transfer.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
+
+#include "config/file_problem.h"
 
 namespace kelvane {
 
@@ -75,8 +79,9 @@ int SendFileOperation(CAdapter& a, const AskSendFileParams& ask) {
   if (!path) return 0;
 
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(*path, bytes)) {
-    ui.MessageBox("Unable to open file...", MsgIcon::Stop, MsgButtons::Ok);
+  std::string reason;
+  if (!ReadWholeFile(*path, bytes, reason)) {
+    ui.MessageBoxWithDetail("Unable to open file...", FileDetail(*path, reason), MsgIcon::Stop, MsgButtons::Ok);
     return 0;
   }
 
@@ -109,13 +114,25 @@ int ClipSendDelay(int delayMs) {
   return static_cast<unsigned>(delayMs) > 1000u ? 1000 : delayMs;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& reason) {
   out.clear();
-  // Only regular files: a device such as /dev/zero would never end.
+  // Only regular files: a device such as /dev/zero would never end, and
+  // opening a pipe would wait for a writer.
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (ec) {
+    reason = ec.message();
+    return false;
+  }
+  if (status.type() != std::filesystem::file_type::regular) {
+    reason = status.type() == std::filesystem::file_type::directory ? std::strerror(EISDIR) : "not a regular file";
+    return false;
+  }
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  if (!f) {
+    reason = std::strerror(errno);
+    return false;
+  }
   bool ok = true;
   try {
     uint8_t buffer[65536];
@@ -127,8 +144,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
         break;
       }
     }
+    if (!ok) reason = std::strerror(errno);
   } catch (const std::bad_alloc&) {
     ok = false;
+    reason = "too large to read into memory";
   }
   std::fclose(f);
   if (!ok) out.clear();

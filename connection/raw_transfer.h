@@ -46,6 +46,6 @@ int LeadingInt(std::string_view text);
 int ClipSendDelay(int delayMs);
 
 // Reads a whole file. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string& reason);
 
 }  // namespace kelvane

@@ -54,23 +54,33 @@ TEST(FirmwareRecords, RecordRules) {
 TEST(FirmwareRecords, FilesThatCannotBeFlashed) {
   const std::string dir = "/tmp/kelvane-flash-dir-" + std::to_string(::getpid());
   ::mkdir(dir.c_str(), 0700);
-  const std::pair<std::string, const char*> cases[] = {
-      {"/nonexistent/firmware.s19", "Unable to open file..."},
-      {dir, "Unable to open file..."},
-      {TempFile("empty", ""), "The file holds no firmware records."},
-      {TempFile("nocr", "S1130000\nS9030000FC\n"), "The file holds no firmware records."},
-      {TempFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n\x03\x00", 14)),
-       "The file is not a firmware text file."},
-      {TempFile("zero first", std::string("\0\r\nS1\r\nS9\r\n", 11)), "The file holds no firmware records."},
-      {TempFile("control", "hdr\r\nS1\x01\x02\x03\r\nS9\r\n"), "The file is not a firmware text file."},
+  struct Case {
+    std::string path;
+    const char* message;
+    const char* reason;  // after "<path>: "
   };
-  for (const auto& [path, message] : cases) {
-    SCOPED_TRACE(path);
+  const Case cases[] = {
+      {"/nonexistent/firmware.s19", "Unable to open file...", "No such file or directory"},
+      {dir, "Unable to open file...", "Is a directory"},
+      {"/dev/zero", "Unable to open file...", "not a regular file"},
+      {TempFile("empty", ""), "The file holds no firmware records.", "the file is empty"},
+      {TempFile("nocr", "S1130000\nS9030000FC\n"), "The file holds no firmware records.",
+       "no record ends with a carriage return"},
+      {TempFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n\x03\x00", 14)),
+       "The file is not a firmware text file.", "binary data"},
+      {TempFile("zero first", std::string("\0\r\nS1\r\nS9\r\n", 11)), "The file holds no firmware records.",
+       "no record ends with a carriage return"},
+      {TempFile("control", "hdr\r\nS1\x01\x02\x03\r\nS9\r\n"), "The file is not a firmware text file.",
+       "binary data"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
     FirmwareRecords f;
-    std::string text;
-    EXPECT_FALSE(LoadFirmwareFile(path, f, text));
-    EXPECT_EQ(text, message);
-    if (path.rfind("/tmp/kelvane-flash-", 0) == 0 && path != dir) ::unlink(path.c_str());
+    FileProblem problem;
+    EXPECT_FALSE(LoadFirmwareFile(c.path, f, problem));
+    EXPECT_EQ(problem.message, c.message);
+    EXPECT_EQ(problem.detail, c.path + ": " + c.reason);
+    if (c.path.rfind("/tmp/kelvane-flash-", 0) == 0 && c.path != dir) ::unlink(c.path.c_str());
   }
   ::rmdir(dir.c_str());
 }

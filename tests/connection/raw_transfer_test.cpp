@@ -202,7 +202,9 @@ TEST_F(SendFileOperationTest, UnreadableFileIsReported) {
   }
   ASSERT_EQ(ui.boxes.size(), 2u);
   EXPECT_EQ(ui.boxes[0].text, "Unable to open file...");
+  EXPECT_EQ(ui.boxes[0].detail, (dir / "missing.bin").string() + ": No such file or directory");
   EXPECT_EQ(ui.boxes[1].text, "Unable to open file...");
+  EXPECT_EQ(ui.boxes[1].detail, dir.string() + ": Is a directory");
   EXPECT_TRUE(port.sentBytes.empty());
 }
 
