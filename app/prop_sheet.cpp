@@ -1,6 +1,7 @@
 #include "app/prop_sheet.h"
 
-#include <QKeyEvent>
+#include <QKeySequence>
+#include <QShortcut>
 
 #include "connection/ui/tab_connection.h"
 #include "pages/config_page.h"
@@ -23,6 +24,30 @@ CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidge
   deferred_.setInterval(100);
   connect(&deferred_, &QTimer::timeout, this, &CPropSheet::UpdatePages);
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { ActivatePage(widget(index)); });
+  // Ctrl+PageDown and Ctrl+PageUp turn the pages (as Ctrl+Tab and
+  // Ctrl+Shift+Tab do) wherever the focus is in the window, and also when
+  // no control has it.
+  for (const auto& [key, step] : {std::pair{Qt::Key_PageDown, 1}, std::pair{Qt::Key_PageUp, -1}}) {
+    auto* turn = new QShortcut(QKeySequence(Qt::ControlModifier | key), this);
+    turn->setContext(Qt::WindowShortcut);
+    connect(turn, &QShortcut::activated, this, [this, step = step] { TurnPage(step); });
+  }
+}
+
+void CPropSheet::TurnPage(int step) {
+  if (count() < 2) return;
+  setCurrentIndex((currentIndex() + step + count()) % count());
+  // The new page's first control takes the keyboard, so the next turn and
+  // Tab work from there.
+  QWidget* page = currentWidget();
+  if (!page || page->isAncestorOf(window()->focusWidget())) return;
+  for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+    if (page->isAncestorOf(w) && w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus)) {
+      w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  page->setFocus(Qt::TabFocusReason);
 }
 
 void CPropSheet::RegisterPage(int pageIndex, const QString& title, PageFactory factory) {
@@ -114,17 +139,6 @@ void CPropSheet::MarkPagesUnchanged() {
   for (const auto& [index, page] : present_) {
     if (auto* config = qobject_cast<CConfigPage*>(page)) config->MarkUnchanged();
   }
-}
-
-void CPropSheet::keyPressEvent(QKeyEvent* event) {
-  const bool pageKey = event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp;
-  if (pageKey && event->modifiers() == Qt::ControlModifier && count() > 1) {
-    const int step = event->key() == Qt::Key_PageDown ? 1 : count() - 1;
-    setCurrentIndex((currentIndex() + step) % count());
-    event->accept();
-    return;
-  }
-  QTabWidget::keyPressEvent(event);
 }
 
 }  // namespace kelvane

@@ -45,12 +45,9 @@ class CPropSheet : public QTabWidget {
   // write of all sections).
   void MarkPagesUnchanged();
 
- protected:
-  // Ctrl+PageDown and Ctrl+PageUp turn the pages (as Ctrl+Tab and
-  // Ctrl+Shift+Tab do) from any control that leaves those keys alone.
-  void keyPressEvent(QKeyEvent* event) override;
-
  private:
+  // Shows the page `step` places on (cyclic), as Ctrl+PageDown/PageUp do.
+  void TurnPage(int step);
   void AddPage(int pageIndex);
   void RemovePage(int pageIndex);
   void ActivatePage(QWidget* page);

@@ -54,6 +54,7 @@ QSize CStatusPanel::sizeHint() const {
 
 void CStatusPanel::SetText(const QString& text) {
   text_ = text;
+  UpdateTip();
   repaint();
 }
 
@@ -63,14 +64,40 @@ void CStatusPanel::SetIndicators(bool cts, bool dsr, bool cd) {
   cd_->setEnabled(cd);
 }
 
-void CStatusPanel::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setFont(font_);
-  p.setPen(palette().color(QPalette::WindowText));
+QRect CStatusPanel::TextArea() const {
   // The text ends before the indicators.
   const int right = cts_->geometry().left() - 8;
-  const QRect area(10, 0, std::max(0, right - 10), height());
-  const QString shown = QFontMetrics(font_).elidedText(text_, Qt::ElideRight, area.width());
+  return {10, 0, std::max(0, right - 10), height()};
+}
+
+QFont CStatusPanel::FittingFont() const {
+  // All six change markers are wider than a small window's panel: they are
+  // drawn smaller before anything is cut.
+  const int width = TextArea().width();
+  QFont font = font_;
+  while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text_) > width) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+  return font;
+}
+
+void CStatusPanel::UpdateTip() {
+  const QString tip = FittingFont().pixelSize() < font_.pixelSize() ? text_.simplified() : QString();
+  if (toolTip() != tip) setToolTip(tip);
+}
+
+void CStatusPanel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  UpdateTip();
+}
+
+void CStatusPanel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QFont font = FittingFont();
+  p.setFont(font);
+  p.setPen(palette().color(QPalette::WindowText));
+  const QRect area = TextArea();
+  const QString shown = QFontMetrics(font).elidedText(text_, Qt::ElideRight, area.width());
   p.drawText(area, Qt::AlignVCenter | Qt::AlignLeft, shown);
 }
 

@@ -15,6 +15,10 @@ class CStatusPanel : public QWidget {
   explicit CStatusPanel(QWidget* parent = nullptr);
 
   QString Text() const { return text_; }
+  // Where the text goes: from the left edge to the indicators.
+  QRect TextArea() const;
+  // The panel's font, made smaller (down to 10 pixels) until the text fits.
+  QFont FittingFont() const;
   // Replaces the text and repaints at once.
   void SetText(const QString& text);
   void SetIndicators(bool cts, bool dsr, bool cd);
@@ -28,8 +32,11 @@ class CStatusPanel : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The whole text as the tooltip while it is drawn smaller than usual.
+  void UpdateTip();
   QString text_;
   QFont font_;
   QLabel* cts_;

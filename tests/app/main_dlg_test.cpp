@@ -121,6 +121,20 @@ class MainDlgTest : public QObject {
     app.a.Page(PG_BASIC).changed = app.a.Page(PG_SERIAL).changed = app.a.Page(PG_IO).changed = 0;
     app.a.UpdateChangeMarkers();
     QCOMPARE(app.window->StatusPanel().Text(), QString());
+
+    // All six markers in the smallest window: drawn smaller, none cut, and
+    // the tooltip holds them; a wide window shows them at full size.
+    for (int page : {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_CALLBACK, PG_IO}) app.a.Page(page).changed = 1;
+    app.a.UpdateChangeMarkers();
+    const CStatusPanel& panel = app.window->StatusPanel();
+    for (const auto& [width, smaller] : {std::pair{CMainDlg::kMinWidth, true}, std::pair{1600, false}}) {
+      app.window->resize(width, CMainDlg::kMinHeight);
+      QCoreApplication::processEvents();
+      QVERIFY(QFontMetrics(panel.FittingFont()).horizontalAdvance(panel.Text()) <= panel.TextArea().width());
+      QCOMPARE(panel.FittingFont().pixelSize() < 14, smaller);
+      QCOMPARE(panel.toolTip().isEmpty(), !smaller);
+      if (smaller) QVERIFY(panel.toolTip().startsWith(QStringLiteral("[Basic Changed] [Serial Changed]")));
+    }
   }
 
   void IndicatorsFollowTheLine() {
@@ -460,6 +474,8 @@ class MainDlgTest : public QObject {
       QVERIFY2(focused, qPrintable(QString::number(sheet.currentIndex())));
       QTest::keyClick(focused, key, modifiers);
       QCOMPARE(sheet.currentIndex(), index);
+      // The keyboard moves on with the page.
+      QVERIFY(sheet.currentWidget()->isAncestorOf(app.window->focusWidget()));
     }
 
     // In the raw terminal every typed character goes to the modem, but
