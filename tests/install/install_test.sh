@@ -91,6 +91,14 @@ desktop)
   icon_name=$(sed -n 's/^Icon=//p' "$entry")
   [ -x "$stage/bin/$exec_name" ] || fail "Exec=$exec_name is not an installed program"
   [ -f "$stage/share/icons/hicolor/scalable/apps/$icon_name.svg" ] || fail "Icon=$icon_name is not installed"
+  # A desktop's application menu, built by the freedesktop menu rules, lists
+  # the entry with the installed icon.
+  menu=/etc/xdg/menus/lxde-applications.menu
+  if [ -f "$menu" ] && /usr/bin/python3 -c "import xdg.Menu" 2>/dev/null; then
+    /usr/bin/python3 "$(dirname "$0")/menu_check.py" "$stage/share" "$menu" || fail "application menu"
+  else
+    fail "no menu file or python3-xdg to build the application menu with"
+  fi
   ;;
 *)
   echo "unknown mode $mode"
