@@ -45,6 +45,9 @@ struct Session {
 // Opens the port of --port, probes and identifies. Prints the failure message
 // and returns the exit code (EXIT_OK when identified).
 int ConnectForCommand(Session& s);
+// Makes the session's port from --port and gives the adapter the line
+// settings of the options (nothing is opened yet).
+void AttachPort(Session& s);
 // With --remote: opens the port, logs in to the remote modem through the
 // local one and identifies it. Prints the failure and returns the exit code.
 int RemoteConnectForCommand(Session& s);

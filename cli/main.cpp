@@ -15,13 +15,8 @@
 
 namespace kelvane::cli {
 
-int ConnectForCommand(Session& s) {
-  if (!s.options.remote.empty()) return RemoteConnectForCommand(s);
+void AttachPort(Session& s) {
   CAdapter& a = s.adapter;
-  if (s.options.port.empty()) {
-    std::fprintf(stderr, "kelvane-cli %s: --port is required\n", s.options.command.c_str());
-    return EXIT_USAGE;
-  }
   s.port = MakePort(s.options.port);
   a.SetPort(s.LinePort());
   a.PortNumber = s.options.port;
@@ -29,6 +24,16 @@ int ConnectForCommand(Session& s) {
   a.Parity = s.options.parity;
   a.DataBits = s.options.data;
   a.StopBits = s.options.stop;
+}
+
+int ConnectForCommand(Session& s) {
+  if (!s.options.remote.empty()) return RemoteConnectForCommand(s);
+  CAdapter& a = s.adapter;
+  if (s.options.port.empty()) {
+    std::fprintf(stderr, "kelvane-cli %s: --port is required\n", s.options.command.c_str());
+    return EXIT_USAGE;
+  }
+  AttachPort(s);
   const int result = RunConnectOperation(a);
   s.ui.Finish();
   if (result == CONNECT_IDENTIFIED) return EXIT_OK;

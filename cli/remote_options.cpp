@@ -151,13 +151,7 @@ int RemoteConnectForCommand(Session& s) {
   }
 
   if (s.options.debug) s.ui.SetSecret(password);
-  s.port = MakePort(s.options.port);
-  a.SetPort(s.LinePort());
-  a.PortNumber = s.options.port;
-  a.BaudRate = s.options.baud;
-  a.Parity = s.options.parity;
-  a.DataBits = s.options.data;
-  a.StopBits = s.options.stop;
+  AttachPort(s);
   if (!a.OpenAndIdentify(false)) {
     Wipe(password);
     s.ui.Finish();

@@ -13,7 +13,7 @@
 #include "test_ui.h"
 
 using namespace kelvane;
-using kelvane::testing::ScratchSettings;
+using kelvane::testing::WindowRig;
 using kelvane::testing::TestUi;
 
 namespace {
@@ -36,22 +36,12 @@ class AutoConnectDlgTest : public QObject {
   Q_OBJECT
 
  private:
-  struct App {
-    CAdapter a;
-    TestUi ui{a};
-    PortProvider ports;
-    ScratchSettings store;
-    std::unique_ptr<CMainDlg> window;
-    App(int userAutoConnect, int autoLoad) {
-      store.settings->setValue("Settings/AutoLoad", autoLoad);
-      store.settings->setValue("Settings/userAutoConnect", userAutoConnect);
-      // The shortest answer budget keeps the failed attempts short.
-      store.settings->setValue("Settings/ResponseTimeout", 0);
-      window = std::make_unique<CMainDlg>(ui, ports, *store.settings,
-                                          QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
-      window->show();
-    }
-    CTabConnection& Page() { return window->ConnectionPage(); }
+  struct App : WindowRig {
+    // The shortest answer budget keeps the failed attempts short.
+    App(int userAutoConnect, int autoLoad)
+        : WindowRig({{"Settings/AutoLoad", autoLoad},
+                     {"Settings/userAutoConnect", userAutoConnect},
+                     {"Settings/ResponseTimeout", 0}}) {}
     SimulatedPort* ModemAt(int type, int rate) {
       SimulatedPort* port = ports.Simulated(type);
       port->Modem().State().dteRate = rate;

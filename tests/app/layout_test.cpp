@@ -16,8 +16,7 @@
 #include "test_ui.h"
 
 using namespace kelvane;
-using kelvane::testing::ScratchSettings;
-using kelvane::testing::TestUi;
+using kelvane::testing::WindowRig;
 
 namespace {
 
@@ -126,19 +125,14 @@ class LayoutTest : public QObject {
 
  private slots:
   void EveryPageFitsTheMinimumSize() {
-    CAdapter a;
-    TestUi ui{a};
-    PortProvider ports;
-    ScratchSettings store;
-    store.settings->setValue("Settings/AutoLoad", 1);
-    CMainDlg window(ui, ports, *store.settings, QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
-    window.show();
+    WindowRig rig({{"Settings/AutoLoad", 1}});
+    CAdapter& a = rig.a;
+    CMainDlg& window = *rig.window;
     window.resize(window.minimumSize());
     QCOMPARE(window.size(), QSize(CMainDlg::kMinWidth, CMainDlg::kMinHeight));
 
     // The I/O model, identified and read: the sheet shows every page it has.
-    window.ConnectionPage().PortCombo()->setCurrentText(QStringLiteral("sim:3"));
-    window.ConnectionPage().Connect();
+    rig.ConnectTo(QStringLiteral("sim:3"));
     QCOMPARE(a.ModelType, 3);
     CPropSheet& sheet = window.Sheet();
     const std::vector<int> wanted = CPropSheet::WantedPages(a.LinkState, a.ModelType);

@@ -25,24 +25,15 @@
 
 using namespace kelvane;
 using kelvane::testing::RunEventsFor;
-using kelvane::testing::ScratchSettings;
-using kelvane::testing::TestUi;
+using kelvane::testing::WindowRig;
 
 class MainDlgTest : public QObject {
   Q_OBJECT
 
  private:
-  struct App {
-    CAdapter a;
-    TestUi ui{a};
-    PortProvider ports;
-    ScratchSettings store;
-    std::unique_ptr<CMainDlg> window;
-    App() {
-      store.settings->setValue("Settings/AutoLoad", 0);
-      window = std::make_unique<CMainDlg>(ui, ports, *store.settings, QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
-      window->show();
-    }
+  struct App : WindowRig {
+    App() : WindowRig({{"Settings/AutoLoad", 0}}) {}
+    // Connects through the menu command.
     void Connect(const char* port) {
       window->ConnectionPage().PortCombo()->setCurrentText(port);
       window->OnCommand(ID_CONNECT);

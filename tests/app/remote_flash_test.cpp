@@ -20,25 +20,16 @@
 #include "test_ui.h"
 
 using namespace kelvane;
-using kelvane::testing::ScratchSettings;
-using kelvane::testing::TestUi;
+using kelvane::testing::WindowRig;
 
 class RemoteFlashTest : public QObject {
   Q_OBJECT
 
  private:
-  struct App {
-    CAdapter a;
-    TestUi ui{a};
-    PortProvider ports;
-    ScratchSettings store;
-    std::unique_ptr<CMainDlg> window;
+  struct App : WindowRig {
     std::vector<QString> wizardTexts;  // what each wizard dialog asked
     std::deque<std::optional<QString>> wizardAnswers;
-    App() {
-      store.settings->setValue("Settings/AutoLoad", 0);
-      window = std::make_unique<CMainDlg>(ui, ports, *store.settings, QStringList{"sim:2", "sim:3"});
-      window->show();
+    App() : WindowRig({{"Settings/AutoLoad", 0}}, {"sim:2", "sim:3"}) {
       ui.onModal = [this](QDialog& d) {
         auto* wizard = dynamic_cast<CRemoteWizardDlg*>(&d);
         if (!wizard) return int(QDialog::Rejected);
@@ -54,7 +45,6 @@ class RemoteFlashTest : public QObject {
                                                                               : int(QDialog::Rejected);
       };
     }
-    CTabConnection& Page() { return window->ConnectionPage(); }
     bool Enabled(int id) { return window->Action(id)->isEnabled(); }
   };
 

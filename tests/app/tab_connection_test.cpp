@@ -12,8 +12,7 @@
 #include "test_ui.h"
 
 using namespace kelvane;
-using kelvane::testing::ScratchSettings;
-using kelvane::testing::TestUi;
+using kelvane::testing::WindowRig;
 
 namespace {
 
@@ -28,24 +27,9 @@ class TabConnectionTest : public QObject {
   Q_OBJECT
 
  private:
-  struct App {
-    CAdapter a;
-    TestUi ui{a};
-    PortProvider ports;
-    ScratchSettings store;
-    std::unique_ptr<CMainDlg> window;
-    explicit App(int32_t autoLoad = 0) {
-      store.settings->setValue("Settings/AutoLoad", autoLoad);
-      window = std::make_unique<CMainDlg>(ui, ports, *store.settings,
-                                          QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
-      window->show();
-    }
-    CTabConnection& Page() { return window->ConnectionPage(); }
+  struct App : WindowRig {
+    explicit App(int32_t autoLoad = 0) : WindowRig({{"Settings/AutoLoad", autoLoad}}) {}
     bool Enabled(int id) { return window->Action(id)->isEnabled(); }
-    void ConnectTo(const QString& port) {
-      Page().PortCombo()->setCurrentText(port);
-      Page().Connect();
-    }
   };
 
  private slots:

@@ -1,9 +1,25 @@
 #include "test_ui.h"
 
 #include <QEventLoop>
+#include <QComboBox>
 #include <QTimer>
 
+#include "connection/ui/tab_connection.h"
+
 namespace kelvane::testing {
+
+WindowRig::WindowRig(std::initializer_list<std::pair<const char*, QVariant>> settings, const QStringList& portList) {
+  for (const auto& [key, value] : settings) store.settings->setValue(QString::fromLatin1(key), value);
+  window = std::make_unique<CMainDlg>(ui, ports, *store.settings, portList);
+  window->show();
+}
+
+CTabConnection& WindowRig::Page() const { return window->ConnectionPage(); }
+
+void WindowRig::ConnectTo(const QString& port) {
+  Page().PortCombo()->setCurrentText(port);
+  Page().Connect();
+}
 
 MsgAnswer TestUi::MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) {
   boxes.push_back({std::string(text), icon, buttons, {}});

@@ -5,15 +5,20 @@
 
 #include <QDialog>
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/main_dlg.h"
+#include "app/port_provider.h"
 #include "app/qt_user_interface.h"
 
 namespace kelvane::testing {
@@ -53,6 +58,23 @@ struct ScratchSettings {
   QTemporaryDir dir;
   std::unique_ptr<QSettings> settings{
       new QSettings(dir.filePath(QStringLiteral("kelvane.ini")), QSettings::IniFormat)};
+};
+
+// The main window, shown, with simulated modems as its ports and its tool
+// options in a scratch file. `settings` ("Settings/AutoLoad", 0) are stored
+// before the window reads them.
+struct WindowRig {
+  explicit WindowRig(std::initializer_list<std::pair<const char*, QVariant>> settings,
+                     const QStringList& portList = {"sim:1", "sim:2", "sim:3", "sim:4"});
+  CTabConnection& Page() const;
+  // Chooses the port and connects as the page's Connect button does.
+  void ConnectTo(const QString& port);
+
+  CAdapter a;
+  TestUi ui{a};
+  PortProvider ports;
+  ScratchSettings store;
+  std::unique_ptr<CMainDlg> window;
 };
 
 // Runs the event loop for a while (for real-time effects such as the

@@ -28,8 +28,7 @@
 #include "test_ui.h"
 
 using namespace kelvane;
-using kelvane::testing::ScratchSettings;
-using kelvane::testing::TestUi;
+using kelvane::testing::WindowRig;
 
 namespace {
 
@@ -93,22 +92,9 @@ class RoundTripTest : public QObject {
   Q_OBJECT
 
  private:
-  struct App {
-    CAdapter a;
-    TestUi ui{a};
-    PortProvider ports;
-    ScratchSettings store;
-    std::unique_ptr<CMainDlg> window;
-    App() {
-      store.settings->setValue("Settings/AutoLoad", 1);
-      window = std::make_unique<CMainDlg>(ui, ports, *store.settings,
-                                          QStringList{"sim:1", "sim:2", "sim:3", "sim:4"});
-      window->show();
-    }
-    void Connect() {
-      window->ConnectionPage().PortCombo()->setCurrentText("sim:3");
-      window->ConnectionPage().Connect();
-    }
+  struct App : WindowRig {
+    App() : WindowRig({{"Settings/AutoLoad", 1}}) {}
+    void Connect() { ConnectTo(QStringLiteral("sim:3")); }
     QWidget* Show(int pageIndex) {
       QWidget* page = window->Sheet().Page(pageIndex);
       if (page) window->Sheet().setCurrentWidget(page);
