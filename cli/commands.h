@@ -69,6 +69,17 @@ int PortsCommand(Session& s);
 // The Autoconnect search on --port (scan_command.cpp).
 int ScanCommand(Session& s);
 
+// kelvane-cli apply (apply_command.cpp).
+int ApplyCommand(Session& s);
+// A comma-separated section list as a mask; 0 with `error` on an unknown name.
+int ParseSections(const std::string& list, std::string& error);
+// Loads a profile for a command; prints what is wrong with it, and names the
+// sections a short file left at their defaults.
+bool LoadProfileForCommand(const std::string& path, ConfigBlock& block);
+// The remote password of --password-file, KELVANE_PASSWORD or the terminal,
+// by the rules of --remote.
+bool ObtainRemotePassword(const Options& o, std::string& password, std::string& error);
+
 using CommandFunction = int (*)(Session&);
 // The configuration commands (read, write, show, ...), or nullptr.
 CommandFunction FindConfigCommand(const std::string& name);

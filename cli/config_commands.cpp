@@ -8,14 +8,13 @@
 #include "cli/commands.h"
 #include "config/field_table.h"
 #include "config/profile.h"
+#include "config/profile_comparison.h"
 #include "config/read_engine.h"
 #include "config/replacement_file.h"
 #include "config/write_engine.h"
 #include "report/html_report.h"
 
 namespace kelvane::cli {
-
-namespace {
 
 struct SectionName {
   const char* name;
@@ -53,6 +52,8 @@ int ParseSections(const std::string& list, std::string& error) {
   return mask;
 }
 
+namespace {
+
 bool NeedPositional(const Session& s, size_t count, const char* usage) {
   if (s.options.positional.size() == count) return true;
   std::fprintf(stderr, "usage: kelvane-cli %s\n", usage);
@@ -60,6 +61,8 @@ bool NeedPositional(const Session& s, size_t count, const char* usage) {
 }
 
 void PrintProblem(const FileProblem& problem) { std::fprintf(stderr, "%s\n", problem.Text().c_str()); }
+
+}  // namespace
 
 // Loads a profile for a command; a short file is loaded and named with the
 // sections it left at their defaults.
@@ -73,6 +76,8 @@ bool LoadProfileForCommand(const std::string& path, ConfigBlock& block) {
   if (const auto note = ShortProfileNote(path, size)) PrintProblem(*note);
   return true;
 }
+
+namespace {
 
 // The engines refuse to start without an identified modem and say nothing:
 // a link lost after the connect is reported here.
@@ -219,8 +224,8 @@ int DiffCommand(Session& s) {
   return diffs.empty() ? EXIT_OK : EXIT_FAILED;
 }
 
-// Copies the records the modem was read into, so the comparison leaves out
-// what this modem does not have (the I/O section of all but model type 3).
+// Compares only the records the modem was read into, so the comparison leaves
+// out what this modem does not have (the I/O section of all but model type 3).
 int VerifyCommand(Session& s) {
   if (!NeedPositional(s, 1, "verify --port P FILE.dat")) return EXIT_USAGE;
   ConfigBlock wanted;
@@ -237,23 +242,7 @@ int VerifyCommand(Session& s) {
     return EXIT_FAILED;
   }
   EndForCommand(s);
-  ConfigBlock held = wanted;
-  auto take = [&](int page, auto member) {
-    if (a.Page(page).valid) held.*member = a.Config.*member;
-  };
-  take(PG_SERIAL, &ConfigBlock::serial);
-  take(PG_BASIC, &ConfigBlock::basic);
-  take(PG_DIAL, &ConfigBlock::dial);
-  take(PG_CALLERID, &ConfigBlock::callerId);
-  take(PG_REMOTE, &ConfigBlock::remote);
-  take(PG_CALLBACK, &ConfigBlock::callback);
-  take(PG_IO, &ConfigBlock::io);
-  // Never sent to the modem: the profile's own values stand.
-  held.serial.ResultSuppression = wanted.serial.ResultSuppression;
-  std::memcpy(held.io.Data7, wanted.io.Data7, sizeof held.io.Data7);
-  auto diffs = CompareBlocks(wanted, held);
-  // Unused bytes are never sent either.
-  std::erase_if(diffs, [](const FieldDifference& d) { return d.name == "unused bytes"; });
+  const auto diffs = CompareWithModem(wanted, a, SEC_ALL & ~SEC_DIAGNOSTIC);
   PrintDifferences(diffs, "profile", "modem");
   if (diffs.empty()) std::printf("The modem holds the configuration of %s.\n", s.options.positional[0].c_str());
   return diffs.empty() ? EXIT_OK : EXIT_FAILED;

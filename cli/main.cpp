@@ -113,7 +113,8 @@ int Main(int argc, char** argv) {
   if (options.responseTimeout) s.adapter.Options.ResponseTimeout = *options.responseTimeout;
   if (options.delayMs) s.adapter.Options.DelayBeforeAT = *options.delayMs;
   s.adapter.Options.Debug = options.debug ? 1 : 0;
-  if (!options.log.empty()) {
+  // apply keeps a traffic log for each modem it talks to.
+  if (!options.log.empty() && options.command != "apply") {
     std::string error;
     if (!s.trafficLog.Open(options.log, error)) {
       std::fprintf(stderr, "kelvane-cli: %s\n", error.c_str());
@@ -123,8 +124,9 @@ int Main(int argc, char** argv) {
   }
 
   if (!options.remote.empty() && options.command != "identify" && options.command != "read" &&
-      options.command != "write" && options.command != "verify" && options.command != "report") {
-    std::fprintf(stderr, "kelvane-cli: --remote works with identify, read, write, verify and report\n");
+      options.command != "write" && options.command != "verify" && options.command != "report" &&
+      options.command != "apply") {
+    std::fprintf(stderr, "kelvane-cli: --remote works with identify, read, write, verify, report and apply\n");
     return EXIT_USAGE;
   }
   if (options.command == "ports") return PortsCommand(s);
@@ -134,6 +136,7 @@ int Main(int argc, char** argv) {
   if (options.command == "flash") return FlashCommand(s);
   if (options.command == "identify") return IdentifyCommand(s);
   if (options.command == "scan") return ScanCommand(s);
+  if (options.command == "apply") return ApplyCommand(s);
   if (CommandFunction command = FindConfigCommand(options.command)) return command(s);
 
   std::fprintf(stderr, "kelvane-cli: unknown command \"%s\"\n\n%s", options.command.c_str(), UsageText());

@@ -58,6 +58,26 @@ Commands:
                              adapter?": --yes answers Yes; without it the question
                              is asked on the terminal, or refused when there is none.
       kelvane-cli write --port /dev/ttyUSB0 modem.dat --yes
+  apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]
+        [--remote NUMBER [--password-file F]] [--check] [--json]
+        [--report-dir DIR] [--jobs N]
+                             Bring modems to the profile: read the sections of
+                             LIST (default every section a write changes),
+                             compare, write only the sections that differ, store
+                             them with AT&W, read them back and compare again.
+                             A modem that holds the profile is only read. Ports
+                             run at the same time (at most N with --jobs).
+                             --inventory lists targets one a line:
+                             port[,number[,password-file]] (# comments). Over a
+                             remote link the serial and remote sections are
+                             written only when LIST names them. --check writes
+                             nothing. --report-dir writes each modem's HTML
+                             report. One line a modem, then a summary; --json
+                             prints a JSON array instead. Exit 0 when every
+                             modem holds the profile, 4 when --check found
+                             modems that would change, 1 when any failed.
+      kelvane-cli apply golden.dat --port /dev/ttyUSB0 --port /dev/ttyUSB1
+      kelvane-cli apply golden.dat --inventory modems.txt --check --json
   show FILE.dat [--json]     Print every field of a profile.
       kelvane-cli show modem.dat --json > modem.json
   diff A.dat B.dat           Print the fields that differ (exit 0 when equal).
@@ -101,7 +121,7 @@ Commands:
                              exit 0 only when the modem reported success.
       kelvane-cli flash --port /dev/ttyUSB0 firmware.txt --yes
 
-Remote connection (identify, read, write, verify, report):
+Remote connection (identify, read, write, verify, report, apply):
   --remote NUMBER   The modem on --port dials NUMBER, the tool logs in to the
                     remote modem and the command runs there; at the end the
                     session is ended ("AT*WRCE", "+++", "ATH").
@@ -139,6 +159,7 @@ Exit codes:
      reason) or a failed operation
   2  usage error
   3  "A modem was found, but it is unsupported by Kelvane."
+  4  apply --check: a modem does not hold the profile yet
 )";
 }
 
@@ -162,6 +183,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       if (!value(out.log)) return false;
     } else if (arg == "--port") {
       if (!value(out.port)) return false;
+      out.ports.push_back(out.port);
     } else if (arg == "--baud") {
       if (!value(out.baud)) return false;
       out.baudGiven = true;
@@ -222,6 +244,18 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.json = true;
     } else if (arg == "--sections") {
       if (!value(out.sections)) return false;
+    } else if (arg == "--inventory") {
+      if (!value(out.inventory)) return false;
+    } else if (arg == "--check") {
+      out.check = true;
+    } else if (arg == "--report-dir") {
+      if (!value(out.reportDir)) return false;
+    } else if (arg == "--jobs") {
+      if (!value(text)) return false;
+      if (!ParseInt(text, 1, 1000, out.jobs)) {
+        error = "--jobs takes 1 to 1000";
+        return false;
+      }
     } else if (arg == "-o" || arg == "--output") {
       if (!value(out.output)) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {

@@ -31,6 +31,13 @@ struct Options {
   std::string remote;
   std::string passwordFile;
   bool version = false;
+  // apply: every --port given (in order), the inventory of targets, write
+  // nothing, where the reports go, how many ports run at once (0: all).
+  std::vector<std::string> ports;
+  std::string inventory;
+  bool check = false;
+  std::string reportDir;
+  int jobs = 0;
 };
 
 // Exit codes.
@@ -39,6 +46,7 @@ enum Exit : int {
   EXIT_FAILED = 1,
   EXIT_USAGE = 2,
   EXIT_UNSUPPORTED = 3,
+  EXIT_WOULD_CHANGE = 4,  // apply --check: a modem does not hold the profile yet
 };
 
 // Parses argv; on a usage error returns false with `error` set.

@@ -200,4 +200,8 @@ void EndForCommand(Session& s) {
   }
 }
 
+bool ObtainRemotePassword(const Options& o, std::string& password, std::string& error) {
+  return ObtainPassword(o, password, error);
+}
+
 }  // namespace kelvane::cli

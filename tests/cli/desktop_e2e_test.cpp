@@ -99,7 +99,7 @@ TEST_F(CliDesktop, VersionPortsAsJsonAndAnExampleForEveryCommand) {
   const auto help = RunProcess(KELVANE_CLI, {"--help"});
   EXPECT_EQ(help.exitCode, 0);
   for (const char* command : {"ports", "identify", "read", "write", "show", "diff", "verify", "report", "flash", "import",
-                              "set", "fields"}) {
+                              "set", "fields", "apply"}) {
     EXPECT_NE(help.out.find(std::string("      kelvane-cli ") + command + " "), std::string::npos)
         << "no example for " << command;
   }

@@ -1,0 +1,84 @@
+#pragma once
+// kelvane-cli apply: brings modems to a profile, writing only the sections in
+// which they differ. The parts: the targets (from --port and --inventory), one
+// target's run on its own adapter, and the command that runs the ports side
+// by side and reports.
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "config/config_block.h"
+#include "config/field_table.h"
+
+namespace kelvane::cli {
+
+// One modem to bring to the profile: the local modem on `port`, or with
+// `remote` the modem that the local one dials.
+struct ApplyTarget {
+  std::string port;
+  std::string remote;
+  std::string passwordFile;  // empty: KELVANE_PASSWORD or the terminal
+  std::string password;      // filled before the run starts
+  // "/dev/ttyUSB0" or "/dev/ttyUSB0,5551234", as the inventory writes it.
+  std::string Label() const { return remote.empty() ? port : port + "," + remote; }
+};
+
+// Reads an inventory: one target a line, "port[,number[,password-file]]";
+// "#" starts a comment, blank lines are skipped, a field may stand in double
+// quotes (a number with the dial pause ","). A relative password file is
+// taken from the inventory's folder. On failure `error` names the file and
+// line.
+bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::string& error);
+
+// The same port twice without a number, or the same port and number twice,
+// is a usage error: the two runs would fight over one modem.
+bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error);
+
+// The report file name of a target: its port (and number) with every
+// character a file name should not hold replaced, e.g. "ttyUSB0.htm",
+// "pts_3-5551234.htm".
+std::string ReportFileName(const ApplyTarget& target);
+
+enum class ApplyResult { Unchanged, Changed, WouldChange, Failed, NotStarted };
+const char* ResultWord(ApplyResult result);  // "unchanged", "would-change", ...
+
+struct ApplyOutcome {
+  ApplyResult result = ApplyResult::Failed;
+  std::string model;  // empty when no modem was identified
+  int type = 0;
+  // The fields written (or that would be), profile value left, modem value
+  // right as the modem held them before.
+  std::vector<FieldDifference> fields;
+  // Fields that differ but were left alone (Serial and Remote configuration
+  // over a remote link).
+  std::vector<FieldDifference> skipped;
+  std::string error;
+  std::string report;  // the report's path when one was written
+};
+
+// What a target's run needs besides the target.
+struct ApplyPlan {
+  const Options* options = nullptr;
+  ConfigBlock profile{};
+  int sections = 0;  // the sections to compare
+  // Sections named in --sections: the only ones written over a remote link
+  // among Serial and Remote configuration.
+  int namedSections = 0;
+  bool check = false;
+  std::string reportDir;
+  std::string logPath;
+  // Progress lines ("port: text") go here when set; called from the
+  // target's thread.
+  std::function<void(const std::string& line)> progress;
+};
+
+// Runs one target from connect to the end of its link, on its own adapter
+// and port, so targets on different ports may run in threads of their own.
+// `cancelFd` is the target's Cancel button (readable when pressed).
+ApplyOutcome ApplyToTarget(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd);
+
+}  // namespace kelvane::cli

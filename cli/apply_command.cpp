@@ -1,0 +1,376 @@
+// kelvane-cli apply: the targets, the ports run side by side (one thread a
+// port, each target on its own adapter), Ctrl-C handed to every running
+// target, one line a target as it finishes, the summary and the JSON.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/apply.h"
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "config/profile_comparison.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: kelvane-cli apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]\n"
+    "                         [--remote NUMBER [--password-file F]] [--check] [--json] [--report-dir DIR]\n"
+    "                         [--jobs N] [--log FILE]\n";
+
+// Profile and modem texts are single-byte; in JSON they are their Latin-1
+// code points, as show --json gives them.
+std::string Utf8FromLatin1(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Passwords never leave the tool in a listing of changes.
+std::string ShownValue(const FieldDifference& d, const std::string& value) {
+  return d.name.find("Password") != std::string::npos ? "********" : Utf8FromLatin1(value);
+}
+
+std::string FieldList(const std::vector<FieldDifference>& fields) {
+  std::string out = std::to_string(fields.size()) + (fields.size() == 1 ? " field: " : " fields: ");
+  for (size_t i = 0; i < fields.size(); ++i) out += (i ? ", " : "") + fields[i].name;
+  return out;
+}
+
+std::string OutcomeLine(const ApplyTarget& t, const ApplyOutcome& o) {
+  std::string line = t.Label() + ": ";
+  if (o.result == ApplyResult::NotStarted) return line + "not started";
+  if (!o.model.empty()) line += o.model + ": ";
+  switch (o.result) {
+    case ApplyResult::Unchanged: line += "unchanged"; break;
+    case ApplyResult::Changed: line += "changed (" + FieldList(o.fields) + ")"; break;
+    case ApplyResult::WouldChange: line += "would change (" + FieldList(o.fields) + ")"; break;
+    default: line += "failed: " + o.error; break;
+  }
+  if (!o.skipped.empty()) {
+    line += "; not written over the remote link (name serial or remote in --sections to write them): " +
+            FieldList(o.skipped);
+  }
+  return line;
+}
+
+std::string Summary(const std::vector<ApplyTarget>& targets, const std::vector<ApplyOutcome>& outcomes) {
+  int counts[5] = {0, 0, 0, 0, 0};
+  std::string failed;
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    ++counts[static_cast<int>(outcomes[i].result)];
+    if (outcomes[i].result == ApplyResult::Failed) failed += (failed.empty() ? "" : ", ") + targets[i].Label();
+  }
+  std::string out = std::to_string(outcomes.size()) + (outcomes.size() == 1 ? " modem:" : " modems:");
+  const char* words[5] = {"unchanged", "changed", "would change", "failed", "not started"};
+  bool first = true;
+  for (int k = 0; k < 5; ++k) {
+    if (!counts[k]) continue;
+    out += std::string(first ? " " : ", ") + std::to_string(counts[k]) + " " + words[k];
+    if (k == static_cast<int>(ApplyResult::Failed)) out += " (" + failed + ")";
+    first = false;
+  }
+  return out;
+}
+
+nlohmann::ordered_json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
+  using nlohmann::ordered_json;
+  ordered_json j;
+  j["port"] = t.port;
+  j["remote"] = t.remote.empty() ? ordered_json(nullptr) : ordered_json(t.remote);
+  j["model"] = o.model.empty() ? ordered_json(nullptr) : ordered_json(o.model);
+  j["type"] = o.type ? ordered_json(o.type) : ordered_json(nullptr);
+  j["result"] = ResultWord(o.result);
+  auto names = [](const std::vector<FieldDifference>& list) {
+    ordered_json a = ordered_json::array();
+    for (const FieldDifference& d : list) a.push_back(d.name);
+    return a;
+  };
+  j["fields"] = names(o.fields);
+  j["skipped"] = names(o.skipped);
+  std::string error = o.error;
+  if (o.result == ApplyResult::NotStarted) error = "Not started: cancelled by Ctrl-C.";
+  j["error"] = error.empty() ? ordered_json(nullptr) : ordered_json(error);
+  // Before and after of every field written (or that would be), for a
+  // reader that shows the change.
+  ordered_json changes = ordered_json::array();
+  for (const FieldDifference& d : o.fields) {
+    changes.push_back({{"field", d.name}, {"before", ShownValue(d, d.right)}, {"after", ShownValue(d, d.left)}});
+  }
+  j["changes"] = changes;
+  j["report"] = o.report.empty() ? ordered_json(nullptr) : ordered_json(o.report);
+  return j;
+}
+
+// The sections a list names one by one ("all" names none).
+int NamedSections(const std::string& list) {
+  int named = 0;
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = list.find(',', start);
+    const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string error;
+    if (name != "all") named |= ParseSections(name, error);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return named;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The state the port threads and the main thread share.
+struct ApplyRun {
+  std::mutex mutex;
+  std::vector<std::vector<size_t>> groups;  // target indices, one group a port
+  size_t nextGroup = 0;
+  bool cancelled = false;
+  std::vector<int> runningCancel;  // write ends of the running targets' Cancel
+  std::vector<std::optional<ApplyOutcome>> outcomes;
+  std::vector<size_t> finished;  // indices in the order they finished
+  int doneWrite = -1;
+};
+
+void RunPorts(ApplyRun& run, const std::vector<ApplyTarget>& targets, const ApplyPlan& plan) {
+  auto report = [&run](size_t index, ApplyOutcome outcome) {
+    {
+      std::lock_guard lock(run.mutex);
+      run.outcomes[index] = std::move(outcome);
+      run.finished.push_back(index);
+    }
+    const char done = 'd';
+    (void)!::write(run.doneWrite, &done, 1);
+  };
+  for (;;) {
+    std::vector<size_t> group;
+    {
+      std::lock_guard lock(run.mutex);
+      if (run.nextGroup >= run.groups.size()) return;
+      group = run.groups[run.nextGroup++];
+    }
+    // Several numbers on one port: one call after another.
+    for (size_t index : group) {
+      int cancel[2];
+      if (::pipe2(cancel, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ApplyOutcome o;
+        o.error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        report(index, std::move(o));
+        continue;
+      }
+      bool start = false;
+      {
+        std::lock_guard lock(run.mutex);
+        start = !run.cancelled;
+        if (start) run.runningCancel.push_back(cancel[1]);
+      }
+      ApplyOutcome outcome;
+      if (start) {
+        outcome = ApplyToTarget(targets[index], plan, cancel[0]);
+        std::lock_guard lock(run.mutex);
+        std::erase(run.runningCancel, cancel[1]);
+      } else {
+        outcome.result = ApplyResult::NotStarted;
+      }
+      ::close(cancel[0]);
+      ::close(cancel[1]);
+      report(index, std::move(outcome));
+    }
+  }
+}
+
+void Wipe(std::string& text) {
+  volatile char* p = text.data();
+  for (size_t i = 0; i < text.size(); ++i) p[i] = 0;
+  text.clear();
+}
+
+}  // namespace
+
+int ApplyCommand(Session& s) {
+  const Options& o = s.options;
+  if (o.positional.size() != 1) {
+    std::fprintf(stderr, "%s", kUsage);
+    return EXIT_USAGE;
+  }
+  std::string error;
+  int sections = ParseSections(o.sections, error);
+  if (!sections) {
+    std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  if (sections != SEC_ALL && (sections & SEC_DIAGNOSTIC)) {
+    std::fprintf(stderr, "kelvane-cli apply: the diagnostic section is read only\n");
+    return EXIT_USAGE;
+  }
+  sections &= ~(SEC_DIAGNOSTIC | 0xFF);
+
+  std::vector<ApplyTarget> targets;
+  for (const std::string& port : o.ports) targets.push_back({port, o.remote, o.passwordFile, {}});
+  if (!o.inventory.empty() && !ReadInventory(o.inventory, targets, error)) {
+    std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  if (targets.empty()) {
+    std::fprintf(stderr, "kelvane-cli apply: --port or --inventory is required\n%s", kUsage);
+    return EXIT_USAGE;
+  }
+  if (!CheckTargets(targets, error)) {
+    std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+
+  // Everything that can be checked is, before any modem is asked.
+  ApplyPlan plan;
+  plan.options = &o;
+  if (!LoadProfileForCommand(o.positional[0], plan.profile)) return EXIT_FAILED;
+  plan.sections = sections;
+  plan.namedSections = NamedSections(o.sections);
+  plan.check = o.check;
+  plan.reportDir = o.reportDir;
+  if (!plan.reportDir.empty() && !IsFolder(plan.reportDir)) {
+    std::fprintf(stderr, "kelvane-cli apply: the report folder %s does not exist\n", plan.reportDir.c_str());
+    return EXIT_FAILED;
+  }
+  plan.logPath = o.log;
+  if (!plan.logPath.empty()) {
+    const int fd = ::open(plan.logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      std::fprintf(stderr, "Unable to open the traffic log %s: %s\n", plan.logPath.c_str(), std::strerror(errno));
+      return EXIT_FAILED;
+    }
+    ::close(fd);
+  }
+
+  // Passwords: each file read once; the others share one from
+  // KELVANE_PASSWORD or the terminal, asked before anything runs.
+  std::map<std::string, std::string> passwords;
+  for (ApplyTarget& t : targets) {
+    if (t.remote.empty()) continue;
+    auto known = passwords.find(t.passwordFile);
+    if (known == passwords.end()) {
+      Options asked = o;
+      asked.passwordFile = t.passwordFile;
+      std::string password;
+      if (!ObtainRemotePassword(asked, password, error)) {
+        std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
+        for (auto& p : passwords) Wipe(p.second);
+        return EXIT_USAGE;
+      }
+      known = passwords.emplace(t.passwordFile, std::move(password)).first;
+    }
+    t.password = known->second;
+  }
+  for (auto& p : passwords) Wipe(p.second);
+
+  std::mutex printing;
+  if (::isatty(STDERR_FILENO) == 1) {
+    plan.progress = [&printing](const std::string& line) {
+      std::lock_guard lock(printing);
+      std::fprintf(stderr, "%s\n", line.c_str());
+    };
+  }
+
+  ApplyRun run;
+  run.outcomes.resize(targets.size());
+  std::map<std::string, size_t> groupOfPort;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    auto [at, added] = groupOfPort.emplace(targets[i].port, run.groups.size());
+    if (added) run.groups.emplace_back();
+    run.groups[at->second].push_back(i);
+  }
+  int done[2];
+  if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) {
+    std::fprintf(stderr, "kelvane-cli apply: cannot make a pipe: %s\n", std::strerror(errno));
+    return EXIT_FAILED;
+  }
+  run.doneWrite = done[1];
+  const size_t threads = o.jobs > 0 ? std::min<size_t>(static_cast<size_t>(o.jobs), run.groups.size())
+                                    : run.groups.size();
+  std::vector<std::thread> workers;
+  for (size_t i = 0; i < threads; ++i) workers.emplace_back([&] { RunPorts(run, targets, plan); });
+
+  // The main thread watches Ctrl-C and prints each target as it finishes.
+  const int interrupt = InstallInterruptPipe();
+  size_t printed = 0;
+  bool cancelled = false;
+  while (printed < targets.size()) {
+    pollfd p[2] = {{done[0], POLLIN, 0}, {interrupt, POLLIN, 0}};
+    if (::poll(p, 2, -1) < 0 && errno != EINTR) break;
+    char drain[64];
+    if (p[1].revents & POLLIN) {
+      while (::read(interrupt, drain, sizeof drain) > 0) {
+      }
+      cancelled = true;
+      std::lock_guard lock(run.mutex);
+      run.cancelled = true;
+      const char press = 'c';
+      for (int fd : run.runningCancel) (void)!::write(fd, &press, 1);
+    }
+    while (::read(done[0], drain, sizeof drain) > 0) {
+    }
+    std::vector<size_t> now;
+    {
+      std::lock_guard lock(run.mutex);
+      now.assign(run.finished.begin() + static_cast<std::ptrdiff_t>(printed), run.finished.end());
+    }
+    for (size_t index : now) {
+      if (!o.json) {
+        std::lock_guard lock(printing);
+        std::printf("%s\n", OutcomeLine(targets[index], *run.outcomes[index]).c_str());
+        std::fflush(stdout);
+      }
+    }
+    printed += now.size();
+  }
+  for (std::thread& w : workers) w.join();
+  ::close(done[0]);
+  ::close(done[1]);
+  for (ApplyTarget& t : targets) Wipe(t.password);
+
+  std::vector<ApplyOutcome> outcomes;
+  for (auto& outcome : run.outcomes) outcomes.push_back(std::move(*outcome));
+  bool failed = false, wouldChange = false;
+  for (const ApplyOutcome& outcome : outcomes) {
+    failed |= outcome.result == ApplyResult::Failed || outcome.result == ApplyResult::NotStarted;
+    wouldChange |= outcome.result == ApplyResult::WouldChange;
+  }
+  const std::string summary = Summary(targets, outcomes);
+  if (o.json) {
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < targets.size(); ++i) all.push_back(OutcomeJson(targets[i], outcomes[i]));
+    std::printf("%s\n", all.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    std::fprintf(stderr, "%s\n", summary.c_str());
+  } else {
+    std::printf("%s\n", summary.c_str());
+  }
+  if (cancelled) std::fprintf(stderr, "Cancelled by Ctrl-C.\n");
+  if (failed) return EXIT_FAILED;
+  return wouldChange ? EXIT_WOULD_CHANGE : EXIT_OK;
+}
+
+}  // namespace kelvane::cli

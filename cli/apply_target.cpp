@@ -1,0 +1,302 @@
+// One target of kelvane-cli apply: identify, read the compared sections,
+// compare with the profile, write only what differs, store it with "AT&W",
+// read it back and compare again. Everything it uses is its own (adapter,
+// port, traffic log, user interface), so targets on different ports run in
+// threads side by side.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/apply.h"
+#include "config/adapter.h"
+#include "config/profile_comparison.h"
+#include "config/read_engine.h"
+#include "config/write_engine.h"
+#include "connection/connect.h"
+#include "connection/port_factory.h"
+#include "connection/remote_login.h"
+#include "report/html_report.h"
+#include "serial/traffic_file_log.h"
+#include "serial/user_interface.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+// A message box as one line: its line breaks ("\n\r\n\r" in the write's
+// halted message) become blanks.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  bool blank = false;
+  for (char c : text) {
+    if (c == '\r' || c == '\n' || c == ' ' || c == '\t') {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    out += c;
+  }
+  return out;
+}
+
+// The user interface of one target: real-time waits with the target's own
+// Cancel, messages kept for the target's result instead of printed (several
+// targets run at once), progress handed to the plan's progress lines.
+class TargetUserInterface : public HeadlessUserInterface {
+ public:
+  TargetUserInterface(CAdapter& a, std::string label, const ApplyPlan& plan)
+      : HeadlessUserInterface(a), label_(std::move(label)), plan_(plan) {}
+
+  MsgAnswer MessageBox(std::string_view text, MsgIcon, MsgButtons buttons) override {
+    messages.push_back(OneLine(text));
+    // No question is answered Yes behind the user's back.
+    switch (buttons) {
+      case MsgButtons::Ok: return MsgAnswer::Ok;
+      case MsgButtons::OkCancel: return MsgAnswer::Cancel;
+      default: return MsgAnswer::No;
+    }
+  }
+  void SetProgressText(std::string_view text) override {
+    if (plan_.progress) plan_.progress(label_ + ": " + std::string(text));
+  }
+  // The messages since the last call, joined.
+  std::string TakeMessages() {
+    std::string out;
+    for (const std::string& m : messages) {
+      if (m.empty()) continue;
+      out += (out.empty() ? "" : " ") + m;
+    }
+    messages.clear();
+    return out;
+  }
+
+  std::vector<std::string> messages;
+
+ private:
+  std::string label_;
+  const ApplyPlan& plan_;
+};
+
+class TargetRun {
+ public:
+  TargetRun(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd)
+      : target_(target),
+        plan_(plan),
+        ui_(a_, target.Label(), plan),
+        log_([label = target.Label()] { return TrafficFileLog::LocalTimeStamp() + " " + label; }) {
+    a_.SetUi(&ui_);
+    ui_.WatchCancel(cancelFd);
+    const Options& o = *plan.options;
+    if (o.responseTimeout) a_.Options.ResponseTimeout = *o.responseTimeout;
+    if (o.delayMs) a_.Options.DelayBeforeAT = *o.delayMs;
+  }
+  ~TargetRun() {
+    if (port_ && port_->IsOpen()) port_->Close();
+    a_.SetPort(nullptr);
+    a_.SetUi(nullptr);
+  }
+
+  ApplyOutcome Run();
+
+ private:
+  bool Connect();
+  bool Cancelled() const { return ui_.CancelCount() > 0; }
+  // Ends the run as failed with `what`, or with the cancel when that was
+  // the cause.
+  ApplyOutcome& Fail(std::string what);
+  void EndLink();
+  void WriteReport();
+
+  const ApplyTarget& target_;
+  const ApplyPlan& plan_;
+  CAdapter a_;
+  TargetUserInterface ui_;
+  TrafficFileLog log_;
+  std::unique_ptr<SerialPort> port_;
+  std::unique_ptr<TrafficLoggingPort> loggedPort_;
+  ApplyOutcome out_;
+};
+
+ApplyOutcome& TargetRun::Fail(std::string what) {
+  out_.result = ApplyResult::Failed;
+  const std::string messages = ui_.TakeMessages();
+  if (Cancelled()) {
+    out_.error = "Cancelled by Ctrl-C.";
+  } else {
+    out_.error = what;
+    if (!messages.empty()) out_.error += (what.empty() ? "" : " ") + messages;
+  }
+  return out_;
+}
+
+bool TargetRun::Connect() {
+  const Options& o = *plan_.options;
+  port_ = MakePort(target_.port);
+  SerialPort* line = port_.get();
+  if (!plan_.logPath.empty()) {
+    std::string error;
+    if (!log_.Open(plan_.logPath, error)) {
+      Fail(error);
+      return false;
+    }
+    loggedPort_ = std::make_unique<TrafficLoggingPort>(log_, port_.get());
+    line = loggedPort_.get();
+  }
+  a_.SetPort(line);
+  a_.PortNumber = target_.port;
+  a_.BaudRate = o.baud;
+  a_.Parity = o.parity;
+  a_.DataBits = o.data;
+  a_.StopBits = o.stop;
+
+  if (target_.remote.empty()) {
+    const int result = RunConnectOperation(a_);
+    if (result == CONNECT_IDENTIFIED) return true;
+    std::string error = ConnectFailureMessage(a_, result);
+    if (a_.LinkState == LS_OPEN_FAILED && !a_.LastOpenError.empty()) error += " " + a_.LastOpenError;
+    Fail(error);
+    return false;
+  }
+
+  if (!a_.OpenAndIdentify(false)) {
+    Fail("Unable to open COM-port... " + a_.LastOpenError);
+    return false;
+  }
+  // A rejected password ends the login as a cancelled password dialog does:
+  // nobody is there to type another.
+  bool passwordGiven = false;
+  RemotePrompts prompts;
+  prompts.askNumber = [this]() -> std::optional<std::string> { return target_.remote; };
+  prompts.askPassword = [&]() -> std::optional<std::string> {
+    if (passwordGiven) return std::nullopt;
+    passwordGiven = true;
+    return target_.password;
+  };
+  if (RunRemoteConnectOperation(a_, prompts) != 1) {
+    a_.CloseLink();
+    Fail("The remote login failed.");
+    return false;
+  }
+  if (a_.ModelType == 0) {
+    Fail("A modem was found, but it is unsupported by Kelvane.");
+    EndLink();
+    return false;
+  }
+  return true;
+}
+
+// As every command ends its link: a remote session is ended ("AT*WRCE",
+// "+++", "ATH") before the port closes, also after a failure or a cancel.
+void TargetRun::EndLink() {
+  if ((a_.LinkState & (LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE)) == (LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE)) {
+    a_.AbortRequested = false;
+    a_.Busy = false;
+    DisconnectCommand(a_);
+  } else {
+    a_.CloseLink();
+  }
+}
+
+void TargetRun::WriteReport() {
+  if (plan_.reportDir.empty() || !(a_.LinkState & LS_IDENTIFIED) || Cancelled()) return;
+  const std::string path = plan_.reportDir + "/" + ReportFileName(target_);
+  ui_.TakeMessages();
+  if (CreateReport(a_, path, FailedDiagnosticRead::LeaveFileUntouched) == 1) {
+    out_.report = path;
+    return;
+  }
+  // The profile may well be in place; the record of it is missing.
+  const std::string held = out_.result == ApplyResult::Failed ? out_.error : "";
+  const std::string messages = ui_.TakeMessages();
+  out_.result = ApplyResult::Failed;
+  out_.error = (held.empty() ? "" : held + " ") + "The report " + path + " was not written." +
+               (messages.empty() ? "" : " " + messages);
+}
+
+ApplyOutcome TargetRun::Run() {
+  if (!Connect()) return out_;
+  out_.model = std::string(ModelName(a_.ModelType));
+  out_.type = a_.ModelType;
+
+  const int compared = plan_.sections & WritableSections(a_.ModelType);
+  if (compared == 0) {
+    Fail("The " + out_.model + " has no I/O section.");
+    EndLink();
+    return out_;
+  }
+  if (ReadConfiguration(a_, compared) != 1 || Cancelled()) {
+    Fail(a_.PortIsOpen() ? "Reading the configuration failed." : std::string(DisconnectedText));
+    EndLink();
+    return out_;
+  }
+
+  // Over a remote link a new Serial setting can cut the line and a new
+  // Remote configuration lock the technician out: only when asked for by
+  // name.
+  const bool remote = a_.LinkState & LS_REMOTE;
+  const int guarded = remote ? (SEC_SERIAL | SEC_REMOTE) & ~plan_.namedSections : 0;
+  int toWrite = 0;
+  for (FieldDifference& d : CompareWithModem(plan_.profile, a_, compared)) {
+    const int section = SectionOfField(d.name);
+    if (section & guarded) {
+      out_.skipped.push_back(std::move(d));
+    } else {
+      toWrite |= section;
+      out_.fields.push_back(std::move(d));
+    }
+  }
+
+  if (toWrite == 0) {
+    out_.result = ApplyResult::Unchanged;
+  } else if (plan_.check) {
+    out_.result = ApplyResult::WouldChange;
+  } else {
+    // The profile's records take the place of what was read, and only those
+    // sections are written, as a page's own Write does (the I/O page: its
+    // parameters and all ten entries).
+    const ConfigBlock& p = plan_.profile;
+    ConfigBlock& c = a_.Config;
+    if (toWrite & SEC_SERIAL) c.serial = p.serial;
+    if (toWrite & SEC_BASIC) c.basic = p.basic;
+    if (toWrite & SEC_DIAL) c.dial = p.dial;
+    if (toWrite & SEC_CALLERID) c.callerId = p.callerId;
+    if (toWrite & SEC_REMOTE) c.remote = p.remote;
+    if (toWrite & SEC_CALLBACK) c.callback = p.callback;
+    if (toWrite & SEC_IO) c.io = p.io;
+    ui_.TakeMessages();
+    if (WriteConfiguration(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0)) != 1 || Cancelled()) {
+      Fail(a_.PortIsOpen() ? "" : std::string(DisconnectedText));
+      if (out_.error.empty()) out_.error = "Writing the configuration failed.";
+      EndLink();
+      return out_;
+    }
+    if (ReadConfiguration(a_, toWrite) != 1 || Cancelled()) {
+      Fail(a_.PortIsOpen() ? "The write went through, but reading it back failed."
+                           : std::string(DisconnectedText));
+      EndLink();
+      return out_;
+    }
+    const auto still = CompareWithModem(plan_.profile, a_, toWrite);
+    if (!still.empty()) {
+      std::string names;
+      for (const FieldDifference& d : still) names += (names.empty() ? "" : ", ") + d.name;
+      Fail("After the write the modem still differs in " + names + ".");
+    } else {
+      out_.result = ApplyResult::Changed;
+    }
+  }
+  WriteReport();
+  EndLink();
+  return out_;
+}
+
+}  // namespace
+
+ApplyOutcome ApplyToTarget(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd) {
+  TargetRun run(target, plan, cancelFd);
+  return run.Run();
+}
+
+}  // namespace kelvane::cli

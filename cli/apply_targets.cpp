@@ -1,0 +1,150 @@
+// The targets of kelvane-cli apply: the inventory file, the checks on the
+// list, and the names of the reports.
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "cli/apply.h"
+#include "connection/remote_login.h"
+
+namespace kelvane::cli {
+
+namespace {
+
+std::string Trim(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && (text[begin] == ' ' || text[begin] == '\t' || text[begin] == '\r')) ++begin;
+  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r')) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+// Splits a line at its commas; a field in double quotes keeps its commas and
+// "#" signs. A "#" outside quotes ends the line. False on an unclosed quote.
+bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
+  fields.clear();
+  std::string field;
+  bool quoted = false, wasQuoted = false;
+  for (char c : line) {
+    if (quoted) {
+      if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = wasQuoted = true;
+    } else if (c == ',') {
+      fields.push_back(wasQuoted ? field : Trim(field));
+      field.clear();
+      wasQuoted = false;
+    } else if (c == '#') {
+      break;
+    } else {
+      field += c;
+    }
+  }
+  if (quoted) return false;
+  fields.push_back(wasQuoted ? field : Trim(field));
+  // A line of blanks or only a comment.
+  if (fields.size() == 1 && fields[0].empty() && !wasQuoted) fields.clear();
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::string& error) {
+  std::ifstream in(path);
+  if (!in) {
+    error = "cannot read the inventory " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string line;
+  std::vector<std::string> fields;
+  for (int number = 1; std::getline(in, line); ++number) {
+    const std::string where = path + " line " + std::to_string(number) + ": ";
+    if (!SplitFields(line, fields)) {
+      error = where + "a double quote is not closed";
+      return false;
+    }
+    if (fields.empty()) continue;
+    if (fields.size() > 3) {
+      error = where + "more than port, number and password file (put a number with \",\" in double quotes)";
+      return false;
+    }
+    ApplyTarget t;
+    t.port = fields[0];
+    if (t.port.empty()) {
+      error = where + "no port";
+      return false;
+    }
+    if (fields.size() >= 2) t.remote = fields[1];
+    if (fields.size() == 3) {
+      t.passwordFile = fields[2];
+      if (t.remote.empty()) {
+        error = where + "a password file without a number";
+        return false;
+      }
+      if (t.passwordFile.empty()) {
+        error = where + "an empty password file name";
+        return false;
+      }
+      if (t.passwordFile[0] != '/') t.passwordFile = FolderOf(path) + t.passwordFile;
+    }
+    if (!t.remote.empty() && !IsDialNumber(t.remote)) {
+      error = where + "\"" + t.remote + "\" is not a telephone number (digits and the dial characters \" *#+,-()/PTW\")";
+      return false;
+    }
+    out.push_back(std::move(t));
+  }
+  if (in.bad()) {
+    error = "cannot read the inventory " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error) {
+  std::set<std::pair<std::string, std::string>> seen;
+  for (const ApplyTarget& t : targets) {
+    if (!seen.insert({t.port, t.remote}).second) {
+      error = t.remote.empty() ? "the port " + t.port + " is given twice without a number"
+                               : "the port " + t.port + " with the number " + t.remote + " is given twice";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ReportFileName(const ApplyTarget& target) {
+  std::string port = target.port;
+  if (port.rfind("/dev/", 0) == 0) port.erase(0, 5);
+  std::string name = port + (target.remote.empty() ? "" : "-" + target.remote);
+  for (char& c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                       c == '.' || c == '_' || c == '+';
+    if (!plain) c = '_';
+  }
+  if (name.empty() || name[0] == '.') name.insert(0, "_");
+  return name + ".htm";
+}
+
+const char* ResultWord(ApplyResult result) {
+  switch (result) {
+    case ApplyResult::Unchanged: return "unchanged";
+    case ApplyResult::Changed: return "changed";
+    case ApplyResult::WouldChange: return "would-change";
+    case ApplyResult::Failed:
+    case ApplyResult::NotStarted: return "failed";
+  }
+  return "failed";
+}
+
+}  // namespace kelvane::cli

@@ -1,0 +1,71 @@
+#include "config/profile_comparison.h"
+
+#include <cstring>
+
+namespace kelvane {
+
+namespace {
+
+struct RecordSection {
+  std::string_view record;
+  int bit;
+  int page;
+};
+
+constexpr RecordSection kRecords[] = {
+    {"SerialSettings", SEC_SERIAL, PG_SERIAL},         {"BasicSettings", SEC_BASIC, PG_BASIC},
+    {"DialSettings", SEC_DIAL, PG_DIAL},               {"CallerIdSettings", SEC_CALLERID, PG_CALLERID},
+    {"RemoteSettings", SEC_REMOTE, PG_REMOTE},         {"CallbackSettings", SEC_CALLBACK, PG_CALLBACK},
+    {"IoSettings", SEC_IO, PG_IO},
+};
+
+}  // namespace
+
+int SectionOfField(std::string_view name) {
+  const size_t dot = name.find('.');
+  if (dot == std::string_view::npos) return 0;
+  for (const RecordSection& r : kRecords) {
+    if (name.substr(0, dot) == r.record) return r.bit;
+  }
+  return 0;
+}
+
+int WritableSections(int modelType) {
+  int sections = SEC_BASIC | SEC_SERIAL | SEC_DIAL | SEC_CALLERID | SEC_REMOTE | SEC_CALLBACK;
+  if (modelType == 3) sections |= SEC_IO;
+  return sections;
+}
+
+std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const CAdapter& modem, int sections) {
+  // The modem's side: the profile, with every record that was read from the
+  // modem in its place.
+  ConfigBlock held = wanted;
+  const ConfigBlock& read = modem.Config;
+  auto take = [&](int bit, int page, auto member) {
+    if ((sections & bit) && modem.pages[static_cast<size_t>(page)].valid) held.*member = read.*member;
+  };
+  take(SEC_SERIAL, PG_SERIAL, &ConfigBlock::serial);
+  take(SEC_BASIC, PG_BASIC, &ConfigBlock::basic);
+  take(SEC_DIAL, PG_DIAL, &ConfigBlock::dial);
+  take(SEC_CALLERID, PG_CALLERID, &ConfigBlock::callerId);
+  take(SEC_REMOTE, PG_REMOTE, &ConfigBlock::remote);
+  take(SEC_CALLBACK, PG_CALLBACK, &ConfigBlock::callback);
+  if (modem.ModelType == 3) take(SEC_IO, PG_IO, &ConfigBlock::io);
+
+  // Never sent to the modem: the profile's own values stand.
+  held.serial.ResultSuppression = wanted.serial.ResultSuppression;
+  std::memcpy(held.io.Data7, wanted.io.Data7, sizeof held.io.Data7);
+  // Caller ID off is sent as "AT*WCID=0" alone: the modem keeps whatever
+  // mode it had, which a profile with the format off cannot change.
+  if (wanted.callerId.CidFormat == 0) held.callerId.CidMode = wanted.callerId.CidMode;
+  if (modem.ModelType != 3) {
+    std::memcpy(held.dial.BackupNumber, wanted.dial.BackupNumber, sizeof held.dial.BackupNumber);
+    held.dial.BackupRetries = wanted.dial.BackupRetries;
+    held.dial.BackupTime = wanted.dial.BackupTime;
+  }
+  auto diffs = CompareBlocks(wanted, held);
+  std::erase_if(diffs, [](const FieldDifference& d) { return SectionOfField(d.name) == 0; });
+  return diffs;
+}
+
+}  // namespace kelvane

@@ -1,0 +1,280 @@
+// End to end over pseudo-terminals: kelvane-cli apply brings simulated modems
+// to a profile, writing only the sections that differ, and says what it did.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "config/profile.h"
+#include "sim/modemsim_process.h"
+#include "support/run_process.h"
+
+namespace kelvane {
+namespace {
+
+using testing::ProcessResult;
+using testing::RunProcess;
+
+std::string TempPath(const std::string& name) {
+  return "/tmp/kelvane-apply-e2e-" + std::to_string(::getpid()) + "-" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The commands sent to the modem, in order, from a traffic log.
+std::vector<std::string> SentCommands(const std::string& log) {
+  std::vector<std::string> out;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) {
+    const size_t tx = line.find(" TX ");
+    if (tx == std::string::npos) continue;
+    std::string command = line.substr(tx + 4);
+    if (command.size() >= 2 && command.compare(command.size() - 2, 2, "\\r") == 0) command.resize(command.size() - 2);
+    if (!command.empty()) out.push_back(command);
+  }
+  return out;
+}
+
+size_t IndexOf(const std::vector<std::string>& list, const std::string& item, size_t from = 0) {
+  for (size_t i = from; i < list.size(); ++i) {
+    if (list[i] == item) return i;
+  }
+  return std::string::npos;
+}
+
+// A read answers a question ("?") or lists ("AT&V"); anything else that is
+// not the probe or the result-code switch changes the modem.
+bool ChangesTheModem(const std::string& command) {
+  if (command.back() == '?' || command == "AT" || command == "ATV1" || command == "ATV0") return false;
+  if (command == "AT&V" || command == "AT&V1" || command.rfind("ATI", 0) == 0) return false;
+  return true;
+}
+
+// A modem of model type 3 and a profile read from it.
+struct ApplyRig {
+  ApplyRig() {
+    EXPECT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3"}));
+    const ProcessResult r = RunProcess(KELVANE_CLI, {"read", "--port", sim.SlavePath(), "-o", profile});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+  }
+  ~ApplyRig() {
+    for (const std::string& f : {profile, changed, log}) ::unlink(f.c_str());
+  }
+  // The profile with `fields` set as kelvane-cli set takes them.
+  void Change(const std::vector<std::string>& fields) {
+    std::ifstream in(profile, std::ios::binary);
+    std::ofstream(changed, std::ios::binary) << in.rdbuf();
+    std::vector<std::string> args = {"set", changed};
+    args.insert(args.end(), fields.begin(), fields.end());
+    const ProcessResult r = RunProcess(KELVANE_CLI, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  ProcessResult Apply(const std::string& file, std::vector<std::string> extra = {}) {
+    ::unlink(log.c_str());
+    std::vector<std::string> args = {"apply", file, "--port", sim.SlavePath(), "--log", log};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunProcess(KELVANE_CLI, args, 90000);
+  }
+  std::vector<std::string> Sent() const { return SentCommands(ReadFile(log)); }
+
+  ModemSimProcess sim;
+  std::string profile = TempPath("modem.dat"), changed = TempPath("changed.dat"), log = TempPath("traffic.log");
+};
+
+TEST(CliApply, AModemThatHoldsTheProfileIsOnlyRead) {
+  ApplyRig rig;
+  const ProcessResult r = rig.Apply(rig.profile);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, rig.sim.SlavePath() + ": RM-40 485: unchanged\n1 modem: 1 unchanged\n");
+  const auto sent = rig.Sent();
+  ASSERT_NE(IndexOf(sent, "AT*WIOL=10?"), std::string::npos) << "the I/O section was not compared";
+  for (const std::string& command : sent) EXPECT_FALSE(ChangesTheModem(command)) << command;
+}
+
+TEST(CliApply, OneChangedFieldWritesItsSectionStoresAndReadsBack) {
+  ApplyRig rig;
+  rig.Change({"BasicSettings.S0=7"});
+  const ProcessResult r = rig.Apply(rig.changed);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, rig.sim.SlavePath() + ": RM-40 485: changed (1 field: BasicSettings.S0)\n1 modem: 1 changed\n");
+
+  const auto sent = rig.Sent();
+  const size_t s0 = IndexOf(sent, "ATS0=7"), store = IndexOf(sent, "AT&W");
+  ASSERT_NE(s0, std::string::npos);
+  ASSERT_NE(store, std::string::npos);
+  EXPECT_LT(s0, store);
+  // Only the Basic section went out, then the store, then Basic was read back.
+  for (const std::string& command : sent) {
+    if (!ChangesTheModem(command)) continue;
+    const bool basic = command.rfind("ATS", 0) == 0 || command.rfind("AT+MS=", 0) == 0 ||
+                       command.rfind("AT+GCI=", 0) == 0 || command.rfind("AT%", 0) == 0 ||
+                       command.rfind("AT\\\\", 0) == 0 || command.rfind("AT*WFD=", 0) == 0;
+    EXPECT_TRUE(basic || command == "AT&W") << command;
+  }
+  EXPECT_NE(IndexOf(sent, "AT+MS?", store), std::string::npos) << "no read-back";
+  EXPECT_EQ(IndexOf(sent, "AT*WCB?", store), std::string::npos) << "read back more than was written";
+
+  // Now it holds the profile: the next run writes nothing.
+  const ProcessResult again = rig.Apply(rig.changed, {"--json"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  const auto j = nlohmann::json::parse(again.out);
+  ASSERT_EQ(j.size(), 1u);
+  EXPECT_EQ(j[0]["result"], "unchanged");
+  EXPECT_EQ(IndexOf(rig.Sent(), "AT&W"), std::string::npos);
+}
+
+TEST(CliApply, CheckReportsWhatWouldChangeAndWritesNothing) {
+  ApplyRig rig;
+  rig.Change({"BasicSettings.S0=7", "CallbackSettings.CallbackPasswords[2]=secret9", "IoSettings.Data1[0]=pump"});
+  const ProcessResult r = rig.Apply(rig.changed, {"--check", "--json"});
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j.size(), 1u);
+  EXPECT_EQ(j[0]["result"], "would-change");
+  EXPECT_EQ(j[0]["model"], "RM-40 485");
+  EXPECT_EQ(j[0]["type"], 3);
+  EXPECT_EQ(j[0]["fields"], nlohmann::json({"BasicSettings.S0", "CallbackSettings.CallbackPasswords[2]",
+                                            "IoSettings.Data1[0]"}));
+  EXPECT_EQ(j[0]["changes"][0]["field"], "BasicSettings.S0");
+  EXPECT_EQ(j[0]["changes"][0]["after"], "7");
+  EXPECT_NE(j[0]["changes"][0]["before"], "7");
+  // A password is never shown, not even in the listing of changes.
+  EXPECT_EQ(j[0]["changes"][1]["after"], "********");
+  EXPECT_FALSE(Has(r.out + r.err, "secret9"));
+  EXPECT_TRUE(Has(r.err, "1 modem: 1 would change")) << r.err;
+  for (const std::string& command : rig.Sent()) EXPECT_FALSE(ChangesTheModem(command)) << command;
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", rig.sim.SlavePath(), rig.changed}).exitCode, 1);
+}
+
+TEST(CliApply, ThreeModemsAtOnceOneAbsent) {
+  ApplyRig rig;
+  ModemSimProcess second;
+  ASSERT_TRUE(second.Start(KELVANE_MODEMSIM, {"--model", "2"}));
+  rig.Change({"BasicSettings.S0=3"});
+  const std::string absent = "/dev/nonexistent-kelvane-modem";
+  const ProcessResult r = RunProcess(
+      KELVANE_CLI, {"apply", rig.changed, "--port", rig.sim.SlavePath(), "--port", absent, "--port", second.SlavePath()},
+      90000);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Has(r.out, rig.sim.SlavePath() + ": RM-40 485: changed (")) << r.out;
+  EXPECT_TRUE(Has(r.out, second.SlavePath() + ": RM-40: changed (")) << r.out;
+  EXPECT_TRUE(Has(r.out, absent + ": failed: Unable to open COM-port...")) << r.out;
+  EXPECT_TRUE(Has(r.out, "3 modems: 2 changed, 1 failed (" + absent + ")\n")) << r.out;
+  for (const ModemSimProcess* sim : {&rig.sim, &second}) {
+    EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", sim->SlavePath(), rig.changed}).exitCode, 0);
+  }
+}
+
+TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
+  ModemSimProcess sim;
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600", "--remote-number", "5551234",
+                                           "--password", "letmein", "--remote-model", "3"}));
+  const std::string dir = TempPath("fleet");
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  std::ofstream(dir + "/pw") << "letmein\n";
+  // The password file is found beside the inventory.
+  std::ofstream(dir + "/modems.txt") << "# pumping stations\n\n" << sim.SlavePath() << ", 5551234, pw  # north\n";
+  // A profile from a local modem of the far modem's type: its remote
+  // configuration (off, no password) would lock the far modem.
+  const std::string profile = dir + "/far.dat";
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", profile, "BasicSettings.S0=4", "SerialSettings.IgnoreErrors=1"}).exitCode,
+            0);
+
+  const std::string label = sim.SlavePath() + ",5551234";
+  const ProcessResult first = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud",
+                                                       "9600", "--report-dir", dir},
+                                         90000);
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  const std::string skipped = "; not written over the remote link (name serial or remote in --sections to write "
+                              "them): ";
+  EXPECT_EQ(first.out, label + ": RM-40 485: changed (1 field: BasicSettings.S0)" + skipped +
+                           "3 fields: SerialSettings.IgnoreErrors, RemoteSettings.RemoteEnable, "
+                           "RemoteSettings.RemotePassword\n1 modem: 1 changed\n");
+  const std::string report = ReadFile(dir + "/" + sim.SlavePath().substr(5).replace(3, 1, "_") + "-5551234.htm");
+  EXPECT_TRUE(Has(report, "RM-40 485")) << "no report";
+
+  const ProcessResult named = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud",
+                                                       "9600", "--sections", "basic,serial"},
+                                         90000);
+  EXPECT_EQ(named.exitCode, 0) << named.err;
+  // The remote configuration is not among the sections compared now.
+  EXPECT_EQ(named.out, label + ": RM-40 485: changed (1 field: SerialSettings.IgnoreErrors)\n1 modem: 1 changed\n");
+  // The local modem is back in command mode, the call ended.
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", sim.SlavePath(), "--baud", "9600"}).out.rfind(
+                "Model: RM-40\n", 0),
+            0u);
+  for (const char* f : {"/pw", "/modems.txt", "/far.dat"}) ::unlink((dir + f).c_str());
+  ::unlink((dir + "/" + sim.SlavePath().substr(5).replace(3, 1, "_") + "-5551234.htm").c_str());
+  ::rmdir(dir.c_str());
+}
+
+TEST(CliApply, CtrlCStopsEveryTargetAndSummarises) {
+  ModemSimProcess first, second;
+  for (ModemSimProcess* sim : {&first, &second}) {
+    ASSERT_TRUE(sim->Start(KELVANE_MODEMSIM, {"--model", "3", "--rate", "1200", "--pace"}));
+  }
+  const std::string profile = TempPath("interrupted.dat");
+  CAdapter blank;
+  std::string error;
+  ASSERT_TRUE(SaveProfileFile(profile, blank.Config, error)) << error;
+  const ProcessResult r = testing::RunProcessInterrupted(
+      KELVANE_CLI, {"apply", profile, "--port", first.SlavePath(), "--port", second.SlavePath(), "--baud", "1200"},
+      2500, 60000);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Has(r.out, first.SlavePath() + ": RM-40 485: failed: Cancelled by Ctrl-C.")) << r.out;
+  EXPECT_TRUE(Has(r.out, "2 modems: 2 failed (")) << r.out;
+  EXPECT_TRUE(Has(r.err, "Cancelled by Ctrl-C.")) << r.err;
+  for (const ModemSimProcess* sim : {&first, &second}) {
+    EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", sim->SlavePath(), "--baud", "1200"}).exitCode, 0);
+  }
+  ::unlink(profile.c_str());
+}
+
+TEST(CliApply, UsageErrorsStopBeforeAnyModem) {
+  const std::string profile = TempPath("usage.dat"), inventory = TempPath("bad-inventory.txt");
+  CAdapter blank;
+  std::string error;
+  ASSERT_TRUE(SaveProfileFile(profile, blank.Config, error)) << error;
+  std::ofstream(inventory) << "sim:1\nsim:2,12ab\n";
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"apply", profile, "--port", "sim:1", "--port", "sim:1"}, 2, "the port sim:1 is given twice without a number"},
+      {{"apply", profile}, 2, "--port or --inventory is required"},
+      {{"apply", "--port", "sim:1"}, 2, "usage: kelvane-cli apply FILE.dat"},
+      {{"apply", profile, "--port", "sim:1", "--sections", "basic,diagnostic"}, 2, "the diagnostic section is read only"},
+      {{"apply", profile, "--port", "sim:1", "--jobs", "0"}, 2, "--jobs takes 1 to 1000"},
+      {{"apply", profile, "--inventory", inventory}, 2, inventory + " line 2: \"12ab\" is not a telephone number"},
+      {{"apply", profile, "--inventory", "/nonexistent/inventory"}, 2, "cannot read the inventory /nonexistent/inventory"},
+      {{"apply", "/nonexistent/p.dat", "--port", "sim:1"}, 1, "Unable to open file..."},
+      {{"apply", profile, "--port", "sim:1", "--report-dir", "/nonexistent/reports"}, 1,
+       "the report folder /nonexistent/reports does not exist"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult r = RunProcess(KELVANE_CLI, c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back() << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, c.err)) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  ::unlink(profile.c_str());
+  ::unlink(inventory.c_str());
+}
+
+}  // namespace
+}  // namespace kelvane
