@@ -43,6 +43,11 @@ install(FILES ${KELVANE_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KELVANE_DESKTOP_DIR}/kelvane-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvane-cli)
 
+# The Ansible collection kelvane.modems, where ansible-core looks for
+# collections installed system-wide.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/ansible/kelvane/modems/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/ansible/collections/ansible_collections/kelvane/modems)
+
 # The desktop entry and the icon in the hicolor theme: the drawing itself and
 # the usual bitmap sizes rendered from it.
 if(TARGET kelvane)

@@ -1,0 +1,219 @@
+# -*- coding: utf-8 -*-
+# The module runs kelvane-cli apply on the managed host: the tool does the
+# work (identify, read, compare, write what differs, AT&W, read back); this
+# file only turns its JSON into Ansible's result.
+
+from __future__ import absolute_import, division, print_function
+
+__metaclass__ = type
+
+DOCUMENTATION = r"""
+---
+module: profile
+short_description: Bring a Dalmarin modem to a profile
+description:
+  - Runs C(kelvane-cli apply --json) on the managed host for one modem on a
+    serial port, or for the modem that the local one dials.
+  - The modem's sections are read and compared with the profile field by
+    field; only the sections that differ are written, stored with C(AT&W),
+    read back and compared again. A modem that holds the profile is only read.
+  - Over a remote link the serial and remote sections are compared but
+    written only when I(sections) names them; the fields left alone are
+    returned in C(skipped) and given as a warning.
+  - C(kelvane-cli) must be installed on the managed host (package kelvane).
+version_added: "2.9.0"
+author: Dalmarin
+options:
+  port:
+    description: The serial port of the modem (or of the local modem that dials), such as C(/dev/ttyUSB0).
+    type: str
+    required: true
+  profile:
+    description: The profile file (C(.dat)) on the managed host.
+    type: path
+    required: true
+  sections:
+    description:
+      - The sections to compare and write, from C(basic), C(serial), C(dial),
+        C(callerid), C(remote), C(callback), C(io).
+      - Default every section the model has that a write changes.
+    type: list
+    elements: str
+  remote_number:
+    description: The telephone number the local modem dials to reach the modem to configure.
+    type: str
+  password_file:
+    description:
+      - The file on the managed host whose first line is the remote
+        configuration password. Without it the environment variable
+        C(KELVANE_PASSWORD) is used.
+    type: path
+  baud:
+    description: The speed of the serial port.
+    type: int
+    choices: [300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
+  parity:
+    description: The parity of the serial port.
+    type: str
+    choices: [None, Odd, Even]
+  data_bits:
+    description: The data bits of the serial port.
+    type: int
+    choices: [7, 8]
+  stop_bits:
+    description: The stop bits of the serial port.
+    type: int
+    choices: [1, 2]
+  report:
+    description: Where to write the modem's HTML report after the run.
+    type: path
+notes:
+  - Supports check mode (C(kelvane-cli apply --check)) and diff mode (the
+    value of each changed field before and after, as C(kelvane-cli show)
+    gives them; passwords are shown as asterisks).
+"""
+
+EXAMPLES = r"""
+- name: Pumping stations hold the reviewed profile
+  kelvane.modems.profile:
+    port: /dev/ttyUSB0
+    profile: /etc/kelvane/station.dat
+    report: /var/lib/kelvane/reports/station.htm
+
+- name: The far modem of the reservoir, through the local one
+  kelvane.modems.profile:
+    port: /dev/ttyUSB1
+    baud: 9600
+    remote_number: "0401234567"
+    password_file: /etc/kelvane/reservoir.pw
+    profile: /etc/kelvane/reservoir.dat
+    sections: [basic, dial, callback]
+"""
+
+RETURN = r"""
+changed:
+  description: Whether the modem was written (in check mode, whether it would be).
+  returned: always
+  type: bool
+fields:
+  description: The fields that were written (or would be), named as kelvane-cli show names them.
+  returned: always
+  type: list
+  elements: str
+  sample: [BasicSettings.S0, DialSettings.StoredNumbers[1]]
+skipped:
+  description: Fields that differ but were not written over the remote link.
+  returned: always
+  type: list
+  elements: str
+model:
+  description: The model of the modem.
+  returned: when the modem was identified
+  type: str
+  sample: RM-40 485
+type:
+  description: The model type (1 to 4).
+  returned: when the modem was identified
+  type: int
+result:
+  description: What kelvane-cli apply reported, C(unchanged), C(changed), C(would-change) or C(failed).
+  returned: always
+  type: str
+report:
+  description: The path of the HTML report, when one was written.
+  returned: when I(report) was given
+  type: str
+"""
+
+import json
+import os
+import shutil
+import tempfile
+
+from ansible.module_utils.basic import AnsibleModule
+
+
+def build_command(module, cli, report_dir):
+    p = module.params
+    command = [cli, "apply", p["profile"], "--port", p["port"], "--json"]
+    if p["sections"]:
+        command += ["--sections", ",".join(p["sections"])]
+    if p["remote_number"]:
+        command += ["--remote", p["remote_number"]]
+        if p["password_file"]:
+            command += ["--password-file", p["password_file"]]
+    for option, name in (("baud", "--baud"), ("parity", "--parity"), ("data_bits", "--data"), ("stop_bits", "--stop")):
+        if p[option] is not None:
+            command += [name, str(p[option])]
+    if report_dir:
+        command += ["--report-dir", report_dir]
+    if module.check_mode:
+        command.append("--check")
+    return command
+
+
+def diff_of(changes):
+    before = "".join("%s: %s\n" % (c["field"], c["before"]) for c in changes)
+    after = "".join("%s: %s\n" % (c["field"], c["after"]) for c in changes)
+    return {"before": before, "after": after, "before_header": "modem", "after_header": "profile"}
+
+
+def main():
+    module = AnsibleModule(
+        argument_spec=dict(
+            port=dict(type="str", required=True),
+            profile=dict(type="path", required=True),
+            sections=dict(type="list", elements="str"),
+            remote_number=dict(type="str"),
+            password_file=dict(type="path", no_log=False),
+            baud=dict(type="int", choices=[300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]),
+            parity=dict(type="str", choices=["None", "Odd", "Even"]),
+            data_bits=dict(type="int", choices=[7, 8]),
+            stop_bits=dict(type="int", choices=[1, 2]),
+            report=dict(type="path"),
+        ),
+        required_by={"password_file": "remote_number"},
+        supports_check_mode=True,
+    )
+    cli = module.get_bin_path("kelvane-cli", required=True)
+    report = module.params["report"]
+    report_dir = tempfile.mkdtemp(prefix="kelvane-report-") if report else None
+    try:
+        rc, out, err = module.run_command(build_command(module, cli, report_dir))
+        try:
+            targets = json.loads(out)
+            target = targets[0]
+        except (ValueError, IndexError, KeyError, TypeError):
+            # A usage error or a profile the tool refused: its own words.
+            module.fail_json(msg=err.strip() or "kelvane-cli apply failed (exit %d)" % rc, rc=rc, stderr=err)
+
+        result = dict(
+            changed=target["result"] in ("changed", "would-change"),
+            result=target["result"],
+            fields=target["fields"],
+            skipped=target["skipped"],
+        )
+        if target.get("model"):
+            result["model"] = target["model"]
+            result["type"] = target["type"]
+        if module._diff and target.get("changes"):
+            result["diff"] = diff_of(target["changes"])
+        if target["skipped"]:
+            module.warn("Not written over the remote link (name serial or remote in sections to write them): "
+                        + ", ".join(target["skipped"]))
+        if report and target.get("report"):
+            parent = os.path.dirname(os.path.abspath(report))
+            if not os.path.isdir(parent):
+                module.fail_json(msg="The folder of the report %s does not exist." % report, **result)
+            module.atomic_move(target["report"], report)
+            result["report"] = report
+        if target["result"] == "failed":
+            module.fail_json(msg=target["error"] or "kelvane-cli apply failed", rc=rc, **result)
+        module.exit_json(**result)
+    finally:
+        if report_dir:
+            shutil.rmtree(report_dir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

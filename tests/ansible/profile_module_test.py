@@ -1,0 +1,149 @@
+#!/usr/bin/python3
+"""The Ansible module kelvane.modems.profile on localhost against two
+simulated modems: the first run changes them, the second writes nothing,
+check mode changes nothing, a missing modem fails the task with the tool's
+message.
+
+    profile_module_test.py CLI MODEMSIM COLLECTIONS_PATH
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+cli, modemsim, collections = (os.path.abspath(a) for a in sys.argv[1:4])
+work = tempfile.mkdtemp(prefix="kelvane-ansible-")
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL: " + what)
+
+
+def start_modem(model):
+    sim = subprocess.Popen([modemsim, "--model", str(model)], stdout=subprocess.PIPE, text=True)
+    return sim, sim.stdout.readline().strip()
+
+
+def run(command):
+    done = subprocess.run(command, capture_output=True, text=True)
+    if done.returncode != 0:
+        print(done.stdout + done.stderr)
+    return done.returncode
+
+
+def sent(log):
+    """The commands a traffic log shows going to the modem."""
+    try:
+        with open(log) as f:
+            # Each line ends in the escaped carriage return of the command.
+            return [line.split(" TX ", 1)[1].rstrip("\n").removesuffix("\\r") for line in f if " TX " in line]
+    except FileNotFoundError:
+        return []
+
+
+modems = [start_modem(3), start_modem(2)]
+try:
+    ports = [port for _, port in modems]
+    golden, other = os.path.join(work, "golden.dat"), os.path.join(work, "other.dat")
+    assert run([cli, "read", "--port", "sim:3", "-o", golden]) == 0
+    assert run([cli, "set", golden, "BasicSettings.S0=5", "DialSettings.StoredNumbers[1]=5550100"]) == 0
+    shutil.copy(golden, other)
+    assert run([cli, "set", other, "BasicSettings.S0=6"]) == 0
+
+    # kelvane-cli as the module finds it on PATH, keeping a traffic log of
+    # every run that names one.
+    bin_dir = os.path.join(work, "bin")
+    os.mkdir(bin_dir)
+    wrapper = os.path.join(bin_dir, "kelvane-cli")
+    with open(wrapper, "w") as f:
+        f.write('#!/bin/sh\nexec "%s" "$@" ${KELVANE_TEST_LOG:+--log "$KELVANE_TEST_LOG"}\n' % cli)
+    os.chmod(wrapper, 0o755)
+
+    def log(name, i):
+        return os.path.join(work, "%s-%d.log" % (name, i))
+
+    results = os.path.join(work, "results.json")
+    playbook = os.path.join(work, "playbook.yml")
+    tasks = []
+    for name, extra in (("first", ""), ("second", ""), ("check", "  check_mode: true\n  diff: true\n")):
+        profile = other if name == "check" else golden
+        for i, port in enumerate(ports):
+            tasks.append(
+                "- name: %s run on modem %d\n"
+                "  kelvane.modems.profile:\n    port: %s\n    profile: %s\n"
+                "    report: %s\n"
+                "  environment:\n    KELVANE_TEST_LOG: %s\n"
+                "  register: %s_%d\n%s"
+                % (name, i, port, profile, os.path.join(work, "%s-%d.htm" % (name, i)), log(name, i), name, i, extra)
+            )
+    tasks.append(
+        "- name: a modem that is not there\n"
+        "  kelvane.modems.profile:\n    port: /dev/nonexistent-kelvane-modem\n    profile: %s\n"
+        "  register: missing\n  ignore_errors: true\n" % golden
+    )
+    names = ["%s_%d" % (n, i) for n in ("first", "second", "check") for i in range(2)] + ["missing"]
+    tasks.append(
+        "- name: keep the results\n  ansible.builtin.copy:\n    dest: %s\n    content: \"{{ {%s} | to_json }}\"\n"
+        % (results, ", ".join("'%s': %s" % (n, n) for n in names))
+    )
+    with open(playbook, "w") as f:
+        f.write("- hosts: localhost\n  gather_facts: false\n  tasks:\n")
+        f.write("".join("  " + line + "\n" if line else "\n" for task in tasks for line in task.rstrip("\n").split("\n")))
+
+    env = dict(os.environ)
+    env.update(
+        ANSIBLE_COLLECTIONS_PATH=collections,
+        ANSIBLE_LOCAL_TEMP=os.path.join(work, "tmp"),
+        ANSIBLE_REMOTE_TEMP=os.path.join(work, "tmp"),
+        ANSIBLE_NOCOLOR="1",
+        ANSIBLE_RETRY_FILES_ENABLED="0",
+        PATH=bin_dir + os.pathsep + env.get("PATH", ""),
+    )
+    env.pop("ANSIBLE_CONFIG", None)
+    play = subprocess.run(
+        ["ansible-playbook", "-i", "localhost,", "-c", "local", "-e", "ansible_python_interpreter=/usr/bin/python3",
+         playbook],
+        env=env, capture_output=True, text=True, cwd=work, timeout=600,
+    )
+    print(play.stdout[-6000:], play.stderr[-3000:])
+    check(play.returncode == 0, "ansible-playbook exit %d" % play.returncode)
+    if not os.path.exists(results):
+        sys.exit("FAIL: the playbook kept no results")
+    with open(results) as f:
+        r = json.load(f)
+
+    for i in range(2):
+        first, second, dry = r["first_%d" % i], r["second_%d" % i], r["check_%d" % i]
+        check(first["changed"] is True, "first run %d changed" % i)
+        check(first["fields"] == ["BasicSettings.S0", "DialSettings.StoredNumbers[1]"], "first run %d fields %s" % (i, first["fields"]))
+        check(first["model"] == ("RM-40 485" if i == 0 else "RM-40"), "model %d" % i)
+        check("AT&W" in sent(log("first", i)), "first run %d stored with AT&W" % i)
+        check(os.path.exists(first.get("report", "")), "first run %d report" % i)
+        check(second["changed"] is False and second["fields"] == [], "second run %d idempotent" % i)
+        commands = sent(log("second", i))
+        check(commands and not any(c.startswith("AT&W") or c.startswith("ATS0=") for c in commands),
+              "second run %d wrote nothing: %s" % (i, commands))
+        check(dry["changed"] is True and dry["fields"] == ["BasicSettings.S0"], "check run %d would change" % i)
+        check("AT&W" not in sent(log("check", i)), "check run %d wrote nothing" % i)
+        check(dry.get("diff", {}).get("after") == "BasicSettings.S0: 6\n"
+              and dry["diff"]["before"] == "BasicSettings.S0: 5\n", "check run %d diff %s" % (i, dry.get("diff")))
+        # Check mode left the modem with the first run's profile.
+        check(run([cli, "verify", "--port", ports[i], golden]) == 0, "modem %d still holds the profile" % i)
+
+    missing = r["missing"]
+    check(missing.get("failed") is True, "the missing modem fails the task")
+    check(missing.get("msg", "").startswith("Unable to open COM-port... /dev/nonexistent-kelvane-modem"),
+          "the tool's message: %r" % missing.get("msg"))
+finally:
+    for sim, _ in modems:
+        sim.terminate()
+        sim.wait()
+    subprocess.run(["rm", "-rf", work])
+
+print("%d failures" % len(failures))
+sys.exit(1 if failures else 0)
