@@ -39,6 +39,18 @@ endforeach()
 add_custom_target(kelvane_man_pages ALL DEPENDS ${KELVANE_MAN_OUTPUTS})
 install(FILES ${KELVANE_MAN_OUTPUTS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The package's copyright and changelog (a native package: changelog.gz).
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(KELVANE_GZIP)
+  set(KELVANE_CHANGELOG ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+  add_custom_command(OUTPUT ${KELVANE_CHANGELOG}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
+    COMMAND ${KELVANE_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${KELVANE_CHANGELOG}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog VERBATIM)
+  add_custom_target(kelvane_changelog ALL DEPENDS ${KELVANE_CHANGELOG})
+  install(FILES ${KELVANE_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
 # Bash completion of kelvane-cli.
 install(FILES ${KELVANE_DESKTOP_DIR}/kelvane-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvane-cli)
@@ -46,7 +58,8 @@ install(FILES ${KELVANE_DESKTOP_DIR}/kelvane-cli.bash-completion
 # The Ansible collection kelvane.modems, where ansible-core looks for
 # collections installed system-wide.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/ansible/kelvane/modems/
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/ansible/collections/ansible_collections/kelvane/modems)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/ansible/collections/ansible_collections/kelvane/modems
+        PATTERN __pycache__ EXCLUDE PATTERN "*.pyc" EXCLUDE)
 
 # The desktop entry and the icon in the hicolor theme: the drawing itself and
 # the usual bitmap sizes rendered from it.
@@ -78,8 +91,13 @@ set(CPACK_PACKAGE_NAME kelvane)
 set(CPACK_PACKAGE_VENDOR Dalmarin)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configuration tool for Dalmarin telephone modems")
+# The extended description, in lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Connects to a Dalmarin telephone modem over a serial port, reads and writes its configuration with AT commands and keeps configurations in profile files. Includes the desktop application, the command-line tool kelvane-cli and the simulated modem kelvane-modemsim.")
+    "Connects to a Dalmarin telephone modem over a serial port, reads and writes
+its configuration with AT commands and keeps configurations in profile files.
+kelvane-cli apply brings many modems to one profile, writing only what differs.
+Includes the desktop application, the command-line tool kelvane-cli, the
+simulated modem kelvane-modemsim and the Ansible collection kelvane.modems.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Dalmarin <support@dalmarin.invalid>")

@@ -24,6 +24,8 @@ tree)
     share/man/man1/kelvane-cli.1.gz
     share/man/man1/kelvane-modemsim.1.gz
     share/bash-completion/completions/kelvane-cli
+    share/doc/kelvane/copyright
+    share/ansible/collections/ansible_collections/kelvane/modems/plugins/modules/profile.py
   )
   if [ "$gui" = 1 ]; then
     expected+=(
@@ -66,6 +68,12 @@ tree)
   names=$(bash -c 'source "$1"; COMP_WORDS=("$2" set m.dat BasicSettings.S); COMP_CWORD=3; _kelvane_cli
     printf "%s\n" "${COMPREPLY[@]}"' _ "$stage/share/bash-completion/completions/kelvane-cli" "$stage/bin/kelvane-cli" 2>/dev/null)
   [ "$names" = "$(printf 'BasicSettings.S%s=\n' 0 7 10 25 30 91)" ] || fail "set completion offered: $names"
+
+  # Ansible finds the installed collection and reads its module's documentation.
+  if command -v ansible-doc >/dev/null; then
+    ANSIBLE_COLLECTIONS_PATH=$stage/share/ansible/collections ANSIBLE_LOCAL_TEMP=$stage/.ansible-tmp \
+      ansible-doc kelvane.modems.profile 2>&1 | grep -q 'remote_number' || fail "ansible-doc kelvane.modems.profile failed"
+  fi
 
   # The installed programs run from the staging folder.
   out=$("$stage/bin/kelvane-cli" --version) || fail "kelvane-cli --version exits $?"

@@ -100,7 +100,7 @@ fields:
   returned: always
   type: list
   elements: str
-  sample: [BasicSettings.S0, DialSettings.StoredNumbers[1]]
+  sample: ["BasicSettings.S0", "DialSettings.StoredNumbers[1]"]
 skipped:
   description: Fields that differ but were not written over the remote link.
   returned: always
