@@ -189,7 +189,7 @@ std::vector<FieldDifference> CompareBlocks(const ConfigBlock& left, const Config
   for (size_t i = 0; i < sizeof(ConfigBlock); ++i) {
     if (!named[i] && Bytes(left)[i] != Bytes(right)[i]) ++unnamed;
   }
-  if (unnamed) out.push_back({"unused bytes", std::to_string(unnamed) + " differ", ""});
+  if (unnamed) out.push_back({std::string(kUnusedBytesName), std::to_string(unnamed) + " differ", ""});
   return out;
 }
 

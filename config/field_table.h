@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/config_block.h"
@@ -47,6 +48,8 @@ struct FieldDifference {
 };
 // The named fields that differ (array elements one by one), then the unused
 // and padding bytes as one entry when any of them differ.
+// The name of that entry.
+inline constexpr std::string_view kUnusedBytesName = "unused bytes";
 std::vector<FieldDifference> CompareBlocks(const ConfigBlock& left, const ConfigBlock& right);
 
 }  // namespace kelvane
