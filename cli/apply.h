@@ -74,6 +74,8 @@ struct ApplyPlan {
   // Progress lines ("port: text") go here when set; called from the
   // target's thread.
   std::function<void(const std::string& line)> progress;
+  // With --debug: the modem's answers, each line "port: text".
+  std::function<void(const std::string& line)> debug;
 };
 
 // Runs one target from connect to the end of its link, on its own adapter

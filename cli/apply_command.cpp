@@ -295,6 +295,13 @@ int ApplyCommand(Session& s) {
     };
   }
 
+  if (o.debug) {
+    plan.debug = [&printing](const std::string& line) {
+      std::lock_guard lock(printing);
+      std::fprintf(stderr, "%s\n", line.c_str());
+    };
+  }
+
   ApplyRun run;
   run.outcomes.resize(targets.size());
   std::map<std::string, size_t> groupOfPort;

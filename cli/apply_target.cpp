@@ -61,6 +61,34 @@ class TargetUserInterface : public HeadlessUserInterface {
   void SetProgressText(std::string_view text) override {
     if (plan_.progress) plan_.progress(label_ + ": " + std::string(text));
   }
+  void TerminalOutput(std::string_view text) override {
+    if (!plan_.debug) return;
+    std::string shown(text);
+    if (!secret_.empty()) {
+      for (size_t at = shown.find(secret_); at != std::string::npos; at = shown.find(secret_, at + secret_.size())) {
+        shown.replace(at, secret_.size(), std::string(secret_.size(), '*'));
+      }
+    }
+    std::string line;
+    for (char c : shown) {
+      if (c == '\r') {
+        line += "\\r";
+      } else if (c == '\n') {
+        line += "\\n";
+        plan_.debug(label_ + ": " + line);
+        line.clear();
+      } else {
+        line += c;
+      }
+    }
+    if (!line.empty()) plan_.debug(label_ + ": " + line);
+  }
+  // The remote password, shown as asterisks in the debug lines.
+  void SetSecret(std::string secret) { secret_ = std::move(secret); }
+  ~TargetUserInterface() override {
+    volatile char* p = secret_.data();
+    for (size_t i = 0; i < secret_.size(); ++i) p[i] = 0;
+  }
   // The messages since the last call, joined.
   std::string TakeMessages() {
     std::string out;
@@ -77,6 +105,7 @@ class TargetUserInterface : public HeadlessUserInterface {
  private:
   std::string label_;
   const ApplyPlan& plan_;
+  std::string secret_;
 };
 
 class TargetRun {
@@ -91,6 +120,7 @@ class TargetRun {
     const Options& o = *plan.options;
     if (o.responseTimeout) a_.Options.ResponseTimeout = *o.responseTimeout;
     if (o.delayMs) a_.Options.DelayBeforeAT = *o.delayMs;
+    a_.Options.Debug = o.debug ? 1 : 0;
   }
   ~TargetRun() {
     if (port_ && port_->IsOpen()) port_->Close();
@@ -164,6 +194,7 @@ bool TargetRun::Connect() {
     Fail("Unable to open COM-port... " + a_.LastOpenError);
     return false;
   }
+  ui_.SetSecret(target_.password);
   // A rejected password ends the login as a cancelled password dialog does:
   // nobody is there to type another.
   bool passwordGiven = false;

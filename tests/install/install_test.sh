@@ -25,8 +25,15 @@ tree)
     share/man/man1/kelvane-modemsim.1.gz
     share/bash-completion/completions/kelvane-cli
     share/doc/kelvane/copyright
+    share/ansible/collections/ansible_collections/kelvane/modems/README.md
+    share/ansible/collections/ansible_collections/kelvane/modems/galaxy.yml
+    share/ansible/collections/ansible_collections/kelvane/modems/meta/runtime.yml
     share/ansible/collections/ansible_collections/kelvane/modems/plugins/modules/profile.py
   )
+  # Compressed only where gzip is found.
+  if command -v gzip >/dev/null; then
+    expected+=(share/doc/kelvane/changelog.gz)
+  fi
   if [ "$gui" = 1 ]; then
     expected+=(
       bin/kelvane
