@@ -7,7 +7,10 @@
 
 #include "cli/commands.h"
 #include "config/field_table.h"
+#include "config/json_text.h"
+#include "config/page_words.h"
 #include "config/profile.h"
+#include "config/profile_json.h"
 #include "config/profile_comparison.h"
 #include "config/read_engine.h"
 #include "config/replacement_file.h"
@@ -173,30 +176,42 @@ int WriteCommand(Session& s) {
   return result == 1 ? EXIT_OK : EXIT_FAILED;
 }
 
+// Words and values for the terminal: single-byte texts as UTF-8, control
+// characters escaped, an empty value named.
+std::string Terminal(const std::string& value) {
+  return value.empty() ? "(empty)" : Utf8FromLatin1(Printable(value));
+}
+
+Json WordsJson(const FieldWords& w) {
+  return Json{{"name", w.name},
+              {"page", Utf8FromLatin1(w.page)},
+              {"caption", Utf8FromLatin1(w.caption)},
+              {"shown", Utf8FromLatin1(w.shown)}};
+}
+
 int ShowCommand(Session& s) {
-  if (!NeedPositional(s, 1, "show FILE.dat [--json]")) return EXIT_USAGE;
+  if (!NeedPositional(s, 1, "show FILE.dat [--words] [--json]")) return EXIT_USAGE;
   ConfigBlock block;
   if (!LoadProfileForCommand(s.options.positional[0], block)) return EXIT_FAILED;
-  const auto& fields = ConfigFields();
-  if (s.options.json) {
-    std::printf("{");
-    const char* record = "";
-    bool firstRecord = true, firstField = true;
-    for (const FieldInfo& f : fields) {
-      if (std::strcmp(record, f.record) != 0) {
-        std::printf("%s\n  \"%s\": {", firstRecord ? "" : "\n  },", f.record);
-        record = f.record;
-        firstRecord = false;
-        firstField = true;
-      }
-      std::printf("%s\n    \"%s\": %s", firstField ? "" : ",", f.name, FieldValueJson(block, f).c_str());
-      firstField = false;
+  if (s.options.words) {
+    const std::vector<FieldWords> words = DescribeBlock(block);
+    if (s.options.json) {
+      Json out = Json::array();
+      for (const FieldWords& w : words) out.push_back(WordsJson(w));
+      std::printf("%s\n", JsonText(out, 1).c_str());
+      return EXIT_OK;
     }
-    std::printf("\n  }\n}\n");
+    for (const FieldWords& w : words) {
+      std::printf("%s  %s: %s\n", Terminal(w.page).c_str(), Terminal(w.caption).c_str(), Terminal(w.shown).c_str());
+    }
+    return EXIT_OK;
+  }
+  if (s.options.json) {
+    std::printf("%s", BlockToJson(block).c_str());
     return EXIT_OK;
   }
   const char* record = "";
-  for (const FieldInfo& f : fields) {
+  for (const FieldInfo& f : ConfigFields()) {
     if (std::strcmp(record, f.record) != 0) {
       std::printf("%s%s\n", *record ? "\n" : "", f.record);
       record = f.record;
@@ -206,7 +221,45 @@ int ShowCommand(Session& s) {
   return EXIT_OK;
 }
 
-void PrintDifferences(const std::vector<FieldDifference>& diffs, const char* left, const char* right) {
+// The differences of two blocks as the command asked for them: by field name
+// or in the pages' words, as text or JSON. `left` and `right` name the sides
+// ("A" and "B", "profile" and "modem").
+void PrintDifferences(const Session& s, const std::vector<FieldDifference>& diffs, const ConfigBlock& here,
+                      const ConfigBlock& other, const char* left, const char* right) {
+  if (s.options.words) {
+    const std::vector<WordsDifference> words = DifferencesInWords(diffs, here, other);
+    if (s.options.json) {
+      Json out = Json::array();
+      for (const WordsDifference& d : words) {
+        Json entry = WordsJson(d.here);
+        entry["shown"] = Json{{left, Utf8FromLatin1(d.here.shown)}, {right, Utf8FromLatin1(d.there)}};
+        out.push_back(std::move(entry));
+      }
+      std::printf("%s\n", JsonText(out, 1).c_str());
+      return;
+    }
+    for (const WordsDifference& d : words) {
+      const std::string where = Terminal(d.here.page) + "  " + Terminal(d.here.caption) + ": ";
+      if (d.here.name == kUnusedBytesName) {
+        std::printf("%s%s\n", where.c_str(), d.here.shown.c_str());
+      } else {
+        std::printf("%s%s \u2192 %s\n", where.c_str(), Terminal(d.here.shown).c_str(), Terminal(d.there).c_str());
+      }
+    }
+    return;
+  }
+  if (s.options.json) {
+    // Passwords never leave the tool in clear through a new output.
+    auto value = [](const FieldDifference& d, const std::string& v) {
+      return IsPasswordField(d.name) ? std::string(kMaskedPassword) : Utf8FromLatin1(v);
+    };
+    Json out = Json::array();
+    for (const FieldDifference& d : diffs) {
+      out.push_back(Json{{"name", d.name}, {left, value(d, d.left)}, {right, value(d, d.right)}});
+    }
+    std::printf("%s\n", JsonText(out, 1).c_str());
+    return;
+  }
   for (const auto& d : diffs) {
     std::printf("%-36s %s: %s   %s: %s\n", d.name.c_str(), left, Printable(d.left).c_str(), right,
                 Printable(d.right).c_str());
@@ -214,20 +267,20 @@ void PrintDifferences(const std::vector<FieldDifference>& diffs, const char* lef
 }
 
 int DiffCommand(Session& s) {
-  if (!NeedPositional(s, 2, "diff A.dat B.dat")) return EXIT_USAGE;
+  if (!NeedPositional(s, 2, "diff A.dat B.dat [--words] [--json]")) return EXIT_USAGE;
   ConfigBlock a, b;
   if (!LoadProfileForCommand(s.options.positional[0], a) || !LoadProfileForCommand(s.options.positional[1], b)) {
     return EXIT_FAILED;
   }
   const auto diffs = CompareBlocks(a, b);
-  PrintDifferences(diffs, "A", "B");
+  PrintDifferences(s, diffs, a, b, "A", "B");
   return diffs.empty() ? EXIT_OK : EXIT_FAILED;
 }
 
 // Compares only the records the modem was read into, so the comparison leaves
 // out what this modem does not have (the I/O section of all but model type 3).
 int VerifyCommand(Session& s) {
-  if (!NeedPositional(s, 1, "verify --port P FILE.dat")) return EXIT_USAGE;
+  if (!NeedPositional(s, 1, "verify --port P FILE.dat [--words] [--json]")) return EXIT_USAGE;
   ConfigBlock wanted;
   if (!LoadProfileForCommand(s.options.positional[0], wanted)) return EXIT_FAILED;
   const int rc = ConnectForCommand(s);
@@ -243,8 +296,12 @@ int VerifyCommand(Session& s) {
   }
   EndForCommand(s);
   const auto diffs = CompareWithModem(wanted, a, SEC_ALL & ~SEC_DIAGNOSTIC);
-  PrintDifferences(diffs, "profile", "modem");
-  if (diffs.empty()) std::printf("The modem holds the configuration of %s.\n", s.options.positional[0].c_str());
+  // Every field that differs lies in a record read from the modem, so the
+  // modem's words come from what was read.
+  PrintDifferences(s, diffs, wanted, a.Config, "profile", "modem");
+  if (diffs.empty() && !s.options.json) {
+    std::printf("The modem holds the configuration of %s.\n", s.options.positional[0].c_str());
+  }
   return diffs.empty() ? EXIT_OK : EXIT_FAILED;
 }
 

@@ -78,13 +78,23 @@ Commands:
                              modems that would change, 1 when any failed.
       kelvane-cli apply golden.dat --port /dev/ttyUSB0 --port /dev/ttyUSB1
       kelvane-cli apply golden.dat --inventory modems.txt --check --json
-  show FILE.dat [--json]     Print every field of a profile.
+  show FILE.dat [--words] [--json]
+                             Print every field of a profile. --words prints them
+                             page by page as the window shows them: the page, the
+                             caption beside the control and the value as the page
+                             shows it (passwords masked).
       kelvane-cli show modem.dat --json > modem.json
-  diff A.dat B.dat           Print the fields that differ (exit 0 when equal).
-      kelvane-cli diff old.dat new.dat
-  verify --port P FILE.dat   Read the modem and print where it differs from the
-                             profile (exit 0 when it holds the profile).
-      kelvane-cli verify --port /dev/ttyUSB0 modem.dat
+      kelvane-cli show modem.dat --words
+  diff A.dat B.dat [--words] [--json]
+                             Print the fields that differ (exit 0 when equal);
+                             with --words page by page, "Basic  Rings to
+                             Auto-Answer [S0]: 2 → 3" (A's value, then B's).
+      kelvane-cli diff old.dat new.dat --words
+  verify --port P FILE.dat [--words] [--json]
+                             Read the modem and print where it differs from the
+                             profile (exit 0 when it holds the profile); with
+                             --words the profile's value, then the modem's.
+      kelvane-cli verify --port /dev/ttyUSB0 modem.dat --words
   report --port P -o FILE.htm
                              Write the HTML report of the modem.
       kelvane-cli report --port sim:3 -o report.htm
@@ -242,6 +252,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.yes = true;
     } else if (arg == "--json") {
       out.json = true;
+    } else if (arg == "--words") {
+      out.words = true;
     } else if (arg == "--sections") {
       if (!value(out.sections)) return false;
     } else if (arg == "--inventory") {

@@ -22,6 +22,7 @@ struct Options {
   bool debug = false;
   bool yes = false;
   bool json = false;
+  bool words = false;  // show, diff, verify: the pages' captions and values
   std::string sections = "all";
   std::string output;
   std::string log;  // traffic log file, empty for none

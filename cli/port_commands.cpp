@@ -3,27 +3,27 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "config/field_table.h"
+#include "config/json_text.h"
 #include "serial/port_enumeration.h"
 
 namespace kelvane::cli {
 
 namespace {
 
+// The system's texts (sysfs, by-id names) are UTF-8 already; a byte that is
+// not comes out as U+FFFD.
 std::string PortsJson(const std::vector<PortInfo>& ports) {
-  std::string out = "[";
-  for (size_t i = 0; i < ports.size(); ++i) {
-    const PortInfo& p = ports[i];
-    out += i ? ",\n  {" : "\n  {";
-    out += "\"path\": " + JsonString(p.path);
-    out += ", \"byId\": " + JsonString(p.byId);
-    out += ", \"manufacturer\": " + JsonString(p.manufacturer);
-    out += ", \"product\": " + JsonString(p.product);
-    out += ", \"serial\": " + JsonString(p.serial);
-    out += ", \"accessProblem\": " + JsonString(p.accessProblem);
-    out += ", \"description\": " + JsonString(p.description) + "}";
+  Json out = Json::array();
+  for (const PortInfo& p : ports) {
+    out.push_back(Json{{"path", p.path},
+                       {"byId", p.byId},
+                       {"manufacturer", p.manufacturer},
+                       {"product", p.product},
+                       {"serial", p.serial},
+                       {"accessProblem", p.accessProblem},
+                       {"description", p.description}});
   }
-  return out + (ports.empty() ? "]\n" : "\n]\n");
+  return JsonText(out, 1) + "\n";
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // kelvane-cli scan: the Autoconnect search on one port.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cli/commands.h"
+#include "config/json_text.h"
 #include "connection/autoconnect.h"
 #include "connection/port_factory.h"
 
@@ -30,10 +32,11 @@ bool ReadRange(const char* const (&list)[N], const std::string& text, int& from,
 void PrintFound(const CAdapter& a, bool json) {
   const std::string model(ModelName(a.ModelType));
   if (json) {
-    std::printf("{\"model\": \"%s\", \"type\": %d, \"baud\": %s, \"parity\": \"%s\", \"data\": %s, "
-                "\"stop\": %s}\n",
-                model.c_str(), a.ModelType, a.BaudRate.c_str(), a.Parity.c_str(), a.DataBits.c_str(),
-                a.StopBits.c_str());
+    // The rate and format texts are numbers once found.
+    auto number = [](const std::string& text) { return Json(std::atoi(text.c_str())); };
+    const Json found{{"model", model}, {"type", a.ModelType},          {"baud", number(a.BaudRate)},
+                     {"parity", a.Parity}, {"data", number(a.DataBits)}, {"stop", number(a.StopBits)}};
+    std::printf("%s\n", JsonText(found).c_str());
   } else {
     std::printf("%s (model type %d) at %s bps, %s, %s, %s\n", model.c_str(), a.ModelType,
                 a.BaudRate.c_str(), a.Parity.c_str(), a.DataBits.c_str(), a.StopBits.c_str());

@@ -1,7 +1,8 @@
 #include "config/field_table.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "config/json_text.h"
 
 namespace kelvane {
 
@@ -120,29 +121,7 @@ std::string FieldText(const ConfigBlock& block, size_t offset, size_t width) {
   return std::string(start, zero ? static_cast<size_t>(static_cast<const char*>(zero) - start) : width);
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Profile texts are single-byte; bytes outside ASCII are shown as
-          // their Latin-1 code points so the output stays valid JSON.
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string JsonString(const std::string& text) { return JsonText(Json(Utf8FromLatin1(text))); }
 
 std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field) {
   if (field.count == 1 && field.kind != FieldKind::IntArray && field.kind != FieldKind::TextArray) {
@@ -157,18 +136,20 @@ std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field) {
   return out;
 }
 
-std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field) {
+Json FieldJson(const ConfigBlock& block, const FieldInfo& field) {
   auto element = [&](size_t i) {
-    const std::string e = ElementText(block, field, i);
-    return IsTextual(field.kind) ? JsonString(e) : e;
+    if (IsTextual(field.kind)) return Json(Utf8FromLatin1(ElementText(block, field, i)));
+    if (field.kind == FieldKind::Byte) return Json(Bytes(block)[field.offset]);
+    return Json(FieldInt(block, field.offset + 4 * i));
   };
   if (field.kind != FieldKind::IntArray && field.kind != FieldKind::TextArray) return element(0);
-  std::string out = "[";
-  for (size_t i = 0; i < field.count; ++i) {
-    if (i) out += ", ";
-    out += element(i);
-  }
-  return out + "]";
+  Json out = Json::array();
+  for (size_t i = 0; i < field.count; ++i) out.push_back(element(i));
+  return out;
+}
+
+std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field) {
+  return JsonText(FieldJson(block, field));
 }
 
 std::vector<FieldDifference> CompareBlocks(const ConfigBlock& left, const ConfigBlock& right) {

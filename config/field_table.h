@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "config/config_block.h"
 
 namespace kelvane {
@@ -34,11 +36,15 @@ const std::vector<FieldInfo>& ConfigFields();
 // A field's value as text: numbers in decimal, characters and texts as they
 // stand, arrays as their elements separated by ", ".
 std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field);
-// The field as a JSON value (number, string, or array of them).
+// The field as a JSON value (number, string, or array of them); texts as
+// their single-byte characters U+0000 to U+00FF.
+nlohmann::ordered_json FieldJson(const ConfigBlock& block, const FieldInfo& field);
+// The same as JSON text.
 std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field);
 // Text of a fixed field read at most `width` bytes, stopping at a zero byte.
 std::string FieldText(const ConfigBlock& block, size_t offset, size_t width);
 int32_t FieldInt(const ConfigBlock& block, size_t offset);
+// A single-byte text as a JSON string, plain ASCII.
 std::string JsonString(const std::string& text);
 
 struct FieldDifference {

@@ -264,6 +264,14 @@ void DescribeIo(const IoSettings& io, std::vector<FieldWords>& out) {
 
 }  // namespace
 
+bool IsPasswordField(std::string_view name) {
+  for (std::string_view field :
+       {"RemoteSettings.RemotePassword", "CallbackSettings.CallbackPasswords[", "IoSettings.Data5["}) {
+    if (name.substr(0, field.size()) == field && (field.back() == '[' || name.size() == field.size())) return true;
+  }
+  return false;
+}
+
 std::string PageTitle(int pageIndex) {
   switch (pageIndex) {
     case PG_BASIC: return "Basic";

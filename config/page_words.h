@@ -31,6 +31,11 @@ inline constexpr std::string_view kNotShownTitle = "(not shown)";
 // What stands for a password that is set; an empty one shows as "".
 inline constexpr std::string_view kMaskedPassword = "********";
 
+// The fields that hold passwords (the Remote page's, the callback table's, and
+// Data 5 of the I/O entries, an SMS service's password), named as
+// CompareBlocks names them: their words are always masked.
+bool IsPasswordField(std::string_view name);
+
 // The tab title of a page (PG_BASIC ...), kNotShownTitle for any other index.
 std::string PageTitle(int pageIndex);
 // The configuration pages in the order of the sheet's tabs.

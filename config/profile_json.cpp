@@ -2,170 +2,22 @@
 
 #include <cstring>
 #include <limits>
-#include <optional>
+#include <set>
 #include <vector>
 
 #include "config/field_table.h"
+#include "config/json_text.h"
 
 namespace kelvane {
 
 namespace {
 
-// One JSON value of the shapes a block uses.
-struct Value {
-  enum class Kind { Number, Text, List } kind = Kind::Number;
-  long long number = 0;
-  std::string text;  // single-byte characters
-  std::vector<Value> list;
-};
+// A profile nests three deep at most: sections, fields, lists.
+constexpr int kDeepest = 3;
 
-class Reader {
- public:
-  explicit Reader(std::string_view text) : text_(text) {}
-
-  bool Fail(const std::string& what) {
-    if (error_.empty()) error_ = what + " at line " + std::to_string(Line());
-    return false;
-  }
-  const std::string& Error() const { return error_; }
-
-  void Skip() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n' || text_[pos_] == '\r')) {
-      ++pos_;
-    }
-  }
-  bool Peek(char c) {
-    Skip();
-    return pos_ < text_.size() && text_[pos_] == c;
-  }
-  bool Expect(char c) {
-    if (!Peek(c)) return Fail(std::string("expected '") + c + "'");
-    ++pos_;
-    return true;
-  }
-  bool AtEnd() {
-    Skip();
-    return pos_ >= text_.size();
-  }
-
-  bool String(std::string& out) {
-    if (!Expect('"')) return false;
-    out.clear();
-    while (pos_ < text_.size()) {
-      const unsigned char c = static_cast<unsigned char>(text_[pos_++]);
-      if (c == '"') return true;
-      if (c < 0x20) return Fail("control character in a text");
-      if (c == '\\') {
-        if (pos_ >= text_.size()) break;
-        const char e = text_[pos_++];
-        switch (e) {
-          case '"': out += '"'; break;
-          case '\\': out += '\\'; break;
-          case '/': out += '/'; break;
-          case 'b': out += '\b'; break;
-          case 'f': out += '\f'; break;
-          case 'n': out += '\n'; break;
-          case 'r': out += '\r'; break;
-          case 't': out += '\t'; break;
-          case 'u': {
-            if (pos_ + 4 > text_.size()) return Fail("short \\u escape");
-            unsigned code = 0;
-            for (int i = 0; i < 4; ++i) {
-              const char h = text_[pos_++];
-              code <<= 4;
-              if (h >= '0' && h <= '9') code |= static_cast<unsigned>(h - '0');
-              else if (h >= 'a' && h <= 'f') code |= static_cast<unsigned>(h - 'a' + 10);
-              else if (h >= 'A' && h <= 'F') code |= static_cast<unsigned>(h - 'A' + 10);
-              else return Fail("bad \\u escape");
-            }
-            if (code > 0xFF) return Fail("character \\u" + Hex4(code) + " is not a single-byte character");
-            out += static_cast<char>(code);
-            break;
-          }
-          default:
-            return Fail(std::string("bad escape \\") + e);
-        }
-      } else if (c < 0x80) {
-        out += static_cast<char>(c);
-      } else {
-        // UTF-8 of a character up to U+00FF: two bytes, C2 or C3 first.
-        if ((c == 0xC2 || c == 0xC3) && pos_ < text_.size() &&
-            (static_cast<unsigned char>(text_[pos_]) & 0xC0) == 0x80) {
-          out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text_[pos_++]) & 0x3F));
-        } else {
-          return Fail("a character beyond U+00FF or bad UTF-8 in a text");
-        }
-      }
-    }
-    return Fail("unterminated text");
-  }
-
-  bool Parse(Value& out, int depth = 0) {
-    Skip();
-    if (pos_ >= text_.size()) return Fail("unexpected end");
-    const char c = text_[pos_];
-    if (c == '"') {
-      out.kind = Value::Kind::Text;
-      return String(out.text);
-    }
-    if (c == '[') {
-      if (depth > 0) return Fail("a list inside a list");
-      ++pos_;
-      out.kind = Value::Kind::List;
-      if (Peek(']')) {
-        ++pos_;
-        return true;
-      }
-      for (;;) {
-        Value element;
-        if (!Parse(element, depth + 1)) return false;
-        out.list.push_back(std::move(element));
-        if (Peek(',')) {
-          ++pos_;
-          continue;
-        }
-        return Expect(']');
-      }
-    }
-    if (c == '-' || (c >= '0' && c <= '9')) {
-      out.kind = Value::Kind::Number;
-      bool negative = false;
-      if (c == '-') {
-        negative = true;
-        ++pos_;
-      }
-      const size_t start = pos_;
-      long long value = 0;
-      while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') {
-        if (value > (std::numeric_limits<long long>::max() - 9) / 10) return Fail("number too large");
-        value = value * 10 + (text_[pos_++] - '0');
-      }
-      if (pos_ == start) return Fail("bad number");
-      if (pos_ < text_.size() && (text_[pos_] == '.' || text_[pos_] == 'e' || text_[pos_] == 'E')) {
-        return Fail("not a whole number");
-      }
-      out.number = negative ? -value : value;
-      return true;
-    }
-    return Fail("expected a number, a text or a list");
-  }
-
-  size_t pos_ = 0;
-
- private:
-  static std::string Hex4(unsigned code) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string s;
-    for (int shift = 12; shift >= 0; shift -= 4) s += kHex[(code >> shift) & 0xF];
-    return s;
-  }
-  int Line() const {
-    int line = 1;
-    for (size_t i = 0; i < pos_ && i < text_.size(); ++i) line += text_[i] == '\n';
-    return line;
-  }
-  std::string_view text_;
-  std::string error_;
+// Why a text is refused before its values are looked at.
+struct Refusal {
+  std::string what;
 };
 
 const FieldInfo* FindField(const std::string& record, const std::string& name) {
@@ -184,119 +36,173 @@ bool RecordKnown(const std::string& record) {
 
 uint8_t* Bytes(ConfigBlock& block) { return reinterpret_cast<uint8_t*>(&block); }
 
+bool IsTextual(FieldKind k) { return k == FieldKind::Char || k == FieldKind::Text || k == FieldKind::TextArray; }
+
 // Stores one element of a field; false with `error` when it does not fit.
-bool StoreElement(ConfigBlock& block, const FieldInfo& f, size_t index, const Value& v, const std::string& name,
+bool StoreElement(ConfigBlock& block, const FieldInfo& f, size_t index, const Json& v, const std::string& name,
                   std::string& error) {
-  const bool textual = f.kind == FieldKind::Char || f.kind == FieldKind::Text || f.kind == FieldKind::TextArray;
-  if (textual != (v.kind == Value::Kind::Text)) {
+  const bool textual = IsTextual(f.kind);
+  if (textual != v.is_string() || (!textual && !v.is_number_integer())) {
     error = name + ": expected " + (textual ? "a text" : "a whole number");
     return false;
   }
-  switch (f.kind) {
-    case FieldKind::Int:
-    case FieldKind::IntArray: {
-      if (v.number < std::numeric_limits<int32_t>::min() || v.number > std::numeric_limits<int32_t>::max()) {
-        error = name + ": " + std::to_string(v.number) + " is outside the 32-bit range";
+  if (!textual) {
+    // Whole numbers beyond the 64-bit range arrive as unsigned or not at all.
+    const bool huge = v.is_number_unsigned() && v.get<uint64_t>() > uint64_t(std::numeric_limits<int64_t>::max());
+    const long long number = huge ? std::numeric_limits<long long>::max() : v.get<long long>();
+    const std::string shown = v.dump();
+    if (f.kind == FieldKind::Byte) {
+      if (number < 0 || number > 255) {
+        error = name + ": " + shown + " is outside 0 to 255";
         return false;
       }
-      const int32_t n = static_cast<int32_t>(v.number);
-      std::memcpy(Bytes(block) + f.offset + 4 * index, &n, 4);
+      Bytes(block)[f.offset] = static_cast<uint8_t>(number);
       return true;
     }
-    case FieldKind::Byte:
-      if (v.number < 0 || v.number > 255) {
-        error = name + ": " + std::to_string(v.number) + " is outside 0 to 255";
-        return false;
-      }
-      Bytes(block)[f.offset] = static_cast<uint8_t>(v.number);
-      return true;
-    case FieldKind::Char:
-      if (v.text.size() != 1) {
-        error = name + ": expected one character";
-        return false;
-      }
-      Bytes(block)[f.offset] = static_cast<uint8_t>(v.text[0]);
-      return true;
-    case FieldKind::Text:
-    case FieldKind::TextArray: {
-      // A text keeps its terminating zero, except the one field that may be
-      // full without it (as the block allows).
-      const bool mayFill = f.offset == offsetof(ConfigBlock, basic) + offsetof(BasicSettings, Modulation);
-      const size_t limit = mayFill ? f.width : f.width - 1;
-      if (v.text.size() > limit || v.text.find('\0') != std::string::npos) {
-        error = name + ": " + (v.text.size() > limit ? "longer than " + std::to_string(limit) + " characters"
-                                                     : std::string("holds a zero character"));
-        return false;
-      }
-      uint8_t* field = Bytes(block) + f.offset + f.width * index;
-      std::memset(field, 0, f.width);
-      std::memcpy(field, v.text.data(), v.text.size());
-      return true;
+    if (number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max()) {
+      error = name + ": " + shown + " is outside the 32-bit range";
+      return false;
     }
+    const auto n = static_cast<int32_t>(number);
+    std::memcpy(Bytes(block) + f.offset + 4 * index, &n, 4);
+    return true;
   }
-  return false;
+  std::string text;
+  unsigned long beyond = 0;
+  if (!Latin1FromUtf8(v.get_ref<const std::string&>(), text, beyond)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04lX", beyond);
+    error = name + ": character " + code + " is not a single-byte character";
+    return false;
+  }
+  if (f.kind == FieldKind::Char) {
+    if (text.size() != 1) {
+      error = name + ": expected one character";
+      return false;
+    }
+    Bytes(block)[f.offset] = static_cast<uint8_t>(text[0]);
+    return true;
+  }
+  // A text keeps its terminating zero, except the one field that may be full
+  // without it (as the block allows).
+  const bool mayFill = f.offset == offsetof(ConfigBlock, basic) + offsetof(BasicSettings, Modulation);
+  const size_t limit = mayFill ? f.width : f.width - 1;
+  if (text.size() > limit || text.find('\0') != std::string::npos) {
+    error = name + ": " + (text.size() > limit ? "longer than " + std::to_string(limit) + " characters"
+                                               : std::string("holds a zero character"));
+    return false;
+  }
+  uint8_t* field = Bytes(block) + f.offset + f.width * index;
+  std::memset(field, 0, f.width);
+  std::memcpy(field, text.data(), text.size());
+  return true;
+}
+
+// The library's description of a syntax error without its own prefix:
+// "line 2, column 9: syntax error while parsing value - unexpected '}'; ...".
+std::string SyntaxError(const Json::parse_error& e) {
+  std::string what = e.what();
+  const std::string marker = "parse error at ";
+  const size_t at = what.find(marker);
+  if (at != std::string::npos) what = what.substr(at + marker.size());
+  // What the library last read may hold the very bytes that are wrong.
+  const size_t read = what.find("; last read:");
+  if (read != std::string::npos) what.resize(read);
+  return what;
+}
+
+// Parses the text, refusing what the library would silently accept: a key
+// given twice (the library keeps the last) and nesting deeper than a profile.
+Json Parse(std::string_view json) {
+  std::vector<std::set<std::string>> keys;
+  std::vector<std::string> path;
+  auto check = [&](int depth, Json::parse_event_t event, Json& parsed) {
+    if (depth > kDeepest) throw Refusal{"lists or objects nested deeper than a profile's"};
+    switch (event) {
+      case Json::parse_event_t::object_start:
+        keys.emplace_back();
+        break;
+      case Json::parse_event_t::object_end:
+        if (!keys.empty()) keys.pop_back();
+        break;
+      case Json::parse_event_t::key: {
+        const std::string key = parsed.get<std::string>();
+        // The keys above this one: its section, for a field.
+        path.resize(depth > 0 ? static_cast<size_t>(depth - 1) : 0);
+        if (!keys.empty() && !keys.back().insert(key).second) {
+          std::string full;
+          for (const std::string& above : path) full += above + ".";
+          throw Refusal{full + key + " appears twice"};
+        }
+        path.push_back(key);
+        break;
+      }
+      default:
+        break;
+    }
+    return true;
+  };
+  return Json::parse(json.begin(), json.end(), check);
 }
 
 }  // namespace
 
+std::string BlockToJson(const ConfigBlock& block) {
+  Json out = Json::object();
+  for (const FieldInfo& f : ConfigFields()) out[f.record][f.name] = FieldJson(block, f);
+  // Sections and fields one a line, each field's list on its line.
+  return JsonText(out, 2) + "\n";
+}
+
 bool BlockFromJson(std::string_view json, ConfigBlock& out, std::string& error) {
-  Reader r(json);
-  ConfigBlock block = out;
-  std::vector<const FieldInfo*> seen;
-  auto fail = [&](const std::string& what) {
-    error = what;
+  Json root;
+  try {
+    root = Parse(json);
+  } catch (const Refusal& r) {
+    error = r.what;
     return false;
-  };
-  if (!r.Expect('{')) return fail(r.Error());
-  if (r.Peek('}')) {
-    ++r.pos_;
-  } else {
-    for (;;) {
-      std::string record;
-      if (!r.String(record) || !r.Expect(':') || !r.Expect('{')) return fail(r.Error());
-      if (!RecordKnown(record)) return fail("unknown section \"" + record + "\"");
-      if (r.Peek('}')) {
-        ++r.pos_;
-      } else {
-        for (;;) {
-          std::string name;
-          Value v;
-          if (!r.String(name) || !r.Expect(':') || !r.Parse(v)) return fail(r.Error());
-          const std::string full = record + "." + name;
-          const FieldInfo* f = FindField(record, name);
-          if (!f) return fail("unknown field \"" + full + "\"");
-          for (const FieldInfo* s : seen) {
-            if (s == f) return fail(full + " appears twice");
-          }
-          seen.push_back(f);
-          const bool array = f->kind == FieldKind::IntArray || f->kind == FieldKind::TextArray;
-          if (array) {
-            if (v.kind != Value::Kind::List || v.list.size() != f->count) {
-              return fail(full + ": expected a list of " + std::to_string(f->count) + " elements");
-            }
-            for (size_t i = 0; i < f->count; ++i) {
-              if (!StoreElement(block, *f, i, v.list[i], full + "[" + std::to_string(i) + "]", error)) return false;
-            }
-          } else if (!StoreElement(block, *f, 0, v, full, error)) {
-            return false;
-          }
-          if (r.Peek(',')) {
-            ++r.pos_;
-            continue;
-          }
-          if (!r.Expect('}')) return fail(r.Error());
-          break;
-        }
+  } catch (const Json::parse_error& e) {
+    error = SyntaxError(e);
+    return false;
+  } catch (const Json::exception& e) {
+    error = e.what();
+    return false;
+  }
+  if (!root.is_object()) {
+    error = "expected an object of sections ({\"BasicSettings\": {...}, ...})";
+    return false;
+  }
+  ConfigBlock block = out;
+  for (const auto& [record, fields] : root.items()) {
+    if (!RecordKnown(record)) {
+      error = "unknown section \"" + record + "\"";
+      return false;
+    }
+    if (!fields.is_object()) {
+      error = record + ": expected an object of fields";
+      return false;
+    }
+    for (const auto& [name, v] : fields.items()) {
+      const std::string full = record + "." + name;
+      const FieldInfo* f = FindField(record, name);
+      if (!f) {
+        error = "unknown field \"" + full + "\"";
+        return false;
       }
-      if (r.Peek(',')) {
-        ++r.pos_;
+      const bool array = f->kind == FieldKind::IntArray || f->kind == FieldKind::TextArray;
+      if (!array) {
+        if (!StoreElement(block, *f, 0, v, full, error)) return false;
         continue;
       }
-      if (!r.Expect('}')) return fail(r.Error());
-      break;
+      if (!v.is_array() || v.size() != f->count) {
+        error = full + ": expected a list of " + std::to_string(f->count) + " elements";
+        return false;
+      }
+      for (size_t i = 0; i < f->count; ++i) {
+        if (!StoreElement(block, *f, i, v[i], full + "[" + std::to_string(i) + "]", error)) return false;
+      }
     }
   }
-  if (!r.AtEnd()) return fail("text after the end of the profile");
   out = block;
   return true;
 }

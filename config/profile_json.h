@@ -10,6 +10,11 @@
 
 namespace kelvane {
 
+// The JSON of a block, as "kelvane-cli show --json" prints it: an object of
+// records, each an object of its fields in block order; texts as their
+// single-byte characters (\u0000 to \u00FF). Ends in a line feed.
+std::string BlockToJson(const ConfigBlock& block);
+
 // Reads the JSON of a block: an object of records ("SerialSettings", ...),
 // each an object of fields with a number, a text or a list of them. Fields
 // left out keep their value in `out`. Texts hold single-byte characters
