@@ -187,8 +187,9 @@ void CMainDlg::OnCommand(int commandId) {
     case ID_CLOSE_PROFILE: CloseProfile(a_); break;
     case ID_WRITE_PROFILE:
       if (a_.LinkState & LS_IDENTIFIED) {
-        RunTransfer(SEC_ALL, OP_WRITE);
-        sheet_->MarkPagesUnchanged();
+        CTransferDlg dialog(this, ui_, SEC_ALL, OP_WRITE);
+        dialog.Run();
+        sheet_->MarkPagesUnchanged(dialog.StoredSections());
       }
       break;
     case ID_EXIT:

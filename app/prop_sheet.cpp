@@ -21,7 +21,6 @@ CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidge
   setObjectName(QStringLiteral("Property Sheet"));
   addTab(connection_, QStringLiteral("Connection"));
   deferred_.setSingleShot(true);
-  deferred_.setInterval(100);
   connect(&deferred_, &QTimer::timeout, this, &CPropSheet::UpdatePages);
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { ActivatePage(widget(index)); });
   // Ctrl+PageDown and Ctrl+PageUp turn the pages (as Ctrl+Tab and
@@ -70,11 +69,16 @@ QWidget* CPropSheet::Page(int pageIndex) const {
 }
 
 void CPropSheet::UpdatePages() {
+  if (operations_ > 0) {
+    held_ = true;
+    return;
+  }
   if (adapter_.Busy) {
-    deferred_.start();
+    deferred_.start(100);
     return;
   }
   deferred_.stop();
+  held_ = false;
   const std::vector<int> wanted = WantedPages(adapter_.LinkState, adapter_.ModelType);
   if (wanted.empty()) {
     // The Connection page becomes current first, so that removing the current
@@ -85,6 +89,12 @@ void CPropSheet::UpdatePages() {
   }
   // Pages already present stay; the missing ones are added in sheet order.
   for (int page : wanted) AddPage(page);
+}
+
+void CPropSheet::EndPageOperation() {
+  if (operations_ > 0) --operations_;
+  // Not now: the handler that ends the operation is still on the stack.
+  if (operations_ == 0 && held_) deferred_.start(0);
 }
 
 void CPropSheet::AddPage(int pageIndex) {
@@ -135,9 +145,10 @@ void CPropSheet::ActivatePage(QWidget* page) {
   }
 }
 
-void CPropSheet::MarkPagesUnchanged() {
+void CPropSheet::MarkPagesUnchanged(int sections) {
   for (const auto& [index, page] : present_) {
-    if (auto* config = qobject_cast<CConfigPage*>(page)) config->MarkUnchanged();
+    auto* config = qobject_cast<CConfigPage*>(page);
+    if (config && (config->SectionBit() & sections)) config->MarkUnchanged();
   }
 }
 

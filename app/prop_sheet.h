@@ -28,22 +28,33 @@ class CPropSheet : public QTabWidget {
   void RegisterPage(int pageIndex, const QString& title, PageFactory factory);
 
   // Brings the configuration pages in line with LinkState and ModelType.
-  // While Busy, the update is retried 100 ms later (timer 2).
+  // While Busy, the update is retried 100 ms later (timer 2); while a page
+  // operation runs, it waits for the last one to end.
   void UpdatePages();
   // The configuration pages the link state calls for, in sheet order.
   static std::vector<int> WantedPages(int linkState, int modelType);
   // The configuration page of that index currently in the sheet, or null.
   QWidget* Page(int pageIndex) const;
-  bool UpdatePending() const { return deferred_.isActive(); }
+  bool UpdatePending() const { return held_ || deferred_.isActive(); }
+
+  // A page operation is a handler of a page that may run an event loop (a
+  // transfer, a page command, a message box, a modal dialog). While one
+  // runs, no page leaves the sheet: a page is never deleted while one of its
+  // handlers is on the stack. An update asked for meanwhile runs from the
+  // event loop once the last operation has ended.
+  void BeginPageOperation() { ++operations_; }
+  void EndPageOperation();
+  bool PageOperationRunning() const { return operations_ > 0; }
 
   // Makes the Connection page current and refreshes it.
   void ActivateConnectionPage();
   // Refreshes whichever page is current (after the tool options changed, or
   // after a profile operation replaced the records).
   void ReactivateCurrentPage();
-  // Every configuration page present takes its record as unchanged (after a
-  // write of all sections).
-  void MarkPagesUnchanged();
+  // Every configuration page present whose section is among `sections`
+  // takes its record as unchanged (after a write of all sections: the
+  // sections it stored).
+  void MarkPagesUnchanged(int sections);
 
  private:
   // Shows the page `step` places on (cyclic), as Ctrl+PageDown/PageUp do.
@@ -61,6 +72,9 @@ class CPropSheet : public QTabWidget {
   std::map<int, Registered> factories_;
   std::map<int, QWidget*> present_;
   QTimer deferred_;
+  int operations_ = 0;
+  // An update was asked for while a page operation ran.
+  bool held_ = false;
 };
 
 }  // namespace kelvane

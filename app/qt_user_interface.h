@@ -61,6 +61,7 @@ class QtUserInterface : public QObject, public UserInterface {
   void SetTerminal(CTerminalDlg* terminal) { terminal_ = terminal; }
   void SetStatusPanel(CStatusPanel* panel) { status_ = panel; }
   void SetSheet(CPropSheet* sheet) { sheet_ = sheet; }
+  CPropSheet* Sheet() const { return sheet_; }
   // The window that owns message boxes and dialogs when no modal one is up.
   void SetMainWindow(QWidget* window) { mainWindow_ = window; }
   QWidget* DialogParent() const;

@@ -36,6 +36,9 @@ class CTransferDlg : public QDialog, public ProgressSink {
   // watch the dialog while it runs.
   int RunOperation();
 
+  // After a write: the sections sent and stored in the modem.
+  int StoredSections() const { return stored_; }
+
   QString StatusText() const { return text_->text(); }
   const QProgressBar& Bar() const { return *bar_; }
   QPushButton* CancelButton() const { return cancel_; }
@@ -61,6 +64,7 @@ class CTransferDlg : public QDialog, public ProgressSink {
   int sections_;
   int operation_;
   int step_ = 1;
+  int stored_ = 0;
   QLabel* text_;
   QProgressBar* bar_;
   QPushButton* cancel_;

@@ -141,14 +141,18 @@ bool SendEntryCommand(CAdapter& a, std::string_view command, int entry, std::str
 
 }  // namespace
 
-bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed) {
+bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureReport& reportFailure) {
   failed.clear();
-  if (entry < 1 || entry > kIoEntries) return false;
+  if (entry < 1 || entry > kIoEntries) {
+    if (reportFailure) reportFailure(failed);
+    return false;
+  }
   bool switched = false;
   bool ok = PrepareVerbose(a, failed, switched);
   if (ok) a.Ui().StepProgress();
   if (ok) ok = SendEntryCommand(a, "AT*WIOD=", entry, failed);
   if (ok) ClearIoEntry(a.Config.io, entry - 1);
+  if (!ok && reportFailure) reportFailure(failed);
   if (switched) a.RestoreNumericResults();
   if (ok) {
     std::string store = "AT&W";
@@ -157,13 +161,17 @@ bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed) {
   return ok;
 }
 
-bool TestIoEntry(CAdapter& a, int entry, std::string& failed) {
+bool TestIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureReport& reportFailure) {
   failed.clear();
-  if (entry < 1 || entry > kIoEntries) return false;
+  if (entry < 1 || entry > kIoEntries) {
+    if (reportFailure) reportFailure(failed);
+    return false;
+  }
   bool switched = false;
   bool ok = PrepareVerbose(a, failed, switched);
   if (ok) ok = SendEntryCommand(a, "AT*WIOT=", entry, failed);
   if (ok) a.Ui().StepProgress();
+  if (!ok && reportFailure) reportFailure(failed);
   if (switched) a.RestoreNumericResults();
   return ok;
 }

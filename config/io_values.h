@@ -6,6 +6,7 @@
 // (delete an entry, test a service). No widgets here.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,11 +74,14 @@ void ClearIoEntry(IoSettings& io, int index);
 // restored, then "AT&W" when the delete went through. The progress advances
 // once before the command. On failure `failed` holds the failed exchange
 // and the record is unchanged. The caller holds Busy and shows the window.
-bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed);
+// `reportFailure`, when given, hears of a failure at once, before the
+// result codes are restored.
+using IoFailureReport = std::function<void(const std::string& failed)>;
+bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureReport& reportFailure = {});
 
 // Starts the service of entry `entry` (1..10) as a test ("AT*WIOT=n"), with
 // the same probe and result-code handling as a delete but no "AT&W" and no
 // change to the record.
-bool TestIoEntry(CAdapter& a, int entry, std::string& failed);
+bool TestIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureReport& reportFailure = {});
 
 }  // namespace kelvane

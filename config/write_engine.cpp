@@ -55,6 +55,8 @@ class WriteSession {
  public:
   explicit WriteSession(CAdapter& a) : a_(a), ui_(a.Ui()) {}
   int Run(int sections);
+  // The sections sent and stored by a write that went through.
+  int Stored() const { return stored_; }
 
  private:
   void Send(const std::string& command) {
@@ -83,6 +85,7 @@ class WriteSession {
   UserInterface& ui_;
   bool restoreNumeric_ = false;
   std::vector<int> skipped_;
+  int stored_ = 0;
 };
 
 void WriteSession::WriteBasic() {
@@ -345,19 +348,26 @@ int WriteSession::Run(int sections) {
     // Without the store the new settings live only in the modem's working
     // memory and are gone at its next reset: the user must know.
     if (!result) ReportNotStored(store);
+    if (result) stored_ = toWrite;
   }
-  a_.Busy = false;
+  // The list is shown while the write still holds Busy, so that nothing
+  // else (a page update after a lost link among them) runs inside its box.
   ReportSkippedPages();
+  a_.Busy = false;
   return result;
 }
 
 }  // namespace
 
-int WriteConfiguration(CAdapter& a, int sections) {
+int WriteConfiguration(CAdapter& a, int sections, int* storedSections) {
+  if (storedSections) *storedSections = 0;
   if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
   a.Busy = true;
   a.Ui().SetProgressText("Writing configuration...");
-  return WriteSession(a).Run(sections);
+  WriteSession session(a);
+  const int result = session.Run(sections);
+  if (storedSections) *storedSections = session.Stored();
+  return result;
 }
 
 }  // namespace kelvane

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
 #include "config/page_values.h"
 #include "connection/ui/wait_dlg.h"
@@ -42,6 +43,14 @@ CConfigPage::CConfigPage(QtUserInterface& ui, int pageIndex, int sectionBit, voi
       tooltipsOn_(a_.Options.Tooltip == 1) {}
 
 CConfigPage::~CConfigPage() = default;
+
+CConfigPage::PageOperation::PageOperation(CConfigPage& page) : sheet_(page.ui_.Sheet()) {
+  if (sheet_) sheet_->BeginPageOperation();
+}
+
+CConfigPage::PageOperation::~PageOperation() {
+  if (sheet_) sheet_->EndPageOperation();
+}
 
 // --- change tracking -------------------------------------------------------
 
@@ -78,6 +87,7 @@ void CConfigPage::RefillControls() {
 // --- activation and the three buttons --------------------------------------
 
 void CConfigPage::OnSetActive() {
+  PageOperation hold(*this);
   const bool offline = a_.LinkState & LS_FILE;
   EnableButtons(offline);
   tooltipsOn_ = a_.Options.Tooltip == 1;
@@ -93,7 +103,6 @@ void CConfigPage::OnSetActive() {
   } else if (s.refreshing) {
     SetValueControlsEnabled(true);
     const bool ok = s.valid || RunTransfer(OP_READ, sectionBit_) == 1;
-    // The transfer ran the event loop; the page may have been closed meanwhile.
     if (ok) {
       RefillControls();
       MarkUnchanged();
@@ -120,6 +129,7 @@ void CConfigPage::EnableButtons(bool offline) {
 }
 
 void CConfigPage::OnRead() {
+  PageOperation hold(*this);
   SyncFromControls();
   PageState& s = State();
   s.refreshing = 1;
@@ -134,26 +144,34 @@ void CConfigPage::OnRead() {
 }
 
 void CConfigPage::OnWrite() {
+  PageOperation hold(*this);
   SyncFromControls();
   RunTransfer(OP_WRITE, sectionBit_);
   MarkUnchanged();
 }
 
 void CConfigPage::OnWriteAll() {
+  PageOperation hold(*this);
   SyncFromControls();
-  RunTransfer(OP_WRITE, SEC_ALL);
-  MarkSheetUnchanged(parentWidget(), this);
+  int stored = 0;
+  RunTransfer(OP_WRITE, SEC_ALL, &stored);
+  MarkSheetUnchanged(parentWidget(), this, stored);
 }
 
-void CConfigPage::MarkSheetUnchanged(QWidget* container, CConfigPage* also) {
+void CConfigPage::MarkSheetUnchanged(QWidget* container, CConfigPage* also, int storedSections) {
   // Every page of the sheet was part of the write, not only the one whose
-  // button was pressed: none of them differs from the modem any more.
+  // button was pressed. A page that was skipped (never read), or a write
+  // that was declined or halted, leaves its edits marked: they are not in
+  // the modem.
+  auto mark = [storedSections](CConfigPage* page) {
+    if (page->SectionBit() & storedSections) page->MarkUnchanged();
+  };
   if (container) {
     for (CConfigPage* page : container->findChildren<CConfigPage*>(Qt::FindDirectChildrenOnly)) {
-      if (page != also) page->MarkUnchanged();
+      if (page != also) mark(page);
     }
   }
-  if (also) also->MarkUnchanged();
+  if (also) mark(also);
 }
 
 // --- controls --------------------------------------------------------------
@@ -261,7 +279,13 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
                                   const std::function<bool(std::string& failed)>& action,
                                   CommandOptions options) {
   if (a_.Busy || !(a_.LinkState & LS_IDENTIFIED)) return false;
+  PageOperation hold(*this);
   a_.Busy = true;
+  failureReported_ = false;
+  // The page's controls are off while the command runs: a Read would be
+  // refused as busy, and an Edit of the entry being deleted would be wiped.
+  const bool disabledBefore = testAttribute(Qt::WA_ForceDisabled);
+  setEnabled(false);
   bool ok = true;
   std::string failed;
   {
@@ -290,13 +314,16 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
       wait.StepProgress();
     }
     if (ok) ok = action(failed);
+    // Reported while the command still holds Busy: no other operation (and
+    // no change of the page set) can start inside the box.
+    if (!ok && !failureReported_) ReportError(failed);
     if (wasNumeric && options.restoreNumeric) {
       a_.RestoreNumericResults();
       a_.VerboseResults = false;
     }
   }
+  if (!disabledBefore) setEnabled(true);
   a_.Busy = false;
-  if (!ok) ReportError(failed);
   return ok;
 }
 
@@ -308,11 +335,20 @@ void CConfigPage::ReportError(const std::string& failedExchange) {
   if (a_.Options.Debug == 0 && !failedExchange.empty()) ui_.TerminalOutput(failedExchange);
 }
 
-int CConfigPage::RunTransfer(int operation, int sections) {
+void CConfigPage::ReportCommandFailure(const std::string& failedExchange) {
+  ReportError(failedExchange);
+  failureReported_ = true;
+}
+
+int CConfigPage::RunTransfer(int operation, int sections, int* storedSections) {
+  if (storedSections) *storedSections = 0;
   // Without a modem there is nothing to talk to; offline editing never reads.
   if (!(a_.LinkState & LS_IDENTIFIED)) return 0;
+  PageOperation hold(*this);
   CTransferDlg dialog(ui_.DialogParent() ? ui_.DialogParent() : window(), ui_, sections, operation);
-  return dialog.Run();
+  const int result = dialog.Run();
+  if (storedSections) *storedSections = dialog.StoredSections();
+  return result;
 }
 
 // --- combo boxes and edits -------------------------------------------------

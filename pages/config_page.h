@@ -11,6 +11,7 @@
 // StoreControls. The mappings themselves (lists, clipping, searches) live in
 // plain functions (config/page_values.h) so they are tested without widgets.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -32,6 +33,7 @@ class QSpinBox;
 namespace kelvane {
 
 class CImageButton;
+class CPropSheet;
 
 class CConfigPage : public QWidget {
   Q_OBJECT
@@ -55,9 +57,10 @@ class CConfigPage : public QWidget {
 
   // snapshot := record, changed := false, change markers redrawn.
   void MarkUnchanged();
-  // MarkUnchanged for every page in `container` (the sheet's page stack)
-  // and for `also`: after a write of all sections.
-  static void MarkSheetUnchanged(QWidget* container, CConfigPage* also);
+  // After a write of all sections: MarkUnchanged for every page in
+  // `container` (the sheet's page stack) and for `also` whose section is
+  // among `storedSections`, the sections the write sent and stored.
+  static void MarkSheetUnchanged(QWidget* container, CConfigPage* also, int storedSections);
   // LoadControls with the control-to-record step held off, so that a refill
   // never stores half-filled controls.
   void RefillControls();
@@ -99,6 +102,21 @@ class CConfigPage : public QWidget {
   void RecordStored();
 
  protected:
+  // Held by every handler of a page that may run an event loop (a transfer,
+  // a page command, a message box, a modal dialog): while one is held the
+  // sheet removes no page, so the page outlives its handler even when the
+  // link drops meanwhile. Nests.
+  class PageOperation {
+   public:
+    explicit PageOperation(CConfigPage& page);
+    ~PageOperation();
+    PageOperation(const PageOperation&) = delete;
+    PageOperation& operator=(const PageOperation&) = delete;
+
+   private:
+    QPointer<CPropSheet> sheet_;
+  };
+
   // Comparison unit for the snapshot (4 or 2) and the number of leading
   // bytes of the record that are compared (the Remote page: 54 of 56).
   virtual int CompareUnit() const { return 4; }
@@ -135,7 +153,9 @@ class CConfigPage : public QWidget {
   // success), restores numeric results when the modem was numeric before
   // (unless restoreNumeric is false), clears Busy and closes the window.
   // A false from `action` or a failed probe is reported with ReportError
-  // and the answer text the action left in `failed`.
+  // and the answer text the action left in `failed`, while Busy is still set
+  // and the window is still up (unless the action reported it itself with
+  // ReportCommandFailure, to keep its own order of steps).
   struct CommandOptions {
     bool probe = true;
     bool restoreNumeric = true;
@@ -151,9 +171,17 @@ class CConfigPage : public QWidget {
   // shutting down; "Error communicating with adapter." (not while refreshing
   // with AutoLoad 1); with Debug 0 the failed exchange goes to the terminal.
   void ReportError(const std::string& failedExchange);
+  // Inside a RunModemCommand action: reports the failure now, and not again
+  // when the command ends.
+  void ReportCommandFailure(const std::string& failedExchange);
 
   // Runs a transfer (operation 1 read or 2 write) for `sections`; its result.
-  int RunTransfer(int operation, int sections);
+  // `storedSections` receives what a write sent and stored.
+  int RunTransfer(int operation, int sections, int* storedSections = nullptr);
+
+  // Whether the value controls are enabled (by a read, activation or
+  // profile) or disabled after a failed read.
+  bool ValueControlsEnabled() const { return valueControlsEnabled_; }
 
   // Combo boxes whose items begin with "<number> - ".
   // Selects the first item that begins with "<value> -"; none matches: no
@@ -199,6 +227,7 @@ class CConfigPage : public QWidget {
   bool tooltipsOn_ = false;
   int maxTipWidth_ = 300;
   int filling_ = 0;
+  bool failureReported_ = false;
   bool valueControlsEnabled_ = true;
   CImageButton* read_ = nullptr;
   CImageButton* write_ = nullptr;

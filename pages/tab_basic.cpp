@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "config/basic_values.h"
 #include "controls/image_button.h"
 #include "pages/modulation_dlg.h"
@@ -30,6 +32,9 @@ std::string Latin1(const QString& text) {
   const QByteArray bytes = text.toLatin1();
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
+
+// What can be typed into an S-register edit.
+constexpr int kRegisterDigits = 3;
 
 }  // namespace
 
@@ -92,7 +97,7 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   for (std::size_t i = 0; i < registers_.size(); ++i) {
     const BasicRegister& r = BasicRegisters()[i];
     auto* edit = new QLineEdit(sregs);
-    edit->setMaxLength(3);
+    edit->setMaxLength(kRegisterDigits);
     edit->setFixedWidth(digit * 4 + 12);
     registers_[i] = edit;
     QLabel* label = MakeLabel(r.label, edit, sregs);
@@ -131,9 +136,16 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
                                                    breakControl_, WriteButton(), WriteAllButton()}) {
     AddValueControl(w);
   }
-  for (QLineEdit* edit : registers_) {
+  for (std::size_t i = 0; i < registers_.size(); ++i) {
+    QLineEdit* edit = registers_[i];
     AddValueControl(edit);
     Watch(edit);
+    connect(edit, &QLineEdit::textEdited, this, [this, i, edit] {
+      keepRegister_[i] = false;
+      if (edit->text().size() <= kRegisterDigits) edit->setMaxLength(kRegisterDigits);
+      // The change notification may have come before this one.
+      SyncFromControls();
+    });
   }
   for (QComboBox* c : {country_, compression_, breakControl_, lineQuality_, fastDisconnect_, defaults_}) {
     Watch(c);
@@ -175,7 +187,8 @@ void CTabBasic::LoadControls() {
     country_->setEnabled(false);
   } else {
     country_->setCurrentIndex(country);
-    country_->setEnabled(true);
+    // As the other value controls are: off after a failed read.
+    country_->setEnabled(ValueControlsEnabled());
   }
   compression_->setCurrentIndex(CompressionIndex(b.ErrorCorrectionN, b.CompressionC));
   modulation_->setText(QString::fromLatin1(ModulationFieldText(b.Modulation).c_str()));
@@ -184,7 +197,11 @@ void CTabBasic::LoadControls() {
   SelectNumbered(lineQuality_, b.LineQuality);
   fastDisconnect_->setCurrentIndex(b.FastDisconnect == 1 ? 1 : 0);
   for (std::size_t i = 0; i < registers_.size(); ++i) {
-    registers_[i]->setText(QString::number(*RegisterField(static_cast<int>(i))));
+    const int value = *RegisterField(static_cast<int>(i));
+    const QString text = QString::number(value);
+    registers_[i]->setMaxLength(std::max(kRegisterDigits, static_cast<int>(text.size())));
+    registers_[i]->setText(text);
+    keepRegister_[i] = BasicRegisterFromText(BasicRegisters()[i].number, Latin1(text)) != value;
   }
   defaults_->setCurrentIndex(0);
 }
@@ -205,6 +222,7 @@ void CTabBasic::StoreControls() {
   StoreSelectedIndex(lineQuality_, b.LineQuality);
   if (fastDisconnect_->currentIndex() >= 0) b.FastDisconnect = static_cast<uint8_t>(fastDisconnect_->currentIndex());
   for (std::size_t i = 0; i < registers_.size(); ++i) {
+    if (keepRegister_[i]) continue;
     *RegisterField(static_cast<int>(i)) =
         BasicRegisterFromText(BasicRegisters()[i].number, Latin1(registers_[i]->text()));
   }
@@ -216,6 +234,7 @@ void CTabBasic::SetValueControlsEnabled(bool enabled) {
 }
 
 void CTabBasic::OnEditModulation() {
+  PageOperation hold(*this);
   CModulationDlg dialog(a_.Config.basic, this);
   if (ui_.ExecModal(dialog) != QDialog::Accepted) return;
   RefillControls();
@@ -224,6 +243,7 @@ void CTabBasic::OnEditModulation() {
 }
 
 void CTabBasic::OnLoadDefaults() {
+  PageOperation hold(*this);
   if (a_.Busy || !(a_.LinkState & LS_IDENTIFIED)) return;
   if (ui_.MessageBox("Set factory default parameters?", MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
     return;

@@ -53,6 +53,10 @@ class CTabBasic : public CConfigPage {
   QComboBox* defaults_;
   QPushButton* load_;
   std::array<QLineEdit*, 6> registers_{};
+  // A register whose record value the edit cannot hold as it stands (wider
+  // than its three characters, or beyond what the page stores) is shown
+  // whole and kept in the record until the user edits that field.
+  std::array<bool, 6> keepRegister_{};
   // The record's country code is one the list lacks: the combo is disabled
   // and shows "C7 - Universal", which is what the next store writes.
   bool countryUnknown_ = false;

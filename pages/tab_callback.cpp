@@ -118,6 +118,10 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
 
   AddValueControl(mode_);
   Watch(mode_);
+  // The Write buttons stay off after a failed read, also when the page is
+  // shown again.
+  AddValueControl(WriteButton());
+  AddValueControl(WriteAllButton());
   AddValueControl(delay_);
   Watch(delay_);
   for (std::size_t i = 0; i < numbers_.size(); ++i) {

@@ -86,6 +86,10 @@ CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
     SetTip(edit, QStringLiteral("Number entry\n\rMax 20 characters."));
   }
   connect(clearList_, &QPushButton::clicked, this, &CTabCallerID::OnClearList);
+  // The Write buttons stay off after a failed read, also when the page is
+  // shown again.
+  AddValueControl(WriteButton());
+  AddValueControl(WriteAllButton());
 
   // Filled now as well as on activation, so that no notification can store
   // empty controls over a record they were never filled from.

@@ -166,6 +166,7 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
 QPushButton* CTabDiagnostic::DiagnosticReadButton() const { return readButton_; }
 
 void CTabDiagnostic::OnSetActive() {
+  PageOperation hold(*this);
   const bool offline = a_.LinkState & LS_FILE;
   readButton_->setEnabled(!offline);
   report_->setEnabled(!offline);
@@ -183,6 +184,7 @@ void CTabDiagnostic::OnSetActive() {
 }
 
 void CTabDiagnostic::OnReadDiagnostic() {
+  PageOperation hold(*this);
   SetValueControlsEnabled(true);
   if (RunTransfer(OP_READ, SEC_DIAGNOSTIC) == 1) {
     ShowData();
@@ -226,6 +228,7 @@ void CTabDiagnostic::ShowSwitches(bool known) {
 }
 
 void CTabDiagnostic::OnCreateReport() {
+  PageOperation hold(*this);
   const std::tm now = LocalTimeNow();
   const std::optional<std::string> path = ui_.AskFileName(ReportFileDialog());
   if (!path) return;

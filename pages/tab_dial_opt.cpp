@@ -103,6 +103,10 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
     AddValueControl(edit);
     Watch(edit);
   }
+  // The Write buttons stay off after a failed read, also when the page is
+  // shown again.
+  AddValueControl(WriteButton());
+  AddValueControl(WriteAllButton());
 
   for (int n = 0; n < 4; ++n) SetTip(numbers_[static_cast<std::size_t>(n)], QStringLiteral("Number %1").arg(n));
   SetTip(hotCall_, QStringLiteral("DTR/TX Hotcall [&B]"));

@@ -152,6 +152,10 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   }
   AddValueControl(testEntry_);
   AddValueControl(test_);
+  // The Write buttons stay off after a failed read, also when the page is
+  // shown again.
+  AddValueControl(WriteButton());
+  AddValueControl(WriteAllButton());
   Watch(testEntry_);
   connect(saveParameters_, &QPushButton::clicked, this, &CTabIO::OnSaveParameters);
   connect(test_, &QPushButton::clicked, this, &CTabIO::OnTest);
@@ -244,12 +248,14 @@ void CTabIO::OnSetActive() {
 }
 
 void CTabIO::OnSaveParameters() {
+  PageOperation hold(*this);
   SyncFromControls();
   RunTransfer(OP_WRITE, kIoParametersMask);
   MarkUnchanged();
 }
 
 void CTabIO::OnSaveEntry(int entry) {
+  PageOperation hold(*this);
   SyncFromControls();
   RunTransfer(OP_WRITE, IoEntryMask(entry));
   // The snapshot is of the whole record: edits in other rows count as saved.
@@ -257,12 +263,14 @@ void CTabIO::OnSaveEntry(int entry) {
 }
 
 void CTabIO::OnWritePage() {
+  PageOperation hold(*this);
   SyncFromControls();
   RunTransfer(OP_WRITE, kIoPageMask);
   MarkUnchanged();
 }
 
 void CTabIO::OnEditEntry(int entry) {
+  PageOperation hold(*this);
   SyncFromControls();
   PageState& s = State();
   s.refreshing = 1;
@@ -275,6 +283,7 @@ void CTabIO::OnEditEntry(int entry) {
 }
 
 void CTabIO::OnDeleteEntry(int entry) {
+  PageOperation hold(*this);
   SyncFromControls();
   CommandOptions options;
   // The delete does its own probe and result-code handling: "AT&W" must
@@ -284,13 +293,15 @@ void CTabIO::OnDeleteEntry(int entry) {
   RunModemCommand(QStringLiteral("Writing configuration..."), 40,
                   [this, entry](std::string& failed) {
                     a_.Ui().StepProgress();
-                    return DeleteIoEntry(a_, entry, failed);
+                    return DeleteIoEntry(a_, entry, failed,
+                                         [this](const std::string& f) { ReportCommandFailure(f); });
                   },
                   options);
   RefillControls();
 }
 
 void CTabIO::OnTest() {
+  PageOperation hold(*this);
   SyncFromControls();
   const int entry = testEntry_->currentIndex() + 1;
   CommandOptions options;
@@ -299,7 +310,8 @@ void CTabIO::OnTest() {
   RunModemCommand(QStringLiteral("Sending test command."), 2,
                   [this, entry](std::string& failed) {
                     a_.Ui().StepProgress();
-                    return TestIoEntry(a_, entry, failed);
+                    return TestIoEntry(a_, entry, failed,
+                                       [this](const std::string& f) { ReportCommandFailure(f); });
                   },
                   options);
 }

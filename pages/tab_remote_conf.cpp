@@ -56,6 +56,10 @@ CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
   AddValueControl(enable_);
   AddValueControl(password_);
   AddValueControl(end_);
+  // The Write buttons stay off after a failed read, also when the page is
+  // shown again.
+  AddValueControl(WriteButton());
+  AddValueControl(WriteAllButton());
   Watch(enable_);
   Watch(password_);
   connect(end_, &QPushButton::clicked, this, [this] {
@@ -94,6 +98,7 @@ void CTabRemoteConf::SetValueControlsEnabled(bool enabled) {
 }
 
 void CTabRemoteConf::OnEnd() {
+  PageOperation hold(*this);
   // No probe and no change of result-code mode; whatever the modem answers
   // (or not) is not reported.
   CommandOptions options;

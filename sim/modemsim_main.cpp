@@ -41,6 +41,8 @@ constexpr const char* kUsage =
     "  --remote-model M    the far modem: a type 1-4 or an article number (default: as this one)\n"
     "  --dial-result WORD  every call ends so: BUSY, NO ANSWER, NO CARRIER, NO DIALTONE\n"
     "  --drop-after N      the far modem hangs up at the Nth command of a remote session\n"
+    "  --drop-on TEXT      the line goes away (the simulator ends) when a command line\n"
+    "                      beginning with TEXT arrives, e.g. AT&F or AT*WIOD\n"
     "  --flash-mode 1|2    the loader answers \"Download initiated...\" (1) or\n"
     "                      \"Downloading Record Data...\" (2)\n"
     "  --flash-fail        the flash fails even with good records\n"
@@ -144,6 +146,10 @@ int main(int argc, char** argv) {
       if (!needValue() || !ParseInt(value, sim.dropLineAfter) || sim.dropLineAfter < 1)
         return Usage("--drop-after needs a count of 1 or more");
       ++i;
+    } else if (arg == "--drop-on") {
+      if (!needValue() || *value == '\0') return Usage("--drop-on needs the beginning of a command line");
+      sim.cutLineOn = value;
+      ++i;
     } else if (arg == "--flash-mode") {
       if (!needValue() || !ParseInt(value, sim.downloadMode) || sim.downloadMode < 1 || sim.downloadMode > 2)
         return Usage("--flash-mode needs 1 or 2");
@@ -175,6 +181,7 @@ int main(int argc, char** argv) {
   o.remoteNumber = sim.remoteNumber;
   o.dialResult = sim.dialResult;
   o.dropLineAfter = sim.dropLineAfter;
+  o.cutLineOn = sim.cutLineOn;
   o.downloadMode = sim.downloadMode;
   o.flashSucceeds = sim.flashSucceeds;
   int remoteType = 0;

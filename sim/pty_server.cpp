@@ -155,10 +155,12 @@ void PtyServer::ReadMaster() {
           if (in_.empty()) nextInUs_ = std::max(nextInUs_, nowUs + 10000000LL / line_.baud);
           in_.append(buffer + 1, static_cast<size_t>(n - 1));
           FeedArrivedInput(nowUs);
+          if (master_ < 0) return;
           continue;
         }
         modem_.Advance(nowUs / 1000);
         modem_.Feed(std::string_view(buffer + 1, static_cast<size_t>(n - 1)), LineForModem());
+        if (LineCut()) return;
       } else if (control & TIOCPKT_IOCTL) {
         ReadLine();
       }
@@ -209,7 +211,17 @@ void PtyServer::FeedArrivedInput(long long nowUs) {
     modem_.Feed(std::string_view(in_.data(), 1), LineForModem());
     in_.erase(0, 1);
     nextInUs_ += charUs;
+    if (LineCut()) return;
   }
+}
+
+bool PtyServer::LineCut() {
+  if (!modem_.TakeLineCut()) return false;
+  ::close(master_);
+  master_ = -1;
+  in_.clear();
+  out_.clear();
+  return true;
 }
 
 int PtyServer::Run(int stopFd) {
@@ -217,6 +229,7 @@ int PtyServer::Run(int stopFd) {
   while (true) {
     const long long nowUs = NowUs();
     FeedArrivedInput(nowUs);
+    if (master_ < 0) return 0;
     modem_.Advance(nowUs / 1000);
     std::string fresh = modem_.TakeOutput();
     // Nobody listens while the slave is closed: what the modem sends is lost.
@@ -258,10 +271,12 @@ int PtyServer::Run(int stopFd) {
       pollfd probe{master_, POLLIN, 0};
       if (::poll(&probe, 1, 0) >= 0 && !(probe.revents & POLLHUP)) hangup_ = false;
       if (probe.revents & POLLIN) ReadMaster();
+      if (master_ < 0) return 0;
       continue;
     }
     if (fds[1].revents & POLLIN) {
       ReadMaster();
+      if (master_ < 0) return 0;
     } else if (fds[1].revents & POLLHUP) {
       hangup_ = true;
       out_.clear();

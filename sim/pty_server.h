@@ -32,8 +32,10 @@ class PtyServer {
   // the modem when its last bit would have arrived.
   void SetInputPacing(bool on) { paceInput_ = on; }
 
-  // Serves until `stopFd` polls readable. Blocks in poll(2) between events.
-  // Returns 0, or 1 when the master failed.
+  // Serves until `stopFd` polls readable, or until the modem cuts the line
+  // (SimulationOptions::cutLineOn): then the master is closed, so the program
+  // on the slave side sees the line go away. Blocks in poll(2) between
+  // events. Returns 0, or 1 when the master failed.
   int Run(int stopFd);
 
   SimulatedModem& Modem() { return modem_; }
@@ -47,6 +49,8 @@ class PtyServer {
   void ReadMaster();
   void WriteMaster(long long nowUs);
   void FeedArrivedInput(long long nowUs);
+  // Closes the master when the modem has cut the line; true then.
+  bool LineCut();
 
   SimulatedModem modem_;
   int master_ = -1;

@@ -132,7 +132,7 @@ void SimulatedModem::Feed(std::string_view bytes, const LineSettings& line) {
   RunDueEvents(now_);
   if (options_.silent) return;
 
-  for (size_t k = 0; k < bytes.size(); ++k) {
+  for (size_t k = 0; k < bytes.size() && !lineCut_; ++k) {
     // Checked per character: a new rate or format is in force as soon as the
     // command line that set it has been answered.
     if (!active_.AcceptsLine(line)) {
@@ -205,6 +205,12 @@ void SimulatedModem::CommandChar(char c, std::string* sink) {
   lineOverflow_ = false;
   lines_.push_back(line);
 
+  if (!remote && !options_.cutLineOn.empty() && Upper(line).rfind(Upper(options_.cutLineOn), 0) == 0) {
+    options_.cutLineOn.clear();
+    lineCut_ = true;
+    return;
+  }
+
   std::string answer;
   if (overflow) {
     answer = Result(RC_ERROR);
@@ -216,6 +222,12 @@ void SimulatedModem::CommandChar(char c, std::string* sink) {
   put(std::move(answer), remote ? 0 : options_.answerDelayMs);
   // The remote prompt follows every line while the session lasts.
   if (remote && session_ == LineSession::Remote) *sink += ">";
+}
+
+bool SimulatedModem::TakeLineCut() {
+  const bool cut = lineCut_;
+  lineCut_ = false;
+  return cut;
 }
 
 // --- the command line ----------------------------------------------------------

@@ -179,6 +179,10 @@ struct SimulationOptions {
   // session have reached it (0 never): the line it would answer gets
   // "NO CARRIER" from the local modem instead.
   int dropLineAfter = 0;
+  // The line is cut when a command line that begins with this text (case
+  // aside, e.g. "AT&F" or "AT*WIOD") arrives: the modem answers nothing and
+  // its host closes the line, as a pulled cable does. Once only.
+  std::string cutLineOn;
 };
 
 class SimulatedModem {
@@ -241,6 +245,9 @@ class SimulatedModem {
   bool Connected() const;
   bool InRemoteSession() const;  // the far modem accepted the password
   bool Downloading() const;
+  // True once after the line was cut (SimulationOptions::cutLineOn): the
+  // host closes the line.
+  bool TakeLineCut();
   bool CdOn() const;
   bool DsrOn() const;
   bool CtsOn() const { return true; }
@@ -335,6 +342,7 @@ class SimulatedModem {
   Mode mode_ = Mode::Command;
   std::string lineBuf_;
   bool lineOverflow_ = false;
+  bool lineCut_ = false;
   std::vector<std::string> lines_;
 
   long long dialDue_ = -1;

@@ -93,6 +93,12 @@ size_t SimulatedPort::Write(std::string_view bytes) {
   written_ += bytes;
   modem_.Advance(clock_());
   modem_.Feed(bytes, line_);
+  if (modem_.TakeLineCut()) {
+    LoseDevice();
+    // Back as soon as it is opened again.
+    RestoreDevice();
+    return bytes.size();
+  }
   Refresh();
   return bytes.size();
 }

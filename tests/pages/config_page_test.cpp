@@ -10,11 +10,13 @@
 #include <QVBoxLayout>
 
 #include "app/prop_sheet.h"
+#include "app/status_panel.h"
 #include "app/port_provider.h"
 #include "connection/ui/tab_connection.h"
 #include "controls/image_button.h"
 #include "page_test_rig.h"
 #include "pages/config_page.h"
+#include "pages/page_registry.h"
 
 using namespace kelvane;
 using kelvane::testing::PageRig;
@@ -243,7 +245,19 @@ class ConfigPageTest : public QObject {
     QCOMPARE(rig.Modem().State().s[0], 3);
   }
 
-  void WriteAllMarksEveryPageOfTheSheetUnchanged() {
+  void WriteAllMarksThePagesItStoredUnchanged_data() {
+    QTest::addColumn<bool>("yes");  // to "Write current profile to adapter?"
+    QTest::addColumn<QString>("refused");  // a command the modem answers ERROR
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("written and stored") << true << "" << true;
+    QTest::newRow("declined") << false << "" << false;
+    QTest::newRow("halted") << true << "S0=" << false;
+    QTest::newRow("not stored") << true << "&W" << false;
+  }
+  void WriteAllMarksThePagesItStoredUnchanged() {
+    QFETCH(bool, yes);
+    QFETCH(QString, refused);
+    QFETCH(bool, stored);
     PageRig rig;
     rig.Identify();
     PortProvider ports;
@@ -259,17 +273,23 @@ class ConfigPageTest : public QObject {
     QVERIFY(rig.Received("AT&V"));
     QCOMPARE(int(rig.a.Page(PG_SERIAL).valid), 0);
     page->rings->setText("6");
-    // The Serial page was edited before (its record differs from its snapshot).
+    // The Serial page was edited before (its record differs from its
+    // snapshot), but it was never read: the write skips it.
     rig.a.Config.serial.DteRate = 9600;
     rig.a.Page(PG_SERIAL).changed = 1;
     rig.a.Page(PG_DIAL).changed = 1;  // no page of it in the sheet: left alone
-    rig.ui.answers = {MsgAnswer::Yes};
+    if (!refused.isEmpty()) rig.Modem().Options().errorFor = {refused.toStdString()};
+    rig.ui.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
     page->OnWriteAll();
-    QVERIFY(rig.Received("ATS0=6"));
-    QCOMPARE(int(rig.a.Page(PG_BASIC).changed), 0);
-    QCOMPARE(int(rig.a.Page(PG_SERIAL).changed), 0);
+    QCOMPARE(rig.Received("ATS0=6"), yes);
+    QCOMPARE(int(rig.a.Page(PG_BASIC).changed), stored ? 0 : 1);
+    QCOMPARE(int(rig.a.Page(PG_SERIAL).changed), 1);
     QCOMPARE(int(rig.a.Page(PG_DIAL).changed), 1);
-    QCOMPARE(rig.status.Text().trimmed(), QString("[Dial Option Changed]"));
+    QCOMPARE(rig.status.Text().contains("[Basic Changed]"), !stored);
+    // The menu's "Write Profile to modem" marks the sheet by the same rule.
+    sheet.MarkPagesUnchanged(SEC_SERIAL);
+    QCOMPARE(int(rig.a.Page(PG_SERIAL).changed), 0);
+    QCOMPARE(int(rig.a.Page(PG_BASIC).changed), stored ? 0 : 1);
     rig.ui.SetSheet(nullptr);
   }
 
@@ -372,6 +392,55 @@ class ConfigPageTest : public QObject {
     QVERIFY(!rig.a.Busy);
     QCOMPARE(rig.ui.BoxTexts() == std::vector<std::string>{"Error communicating with adapter."}, box);
     if (!box) QVERIFY(rig.ui.boxes.empty());
+  }
+
+  void WriteButtonsStayOffAfterAFailedRead_data() {
+    QTest::addColumn<int>("page");
+    for (const auto& [index, name] :
+         {std::pair{PG_BASIC, "Basic"}, std::pair{PG_SERIAL, "Serial"}, std::pair{PG_DIAL, "Dial Options"},
+          std::pair{PG_CALLERID, "Caller ID"}, std::pair{PG_REMOTE, "Remote"}, std::pair{PG_CALLBACK, "Callback"},
+          std::pair{PG_IO, "I/O"}}) {
+      QTest::newRow(name) << int(index);
+    }
+  }
+  void WriteButtonsStayOffAfterAFailedRead() {
+    QFETCH(int, page);
+    PageRig rig(3);
+    rig.Modem().Options().errorFor = {"&V", "*W", "+"};
+    rig.Identify();
+    PortProvider ports;
+    CPropSheet sheet(rig.a, new CTabConnection(rig.ui, ports, {}));
+    rig.ui.SetSheet(&sheet);
+    RegisterConfigPages(sheet, rig.ui);
+    sheet.UpdatePages();
+    auto* shown = qobject_cast<CConfigPage*>(sheet.Page(page));
+    QVERIFY(shown);
+    // Shown twice: after the failed read, and again with nothing to read.
+    for (int round = 0; round < 2; ++round) {
+      sheet.setCurrentWidget(shown);
+      QVERIFY(!shown->WriteButton()->isEnabled());
+      QVERIFY(!shown->WriteAllButton()->isEnabled());
+      QVERIFY(shown->ReadButton()->isEnabled());
+      sheet.setCurrentWidget(&sheet.ConnectionPage());
+    }
+    rig.ui.SetSheet(nullptr);
+  }
+
+  void ThePageIsOffWhileAModemCommandRuns() {
+    PageRig rig;
+    rig.Identify();
+    ProbePage page(rig.ui);
+    page.OnSetActive();
+    bool readDuring = true, ringsDuring = true;
+    page.RunModemCommand("x", 1, [&](std::string&) {
+      readDuring = page.ReadButton()->isEnabled();
+      ringsDuring = page.rings->isEnabled();
+      return true;
+    });
+    QVERIFY(!readDuring);
+    QVERIFY(!ringsDuring);
+    QVERIFY(page.ReadButton()->isEnabled());
+    QVERIFY(page.rings->isEnabled());
   }
 
   void ModemCommandIsRefusedWhileBusyOrWithoutModem() {

@@ -116,6 +116,42 @@ class TabBasicTest : public QObject {
     QCOMPARE(fields[edit], stored);
   }
 
+  void RegistersTheEditCannotHoldAreKeptUntilEdited_data() {
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("afterBackspace");
+    QTest::newRow("S0 of four digits") << 0 << 1000 << "1000" << 100;
+    QTest::newRow("S7 beyond its limit") << 1 << 99 << "99" << 9;
+    QTest::newRow("negative S10") << 2 << -5 << "-5" << 0;
+  }
+  void RegistersTheEditCannotHoldAreKeptUntilEdited() {
+    QFETCH(int, edit);
+    QFETCH(int, value);
+    QFETCH(QString, shown);
+    QFETCH(int, afterBackspace);
+    OfflineBasic b([&](BasicSettings& r) {
+      int32_t* fields[] = {&r.S0, &r.S7, &r.S10};
+      *fields[edit] = value;
+    });
+    QLineEdit* e = b.page->RegisterEdit(edit);
+    QCOMPARE(e->text(), shown);
+    const int32_t* fields[] = {&b.Record().S0, &b.Record().S7, &b.Record().S10};
+    b.Touch();
+    QCOMPARE(*fields[edit], value);
+    QCOMPARE(b.Changed(), 0);
+    // Other changes on the page store the other fields, not this one.
+    b.page->RegisterEdit(5)->setText("7");
+    QCOMPARE(b.Record().S91, 7);
+    QCOMPARE(*fields[edit], value);
+    // The user's own edit of the field is stored as the page's rules say.
+    e->setCursorPosition(int(e->text().size()));
+    QTest::keyClick(e, Qt::Key_Backspace);
+    QCOMPARE(*fields[edit], afterBackspace);
+    QCOMPARE(e->maxLength(), 3);
+    QCOMPARE(b.Changed(), 1);
+  }
+
   void CompressionPairsLoadTolerantlyAndStoreTheirPair() {
     OfflineBasic b([](BasicSettings& r) {
       r.ErrorCorrectionN = 3;
@@ -317,6 +353,12 @@ class TabBasicTest : public QObject {
     page.OnSetActive();
     QVERIFY(!page.WriteButton()->isEnabled());
     QVERIFY(!page.WriteAllButton()->isEnabled());
+    // The Modulation dialog's OK refills the page: the country combo stays
+    // as disabled as the rest.
+    rig.ui.onModal = [](QDialog&) { return int(QDialog::Accepted); };
+    page.EditButton()->click();
+    QCOMPARE(rig.ui.modals, 1);
+    QVERIFY(!page.CountryCombo()->isEnabled());
     // ...until a read succeeds.
     rig.Modem().Options().errorFor.clear();
     page.ReadButton()->click();

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -228,6 +229,23 @@ class TabIoTest : public QObject {
     p.page->TestButton()->click();
     QCOMPARE(p.rig.ReceivedCount(), busyMark);
     p.rig.a.Busy = false;
+  }
+
+  void ThePageIsOffWhileDeleteAndTestRun() {
+    IoPage p;
+    for (QPushButton* button : {p.page->EntryRow(2).remove, p.page->TestButton()}) {
+      bool editDuring = true, readDuring = true;
+      // Runs inside the command's first wait for the modem.
+      QTimer::singleShot(0, p.page.get(), [&] {
+        editDuring = p.page->EntryRow(2).edit->isEnabled();
+        readDuring = p.page->ReadButton()->isEnabled();
+      });
+      button->click();
+      QVERIFY(!editDuring);
+      QVERIFY(!readDuring);
+      QVERIFY(p.page->EntryRow(2).edit->isEnabled());
+      QVERIFY(p.page->ReadButton()->isEnabled());
+    }
   }
 
   void OfflineProfileEntriesCanBeEditedAndSaved() {
