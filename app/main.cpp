@@ -23,6 +23,7 @@
 #include <memory>
 #include <sstream>
 
+#include "app/action_script.h"
 #include "app/main_dlg.h"
 #include "app/port_provider.h"
 #include "app/qt_user_interface.h"
@@ -123,5 +124,6 @@ int main(int argc, char* argv[]) {
   FirstPaintProbe probe;
   if (parser.isSet(startupTime)) window.installEventFilter(&probe);
   window.show();
+  const std::unique_ptr<ActionScript> script = ActionScript::FromEnvironment(window, adapter);
   return QApplication::exec();
 }
