@@ -13,6 +13,7 @@
 #include "cli/options.h"
 #include "config/config_block.h"
 #include "config/field_table.h"
+#include "config/page_words.h"
 
 namespace kelvane::cli {
 
@@ -53,6 +54,9 @@ struct ApplyOutcome {
   // The fields written (or that would be), profile value left, modem value
   // right as the modem held them before.
   std::vector<FieldDifference> fields;
+  // The same fields in the pages' words: `here` the profile's value,
+  // `there` the modem's before the write (passwords masked).
+  std::vector<WordsDifference> fieldWords;
   // Fields that differ but were left alone (Serial and Remote configuration
   // over a remote link).
   std::vector<FieldDifference> skipped;

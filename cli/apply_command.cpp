@@ -48,11 +48,6 @@ std::string Utf8FromLatin1(std::string_view text) {
   return out;
 }
 
-// Passwords never leave the tool in a listing of changes.
-std::string ShownValue(const FieldDifference& d, const std::string& value) {
-  return d.name.find("Password") != std::string::npos ? "********" : Utf8FromLatin1(value);
-}
-
 std::string FieldList(const std::vector<FieldDifference>& fields) {
   std::string out = std::to_string(fields.size()) + (fields.size() == 1 ? " field: " : " fields: ");
   for (size_t i = 0; i < fields.size(); ++i) out += (i ? ", " : "") + fields[i].name;
@@ -113,11 +108,15 @@ nlohmann::ordered_json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) 
   std::string error = o.error;
   if (o.result == ApplyResult::NotStarted) error = "Not started: cancelled by Ctrl-C.";
   j["error"] = error.empty() ? ordered_json(nullptr) : ordered_json(error);
-  // Before and after of every field written (or that would be), for a
-  // reader that shows the change.
+  // Before and after of every field written (or that would be), in the
+  // pages' words, for a reader that shows the change.
   ordered_json changes = ordered_json::array();
-  for (const FieldDifference& d : o.fields) {
-    changes.push_back({{"field", d.name}, {"before", ShownValue(d, d.right)}, {"after", ShownValue(d, d.left)}});
+  for (const WordsDifference& w : o.fieldWords) {
+    changes.push_back({{"field", w.here.name},
+                       {"page", w.here.page},
+                       {"caption", w.here.caption},
+                       {"before", Utf8FromLatin1(w.there)},
+                       {"after", Utf8FromLatin1(w.here.shown)}});
   }
   j["changes"] = changes;
   j["report"] = o.report.empty() ? ordered_json(nullptr) : ordered_json(o.report);

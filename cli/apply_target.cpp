@@ -10,6 +10,7 @@
 
 #include "cli/apply.h"
 #include "config/adapter.h"
+#include "config/page_words.h"
 #include "config/profile_comparison.h"
 #include "config/read_engine.h"
 #include "config/write_engine.h"
@@ -278,6 +279,9 @@ ApplyOutcome TargetRun::Run() {
       out_.fields.push_back(std::move(d));
     }
   }
+
+  // In words before the write puts the profile's records in place.
+  out_.fieldWords = DifferencesInWords(out_.fields, plan_.profile, a_.Config);
 
   if (toWrite == 0) {
     out_.result = ApplyResult::Unchanged;

@@ -130,8 +130,8 @@ try:
               "second run %d wrote nothing: %s" % (i, commands))
         check(dry["changed"] is True and dry["fields"] == ["BasicSettings.S0"], "check run %d would change" % i)
         check("AT&W" not in sent(log("check", i)), "check run %d wrote nothing" % i)
-        check(dry.get("diff", {}).get("after") == "BasicSettings.S0: 6\n"
-              and dry["diff"]["before"] == "BasicSettings.S0: 5\n", "check run %d diff %s" % (i, dry.get("diff")))
+        check(dry.get("diff", {}).get("after") == "Basic: Rings to Auto-Answer [S0]: 6\n"
+              and dry["diff"]["before"] == "Basic: Rings to Auto-Answer [S0]: 5\n", "check run %d diff %s" % (i, dry.get("diff")))
         # Check mode left the modem with the first run's profile.
         check(run([cli, "verify", "--port", ports[i], golden]) == 0, "modem %d still holds the profile" % i)
 

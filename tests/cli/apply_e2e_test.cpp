@@ -148,6 +148,8 @@ TEST(CliApply, CheckReportsWhatWouldChangeAndWritesNothing) {
   EXPECT_EQ(j[0]["fields"], nlohmann::json({"BasicSettings.S0", "CallbackSettings.CallbackPasswords[2]",
                                             "IoSettings.Data1[0]"}));
   EXPECT_EQ(j[0]["changes"][0]["field"], "BasicSettings.S0");
+  EXPECT_EQ(j[0]["changes"][0]["page"], "Basic");
+  EXPECT_EQ(j[0]["changes"][0]["caption"], "Rings to Auto-Answer [S0]");
   EXPECT_EQ(j[0]["changes"][0]["after"], "7");
   EXPECT_NE(j[0]["changes"][0]["before"], "7");
   // A password is never shown, not even in the listing of changes.

@@ -68,9 +68,10 @@ options:
     description: Where to write the modem's HTML report after the run.
     type: path
 notes:
-  - Supports check mode (C(kelvane-cli apply --check)) and diff mode (the
-    value of each changed field before and after, as C(kelvane-cli show)
-    gives them; passwords are shown as asterisks).
+  - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
+    changed field before and after in the words of the configuration pages:
+    its tab, its caption and its value as the page shows it; passwords are
+    shown as asterisks).
 """
 
 EXAMPLES = r"""
@@ -153,8 +154,9 @@ def build_command(module, cli, report_dir):
 
 
 def diff_of(changes):
-    before = "".join("%s: %s\n" % (c["field"], c["before"]) for c in changes)
-    after = "".join("%s: %s\n" % (c["field"], c["after"]) for c in changes)
+    """Each changed field as its page shows it: "Basic: Rings to Auto-Answer [S0]: 2"."""
+    before = "".join("%s: %s: %s\n" % (c["page"], c["caption"], c["before"]) for c in changes)
+    after = "".join("%s: %s: %s\n" % (c["page"], c["caption"], c["after"]) for c in changes)
     return {"before": before, "after": after, "before_header": "modem", "after_header": "profile"}
 
 
