@@ -23,6 +23,7 @@ enum CommandId : int {
   ID_CLEAR_TERMINAL = 32787,
   ID_OPTIONS = 32788,
   ID_SEND_FILE = 32789,
+  ID_COMPARE_PROFILE = 32790,
 };
 
 }  // namespace kelvane

@@ -17,8 +17,10 @@
 #include <QVBoxLayout>
 
 #include "app/about_dlg.h"
+#include "app/compare_dlg.h"
 #include "app/manual_location.h"
 #include "app/options_dlg.h"
+#include "app/profile_comparison.h"
 #include "app/prop_sheet.h"
 #include "app/status_panel.h"
 #include "app/tool_settings.h"
@@ -83,6 +85,7 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
   sheet_->setFixedWidth(std::max(sheet_->sizeHint().width(), 500));
   ui_.SetSheet(sheet_);
   RegisterConfigPages(*sheet_, ui_);
+  comparison_ = new ProfileComparison(ui_, *sheet_, this);
 
   auto* rule = new QFrame(central);
   rule->setFrameShape(QFrame::HLine);
@@ -136,6 +139,10 @@ void CMainDlg::BuildMenu() {
   AddCommand(file, QStringLiteral("&Open Profile"), ID_OPEN_PROFILE)->setShortcut(QKeySequence::Open);
   AddCommand(file, QStringLiteral("&Save Profile"), ID_SAVE_PROFILE)->setShortcut(QKeySequence::Save);
   AddCommand(file, QStringLiteral("&Close Profile"), ID_CLOSE_PROFILE);
+  AddCommand(file, QStringLiteral("Compare with Profile..."), ID_COMPARE_PROFILE);
+  // Whether there is anything to compare changes with every read and open.
+  connect(file, &QMenu::aboutToShow, this,
+          [this] { EnableCommand(ID_COMPARE_PROFILE, comparison_->Available()); });
   file->addSeparator();
   AddCommand(file, QStringLiteral("&Write Profile to modem"), ID_WRITE_PROFILE);
   file->addSeparator();
@@ -181,8 +188,15 @@ int CMainDlg::RunTransfer(int sections, int operation) {
 
 void CMainDlg::OnCommand(int commandId) {
   switch (commandId) {
-    case ID_NEW_PROFILE: NewProfile(a_); break;
-    case ID_OPEN_PROFILE: OpenProfile(a_); break;
+    case ID_NEW_PROFILE:
+      comparison_->End();
+      NewProfile(a_);
+      break;
+    case ID_OPEN_PROFILE:
+      // A cancelled or failed open leaves the records, and the comparison.
+      if (OpenProfile(a_)) comparison_->End();
+      break;
+    case ID_COMPARE_PROFILE: OnCompareProfile(); break;
     case ID_SAVE_PROFILE: SaveProfile(a_); break;
     case ID_CLOSE_PROFILE: CloseProfile(a_); break;
     case ID_WRITE_PROFILE:
@@ -235,6 +249,16 @@ void CMainDlg::OnOptions() {
   a_.ApplyLineOptions();
   terminal_->RefreshTerminalInfo();
   sheet_->ReactivateCurrentPage();
+}
+
+void CMainDlg::OnCompareProfile() {
+  if (!comparison_->Available()) return;
+  FileDialogRequest request = ProfileDialog(FileDialogKind::Open);
+  request.title = "Compare with Profile";
+  const auto path = ui_.AskFileName(request);
+  if (!path || !comparison_->Start(*path)) return;
+  CCompareDlg dialog(*comparison_, ui_, this);
+  ui_.ExecModal(dialog);
 }
 
 void CMainDlg::OnHelp() {

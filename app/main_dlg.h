@@ -21,6 +21,7 @@ class QSettings;
 namespace kelvane {
 
 class CPropSheet;
+class ProfileComparison;
 class CStatusPanel;
 class CTabConnection;
 class CTerminalDlg;
@@ -48,6 +49,7 @@ class CMainDlg : public QMainWindow {
   CTabConnection& ConnectionPage();
   CTerminalDlg& Terminal() { return *terminal_; }
   CStatusPanel& StatusPanel() { return *status_; }
+  ProfileComparison& Comparison() { return *comparison_; }
   bool BreakActive() const { return breakTimer_.isActive(); }
 
   // How Help opens the manual (tests replace it); false when no program
@@ -66,6 +68,9 @@ class CMainDlg : public QMainWindow {
   void EnableCommand(int id, bool enabled);
   int RunTransfer(int sections, int operation);
   void OnOptions();
+  // File > "Compare with Profile...": choose a file, compare, list the
+  // differences.
+  void OnCompareProfile();
   void OnHelp();
   void OnAbout();
   void StartBreak();
@@ -78,6 +83,7 @@ class CMainDlg : public QMainWindow {
   CPropSheet* sheet_ = nullptr;
   CTerminalDlg* terminal_ = nullptr;
   CStatusPanel* status_ = nullptr;
+  ProfileComparison* comparison_ = nullptr;
   std::map<int, QAction*> actions_;
   QTimer breakTimer_;  // timer 3
   std::function<bool(const QUrl&)> openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };

@@ -105,6 +105,11 @@ class QtUserInterface : public QObject, public UserInterface {
   // result.
   virtual int ExecModal(QDialog& dialog);
 
+ signals:
+  // A transfer dialog ran `operation` (OP_READ, OP_WRITE, ...) on `sections`,
+  // whatever its result: the records of those sections may have changed.
+  void TransferRan(int operation, int sections);
+
  private:
   void OnTick();
   void OnPortReadable();

@@ -12,8 +12,10 @@
 #include <cstdio>
 
 #include "app/about_dlg.h"
+#include "app/compare_dlg.h"
 #include "app/main_dlg.h"
 #include "app/options_dlg.h"
+#include "app/profile_comparison.h"
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
 #include "connection/ui/autoconnect_dlg.h"
@@ -21,6 +23,7 @@
 #include "connection/ui/send_file_dlg.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
+#include "config/profile.h"
 #include "connection/ui/wait_dlg.h"
 #include "pages/io_entry_dlg.h"
 #include "pages/tab_diagnostic.h"
@@ -170,6 +173,43 @@ void ShootConfigurationPages(CMainDlg& window, QtUserInterface& ui, Shooter& sho
   }
 }
 
+// The comparison with a profile that differs from the modem on the Basic,
+// Dial Options and I/O pages: the dialog at its own size and at its minimum,
+// and the Basic page with its marks at the window's minimum size and
+// maximised.
+void ShootComparison(CMainDlg& window, QtUserInterface& ui, const QString& scratch, Shooter& shooter) {
+  CAdapter& a = ui.Adapter();
+  if (!(a.LinkState & LS_IDENTIFIED)) return;
+  ConfigBlock standard = a.Config;
+  standard.basic.S0 = a.Config.basic.S0 == 2 ? 3 : 2;
+  standard.basic.S7 = 90;
+  standard.basic.CountryCode = a.Config.basic.CountryCode == 0x3D ? 0x09 : 0x3D;
+  std::snprintf(standard.dial.StoredNumbers[1], sizeof standard.dial.StoredNumbers[1], "%s", "0301 5551234");
+  std::snprintf(standard.io.Data2[1], sizeof standard.io.Data2[1], "%s", "Alarm: door 2 opened at the north gate");
+  const std::string path = QDir(scratch).filePath(QStringLiteral("standard.dat")).toStdString();
+  std::string error;
+  ProfileComparison& comparison = window.Comparison();
+  if (!SaveProfileFile(path, standard, error) || !comparison.Start(path)) return;
+  {
+    CCompareDlg dialog(comparison, ui, &window);
+    shooter.Shoot(dialog, QStringLiteral("compare"));
+    dialog.resize(dialog.minimumSize());
+    shooter.Shoot(dialog, QStringLiteral("compare-min"));
+  }
+  CPropSheet& sheet = window.Sheet();
+  const QSize previous = window.size();
+  if (QWidget* basic = sheet.Page(PG_BASIC)) {
+    sheet.setCurrentWidget(basic);
+    window.resize(CMainDlg::kMinWidth, CMainDlg::kMinHeight);
+    shooter.Shoot(window, QStringLiteral("page-basic-compared-min"));
+    window.resize(1600, 1000);
+    shooter.Shoot(window, QStringLiteral("page-basic-compared-max"));
+  }
+  comparison.End();
+  window.resize(previous);
+  sheet.setCurrentIndex(0);
+}
+
 }  // namespace
 
 int RenderScreenshots(const QString& dir) {
@@ -202,6 +242,7 @@ int RenderScreenshots(const QString& dir) {
 
   ShootIoAndDiagnostic(window, adapter, ports, shooter);
   ShootConfigurationPages(window, ui, shooter);
+  ShootComparison(window, ui, scratch.path(), shooter);
 
   {
     CTransferDlg transfer(&window, ui, 0, OP_CONNECT);

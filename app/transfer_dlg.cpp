@@ -89,6 +89,7 @@ int CTransferDlg::RunOperation() {
     default: result = 0; break;
   }
   ui_.PopProgressSink(this);
+  emit ui_.TransferRan(operation_, sections_);
   return result;
 }
 

@@ -13,8 +13,9 @@ foreach(tool kelvane kelvane-cli kelvane-modemsim)
 endforeach()
 
 # The manual, where the desktop application looks for it beside its program.
-install(FILES ${PROJECT_SOURCE_DIR}/res/manual/index.html ${PROJECT_SOURCE_DIR}/res/manual/manual.css
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Every page of it, so the index's links to the pages lead somewhere.
+file(GLOB KELVANE_MANUAL_FILES ${PROJECT_SOURCE_DIR}/res/manual/*.html ${PROJECT_SOURCE_DIR}/res/manual/*.css)
+install(FILES ${KELVANE_MANUAL_FILES} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages, compressed as Debian expects them.
 find_program(KELVANE_GZIP gzip)

@@ -28,15 +28,6 @@ const ConfigBlock& ResetBlock() {
   return block;
 }
 
-FileDialogRequest ProfileDialog(FileDialogKind kind) {
-  FileDialogRequest r;
-  r.kind = kind;
-  r.filter = kProfileFilter;
-  r.defaultExtension = "dat";
-  r.promptOverwrite = kind == FileDialogKind::Save;
-  return r;
-}
-
 // The file's full path, as the invalid-profile message names it.
 std::string FullPath(const std::string& path) {
   std::error_code ec;
@@ -97,6 +88,15 @@ const SectionRange kSectionRanges[] = {
 #undef KELVANE_SECTION
 
 }  // namespace
+
+FileDialogRequest ProfileDialog(FileDialogKind kind) {
+  FileDialogRequest r;
+  r.kind = kind;
+  r.filter = kProfileFilter;
+  r.defaultExtension = "dat";
+  r.promptOverwrite = kind == FileDialogKind::Save;
+  return r;
+}
 
 std::array<uint8_t, ProfileHeaderSize> ProfileHeader() {
   std::array<uint8_t, ProfileHeaderSize> header{};

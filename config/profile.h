@@ -21,6 +21,9 @@ inline constexpr std::string_view ProfileMagic = "DALMARIN________KELVAN_6310-27
 inline constexpr size_t ProfileHeaderSize = 39;
 inline constexpr size_t ProfileFileSize = ProfileHeaderSize + sizeof(ConfigBlock);  // 3739
 
+// The open or save dialog for a profile: "*.dat" files, all files.
+FileDialogRequest ProfileDialog(FileDialogKind kind);
+
 // The header: the magic text followed by seven zero bytes.
 std::array<uint8_t, ProfileHeaderSize> ProfileHeader();
 

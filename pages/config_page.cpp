@@ -181,6 +181,15 @@ void CConfigPage::SetValueControlsEnabled(bool enabled) {
   for (QWidget* w : valueControls_) w->setEnabled(enabled);
 }
 
+void CConfigPage::ShowsField(const std::string& name, QWidget* control) {
+  if (control) fieldControls_[name] = control;
+}
+
+QWidget* CConfigPage::ControlForField(const std::string& name) const {
+  const auto it = fieldControls_.find(name);
+  return it == fieldControls_.end() ? nullptr : it->second;
+}
+
 void CConfigPage::AddValueControl(QWidget* control) {
   if (control) valueControls_.push_back(control);
 }

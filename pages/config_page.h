@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,10 @@ class CConfigPage : public QWidget {
   // The page's tooltips follow the "Tooltip" option.
   bool TooltipsActive() const { return tooltipsOn_; }
 
+  // The control that shows a field of the block ("BasicSettings.S0",
+  // "DialSettings.StoredNumbers[2]"), or null when the page shows none.
+  QWidget* ControlForField(const std::string& name) const;
+
  signals:
   // The record was changed by the page (after the sync step), for tests and
   // for pages that derive displays from the record.
@@ -126,6 +131,9 @@ class CConfigPage : public QWidget {
   // failed one; the Read/Write buttons are not value controls.
   void AddValueControl(QWidget* control);
   const std::vector<QWidget*>& ValueControls() const { return valueControls_; }
+
+  // Tells which control shows a field (several fields may share one).
+  void ShowsField(const std::string& name, QWidget* control);
 
   // Connects a control's change notification to SyncFromControls.
   void Watch(QComboBox* combo);
@@ -224,6 +232,7 @@ class CConfigPage : public QWidget {
   QString pageName_;
   std::vector<QWidget*> valueControls_;
   std::vector<std::pair<QWidget*, QString>> tips_;
+  std::map<std::string, QWidget*> fieldControls_;
   bool tooltipsOn_ = false;
   int maxTipWidth_ = 300;
   int filling_ = 0;

@@ -168,6 +168,19 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
     SetTip(registers_[i], QString::fromLatin1(BasicRegisters()[i].tip));
   }
 
+  // Which control shows which field; one combo shows the compression pair.
+  const char* const registerFields[] = {"S0", "S7", "S10", "S25", "S30", "S91"};
+  for (std::size_t i = 0; i < registers_.size(); ++i) {
+    ShowsField(std::string("BasicSettings.") + registerFields[i], registers_[i]);
+  }
+  ShowsField("BasicSettings.Modulation", modulation_);
+  ShowsField("BasicSettings.CountryCode", country_);
+  ShowsField("BasicSettings.CompressionC", compression_);
+  ShowsField("BasicSettings.ErrorCorrectionN", compression_);
+  ShowsField("BasicSettings.BreakControl", breakControl_);
+  ShowsField("BasicSettings.LineQuality", lineQuality_);
+  ShowsField("BasicSettings.FastDisconnect", fastDisconnect_);
+
   RefillControls();
 }
 

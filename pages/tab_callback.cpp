@@ -135,6 +135,14 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
     connect(password, &QLineEdit::textChanged, this, [password] { MarkPassword(password); });
   }
 
+  // Which control shows which field.
+  ShowsField("CallbackSettings.CallbackMode", mode_);
+  ShowsField("CallbackSettings.CallbackTime", delay_);
+  for (std::size_t i = 0; i < numbers_.size(); ++i) {
+    ShowsField("CallbackSettings.CallbackNumbers[" + std::to_string(i) + "]", numbers_[i]);
+    ShowsField("CallbackSettings.CallbackPasswords[" + std::to_string(i) + "]", passwords_[i]);
+  }
+
   LoadControls();
 }
 

@@ -91,6 +91,13 @@ CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
   AddValueControl(WriteButton());
   AddValueControl(WriteAllButton());
 
+  // Which control shows which field.
+  ShowsField("CallerIdSettings.CidFormat", format_);
+  ShowsField("CallerIdSettings.CidMode", mode_);
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    ShowsField("CallerIdSettings.AcceptedNumbers[" + std::to_string(i) + "]", entries_[i]);
+  }
+
   // Filled now as well as on activation, so that no notification can store
   // empty controls over a record they were never filled from.
   LoadControls();

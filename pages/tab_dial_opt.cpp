@@ -112,6 +112,16 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
   SetTip(hotCall_, QStringLiteral("DTR/TX Hotcall [&B]"));
   SetTip(dialAbort_, QStringLiteral("Dial abort [&A]"));
 
+  // Which control shows which field (the backup edits only on model type 3).
+  ShowsField("DialSettings.HotCall", hotCall_);
+  ShowsField("DialSettings.DialAbort", dialAbort_);
+  for (std::size_t n = 0; n < numbers_.size(); ++n) {
+    ShowsField("DialSettings.StoredNumbers[" + std::to_string(n) + "]", numbers_[n]);
+  }
+  ShowsField("DialSettings.BackupNumber", backupNumber_);
+  ShowsField("DialSettings.BackupRetries", backupRetries_);
+  ShowsField("DialSettings.BackupTime", backupTime_);
+
   LoadControls();
 }
 

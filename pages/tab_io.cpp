@@ -182,6 +182,25 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
     SetTip(row.save, QStringLiteral("Save entry"));
   }
 
+  // Which control shows which field. The entry dialog shows an entry's
+  // service data; on the page its row's Edit button stands for them.
+  ShowsField("IoSettings.PulseTa", ta_);
+  ShowsField("IoSettings.PulseTp", tp_);
+  ShowsField("IoSettings.TrigType", trigType_);
+  ShowsField("IoSettings.TrigLevel", trigLevel_);
+  ShowsField("IoSettings.OutputCtrl", outputCtrl_);
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const std::string n = "[" + std::to_string(i) + "]";
+    const Row& row = rows_[i];
+    ShowsField("IoSettings.Service" + n, row.service);
+    ShowsField("IoSettings.Retry" + n, row.retry);
+    ShowsField("IoSettings.Timeout" + n, row.time);
+    ShowsField("IoSettings.Priority" + n, row.priority);
+    for (const char* data : {"Data1", "Data2", "Data3", "Data4", "Data5", "Data6", "Data7"}) {
+      ShowsField(std::string("IoSettings.") + data + n, row.edit);
+    }
+  }
+
   RefillControls();
 }
 

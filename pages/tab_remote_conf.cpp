@@ -66,6 +66,8 @@ CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
     SyncFromControls();
     OnEnd();
   });
+  ShowsField("RemoteSettings.RemoteEnable", enable_);
+  ShowsField("RemoteSettings.RemotePassword", password_);
   // The controls are filled on activation or by Read, not here.
 }
 

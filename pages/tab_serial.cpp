@@ -149,6 +149,25 @@ CTabSerial::CTabSerial(QtUserInterface& ui, QWidget* parent)
   SetTip(dcd_, QStringLiteral("DCD control\n\rDefault: 1 - DCD indicates a connection"));
   SetTip(dataBits_, QStringLiteral("Asynchronous databits\n\rDefault: 8"));
 
+  // Which control shows which field.
+  const std::pair<const char*, QComboBox*> fields[] = {
+      {"DteRate", baud_},
+      {"DteStopBits", stopBits_},
+      {"DteDataBits", dataBits_},
+      {"DteParity", parity_},
+      {"DcdControl", dcd_},
+      {"DsrControl", dsr_},
+      {"DtrControl", dtr_},
+      {"LocalEcho", echo_},
+      {"ModemFlowControl", flow_},
+      {"EnhancedResults", enhanced_},
+      {"ReducedResults", reduced_},
+      {"ResultFormat", resultFormat_},
+      {"ResultSuppression", suppression_},
+      {"IgnoreErrors", ignoreErrors_},
+  };
+  for (const auto& [name, combo] : fields) ShowsField(std::string("SerialSettings.") + name, combo);
+
   RefillControls();
 }
 

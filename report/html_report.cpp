@@ -63,6 +63,8 @@ std::tm LocalNow() {
 
 }  // namespace
 
+std::string HtmlEscaped(std::string_view text) { return Escaped(text); }
+
 std::string BuildHtmlReport(const ReportData& v, const std::tm& localTime) {
   const std::string stamp = Stamp(localTime);
   std::string html =

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "config/adapter.h"
 
@@ -24,6 +25,9 @@ struct ReportData {
   bool HasDipSwitches = false;
   int32_t DipSwitches[4] = {0, 0, 0, 0};
 };
+
+// Text for an HTML page: "&", "<" and ">" escaped, everything else as it is.
+std::string HtmlEscaped(std::string_view text);
 
 // The report's bytes for the values and the local time (CR LF line ends,
 // iso-8859-1 texts as they are, "&", "<" and ">" in the data escaped).

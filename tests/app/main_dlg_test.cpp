@@ -54,7 +54,8 @@ class MainDlgTest : public QObject {
     QCOMPARE(menus.size(), 5);
     QCOMPARE(menus[0]->text(), QString("&File"));
     QCOMPARE(MenuTexts(menus[0]->menu()),
-             QStringList({"&New Profile", "&Open Profile", "&Save Profile", "&Close Profile", "-",
+             QStringList({"&New Profile", "&Open Profile", "&Save Profile", "&Close Profile",
+                          "Compare with Profile...", "-",
                           "&Write Profile to modem", "-", "&Exit"}));
     QCOMPARE(MenuTexts(menus[1]->menu()),
              QStringList({"&Autoconnect", "&Connect", "&Disconnect", "&Remote", "&Open com-port"}));

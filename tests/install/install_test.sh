@@ -21,6 +21,8 @@ tree)
     bin/kelvane-modemsim
     share/doc/kelvane/index.html
     share/doc/kelvane/manual.css
+    share/doc/kelvane/basic.html
+    share/doc/kelvane/compare.html
     share/man/man1/kelvane-cli.1.gz
     share/man/man1/kelvane-modemsim.1.gz
     share/bash-completion/completions/kelvane-cli
