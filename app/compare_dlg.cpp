@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -102,6 +103,7 @@ CCompareDlg::CCompareDlg(ProfileComparison& comparison, QtUserInterface& ui, QWi
   column->addLayout(takeRow);
   column->addLayout(buttonRow);
 
+  list_->viewport()->installEventFilter(this);
   connect(filter_, &QLineEdit::textChanged, this, [this] { ShowRows(-1); });
   connect(list_, &QTreeWidget::currentItemChanged, this, [this] { OnCurrentRowChanged(); });
   connect(takePage_, &QPushButton::clicked, this, &CCompareDlg::OnTakePage);
@@ -112,7 +114,7 @@ CCompareDlg::CCompareDlg(ProfileComparison& comparison, QtUserInterface& ui, QWi
 
   // Usable beside the main window at its minimum size.
   setMinimumSize(520, 320);
-  resize(720, 440);
+  resize(780, 460);
   Refresh();
   list_->setFocus();
 }
@@ -129,6 +131,9 @@ void CCompareDlg::Refresh(int keepPage) {
   const QStringList notCompared = comparison_.PagesNotCompared();
   if (!notCompared.isEmpty()) {
     summary += QStringLiteral(" Not compared, because not read: %1.").arg(notCompared.join(QStringLiteral(", ")));
+  }
+  if (const int unlisted = comparison_.UnlistedDifferences()) {
+    summary += QStringLiteral(" Not listed: %1 in values no page shows.").arg(unlisted);
   }
   summary_->setText(summary);
   takeAll_->setEnabled(!rows_.empty());
@@ -154,18 +159,28 @@ void CCompareDlg::ShowRows(int keepPage) {
     shown_.push_back(d);
   }
   if (!current && list_->topLevelItemCount() > 0) current = list_->topLevelItem(0);
-  // The page names whole; captions and current values as wide as they need
-  // up to a limit, the file's values take the rest.
-  const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
-  const int limits[] = {em * 10, em * 18, em * 12};
-  for (int c = 0; c < 3; ++c) {
-    list_->resizeColumnToContents(c);
-    list_->setColumnWidth(c, std::min(list_->columnWidth(c), limits[c]));
-  }
+  FitColumns();
   list_->setCurrentItem(current);
   copy_->setEnabled(!shown_.empty());
   saveHtml_->setEnabled(!shown_.empty());
   OnCurrentRowChanged();
+}
+
+void CCompareDlg::FitColumns() {
+  // The page names whole; the captions and the current values as wide as
+  // they need up to a share of the rest; the file's values take what is left.
+  list_->resizeColumnToContents(0);
+  const int rest = std::max(0, list_->viewport()->width() - list_->columnWidth(0));
+  const double shares[] = {0.45, 0.27};
+  for (int c = 1; c <= 2; ++c) {
+    list_->resizeColumnToContents(c);
+    list_->setColumnWidth(c, std::min(list_->columnWidth(c), static_cast<int>(rest * shares[c - 1])));
+  }
+}
+
+bool CCompareDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_->viewport() && event->type() == QEvent::Resize) FitColumns();
+  return QDialog::eventFilter(watched, event);
 }
 
 void CCompareDlg::OnCurrentRowChanged() {

@@ -45,12 +45,17 @@ class CCompareDlg : public QDialog {
   QGroupBox* PageGroup() const { return pageGroup_; }
   QLabel* Summary() const { return summary_; }
 
+ protected:
+  // The columns follow the list's width.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   // Compares anew and shows the rows that pass the filter; the row of
   // `keepPage` (or the first) becomes current.
   void Refresh(int keepPage = -1);
   void ShowRows(int keepPage);
   void OnCurrentRowChanged();
+  void FitColumns();
   std::string FileNameUtf8() const;
 
   ProfileComparison& comparison_;

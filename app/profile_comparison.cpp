@@ -101,6 +101,13 @@ QStringList ProfileComparison::PagesNotCompared() const {
   return titles;
 }
 
+int ProfileComparison::UnlistedDifferences() const {
+  if (pages_.empty()) return 0;
+  const auto all = CompareInWords(a_.Config, file_);
+  return static_cast<int>(
+      std::count_if(all.begin(), all.end(), [](const WordsDifference& d) { return d.here.pageIndex == kNotShownPage; }));
+}
+
 void ProfileComparison::MarkPage(int pageIndex) {
   CConfigPage* page = Page(pageIndex);
   if (!page) return;

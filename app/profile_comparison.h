@@ -50,6 +50,9 @@ class ProfileComparison : public QObject {
   // The titles of the pages present that were not compared because they
   // had not been read.
   QStringList PagesNotCompared() const;
+  // How many of the differences are in values no page shows (unused bytes,
+  // hidden service data), which the list leaves out.
+  int UnlistedDifferences() const;
 
   // Copies the file's values of the differing fields of one page (or of
   // every compared page) into the records; the page refills its controls

@@ -21,8 +21,6 @@ tree)
     bin/kelvane-modemsim
     share/doc/kelvane/index.html
     share/doc/kelvane/manual.css
-    share/doc/kelvane/basic.html
-    share/doc/kelvane/compare.html
     share/man/man1/kelvane-cli.1.gz
     share/man/man1/kelvane-modemsim.1.gz
     share/bash-completion/completions/kelvane-cli
@@ -36,6 +34,8 @@ tree)
   if command -v gzip >/dev/null; then
     expected+=(share/doc/kelvane/changelog.gz)
   fi
+  # Every page of the manual, so the index's links lead somewhere.
+  for f in "$(dirname "$0")"/../../res/manual/*; do expected+=("share/doc/kelvane/${f##*/}"); done
   if [ "$gui" = 1 ]; then
     expected+=(
       bin/kelvane
@@ -56,6 +56,9 @@ tree)
   done < <(cd "$stage" && find . -type f -o -type l | sed 's|^\./||' | sort)
   for f in bin/kelvane-cli bin/kelvane-modemsim; do
     [ -x "$stage/$f" ] || fail "not executable: $f"
+  done
+  for page in $(grep -o 'href="[a-z_]*\.html' "$stage/share/doc/kelvane/index.html" | sed 's/^href="//' | sort -u); do
+    [ -s "$stage/share/doc/kelvane/$page" ] || fail "the manual's index links to a missing page: $page"
   done
 
   # The bitmaps are the size their folder says.
