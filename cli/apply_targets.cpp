@@ -35,6 +35,8 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
         field += c;
       }
     } else if (c == '"') {
+      // Blanks around a quoted field are not part of it.
+      if (!wasQuoted) field = Trim(field);
       quoted = wasQuoted = true;
     } else if (c == ',') {
       fields.push_back(wasQuoted ? field : Trim(field));
@@ -42,7 +44,7 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
       wasQuoted = false;
     } else if (c == '#') {
       break;
-    } else {
+    } else if (!(wasQuoted && (c == ' ' || c == '\t' || c == '\r'))) {
       field += c;
     }
   }

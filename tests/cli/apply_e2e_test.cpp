@@ -245,7 +245,7 @@ TEST(CliApply, CtrlCStopsEveryTargetAndSummarises) {
   ::unlink(profile.c_str());
 }
 
-TEST(CliApply, UsageErrorsStopBeforeAnyModem) {
+TEST(CliApply, InventoriesAndUsageErrors) {
   const std::string profile = TempPath("usage.dat"), inventory = TempPath("bad-inventory.txt");
   CAdapter blank;
   std::string error;
@@ -274,6 +274,22 @@ TEST(CliApply, UsageErrorsStopBeforeAnyModem) {
     EXPECT_TRUE(Has(r.err, c.err)) << r.err;
     EXPECT_EQ(r.out, "");
   }
+
+  // A number with the dial pause stands in double quotes; the password comes
+  // from the environment when the line names no file.
+  std::ofstream(inventory) << "/dev/nonexistent-kelvane-a , \"0,5551234\" # pause after the 0\n"
+                           << "\"/dev/nonexistent-kelvane-b\"\n";
+  ::setenv("KELVANE_PASSWORD", "letmein", 1);
+  const ProcessResult r = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", inventory, "--json"});
+  ::unsetenv("KELVANE_PASSWORD");
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j.size(), 2u);
+  EXPECT_EQ(j[0]["port"], "/dev/nonexistent-kelvane-a");
+  EXPECT_EQ(j[0]["remote"], "0,5551234");
+  EXPECT_EQ(j[1]["port"], "/dev/nonexistent-kelvane-b");
+  EXPECT_TRUE(j[1]["remote"].is_null());
+  EXPECT_TRUE(Has(j[1]["error"].get<std::string>(), "Unable to open COM-port...")) << r.out;
   ::unlink(profile.c_str());
   ::unlink(inventory.c_str());
 }
