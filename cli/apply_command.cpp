@@ -13,7 +13,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <thread>
@@ -22,6 +21,7 @@
 #include "cli/apply.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "config/json_text.h"
 #include "config/profile_comparison.h"
 
 namespace kelvane::cli {
@@ -32,21 +32,6 @@ constexpr const char* kUsage =
     "usage: kelvane-cli apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]\n"
     "                         [--remote NUMBER [--password-file F]] [--check] [--json] [--report-dir DIR]\n"
     "                         [--jobs N] [--log FILE]\n";
-
-// Profile and modem texts are single-byte; in JSON they are their Latin-1
-// code points, as show --json gives them.
-std::string Utf8FromLatin1(std::string_view text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 std::string FieldList(const std::vector<FieldDifference>& fields) {
   std::string out = std::to_string(fields.size()) + (fields.size() == 1 ? " field: " : " fields: ");
@@ -90,16 +75,17 @@ std::string Summary(const std::vector<ApplyTarget>& targets, const std::vector<A
   return out;
 }
 
-nlohmann::ordered_json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
-  using nlohmann::ordered_json;
-  ordered_json j;
-  j["port"] = t.port;
-  j["remote"] = t.remote.empty() ? ordered_json(nullptr) : ordered_json(t.remote);
-  j["model"] = o.model.empty() ? ordered_json(nullptr) : ordered_json(o.model);
-  j["type"] = o.type ? ordered_json(o.type) : ordered_json(nullptr);
+Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
+  // Paths and messages (which may quote the modem) are taken byte for byte
+  // as single-byte text, so any bytes make valid JSON.
+  Json j;
+  j["port"] = Utf8FromLatin1(t.port);
+  j["remote"] = t.remote.empty() ? Json(nullptr) : Json(t.remote);
+  j["model"] = o.model.empty() ? Json(nullptr) : Json(o.model);
+  j["type"] = o.type ? Json(o.type) : Json(nullptr);
   j["result"] = ResultWord(o.result);
   auto names = [](const std::vector<FieldDifference>& list) {
-    ordered_json a = ordered_json::array();
+    Json a = Json::array();
     for (const FieldDifference& d : list) a.push_back(d.name);
     return a;
   };
@@ -107,19 +93,19 @@ nlohmann::ordered_json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) 
   j["skipped"] = names(o.skipped);
   std::string error = o.error;
   if (o.result == ApplyResult::NotStarted) error = "Not started: cancelled by Ctrl-C.";
-  j["error"] = error.empty() ? ordered_json(nullptr) : ordered_json(error);
+  j["error"] = error.empty() ? Json(nullptr) : Json(Utf8FromLatin1(error));
   // Before and after of every field written (or that would be), in the
   // pages' words, for a reader that shows the change.
-  ordered_json changes = ordered_json::array();
+  Json changes = Json::array();
   for (const WordsDifference& w : o.fieldWords) {
-    changes.push_back({{"field", w.here.name},
-                       {"page", w.here.page},
-                       {"caption", w.here.caption},
+    changes.push_back({{"name", w.here.name},
+                       {"page", Utf8FromLatin1(w.here.page)},
+                       {"caption", Utf8FromLatin1(w.here.caption)},
                        {"before", Utf8FromLatin1(w.there)},
                        {"after", Utf8FromLatin1(w.here.shown)}});
   }
   j["changes"] = changes;
-  j["report"] = o.report.empty() ? ordered_json(nullptr) : ordered_json(o.report);
+  j["report"] = o.report.empty() ? Json(nullptr) : Json(Utf8FromLatin1(o.report));
   return j;
 }
 
@@ -367,9 +353,9 @@ int ApplyCommand(Session& s) {
   }
   const std::string summary = Summary(targets, outcomes);
   if (o.json) {
-    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    Json all = Json::array();
     for (size_t i = 0; i < targets.size(); ++i) all.push_back(OutcomeJson(targets[i], outcomes[i]));
-    std::printf("%s\n", all.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    std::printf("%s\n", JsonText(all, 3).c_str());
     std::fprintf(stderr, "%s\n", summary.c_str());
   } else {
     std::printf("%s\n", summary.c_str());

@@ -147,7 +147,7 @@ TEST(CliApply, CheckReportsWhatWouldChangeAndWritesNothing) {
   EXPECT_EQ(j[0]["type"], 3);
   EXPECT_EQ(j[0]["fields"], nlohmann::json({"BasicSettings.S0", "CallbackSettings.CallbackPasswords[2]",
                                             "IoSettings.Data1[0]"}));
-  EXPECT_EQ(j[0]["changes"][0]["field"], "BasicSettings.S0");
+  EXPECT_EQ(j[0]["changes"][0]["name"], "BasicSettings.S0");
   EXPECT_EQ(j[0]["changes"][0]["page"], "Basic");
   EXPECT_EQ(j[0]["changes"][0]["caption"], "Rings to Auto-Answer [S0]");
   EXPECT_EQ(j[0]["changes"][0]["after"], "7");
