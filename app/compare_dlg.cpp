@@ -76,6 +76,8 @@ CCompareDlg::CCompareDlg(ProfileComparison& comparison, QtUserInterface& ui, QWi
   pageRow->addWidget(takePage_);
   auto* allGroup = new QGroupBox(QStringLiteral("All pages"), this);
   takeAll_ = MakeButton(QStringLiteral("Take the File's Values"), allGroup);
+  // The two buttons read alike; a screen reader tells them apart.
+  takeAll_->setAccessibleName(QStringLiteral("Take the File's Values for all pages"));
   auto* allRow = new QHBoxLayout(allGroup);
   allRow->setContentsMargins(6, 4, 6, 6);
   allRow->addWidget(takeAll_);
@@ -192,6 +194,7 @@ void CCompareDlg::OnCurrentRowChanged() {
   }
   // As the pages caption their own group: "Basic page".
   pageGroup_->setTitle(item->text(0) + QStringLiteral(" page"));
+  takePage_->setAccessibleName(QStringLiteral("Take the File's Values for the %1 page").arg(item->text(0)));
   takePage_->setEnabled(true);
 }
 
