@@ -69,9 +69,9 @@ options:
     type: path
 notes:
   - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
-    changed field before and after in the words of the configuration pages:
-    its tab, its caption and its value as the page shows it; passwords are
-    shown as asterisks).
+    changed field before and after in the words of the configuration pages,
+    with its tab, its caption and its value as the page shows it; passwords
+    are shown as asterisks).
 """
 
 EXAMPLES = r"""
