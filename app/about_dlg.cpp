@@ -23,6 +23,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   auto* icon = new QLabel(this);
   icon->setPixmap(ProgramIcon().pixmap(48, 48));
   icon->setAlignment(Qt::AlignTop);
+  icon->setAccessibleName(QStringLiteral("Kelvane 2"));
   text_ = new QLabel(VersionString(), this);
   text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* note = new QLabel(QStringLiteral("Configuration tool for Dalmarin telephone modems."), this);

@@ -48,7 +48,9 @@ COptBasic::COptBasic(CAdapter& adapter, QWidget* parent) : COptionsPage(adapter,
   for (int i = 1; i <= 16; ++i) numberOfPorts->addItem(QString::number(i));
   auto* portsRow = new QHBoxLayout;
   portsRow->addWidget(numberOfPorts);
-  portsRow->addWidget(new QLabel(QStringLiteral("Number of com-ports."), tools));
+  auto* portsLabel = new QLabel(QStringLiteral("Number of com-ports."), tools);
+  portsLabel->setBuddy(numberOfPorts);
+  portsRow->addWidget(portsLabel);
   portsRow->addStretch(1);
   auto* toolColumn = new QVBoxLayout(tools);
   for (QCheckBox* b : {tooltip, terminal, autoLoad, userAutoConnect, searchPorts}) toolColumn->addWidget(b);
@@ -62,7 +64,9 @@ COptBasic::COptBasic(CAdapter& adapter, QWidget* parent) : COptionsPage(adapter,
   flowControl->addItems({QStringLiteral("No handshaking"), QStringLiteral("XOn/XOff"),
                          QStringLiteral("RTS/CTS"), QStringLiteral("RTS/CTS & XOn/XOff")});
   auto* flowRow = new QHBoxLayout;
-  flowRow->addWidget(new QLabel(QStringLiteral("Flow Control"), hardware));
+  auto* flowLabel = new QLabel(QStringLiteral("Flow Control"), hardware);
+  flowLabel->setBuddy(flowControl);
+  flowRow->addWidget(flowLabel);
   flowRow->addWidget(flowControl);
   flowRow->addStretch(1);
   auto* hardwareColumn = new QVBoxLayout(hardware);
@@ -135,7 +139,9 @@ COptAdvanced::COptAdvanced(CAdapter& adapter, QWidget* parent) : COptionsPage(ad
   debugRow->addStretch(1);
 
   auto* delayRow = new QHBoxLayout;
-  delayRow->addWidget(new QLabel(QStringLiteral("Delay between AT commands (ms)"), group));
+  auto* delayLabel = new QLabel(QStringLiteral("Delay between AT commands (ms)"), group);
+  delayLabel->setBuddy(delay);
+  delayRow->addWidget(delayLabel);
   delayRow->addWidget(delay);
   delayRow->addWidget(new QLabel(QStringLiteral("0-1000 ms"), group));
   delayRow->addStretch(1);
@@ -150,7 +156,9 @@ COptAdvanced::COptAdvanced(CAdapter& adapter, QWidget* parent) : COptionsPage(ad
   groupColumn->addSpacing(6);
   groupColumn->addLayout(delayRow);
   groupColumn->addSpacing(6);
-  groupColumn->addWidget(new QLabel(QStringLiteral("Response timeout"), group));
+  auto* timeoutLabel = new QLabel(QStringLiteral("Response timeout"), group);
+  timeoutLabel->setBuddy(responseTimeout);
+  groupColumn->addWidget(timeoutLabel);
   groupColumn->addLayout(sliderRow);
 
   auto* column = new QVBoxLayout(this);

@@ -2,6 +2,8 @@
 
 #include <QKeySequence>
 #include <QShortcut>
+#include <QTabBar>
+#include <QToolButton>
 
 #include "connection/ui/tab_connection.h"
 #include "pages/config_page.h"
@@ -20,6 +22,9 @@ CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidge
     : QTabWidget(parent), adapter_(adapter), connection_(connectionPage) {
   setObjectName(QStringLiteral("Property Sheet"));
   addTab(connection_, QStringLiteral("Connection"));
+  // The tab bar's scroll arrows stay out of the Tab chain: the bar itself
+  // takes the keyboard, and Left and Right there turn the pages.
+  for (QToolButton* arrow : tabBar()->findChildren<QToolButton*>()) arrow->setFocusPolicy(Qt::NoFocus);
   deferred_.setSingleShot(true);
   connect(&deferred_, &QTimer::timeout, this, &CPropSheet::UpdatePages);
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { ActivatePage(widget(index)); });

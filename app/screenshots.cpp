@@ -56,10 +56,11 @@ void Settle(int ms) {
 
 class Shooter {
  public:
-  explicit Shooter(const QString& dir) : dir_(dir) {}
+  Shooter(const QString& dir, const ShotVisitor& visit) : dir_(dir), visit_(visit) {}
   void Shoot(QWidget& w, const QString& name) {
     if (!w.isVisible()) w.show();
     Settle(30);
+    if (visit_) visit_(w, name);
     const QString path = dir_.filePath(name + QStringLiteral(".png"));
     taken_ << name;
     if (w.grab().save(path)) {
@@ -74,6 +75,7 @@ class Shooter {
 
  private:
   QDir dir_;
+  ShotVisitor visit_;
   QStringList taken_;
   bool ok_ = true;
 };
@@ -212,7 +214,7 @@ void ShootComparison(CMainDlg& window, QtUserInterface& ui, const QString& scrat
 
 }  // namespace
 
-int RenderScreenshots(const QString& dir) {
+int RenderScreenshots(const QString& dir, const ShotVisitor& visit) {
   if (!QDir().mkpath(dir)) {
     std::fprintf(stderr, "kelvane: cannot create %s\n", qPrintable(dir));
     return 1;
@@ -222,7 +224,7 @@ int RenderScreenshots(const QString& dir) {
   CAdapter adapter;
   UnattendedUi ui(adapter);
   PortProvider ports;
-  Shooter shooter(dir);
+  Shooter shooter(dir, visit);
 
   CMainDlg window(ui, ports, settings, {"sim:1", "sim:2", "sim:3", "sim:4"});
   window.resize(1000, 640);

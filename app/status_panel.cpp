@@ -1,5 +1,7 @@
 #include "app/status_panel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -23,10 +25,27 @@ QLabel* MakeIndicator(const QString& name, QWidget* parent) {
   return label;
 }
 
+// The panel reads as a status bar whose name is the text it shows, so a
+// screen reader can read the change markers and hears when they change.
+class StatusPanelAccessible : public QAccessibleWidget {
+ public:
+  explicit StatusPanelAccessible(CStatusPanel* panel) : QAccessibleWidget(panel, QAccessible::StatusBar) {}
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Name) return static_cast<const CStatusPanel*>(widget())->Text();
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* StatusPanelAccessibleFactory(const QString&, QObject* object) {
+  auto* panel = qobject_cast<CStatusPanel*>(object);
+  return panel ? new StatusPanelAccessible(panel) : nullptr;
+}
+
 }  // namespace
 
 CStatusPanel::CStatusPanel(QWidget* parent) : QWidget(parent), text_(VersionString()) {
   // A sans-serif of 14 pixels; the system's general font where there is none.
+  QAccessible::installFactory(StatusPanelAccessibleFactory);
   font_ = QFont(QStringLiteral("Arial"));
   font_.setPixelSize(14);
   font_.setWeight(QFont::Normal);
@@ -53,9 +72,14 @@ QSize CStatusPanel::sizeHint() const {
 }
 
 void CStatusPanel::SetText(const QString& text) {
+  const bool changed = text != text_;
   text_ = text;
   UpdateTip();
   repaint();
+  if (changed) {
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void CStatusPanel::SetIndicators(bool cts, bool dsr, bool cd) {

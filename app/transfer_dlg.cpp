@@ -27,6 +27,7 @@ CTransferDlg::CTransferDlg(QWidget* parent, QtUserInterface& ui, int sections, i
   text_->setFixedWidth(text_->fontMetrics().horizontalAdvance(QStringLiteral("M")) * 24);
   text_->setMinimumHeight(text_->fontMetrics().lineSpacing() * 2);
   bar_ = new QProgressBar(this);
+  text_->setBuddy(bar_);  // the bar reads as the step it shows
   bar_->setRange(0, 1);
   bar_->setValue(0);
   bar_->setTextVisible(false);

@@ -63,7 +63,9 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
   const char* columns[] = {"Service", "Retry", "Time", "Prio"};
   QWidget* heads[] = {service_, retry_, time_, prio_};
   for (int c = 0; c < 4; ++c) {
-    grid->addWidget(new QLabel(QString::fromLatin1(columns[c]), group_), 0, c);
+    auto* head = new QLabel(QString::fromLatin1(columns[c]), group_);
+    head->setBuddy(heads[c]);
+    grid->addWidget(head, 0, c);
     grid->addWidget(heads[c], 1, c);
   }
 
@@ -77,6 +79,7 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
     auto* edit = new QLineEdit(group_);
     edit->setMaxLength(kIoDataLimits[static_cast<size_t>(k)]);
     edit->setObjectName(QStringLiteral("Data %1").arg(k + 1));
+    label->setBuddy(edit);
     labels_[static_cast<size_t>(k)] = label;
     data_[static_cast<size_t>(k)] = edit;
     if (k == 6) {

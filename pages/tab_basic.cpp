@@ -113,6 +113,7 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   // --- factory defaults and the page buttons ---
   auto* defaultsBox = new QGroupBox(QStringLiteral("Load Default Settings  [&&F]"), this);
   defaults_ = MakeCombo(FactoryDefaultItems(), defaultsBox);
+  defaults_->setAccessibleName(QStringLiteral("Load Default Settings  [&F]"));
 
   load_ = new QPushButton(QStringLiteral("Load"), defaultsBox);
   load_->setAutoDefault(false);

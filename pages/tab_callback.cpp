@@ -87,6 +87,7 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
     auto* password = new QLineEdit(table);
     password->setMaxLength(static_cast<int>(kCallbackPasswordChars));
     password->setMinimumWidth(digit * 12);
+    password->setAccessibleName(QStringLiteral("Password %1").arg(row));
     auto* clear = new QPushButton(QStringLiteral("Clear"), table);
     // As high as the edits beside it and no wider than its caption, so that
     // the ten rows fit the page.

@@ -20,6 +20,7 @@
 #include "controls/bitmaps.h"
 #include "controls/gradient_progress.h"
 #include "controls/image_button.h"
+#include "pages/dip_switches.h"
 #include "report/html_report.h"
 
 namespace kelvane {
@@ -62,6 +63,7 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
   if (!QFontInfo(fixed).fixedPitch()) fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   info_->setFont(fixed);
   info_->setMinimumWidth(150);
+  info_->setAccessibleName(QStringLiteral("Information"));
 
   software_ = new QLineEdit(information);
   software_->setReadOnly(true);
@@ -71,9 +73,13 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
   auto* values = new QGridLayout;
   values->setHorizontalSpacing(6);
   values->setVerticalSpacing(4);
-  values->addWidget(new QLabel(QStringLiteral("Software version [ATI9]"), information), 0, 0, 1, 4);
+  auto* softwareLabel = new QLabel(QStringLiteral("Software version [ATI9]"), information);
+  softwareLabel->setBuddy(software_);
+  values->addWidget(softwareLabel, 0, 0, 1, 4);
   values->addWidget(software_, 1, 0, 1, 4);
-  values->addWidget(new QLabel(QStringLiteral("Revision identification [ATI6]"), information), 2, 0, 1, 4);
+  auto* revisionLabel = new QLabel(QStringLiteral("Revision identification [ATI6]"), information);
+  revisionLabel->setBuddy(revision_);
+  values->addWidget(revisionLabel, 2, 0, 1, 4);
   values->addWidget(revision_, 3, 0, 1, 4);
   const char* names[6] = {"RXSpeed", "TXSpeed", "SNR", "RXLevel", "Near Echo Level", "Far Echo Level"};
   const char* units[6] = {"kbps", "kbps", "dB", "dB", "dB", "dB"};
@@ -86,7 +92,9 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
     value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("-000.0")));
     bars_[static_cast<size_t>(i)] = bar;
     values_[static_cast<size_t>(i)] = value;
-    values->addWidget(new QLabel(QString::fromLatin1(names[i]), information), 4 + i, 0);
+    auto* caption = new QLabel(QString::fromLatin1(names[i]), information);
+    caption->setBuddy(bar);
+    values->addWidget(caption, 4 + i, 0);
     values->addWidget(bar, 4 + i, 1);
     values->addWidget(value, 4 + i, 2);
     values->addWidget(new QLabel(QString::fromLatin1(units[i]), information), 4 + i, 3);
@@ -98,28 +106,8 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
   infoRow->addLayout(values, 5);
 
   // --- DIP Switches ---
-  auto* dip = new QGroupBox(QStringLiteral("DIP Switches"), this);
-  auto* blocks = new QHBoxLayout(dip);
-  blocks->setSpacing(10);
-  for (int k = 0; k < 4; ++k) {
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(2);
-    grid->setVerticalSpacing(1);
-    grid->addWidget(new QLabel(QStringLiteral("S%1").arg(k + 1), dip), 0, 0, 1, 8, Qt::AlignHCenter);
-    grid->addWidget(new QLabel(QStringLiteral("On"), dip), 1, 0, 1, 8, Qt::AlignLeft);
-    for (int j = 0; j < 8; ++j) {
-      auto* image = new QLabel(dip);
-      image->setPixmap(unknown_);
-      image->setFixedSize(unknown_.isNull() ? QSize(12, 24) : unknown_.size());
-      switches_[static_cast<size_t>(k * 8 + j)] = image;
-      switchBitmaps_[static_cast<size_t>(k * 8 + j)] = IDB_DIP_UNKNOWN;
-      grid->addWidget(image, 2, j, Qt::AlignHCenter);
-      auto* number = new QLabel(QString::number(j + 1), dip);
-      grid->addWidget(number, 3, j, Qt::AlignHCenter);
-    }
-    blocks->addLayout(grid);
-  }
-  blocks->addStretch(1);
+  dip_ = new CDipSwitches(unknown_, this);
+  for (int i = 0; i < 32; ++i) switchBitmaps_[static_cast<size_t>(i)] = IDB_DIP_UNKNOWN;
 
   // --- buttons ---
   report_ = new QPushButton(QStringLiteral("Create Report"), this);
@@ -143,7 +131,7 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
 
   auto* column = new QVBoxLayout(this);
   column->addWidget(information, 1);
-  column->addWidget(dip);
+  column->addWidget(dip_);
   column->addLayout(bottom);
 
   AddValueControl(info_);
@@ -153,7 +141,7 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
     AddValueControl(bars_[static_cast<size_t>(i)]);
     AddValueControl(values_[static_cast<size_t>(i)]);
   }
-  for (QLabel* image : switches_) AddValueControl(image);
+  for (int i = 0; i < 32; ++i) AddValueControl(dip_->Switch(i / 8, i % 8));
 
   connect(read, &QPushButton::clicked, this, &CTabDiagnostic::OnReadDiagnostic);
   connect(report_, &QPushButton::clicked, this, &CTabDiagnostic::OnCreateReport);
@@ -164,6 +152,8 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
 }
 
 QPushButton* CTabDiagnostic::DiagnosticReadButton() const { return readButton_; }
+
+QLabel* CTabDiagnostic::Switch(int block, int sw) const { return dip_->Switch(block, sw); }
 
 void CTabDiagnostic::OnSetActive() {
   PageOperation hold(*this);
@@ -220,11 +210,11 @@ void CTabDiagnostic::ShowSwitches(bool known) {
   const auto images = DipSwitchImages(a_.ModelType, a_.Diagnostic.DipSwitches, known);
   for (size_t i = 0; i < 32; ++i) {
     const DipImage image = images[i];
-    switches_[i]->setPixmap(image == DipImage::On ? on_ : image == DipImage::Off ? off_ : unknown_);
     switchBitmaps_[i] = image == DipImage::On    ? IDB_DIP_ON
                         : image == DipImage::Off ? IDB_DIP_OFF
                                                  : IDB_DIP_UNKNOWN;
   }
+  dip_->Show(images, a_.Diagnostic.DipSwitches, off_, on_, unknown_);
 }
 
 void CTabDiagnostic::OnCreateReport() {

@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace kelvane {
 
+class CDipSwitches;
 class CGradientProgress;
 
 class CTabDiagnostic : public CConfigPage {
@@ -50,7 +51,8 @@ class CTabDiagnostic : public CConfigPage {
   QLabel* Value(int bar) const { return values_[static_cast<size_t>(bar)]; }
   // Switch j (0..7) of block k (0..3) and the bitmap it shows (142 off,
   // 143 on, 145 no information).
-  QLabel* Switch(int block, int sw) const { return switches_[static_cast<size_t>(block * 8 + sw)]; }
+  QLabel* Switch(int block, int sw) const;
+  CDipSwitches* DipSwitches() const { return dip_; }
   int SwitchBitmap(int block, int sw) const { return switchBitmaps_[static_cast<size_t>(block * 8 + sw)]; }
   QPushButton* DiagnosticReadButton() const;
   QPushButton* ReportButton() const { return report_; }
@@ -63,7 +65,7 @@ class CTabDiagnostic : public CConfigPage {
   QLineEdit* revision_;
   std::array<CGradientProgress*, 6> bars_{};
   std::array<QLabel*, 6> values_{};
-  std::array<QLabel*, 32> switches_{};
+  CDipSwitches* dip_;
   std::array<int, 32> switchBitmaps_{};
   QPixmap off_, on_, unknown_;
   QPushButton* report_;

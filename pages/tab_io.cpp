@@ -71,6 +71,13 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   pgrid->addWidget(new QLabel(QStringLiteral("Ta"), parameters), 1, 2);
   pgrid->addWidget(ta_, 1, 3);
   pgrid->addWidget(new QLabel(QStringLiteral("Trig level <trig>"), parameters), 0, 4, 1, 2);
+  // The two pulse times stand under one caption: each is named by it and its
+  // own letter.
+  tp_->setAccessibleName(QStringLiteral("Trig pulse time in 10 ms Tp"));
+  ta_->setAccessibleName(QStringLiteral("Trig pulse time in 10 ms Ta"));
+  trigLevel_->setAccessibleName(QStringLiteral("Trig level <trig>"));
+  trigType_->setAccessibleName(QStringLiteral("Trig type <type>"));
+  outputCtrl_->setAccessibleName(QStringLiteral("Output ctrl <norm>"));
   pgrid->addWidget(trigLevel_, 1, 4);
   pgrid->addWidget(new QLabel(QStringLiteral("Trig type <type>"), parameters), 2, 0, 1, 4);
   pgrid->addWidget(trigType_, 3, 0, 1, 4);
@@ -98,6 +105,11 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
     row.remove = MakeButton(list, QStringLiteral("Delete"));
     row.save = MakeButton(list, QStringLiteral("Save"));
     lgrid->addWidget(new QLabel(QStringLiteral("%1:").arg(n), list), n, 0);
+    // A cell is named by its column's head and its row's number.
+    row.service->setAccessibleName(QStringLiteral("Service %1").arg(n));
+    row.retry->setAccessibleName(QStringLiteral("Retry <flag> %1").arg(n));
+    row.time->setAccessibleName(QStringLiteral("Time %1").arg(n));
+    row.priority->setAccessibleName(QStringLiteral("Priority %1").arg(n));
     QWidget* cells[] = {row.service, row.retry, row.time, row.priority, row.edit, row.remove, row.save};
     for (int c = 0; c < 7; ++c) lgrid->addWidget(cells[c], n, c + 1);
   }
@@ -111,7 +123,9 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   auto* dgrid = new QGridLayout(diagnostic);
   dgrid->setVerticalSpacing(2);
   dgrid->addWidget(new QLabel(QStringLiteral("Start selected service"), diagnostic), 0, 0, 1, 2);
-  dgrid->addWidget(new QLabel(QStringLiteral("Service"), diagnostic), 1, 0);
+  auto* serviceLabel = new QLabel(QStringLiteral("Service"), diagnostic);
+  serviceLabel->setBuddy(testEntry_);
+  dgrid->addWidget(serviceLabel, 1, 0);
   dgrid->addWidget(testEntry_, 1, 1);
   dgrid->addWidget(test_, 2, 1, Qt::AlignRight);
 

@@ -28,9 +28,13 @@ CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
   password_ = new QLineEdit(settings);
   password_->setMaxLength(kRemotePasswordLimit);
   auto* grid = new QGridLayout(settings);
-  grid->addWidget(new QLabel(QStringLiteral("Enable Remote Configuration [*WRCA]"), settings), 0, 0, 1, 2);
+  auto* enableLabel = new QLabel(QStringLiteral("Enable Remote Configuration [*WRCA]"), settings);
+  enableLabel->setBuddy(enable_);
+  grid->addWidget(enableLabel, 0, 0, 1, 2);
   grid->addWidget(enable_, 1, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Remote Configuration Password (*WRCP]"), settings), 2, 0, 1, 2);
+  auto* passwordLabel = new QLabel(QStringLiteral("Remote Configuration Password (*WRCP]"), settings);
+  passwordLabel->setBuddy(password_);
+  grid->addWidget(passwordLabel, 2, 0, 1, 2);
   grid->addWidget(password_, 3, 0);
   grid->addWidget(new QLabel(QStringLiteral("(0, 6-12 characters)"), settings), 3, 1);
   grid->setColumnStretch(0, 1);

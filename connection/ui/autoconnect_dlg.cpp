@@ -53,6 +53,7 @@ CAutoConnectDlg::CAutoConnectDlg(QtUserInterface& ui, QWidget* parent)
   for (const auto& r : rows) {
     auto* caption = new QLabel(QString::fromLatin1(r.label), group);
     caption->setBuddy(r.from);
+    r.to->setAccessibleName(QString::fromLatin1(r.label) + QStringLiteral(" To"));
     grid->addWidget(caption, row, 0);
     grid->addWidget(r.from, row, 1);
     grid->addWidget(r.to, row, 2);
@@ -66,6 +67,7 @@ CAutoConnectDlg::CAutoConnectDlg(QtUserInterface& ui, QWidget* parent)
   status_->setMinimumWidth(
       status_->fontMetrics().horizontalAdvance(QStringLiteral("Searching : 115200 bps, Even, 8, 2")) + 8);
   bar_ = new QProgressBar(this);
+  status_->setBuddy(bar_);  // the bar reads as the search it shows
   bar_->setRange(0, 1);
   bar_->setValue(0);
   bar_->setTextVisible(false);

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -114,6 +115,8 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
   for (const auto& [label, combo] : rows) {
     auto* caption = new QLabel(QString::fromLatin1(label), settings);
     caption->setBuddy(combo);
+    // The port box's line edit takes the keyboard: it reads as the caption.
+    if (combo->lineEdit()) combo->lineEdit()->setAccessibleName(QString(caption->text()).remove(QLatin1Char('&')));
     grid->addWidget(caption, row, 0);
     grid->addWidget(combo, row, 1);
     ++row;

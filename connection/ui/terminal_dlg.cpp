@@ -67,6 +67,8 @@ CHistorySpin::CHistorySpin(QWidget* parent) : QWidget(parent) {
   }
   up_->setToolTip(QStringLiteral("Older command"));
   down_->setToolTip(QStringLiteral("Newer command"));
+  up_->setAccessibleName(up_->toolTip());
+  down_->setAccessibleName(down_->toolTip());
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
@@ -138,6 +140,7 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
   command_->setObjectName(QStringLiteral("commandLine"));
   command_->setFont(CourierNew(font()));
   command_->setPlaceholderText(QStringLiteral("AT command"));
+  command_->setAccessibleName(command_->placeholderText());
   command_->setToolTip(QStringLiteral("Type an AT command and press Enter"));
   command_->installEventFilter(this);
 
@@ -147,6 +150,7 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
 
   output_ = new CTerminalOutput(this);
   output_->setObjectName(QStringLiteral("output"));
+  output_->setAccessibleName(QStringLiteral("Terminal"));
   output_->setFont(CourierNew(font()));
   output_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   output_->setUndoRedoEnabled(false);

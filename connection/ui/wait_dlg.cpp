@@ -15,6 +15,7 @@ CWaitDlg::CWaitDlg(QtUserInterface& ui, QWidget* parent) : QDialog(parent), ui_(
   message_->setAlignment(Qt::AlignCenter);
   message_->setMinimumWidth(240);
   bar_ = new QProgressBar(this);
+  message_->setBuddy(bar_);  // the bar reads as the step it shows
   bar_->setTextVisible(false);
   bar_->setRange(0, 1);
   bar_->setValue(0);

@@ -1,6 +1,7 @@
 // The Diagnostic page: bars, values and switches for the simulated modem's
 // line states, the failure paths of its reads, and Create Report.
 
+#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,11 +13,15 @@
 #include "controls/bitmaps.h"
 #include "controls/gradient_progress.h"
 #include "config/diagnostic_values.h"
+#include "accessibility_events.h"
 #include "page_test_rig.h"
+#include "pages/dip_switches.h"
 #include "pages/tab_diagnostic.h"
 
 using namespace kelvane;
+using kelvane::testing::AccessibilityEvents;
 using kelvane::testing::PageRig;
+
 
 class TabDiagnosticTest : public QObject {
   Q_OBJECT
@@ -58,6 +63,66 @@ class TabDiagnosticTest : public QObject {
     for (int sw = 0; sw < 8; ++sw) QCOMPARE(page.SwitchBitmap(0, sw), sw == 0 || sw == 7 ? IDB_DIP_ON : IDB_DIP_OFF);
     QCOMPARE(page.SwitchBitmap(3, 0), int(IDB_DIP_OFF));
     if (line != "idle") QCOMPARE(page.Bar(0)->GetEndColor(), CGradientProgress::FromColorRef(0x00FF00));
+  }
+
+  // What a screen reader reads of the switches is what the images show:
+  // each a read-only check box, checked when on, half checked without
+  // information; each bank's value in its description. Changes are told.
+  void SwitchesReadAsCheckBoxes() {
+    PageRig rig(3);
+    rig.Modem().DipSwitches() = {0x81, 0x00, 0xFF, 0x24};
+    rig.Identify();
+    CTabDiagnostic page(rig.ui);
+    AccessibilityEvents events;
+    page.OnSetActive();
+    const QStringList values = {"Value 81 hex (129)", "Value 00 hex (0)", "Value FF hex (255)", "Value 24 hex (36)"};
+    QAccessibleInterface* group = QAccessible::queryAccessibleInterface(page.DipSwitches());
+    QCOMPARE(group->text(QAccessible::Name), QStringLiteral("DIP Switches"));
+    QCOMPARE(group->childCount(), 4);
+    auto bank = [&](int k) { return group->child(k); };
+    auto check = [&](const QStringList& banks, bool known) {
+      for (int k = 0; k < 4; ++k) {
+        QAccessibleInterface* bank = group->child(k);
+        QCOMPARE(bank->parent(), group);
+        QCOMPARE(bank->childCount(), 8);
+        QCOMPARE(bank->text(QAccessible::Name), QStringLiteral("S%1").arg(k + 1));
+        QCOMPARE(bank->text(QAccessible::Description), banks[k]);
+        for (int j = 0; j < 8; ++j) {
+          QAccessibleInterface* sw = QAccessible::queryAccessibleInterface(page.Switch(k, j));
+          const QString name = QStringLiteral("S%1 switch %2").arg(k + 1).arg(j + 1);
+          QCOMPARE(sw->role(), QAccessible::CheckBox);
+          QCOMPARE(sw->text(QAccessible::Name), name);
+          QCOMPARE(sw->parent(), bank);
+          QCOMPARE(bank->child(j), sw);
+          QCOMPARE(bank->indexOfChild(sw), j);
+          const QAccessible::State state = sw->state();
+          QVERIFY2(state.checkable && state.readOnly, qPrintable(name));
+          QCOMPARE(bool(state.checked), page.SwitchBitmap(k, j) == IDB_DIP_ON);
+          QCOMPARE(bool(state.checkStateMixed), !known);
+          QCOMPARE(page.SwitchBitmap(k, j) == IDB_DIP_UNKNOWN, !known);
+        }
+      }
+    };
+    check(values, true);
+    QCOMPARE(page.SwitchBitmap(0, 7), int(IDB_DIP_ON));
+    QCOMPARE(page.SwitchBitmap(3, 2), int(IDB_DIP_ON));
+    // S1 switch 8 went from no information to on; S2 switch 1 to off.
+    QCOMPARE(events.Count(page.Switch(0, 7), QAccessible::StateChanged), 1);
+    QCOMPARE(events.Count(page.Switch(1, 0), QAccessible::StateChanged), 1);
+    QCOMPARE(events.Count(bank(2), QAccessible::DescriptionChanged), 1);
+
+    // Shown again unchanged: nothing to tell.
+    events.Clear();
+    page.ShowData();
+    QCOMPARE(events.Count(page.Switch(0, 7), QAccessible::StateChanged), 0);
+    QCOMPARE(events.Count(bank(0), QAccessible::DescriptionChanged), 0);
+
+    // A failed Read: no information, and every bank says so.
+    rig.Modem().Options().errorFor = {"I8"};
+    page.DiagnosticReadButton()->click();
+    check({"No switch information", "No switch information", "No switch information", "No switch information"},
+          false);
+    for (int k = 0; k < 4; ++k) QCOMPARE(events.Count(bank(k), QAccessible::DescriptionChanged), 1);
   }
 
   void ModelsWithoutSwitchesShowNoInformation() {
