@@ -230,6 +230,14 @@ TEST(PageWords, PasswordsAreMaskedEverywhere) {
   EXPECT_EQ(Shown(a.Config, "CallbackSettings.CallbackPasswords[3]"), kMaskedPassword);
   EXPECT_EQ(Shown(a.Config, "IoSettings.Data5[2]"), kMaskedPassword);
   EXPECT_EQ(Shown(a.Config, "CallbackSettings.CallbackPasswords[4]"), "");
+  // The outputs that name fields mask exactly the fields whose words are masked.
+  ConfigBlock every = a.Config;
+  for (int i = 0; i < kCallbackRows; ++i) SetText(every.callback.CallbackPasswords[i], "secret");
+  for (int i = 0; i < kIoEntries; ++i) SetText(every.io.Data5[i], "secret");
+  for (const FieldWords& w : DescribeBlock(every)) {
+    EXPECT_EQ(IsPasswordField(w.name), w.shown == kMaskedPassword) << w.name;
+  }
+  EXPECT_FALSE(IsPasswordField("RemoteSettings.RemotePasswordX"));
   for (const WordsDifference& d : CompareInWords(other.Config, a.Config)) {
     EXPECT_EQ(d.there.find("secret"), std::string::npos) << d.here.name;
     EXPECT_EQ(d.there.find("smspass"), std::string::npos) << d.here.name;
