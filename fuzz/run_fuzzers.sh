@@ -23,11 +23,13 @@ mkdir -p "$build/obj"
 flags=(-std=c++20 -g -O1 -Wall -Wextra -I. -fno-omit-frame-pointer
        -fsanitize=address,undefined -fno-sanitize-recover=undefined)
 
-# The core pieces the targets need (no Qt, no simulator).
+# The core pieces the targets need (no Qt, no simulator), and nlohmann-json.
+flags+=($(pkg-config --cflags nlohmann_json 2>/dev/null || true))
 objs=()
-for src in config/*.cpp serial/*.cpp; do
+for src in config/*.cpp serial/*.cpp connection/*.cpp report/*.cpp; do
   obj="$build/obj/$(echo "$src" | tr / _).o"
-  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ -n "$(find config serial -name '*.h' -newer "$obj" | head -1)" ]; then
+  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] ||
+     [ -n "$(find config serial connection report -maxdepth 1 -name '*.h' -newer "$obj" | head -1)" ]; then
     "$CXX" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$src" -o "$obj"
   fi
   objs+=("$obj")
@@ -36,8 +38,8 @@ rm -f "$build/libcore.a"
 ar rcs "$build/libcore.a" "${objs[@]}"
 
 status=0
-for target in read_engine_fuzz profile_fuzz; do
-  "$CXX" "${flags[@]}" -fsanitize=fuzzer "fuzz/$target.cpp" "$build/libcore.a" -o "$build/$target"
+for target in read_engine_fuzz profile_fuzz json_import_fuzz field_setting_fuzz firmware_fuzz diagnostic_fuzz; do
+  "$CXX" "${flags[@]}" -fsanitize=fuzzer "fuzz/$target.cpp" "$build/libcore.a" -lutil -o "$build/$target"
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "== $target: ${seconds}s on fuzz/corpus/$target"
