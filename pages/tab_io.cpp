@@ -210,7 +210,7 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
     ShowsField("IoSettings.Retry" + n, row.retry);
     ShowsField("IoSettings.Timeout" + n, row.time);
     ShowsField("IoSettings.Priority" + n, row.priority);
-    for (const char* data : {"Data1", "Data2", "Data3", "Data4", "Data5", "Data6", "Data7"}) {
+    for (const char* data : {"Data1", "Data2", "Data3", "Data4", "Data5", "Data6"}) {
       ShowsField(std::string("IoSettings.") + data + n, row.edit);
     }
   }

@@ -51,8 +51,11 @@ tree)
     [ -s "$stage/$f" ] || fail "missing or empty: $f"
   done
   # Nothing installed that is not accounted for.
+  # From a string, not a pipe: with pipefail, grep -q quitting early would
+  # make printf's broken pipe count as a miss.
+  expected_list=$(printf '%s\n' "${expected[@]}")
   while IFS= read -r f; do
-    printf '%s\n' "${expected[@]}" | grep -qxF "$f" || fail "unexpected file: $f"
+    grep -qxF -- "$f" <<<"$expected_list" || fail "unexpected file: $f"
   done < <(cd "$stage" && find . -type f -o -type l | sed 's|^\./||' | sort)
   for f in bin/kelvane-cli bin/kelvane-modemsim; do
     [ -x "$stage/$f" ] || fail "not executable: $f"
