@@ -247,6 +247,15 @@ std::optional<std::string> QtUserInterface::AskRemotePassword() {
 
 int QtUserInterface::ExecModal(QDialog& dialog) { return dialog.exec(); }
 
+bool QtUserInterface::ReportLostLink(int lossesBefore) {
+  if (adapter_.PortLosses == lossesBefore || adapter_.ShuttingDown) return false;
+  const bool busy = adapter_.Busy;
+  adapter_.Busy = true;
+  MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
+  adapter_.Busy = busy;
+  return true;
+}
+
 // --- progress --------------------------------------------------------------
 
 void QtUserInterface::SetProgressCaption(std::string_view caption) {

@@ -105,6 +105,12 @@ class QtUserInterface : public QObject, public UserInterface {
   // result.
   virtual int ExecModal(QDialog& dialog);
 
+  // After an operation that began when the adapter had counted
+  // `lossesBefore` port losses: when the modem went away meanwhile, says
+  // "Modem disconnected during process!" and returns true. The box is shown
+  // with Busy held, so no page goes away under the caller while it is up.
+  bool ReportLostLink(int lossesBefore);
+
  signals:
   // A transfer dialog ran `operation` (OP_READ, OP_WRITE, ...) on `sections`,
   // whatever its result: the records of those sections may have changed.

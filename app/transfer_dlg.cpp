@@ -52,10 +52,16 @@ CTransferDlg::CTransferDlg(QWidget* parent, QtUserInterface& ui, int sections, i
 CTransferDlg::~CTransferDlg() { ui_.PopProgressSink(this); }
 
 int CTransferDlg::Run() {
+  const int losses = ui_.Adapter().PortLosses;
   // The operation starts once the dialog is on the screen, inside its modal
   // loop.
   QTimer::singleShot(0, this, &CTransferDlg::Start);
-  return exec();
+  const int result = exec();
+  // A write and a flash update name the failed exchange in their own
+  // message; every other operation ends silently or with a message that does
+  // not say the modem is gone.
+  if (operation_ != OP_WRITE && operation_ != OP_FLASH) ui_.ReportLostLink(losses);
+  return result;
 }
 
 void CTransferDlg::showEvent(QShowEvent* event) {

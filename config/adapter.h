@@ -205,6 +205,9 @@ class CAdapter {
   std::string DataBits = "-";
   std::string StopBits = "-";
   bool Busy = false;
+  // Counts the times an exchange found the modem gone or the link was closed
+  // under a lost port; a window operation that sees it change tells the user.
+  int PortLosses = 0;
 
   ToolOptions Options;
 

@@ -37,7 +37,9 @@ int PollFdOf(const CAdapter& a) {
 // sent. Returns the download mode (1 or 2); throws DownloadFailure.
 int SendRecords(CAdapter& a, const FirmwareRecords& firmware) {
   UserInterface& ui = a.Ui();
-  if (a.ProbeModem() < 1) throw DownloadFailure{};
+  // A modem that went away says so; one that is silent gets the
+  // "no response" message.
+  if (a.ProbeModem() < 1) throw DownloadFailure{a.PortIsOpen() ? std::string() : std::string(DisconnectedText)};
 
   // With echo on, the echo of "AT+IPR=115200" already ends in "0\r": in
   // numeric mode the answer is only complete at "0\r0\r".

@@ -146,8 +146,8 @@ void CConfigPage::OnRead() {
 void CConfigPage::OnWrite() {
   PageOperation hold(*this);
   SyncFromControls();
-  RunTransfer(OP_WRITE, sectionBit_);
-  MarkUnchanged();
+  // An edit that the modem did not store keeps its change marker.
+  if (RunTransfer(OP_WRITE, sectionBit_) == 1) MarkUnchanged();
 }
 
 void CConfigPage::OnWriteAll() {
@@ -295,6 +295,7 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
   // refused as busy, and an Edit of the entry being deleted would be wiped.
   const bool disabledBefore = testAttribute(Qt::WA_ForceDisabled);
   setEnabled(false);
+  const int losses = a_.PortLosses;
   bool ok = true;
   std::string failed;
   {
@@ -326,6 +327,9 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
     // Reported while the command still holds Busy: no other operation (and
     // no change of the page set) can start inside the box.
     if (!ok && !failureReported_) ReportError(failed);
+    // A command whose answer is not looked at (End) still tells of a modem
+    // that went away.
+    if (ok) ui_.ReportLostLink(losses);
     if (wasNumeric && options.restoreNumeric) {
       a_.RestoreNumericResults();
       a_.VerboseResults = false;
@@ -339,7 +343,10 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
 void CConfigPage::ReportError(const std::string& failedExchange) {
   if (a_.ShuttingDown) return;
   if (!(State().refreshing && a_.Options.AutoLoad == 1)) {
-    ui_.MessageBox("Error communicating with adapter.", MsgIcon::Warning, MsgButtons::Ok);
+    // A modem that went away is named under the message.
+    ui_.MessageBoxWithDetail("Error communicating with adapter.",
+                             failedExchange == DisconnectedText ? failedExchange : std::string(),
+                             MsgIcon::Warning, MsgButtons::Ok);
   }
   if (a_.Options.Debug == 0 && !failedExchange.empty()) ui_.TerminalOutput(failedExchange);
 }

@@ -223,6 +223,7 @@ void CTabDiagnostic::OnCreateReport() {
   const std::optional<std::string> path = ui_.AskFileName(ReportFileDialog());
   if (!path) return;
   int written = 0;
+  const int losses = a_.PortLosses;
   {
     // The report reads the diagnostics afresh; its progress shows in the
     // transfer dialog, whose Cancel stops that read.
@@ -233,6 +234,8 @@ void CTabDiagnostic::OnCreateReport() {
     written = CreateReport(a_, *path, now);
     ui_.PopProgressSink(&progress);
   }
+  // The report is written without the diagnostics; the user must know why.
+  ui_.ReportLostLink(losses);
   if (written && openDocument) openDocument(QString::fromLocal8Bit(path->c_str()));
 }
 

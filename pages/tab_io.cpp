@@ -283,23 +283,20 @@ void CTabIO::OnSetActive() {
 void CTabIO::OnSaveParameters() {
   PageOperation hold(*this);
   SyncFromControls();
-  RunTransfer(OP_WRITE, kIoParametersMask);
-  MarkUnchanged();
+  if (RunTransfer(OP_WRITE, kIoParametersMask) == 1) MarkUnchanged();
 }
 
 void CTabIO::OnSaveEntry(int entry) {
   PageOperation hold(*this);
   SyncFromControls();
-  RunTransfer(OP_WRITE, IoEntryMask(entry));
   // The snapshot is of the whole record: edits in other rows count as saved.
-  MarkUnchanged();
+  if (RunTransfer(OP_WRITE, IoEntryMask(entry)) == 1) MarkUnchanged();
 }
 
 void CTabIO::OnWritePage() {
   PageOperation hold(*this);
   SyncFromControls();
-  RunTransfer(OP_WRITE, kIoPageMask);
-  MarkUnchanged();
+  if (RunTransfer(OP_WRITE, kIoPageMask) == 1) MarkUnchanged();
 }
 
 void CTabIO::OnEditEntry(int entry) {

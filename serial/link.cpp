@@ -216,6 +216,7 @@ void CAdapter::HandleCommEvent(int event) {
 bool CAdapter::CloseIfPortLost() {
   if (!(LinkState & LS_PORT_OPEN) || !port_ || (port_->IsOpen() && !port_->Lost())) return false;
   Ui().TerminalOutput("\r\nThe port " + PortNumber + " went away.\r\n");
+  ++PortLosses;
   CloseLink();
   return true;
 }

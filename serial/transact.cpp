@@ -101,6 +101,7 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
   command += '\r';
   if (!PortIsOpen()) {
     command = DisconnectedText;
+    ++PortLosses;
     return -1;
   }
   if (Options.DelayBeforeAT > 0) Ui().Sleep(std::min(Options.DelayBeforeAT, 1000));
@@ -146,6 +147,7 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
   // noticed, so every caller can tell the user the modem is gone.
   if (!PortIsOpen()) {
     command = DisconnectedText;
+    ++PortLosses;
     return -1;
   }
   command = answer;

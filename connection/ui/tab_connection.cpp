@@ -327,7 +327,9 @@ void CTabConnection::RunAutoconnect() {
   };
   // Only the port is taken from the page; the search sets the rest, and
   // applying each setting selects it in the combo boxes here.
+  const int losses = a_.PortLosses;
   AutoConnectCommand(a_, ComboText(port_), hooks);
+  ui_.ReportLostLink(losses);
 }
 
 void CTabConnection::RunOpen() {
@@ -409,8 +411,13 @@ void CTabConnection::RunDisconnect() {
   if (a_.Busy) return;
   // The remote logout, and the store of a quiet modem's settings, take
   // seconds: the core reports them as progress, which the wait window shows.
-  WaitOnDemand wait(ui_, this);
-  DisconnectCommand(a_);
+  const int losses = a_.PortLosses;
+  {
+    WaitOnDemand wait(ui_, this);
+    DisconnectCommand(a_);
+  }
+  // The logout of a remote session may not have reached the far modem.
+  ui_.ReportLostLink(losses);
 }
 
 }  // namespace kelvane
