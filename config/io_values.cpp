@@ -155,8 +155,14 @@ bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureR
   if (!ok && reportFailure) reportFailure(failed);
   if (switched) a.RestoreNumericResults();
   if (ok) {
+    // Without the store the entry is back at the modem's next reset: that
+    // is a failed delete, not a successful one.
     std::string store = "AT&W";
-    a.Transact(store, 3, kOk, "0\r", MatchExact);
+    if (a.Transact(store, 3, kOk, "0\r", MatchExact) < 1) {
+      failed = store;
+      if (reportFailure) reportFailure(failed);
+      ok = false;
+    }
   }
   return ok;
 }

@@ -311,6 +311,7 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
       // A probe without an answer leaves no exchange to show.
       if (a_.ProbeModem() < 1) {
         ok = false;
+        if (!a_.PortIsOpen()) failed = DisconnectedText;
       } else if (!a_.VerboseResults) {
         wasNumeric = true;
         std::string v1 = "ATV1";

@@ -93,7 +93,6 @@ class CConfigPage : public QWidget {
   // AddValueControl). Pages with their own enabling rules override it and
   // call the base first.
   virtual void SetValueControlsEnabled(bool enabled);
-  bool ValueControlsEnabled() const { return valueControlsEnabled_; }
 
   // The page's tooltips follow the "Tooltip" option.
   bool TooltipsActive() const { return tooltipsOn_; }

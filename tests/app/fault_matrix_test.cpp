@@ -319,6 +319,15 @@ bool MarkersCleared(MatrixRig& r, const std::vector<Edit>& edits) {
   return true;
 }
 
+// Whether the page shows its section as read: it is there, its section is
+// valid and its values are enabled (a failed read disables them).
+bool ShowsRead(MatrixRig& r, int page) {
+  QWidget* p = r.window->Sheet().Page(page);
+  if (!p || r.a.Page(page).valid != 1) return false;
+  if (auto* diagnostic = qobject_cast<CTabDiagnostic*>(p)) return diagnostic->InfoBox()->isEnabled();
+  return qobject_cast<CConfigPage*>(p)->WriteButton()->isEnabled();
+}
+
 Operation PageRead(int page, const std::string& name) {
   Operation op;
   op.name = "Read " + name;
@@ -342,10 +351,7 @@ Operation PageRead(int page, const std::string& name) {
   };
   // A read that failed leaves the page's values disabled (the page is gone
   // with a lost link).
-  op.claims = [page](MatrixRig& r) {
-    auto* p = qobject_cast<CConfigPage*>(r.window->Sheet().Page(page));
-    return p && p->ValueControlsEnabled() && r.a.Page(page).valid == 1;
-  };
+  op.claims = [page](MatrixRig& r) { return ShowsRead(r, page); };
   op.failureTexts = Always({});
   // A failed read leaves the edit in the record: the marker stays.
   if (editable) op.edits.clear();
@@ -426,7 +432,15 @@ std::vector<Operation> Operations() {
           r.ui.answers = {MsgAnswer::Yes};  // "Set factory default parameters?"
           basic->LoadButton()->click();
         },
-        [](MatrixRig& r) { return r.a.Page(PG_BASIC).valid == 1; });
+        // The page reads its section anew after the defaults.
+        [](MatrixRig& r) { return ShowsRead(r, PG_BASIC); });
+    // A fault in that read is a failed read, which shows no message.
+    op.failureTexts = [item](MatrixRig& r) {
+      const auto& sent = r.port.Commands();
+      const auto last = std::find(sent.begin(), sent.end(), item == 0 ? "AT&W" : "AT&F2");
+      const bool inDefaults = last == sent.end() || r.port.At() <= int(last - sent.begin()) + 1;
+      return inDefaults ? kPageCommandFailure : std::vector<std::string>{};
+    };
     ops.push_back(op);
   }
   {
@@ -508,7 +522,8 @@ std::vector<Operation> Operations() {
   {
     Operation op = WriteAll("Transfer dialog: write all", [](MatrixRig& r) {
       CTransferDlg dialog(r.window.get(), r.ui, SEC_ALL, OP_WRITE);
-      if (dialog.Run() == 1) r.window->Sheet().MarkPagesUnchanged();
+      dialog.Run();
+      r.window->Sheet().MarkPagesUnchanged(dialog.StoredSections());
     });
     ops.push_back(op);
   }

@@ -253,6 +253,20 @@ TEST(IoDelete, FailureLeavesRecordAndStoresNothing) {
   }
 }
 
+TEST(IoDelete, RefusedStoreIsAFailure) {
+  // The entry is gone from the modem's working memory but not from its
+  // profile: the delete must not count as done.
+  IoRig rig(true);
+  rig.Modem().Options().errorFor = {"&W"};
+  rig.Modem().Stored().io[0] = rig.Modem().State().io[0] = SmsEntry();
+  std::string failed;
+  std::string reported = "none";
+  EXPECT_FALSE(DeleteIoEntry(rig.a, 1, failed, [&](const std::string& f) { reported = f; }));
+  EXPECT_NE(failed.find("ERROR"), std::string::npos) << failed;
+  EXPECT_EQ(reported, failed);
+  EXPECT_EQ(rig.Modem().Stored().io[0], SmsEntry());
+}
+
 TEST(IoDelete, SilentModemOrBadEntryFails) {
   IoRig rig(true);
   rig.a.Config.io.Service[0] = 6;

@@ -39,6 +39,8 @@ class FaultyPort : public SerialPort {
   // The command the fault hit (empty before it fired).
   const std::string& HitCommand() const { return hit_; }
   bool Fired() const { return fired_; }
+  // The position the fault is armed for.
+  int At() const { return at_; }
   SimulatedPort& Inner() { return inner_; }
 
   bool Open(const std::string& portName, std::string& reason) override { return inner_.Open(portName, reason); }
