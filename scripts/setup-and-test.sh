@@ -2,8 +2,9 @@
 # Installs what is missing, builds everything and runs every test:
 #  1. the normal build: core, simulator, command line, desktop application,
 #     unit, widget and end-to-end tests;
-#  2. the core and its tests again under the address and undefined-behaviour
-#     sanitizers;
+#  2. everything again under the address and undefined-behaviour sanitizers:
+#     the core, the desktop application and their tests, the widget tests on
+#     the offscreen platform;
 #  3. the fuzzers, each for a short bounded time on the committed corpus;
 #  4. the Debian package, its contents and the unpacked programs.
 set -euo pipefail
@@ -15,9 +16,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON -DKELVANE_BUILD_GUI=OFF
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 if [ -x fuzz/run_fuzzers.sh ] || [ -f fuzz/run_fuzzers.sh ]; then
