@@ -11,8 +11,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "config/config_block.h"
 
 namespace kelvane {
 
@@ -51,5 +54,38 @@ int RefusedCaret(int selectionStart, int restoredLength);
 // (index -1, a record value no item matched) the value is kept: the page
 // never writes a value it did not show.
 void StoreSelection(int32_t& value, int index);
+
+// --- double quotes in quoted texts ---------------------------------------------
+// Some texts go to the modem inside double quotes (the I/O entries' data in
+// "AT*WIOL", the backup number, the caller ID and callback tables). A double
+// quote in such a text ends the quoted argument early: the modem answers
+// ERROR, halting the write before "AT&W", or stores a different text. Those
+// texts never take one, wherever they are edited.
+
+// True for a field ("IoSettings", "Data2") that a write sends inside quotes.
+bool IsQuotedTextField(std::string_view record, std::string_view field);
+
+// A quoted text that holds a double quote.
+struct QuoteInText {
+  std::string name;     // "IoSettings.Data2[3]"
+  std::string where;    // "I/O entry 4, Data 2", as the pages show it
+  std::string command;  // "AT*WIOL", the command that quotes it
+};
+
+// The first such text among those a write of `sections` sends (the I/O rows
+// its low byte selects; the backup number and the I/O section only on the
+// I/O model, type 3), or nothing.
+std::optional<QuoteInText> FindQuoteInQuotedTexts(const ConfigBlock& block, int sections, int modelType);
+
+// The same check over the whole block, as an error line for the command line
+// ("IoSettings.Data2[3]: ..."). False when a text holds a double quote.
+bool CheckQuotedTexts(const ConfigBlock& block, std::string& error);
+
+// What is wrong with a double quote in such a text, to follow its name.
+std::string QuoteProblem();
+
+// Whether a write of `sections` sends I/O entry `n` (1..10): all ten when the
+// low byte is below 6 or 0xFF, otherwise only entry (low byte >> 2).
+bool WritesIoEntry(int sections, int n);
 
 }  // namespace kelvane

@@ -528,6 +528,10 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
         problem = "control characters are not taken";
         return false;
       }
+      if (text.find('"') != std::string::npos && IsQuotedTextField(t.field->record, t.field->name)) {
+        problem = QuoteProblem();
+        return false;
+      }
       if (text.size() > r.limit) {
         problem = "text of " + std::to_string(text.size()) + " characters is longer than the " +
                   std::to_string(r.limit) + " the page takes";

@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "config/entry_rules.h"
 #include "config/field_table.h"
 #include "config/json_text.h"
 
@@ -203,6 +204,7 @@ bool BlockFromJson(std::string_view json, ConfigBlock& out, std::string& error) 
       }
     }
   }
+  if (!CheckQuotedTexts(block, error)) return false;
   out = block;
   return true;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/answer_cutting.h"
+#include "config/entry_rules.h"
 
 namespace kelvane {
 
@@ -225,7 +226,7 @@ void WriteSession::WriteIo(int selection) {
   Advance();
   if (!(selection & 2)) return;
   for (int n = 1; n <= 10; ++n) {
-    if (selection < 6 || (selection >> 2) == n || selection == 0xFF) {
+    if (WritesIoEntry(selection, n)) {
       const size_t i = static_cast<size_t>(n - 1);
       Send("AT*WIOL=" + std::to_string(n) + "," + std::to_string(io.Service[i]) + "," +
            std::to_string(io.Retry[i]) + "," + std::to_string(io.Timeout[i]) + "," +
@@ -311,6 +312,11 @@ int WriteSession::Run(int sections) {
     // Nothing to write: stop before the probe, so that no "AT&W" stores
     // whatever the modem's working memory happens to hold.
     if (toWrite == 0) throw WriteFailed{};
+    // A double quote would end a quoted text early and cut the write off in
+    // the middle (a profile edited elsewhere): refused before anything is sent.
+    if (const auto quote = FindQuoteInQuotedTexts(a_.Config, sections, a_.ModelType)) {
+      throw WriteFailed{quote->where + ": " + QuoteProblem() + " (" + quote->command + "). Nothing was sent."};
+    }
     if (a_.ProbeModem() <= 0) {
       // A cancelled probe (-1) stops the write as well; a lost port says so.
       throw WriteFailed{a_.PortIsOpen() ? std::string() : std::string(DisconnectedText)};

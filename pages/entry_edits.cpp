@@ -1,5 +1,7 @@
 #include "pages/entry_edits.h"
 
+#include <QValidator>
+
 #include "config/entry_rules.h"
 
 namespace kelvane {
@@ -10,6 +12,24 @@ void PutBackEntry(QLineEdit* edit, const std::string& stored) {
   SetEditQuietly(edit, text);
   // QLineEdit keeps the caret in view by itself.
   edit->setCursorPosition(RefusedCaret(start, static_cast<int>(text.size())));
+}
+
+namespace {
+
+class NoDoubleQuote : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    return input.contains(QLatin1Char('"')) ? Invalid : Acceptable;
+  }
+};
+
+}  // namespace
+
+void RefuseDoubleQuotes(QLineEdit* edit) {
+  // A line edit undoes a change only when its text was acceptable before it,
+  // so a quote that came with the text does not lock the edit.
+  edit->setValidator(new NoDoubleQuote(edit));
 }
 
 }  // namespace kelvane

@@ -42,4 +42,9 @@ inline void SetEditQuietly(QLineEdit* edit, const QString& text) {
 // caret where the refused character was typed.
 void PutBackEntry(QLineEdit* edit, const std::string& stored);
 
+// For an edit whose text the modem gets inside double quotes: typing or
+// pasting a double quote is refused. A text that already holds one (from a
+// profile) stays editable until the quote is taken out.
+void RefuseDoubleQuotes(QLineEdit* edit);
+
 }  // namespace kelvane

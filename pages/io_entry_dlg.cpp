@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "controls/tip_text.h"
+#include "pages/entry_edits.h"
 
 namespace kelvane {
 
@@ -82,6 +83,8 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
     label->setBuddy(edit);
     labels_[static_cast<size_t>(k)] = label;
     data_[static_cast<size_t>(k)] = edit;
+    // Data 1, 2, 3, 5 and 6 go to the modem inside double quotes.
+    if (k != 3 && k != 6) RefuseDoubleQuotes(edit);
     if (k == 6) {
       label->hide();
       edit->hide();

@@ -88,6 +88,7 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
     password->setMaxLength(static_cast<int>(kCallbackPasswordChars));
     password->setMinimumWidth(digit * 12);
     password->setAccessibleName(QStringLiteral("Password %1").arg(row));
+    RefuseDoubleQuotes(password);
     auto* clear = new QPushButton(QStringLiteral("Clear"), table);
     // As high as the edits beside it and no wider than its caption, so that
     // the ten rows fit the page.

@@ -75,6 +75,7 @@ CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
     backupRow->addWidget(edits[i], i == 0 ? 1 : 0);
   }
   backupNumber_->setMaxLength(static_cast<int>(kBackupNumberChars));
+  RefuseDoubleQuotes(backupNumber_);
   backupRetries_->setMaxLength(static_cast<int>(kBackupRetriesChars));
   backupTime_->setMaxLength(static_cast<int>(kBackupTimeChars));
   const int digit = backupTime_->fontMetrics().horizontalAdvance(QLatin1Char('0'));

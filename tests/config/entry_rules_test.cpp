@@ -147,5 +147,31 @@ TEST(EntryRules, NoSelectionKeepsTheRecordValue) {
   EXPECT_EQ(value, 2);
 }
 
+TEST(EntryRules, QuotedTextsAreTheOnesTheWriteQuotes) {
+  for (const char* field : {"Data1", "Data2", "Data3", "Data5", "Data6"}) {
+    EXPECT_TRUE(IsQuotedTextField("IoSettings", field)) << field;
+  }
+  EXPECT_TRUE(IsQuotedTextField("DialSettings", "BackupNumber"));
+  EXPECT_TRUE(IsQuotedTextField("CallerIdSettings", "AcceptedNumbers"));
+  EXPECT_TRUE(IsQuotedTextField("CallbackSettings", "CallbackNumbers"));
+  EXPECT_TRUE(IsQuotedTextField("CallbackSettings", "CallbackPasswords"));
+  // Sent without quotes: a double quote in them is only a character.
+  EXPECT_FALSE(IsQuotedTextField("DialSettings", "StoredNumbers"));
+  EXPECT_FALSE(IsQuotedTextField("RemoteSettings", "RemotePassword"));
+  EXPECT_FALSE(IsQuotedTextField("BasicSettings", "Modulation"));
+
+  ConfigBlock block{};
+  std::string error;
+  EXPECT_TRUE(CheckQuotedTexts(block, error));
+  std::strcpy(block.callback.CallbackPasswords[9], "pass\"wd");
+  std::strcpy(block.io.Data3[9], "\"");
+  std::strcpy(block.remote.RemotePassword, "\"");
+  EXPECT_FALSE(CheckQuotedTexts(block, error));
+  // The first in the order of the pages.
+  EXPECT_EQ(error,
+            "CallbackSettings.CallbackPasswords[9]: a double quote (\") is not taken: the modem gets this text "
+            "inside double quotes");
+}
+
 }  // namespace
 }  // namespace kelvane

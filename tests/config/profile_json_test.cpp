@@ -78,6 +78,8 @@ TEST(ProfileJson, RefusalsNameWhatIsWrongAndChangeNothing) {
        "RemoteSettings.RemotePassword: character U+0100 is not a single-byte character"},
       {R"({"RemoteSettings": {"RemotePassword": "a\u0000b"}})", "RemoteSettings.RemotePassword: holds a zero character"},
       {R"({"BasicSettings": {"S0": 1, "S0": 2}})", "BasicSettings.S0 appears twice"},
+      {R"({"IoSettings": {"Data6": ["", "", "", "", "", "", "", "", "\"x", ""]}})",
+       "IoSettings.Data6[8]: a double quote (\") is not taken: the modem gets this text inside double quotes"},
       // Syntax errors in the library's words, with line and column.
       {"{\"BasicSettings\": {\"S0\": 1}}\n{",
        "line 2, column 1: syntax error while parsing value - unexpected '{'; expected end of input"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "config/modem_script.h"
@@ -406,6 +407,78 @@ TEST(WriteConfiguration, ControlCharactersInTextsAreNotSent) {
   EXPECT_TRUE(r.Sent("AT*WRCP=abATZ"));
   EXPECT_TRUE(r.Sent("AT&Z0=1234"));
   EXPECT_FALSE(r.Sent("ATZ"));
+}
+
+}  // namespace
+}  // namespace kelvane
+
+namespace kelvane {
+namespace {
+
+// A double quote in a text the write quotes would end the quoted argument:
+// the write stops before the probe, names the entry and field, and sends
+// nothing. Texts the write does not send (other sections, other entries,
+// unquoted fields, the I/O section of another model) do not stop it.
+TEST(WriteConfiguration, DoubleQuoteInAQuotedTextStopsTheWriteBeforeAnythingIsSent) {
+  struct Case {
+    const char* name;
+    std::function<void(ConfigBlock&)> edit;
+    int sections;
+    int modelType;
+    const char* where;  // nullptr: the write goes through
+  };
+  const Case cases[] = {
+      {"SMS text of entry 4", [](ConfigBlock& c) { SetText(c.io.Data2[3], "Door \"A\", open"); }, SEC_IO | 3, 3,
+       "I/O entry 4, Data 2: a double quote (\") is not taken: the modem gets this text inside double quotes "
+       "(AT*WIOL)"},
+      {"number of entry 1", [](ConfigBlock& c) { SetText(c.io.Data1[0], "\""); }, SEC_ALL, 3,
+       "I/O entry 1, Data 1"},
+      {"provider number", [](ConfigBlock& c) { SetText(c.io.Data3[9], "12\"3"); }, SEC_IO | (10 << 2) | 2, 3,
+       "I/O entry 10, Data 3"},
+      {"password", [](ConfigBlock& c) { SetText(c.io.Data5[1], "a\"b"); }, SEC_IO | 2, 3, "I/O entry 2, Data 5"},
+      {"sender", [](ConfigBlock& c) { SetText(c.io.Data6[2], "\"x"); }, SEC_IO | 3, 3, "I/O entry 3, Data 6"},
+      {"backup number", [](ConfigBlock& c) { SetText(c.dial.BackupNumber, "1\""); }, SEC_DIAL, 3,
+       "Dial options, backup number"},
+      {"accepted number", [](ConfigBlock& c) { SetText(c.callerId.AcceptedNumbers[6], "1\""); }, SEC_CALLERID, 2,
+       "Caller ID, accepted number 7"},
+      {"callback number", [](ConfigBlock& c) { SetText(c.callback.CallbackNumbers[0], "\"1"); }, SEC_CALLBACK, 1,
+       "Callback, number 1"},
+      {"callback password", [](ConfigBlock& c) { SetText(c.callback.CallbackPasswords[9], "pass\"wd"); },
+       SEC_CALLBACK, 4, "Callback, password 10"},
+      // Not sent by this write, or not inside quotes: written as usual.
+      {"entry not selected", [](ConfigBlock& c) { SetText(c.io.Data2[3], "\""); }, SEC_IO | (5 << 2) | 2, 3,
+       nullptr},
+      {"parameters only", [](ConfigBlock& c) { SetText(c.io.Data2[3], "\""); }, SEC_IO | 1, 3, nullptr},
+      {"another section", [](ConfigBlock& c) { SetText(c.io.Data2[3], "\""); }, SEC_BASIC, 3, nullptr},
+      {"backup number not sent to type 2", [](ConfigBlock& c) { SetText(c.dial.BackupNumber, "\""); }, SEC_DIAL, 2,
+       nullptr},
+      {"I/O not written to type 2", [](ConfigBlock& c) { SetText(c.io.Data2[0], "\""); }, SEC_ALL, 2, nullptr},
+      {"unquoted stored number", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[0], "1\""); }, SEC_DIAL, 3,
+       nullptr},
+      {"unquoted remote password", [](ConfigBlock& c) { SetText(c.remote.RemotePassword, "pw\"pw"); }, SEC_REMOTE,
+       3, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteRig r(c.modelType);
+    c.edit(r.a.Config);
+    const int result = WriteConfiguration(r.a, c.sections);
+    if (!c.where) {
+      EXPECT_EQ(result, 1);
+      EXPECT_TRUE(r.Sent("AT&W"));
+      continue;
+    }
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(r.port.sentBytes.empty()) << r.port.sentBytes;
+    EXPECT_FALSE(r.a.Busy);
+    const auto halted = std::find_if(r.ui.boxes.begin(), r.ui.boxes.end(), [](const auto& b) {
+      return b.text.rfind("The write operation halted with the following error string:\n\r\n\r", 0) == 0;
+    });
+    ASSERT_NE(halted, r.ui.boxes.end());
+    EXPECT_NE(halted->text.find(c.where), std::string::npos) << halted->text;
+    EXPECT_NE(halted->text.find("Nothing was sent."), std::string::npos) << halted->text;
+    EXPECT_EQ(halted->icon, MsgIcon::Error);
+  }
 }
 
 }  // namespace

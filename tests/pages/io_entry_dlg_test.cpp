@@ -146,6 +146,42 @@ class IoEntryDlgTest : public QObject {
     QCOMPARE(rig.a.Config.io.Data4[0], 12345);
     QCOMPARE(rig.a.Config.io.Timeout[0], 4000);
   }
+
+  void DoubleQuotesAreRefusedWhereTheModemQuotesTheText() {
+    // Data 1, 2, 3, 5 and 6 go out inside the quotes of "AT*WIOL": a typed or
+    // pasted double quote is refused there, as the other pages' edits refuse
+    // characters. The numbers of Data 4 and 7 are not quoted.
+    PageRig rig(3);
+    FillSms(rig.a.Config.io, 0);
+    CIOEntryDlg dialog(rig.a, 0);
+    dialog.show();
+    for (int k : {1, 2, 3, 5, 6}) {
+      QLineEdit* edit = dialog.DataEdit(k);
+      edit->clear();
+      edit->setFocus();
+      QTest::keyClicks(edit, "a\"b");
+      QCOMPARE(edit->text(), QString("ab"));
+      edit->selectAll();
+      edit->insert("Door \"A\", open");
+      QCOMPARE(edit->text(), QString("ab"));
+    }
+    dialog.OkButton()->click();
+    QCOMPARE(FieldText(rig.a.Config.io.Data2[0], 161), std::string("ab"));
+
+    // A text that came with a quote (a profile made elsewhere) can still be
+    // edited and the quote taken out.
+    rig.a.Config.io.Service[4] = 2;  // SMS: Data 2 is enabled
+    std::strcpy(rig.a.Config.io.Data2[4], "say \"hi\"");
+    CIOEntryDlg loaded(rig.a, 4);
+    loaded.show();
+    QLineEdit* edit = loaded.DataEdit(2);
+    QCOMPARE(edit->text(), QString("say \"hi\""));
+    edit->setFocus();
+    edit->end(false);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, "!");
+    QCOMPARE(edit->text(), QString("say \"hi!"));
+  }
 };
 
 QTEST_MAIN(IoEntryDlgTest)
