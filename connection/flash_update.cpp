@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "connection/raw_transfer.h"
+#include "serial/tick_watch.h"
 
 namespace kelvane {
 
@@ -12,11 +13,46 @@ namespace {
 constexpr const char* kWarning =
     "W A R N I N G !\nDo not power down the unit during flashing!\nDu you wish to contiune?";
 
-// Thrown inside the download when an exchange fails; carries the collected
-// answer for the message.
+// Thrown inside the download when an exchange fails or the user cancels;
+// carries the collected answer for the message.
 struct DownloadFailure {
   std::string answer;
 };
+
+// How far the download came: what the modem is left with when it stops.
+struct DownloadState {
+  bool rateCommandSent = false;  // "AT+IPR=115200" went out
+  bool rateSwitched = false;     // ... and was acknowledged
+  bool loaderStarted = false;    // "AT**" went out: the loader may be running
+  int recordsSent = 0;
+  int records = 0;
+};
+
+// A cancel between two exchanges stops before the next one goes out; one
+// during an exchange ends that exchange (it returns -1).
+void StopIfCancelled(CAdapter& a) {
+  if (!a.AbortRequested) return;
+  a.AbortRequested = false;
+  throw DownloadFailure{};
+}
+
+// What a stopped download leaves behind and what to do about it.
+std::string StateAfterFailure(const DownloadState& s) {
+  if (s.loaderStarted) {
+    return "The modem was left in its firmware loader after " + std::to_string(s.recordsSent) + " of " +
+           std::to_string(s.records) +
+           " records and does not answer AT commands. Do not power it down: run the flash update again "
+           "with the same file.";
+  }
+  std::string text = "No firmware was sent; the modem keeps its firmware.";
+  if (s.rateSwitched) {
+    text += " Its serial port now runs at 115200 baud.";
+  } else if (s.rateCommandSent) {
+    text += " Its serial port may now run at 115200 baud.";
+  }
+  return text;
+}
+
 
 bool IsTextByte(unsigned char c) { return c >= 0x20 || c == '\r' || c == '\n' || c == '\t' || c == 0x1A; }
 
@@ -35,17 +71,22 @@ int PollFdOf(const CAdapter& a) {
 
 // Steps 6 to 11: the modem to 115200 baud, the loader started, every record
 // sent. Returns the download mode (1 or 2); throws DownloadFailure.
-int SendRecords(CAdapter& a, const FirmwareRecords& firmware) {
+int SendRecords(CAdapter& a, const FirmwareRecords& firmware, DownloadState& state) {
   UserInterface& ui = a.Ui();
-  // A modem that went away says so; one that is silent gets the
-  // "no response" message.
+  state.records = static_cast<int>(firmware.records.size());
+  // A modem that went away says so; one that is silent gets the "no
+  // response" message. A cancelled probe (-1) stops as well: nothing has
+  // been changed yet.
   if (a.ProbeModem() < 1) throw DownloadFailure{a.PortIsOpen() ? std::string() : std::string(DisconnectedText)};
+  StopIfCancelled(a);
 
   // With echo on, the echo of "AT+IPR=115200" already ends in "0\r": in
   // numeric mode the answer is only complete at "0\r0\r".
   std::string command = "AT+IPR=115200";
   const std::string_view ok = a.VerboseResults ? "OK\r\n" : a.EchoOn ? "0\r0\r" : "0\r";
+  state.rateCommandSent = true;
   if (a.Transact(command, 3, ok, MatchExact) != 1) throw DownloadFailure{command};
+  state.rateSwitched = true;
 
   // Over a remote connection the command changed the far modem's own port;
   // the line to the local modem keeps its speed.
@@ -58,7 +99,9 @@ int SendRecords(CAdapter& a, const FirmwareRecords& firmware) {
   // The loader's announcement is awaited whole: matched in order, the first
   // of its three dots would already stand for all of them, and the other two,
   // arriving later, would acknowledge records the loader never confirmed.
+  StopIfCancelled(a);
   command = "AT**";
+  state.loaderStarted = true;
   const int mode = a.Transact(command, 3, "Download initiated...", "Downloading Record Data...", MatchExact);
   if (mode < 1) throw DownloadFailure{command};
 
@@ -72,12 +115,13 @@ int SendRecords(CAdapter& a, const FirmwareRecords& firmware) {
   int sent = 0;
   char text[64];
   for (const std::string& record : firmware.records) {
+    StopIfCancelled(a);
     std::string exchange = record;
     if (a.WaitPhase(exchange, 3, ".", "", MatchInOrder) != 1) {
       // A port lost in the middle of the wait leaves the record in the text.
       throw DownloadFailure{a.PortIsOpen() ? exchange : "Modem disconnected during process!"};
     }
-    ++sent;
+    state.recordsSent = ++sent;
     if (sent % 10 == 0) {
       std::snprintf(text, sizeof text, "Loading Data, Record %d / %d", sent, firmware.total);
       ui.SetProgressText(text);
@@ -94,6 +138,7 @@ bool AwaitFlashing(CAdapter& a, int mode, int total) {
   ui.SetProgressCaption("FLASHING!");
   ui.SetProgressText("DO NOT POWER DOWN THE UNIT!");
   a.TickCount = 0;
+  TickWatch watch(a.TickCount);
   ui.SetProgressRange(0, total / 10);
   ui.EnableCancel(false);
 
@@ -104,11 +149,11 @@ bool AwaitFlashing(CAdapter& a, int mode, int total) {
     a.InputMode = 1;
     int dots = 0;
     // Ends after 7 time units without any data from the modem.
-    while (a.TickCount < 7 * a.TimeoutTicks && a.PortIsOpen()) {
+    while (watch.Elapsed() < 7LL * a.TimeoutTicks && a.PortIsOpen()) {
       ui.PumpEvents(PollFdOf(a));
       std::string data = TakeInput(a);
       if (data.empty()) continue;
-      a.TickCount = 0;
+      watch.Restart();
       const auto found = std::count(data.begin(), data.end(), '.');
       data.erase(std::remove(data.begin(), data.end(), '.'), data.end());
       collected += data;
@@ -123,7 +168,7 @@ bool AwaitFlashing(CAdapter& a, int mode, int total) {
   } else {
     a.InputMode = 1;
     ui.SetProgressRange(0, 30);
-    while (a.TickCount <= 989 && a.PortIsOpen()) {
+    while (watch.Elapsed() <= 989 && a.PortIsOpen()) {
       ui.PumpEvents(PollFdOf(a));
       collected += TakeInput(a);
       if (collected.find("Download successful") != std::string::npos) break;
@@ -148,6 +193,11 @@ FirmwareRecords SplitFirmwareRecords(std::string_view data) {
   FirmwareRecords out;
   const std::string_view text = data.substr(0, std::min(data.size(), data.find('\0')));
   out.binary = !std::all_of(text.begin(), text.end(), [](char c) { return IsTextByte(static_cast<unsigned char>(c)); });
+  // Line feeds, blanks and an end-of-file mark after the last carriage
+  // return hold nothing that is lost.
+  const size_t last = text.rfind('\r');
+  const std::string_view tail = last == std::string_view::npos ? text : text.substr(last + 1);
+  out.lastLineUnended = tail.find_first_not_of("\n \t\x1a") != std::string_view::npos;
   size_t cr = text.find('\r');
   while (cr != std::string_view::npos) {
     ++out.total;
@@ -182,6 +232,12 @@ bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, FileProblem
   if (out.records.empty()) {
     problem = {"The file holds no firmware records.",
                FileDetail(path, bytes.empty() ? "the file is empty" : "no record ends with a carriage return")};
+    return false;
+  }
+  // The loader would miss the last line and the flash fail at the modem.
+  if (out.lastLineUnended) {
+    problem = {"The file's last line would not be sent.",
+               FileDetail(path, "the last line has no line end (carriage return)")};
     return false;
   }
   return true;
@@ -219,17 +275,23 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
   ui.StepProgress();
 
   int result = 0;
+  DownloadState state;
   try {
-    const int mode = SendRecords(a, firmware);
+    const int mode = SendRecords(a, firmware, state);
     const bool success = AwaitFlashing(a, mode, firmware.total);
     if (modemReportedSuccess) *modemReportedSuccess = success;
     result = 1;
   } catch (const DownloadFailure& failure) {
+    // The messages as they stand, with the modem's state and the way out as
+    // their detail.
+    const std::string detail = StateAfterFailure(state);
     if (failure.answer.empty()) {
-      ui.MessageBox("Write operation halted, no respons from modem.", MsgIcon::Stop, MsgButtons::Ok);
+      ui.MessageBoxWithDetail("Write operation halted, no respons from modem.", detail, MsgIcon::Stop,
+                              MsgButtons::Ok);
     } else {
-      ui.MessageBox("The write operation halted with the following error string:\n\r\n\r" + failure.answer,
-                    MsgIcon::Stop, MsgButtons::Ok);
+      ui.MessageBoxWithDetail(
+          "The write operation halted with the following error string:\n\r\n\r" + failure.answer, detail,
+          MsgIcon::Stop, MsgButtons::Ok);
     }
   }
   a.RThreshold = 1;
@@ -237,11 +299,6 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
   return result;
 }
 
-void RestoreLineAfterFlash(CAdapter& a) {
-  if (SerialPort* port = a.Port()) {
-    port->SetRtsEnable(a.Options.RTSEnable == 1);
-    port->SetHandshaking(a.Options.FlowControl);
-  }
-}
+void RestoreLineAfterFlash(CAdapter& a) { a.ApplyLineOptions(); }
 
 }  // namespace kelvane

@@ -23,6 +23,9 @@ struct FirmwareRecords {
   // The text held control characters other than CR, LF, TAB and EOF (a
   // binary file, not lines of text).
   bool binary = false;
+  // Text follows the last carriage return: a last line without its line
+  // end, which the record rule never sends (it is usually the end record).
+  bool lastLineUnended = false;
 };
 
 // The record rules: the text ends at the end of the data or at its first zero

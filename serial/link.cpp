@@ -164,9 +164,13 @@ bool CAdapter::ApplyPortSettings() {
 
 void CAdapter::ApplyLineOptions() {
   if (!port_) return;
+  // Handshaking first, then both lines set outright: switching RTS/CTS
+  // handshaking on does not raise an RTS that was lowered by hand (the
+  // firmware download lowers it), and a modem that obeys RTS would never
+  // answer.
+  port_->SetHandshaking(Options.FlowControl);
   port_->SetDtrEnable(Options.DTREnable == 1);
   port_->SetRtsEnable(Options.RTSEnable == 1);
-  port_->SetHandshaking(Options.FlowControl);
 }
 
 void CAdapter::RefreshIndicators() {

@@ -168,15 +168,19 @@ int CAdapter::ProbeModem() {
     VerboseResults = true;
   } else if (result == 2) {
     VerboseResults = false;
-  } else {
+  } else if (result == 0) {
+    // A cancel (or a lost port) ends the probe: the next "AT" would
+    // otherwise succeed and the cancelled operation go on.
     answer = "AT";
     result = Transact(answer, 1, "OK\r\n", "0\r", MatchInOrder);
-    if (result < 1) {
+    if (result == 0) {
       // A modem with result codes suppressed (Q1) stays silent: switch them on
       // and ask again.
       answer = "ATQ0";
-      Transact(answer, 1, "OK\r\n", "0\r0\r", MatchInOrder);
-      if (!answer.empty() && PortIsOpen()) {
+      const int quiet = Transact(answer, 1, "OK\r\n", "0\r0\r", MatchInOrder);
+      if (quiet < 0) {
+        result = -1;
+      } else if (!answer.empty() && PortIsOpen()) {
         QuietWasOn = true;
         answer = "AT";
         result = Transact(answer, 1, "OK\r\n", "0\r", MatchInOrder);

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 
 #include "connection/flash_update.h"
 #include "support/rig.h"
@@ -72,6 +74,11 @@ TEST(FirmwareRecords, FilesThatCannotBeFlashed) {
        "no record ends with a carriage return"},
       {TempFile("control", "hdr\r\nS1\x01\x02\x03\r\nS9\r\n"), "The file is not a firmware text file.",
        "binary data"},
+      // The end record without its line end would never be sent.
+      {TempFile("unended", "S0hdr\r\nS1130000\r\nS9030000FC"), "The file's last line would not be sent.",
+       "the last line has no line end (carriage return)"},
+      {TempFile("unended LF", "S0hdr\r\nS1130000\r\nS9030000FC\n"), "The file's last line would not be sent.",
+       "the last line has no line end (carriage return)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -334,6 +341,143 @@ TEST(FlashUpdate, CancelDuringTheDownloadAndLostPort) {
     EXPECT_FALSE(r.a.AbortRequested);
     EXPECT_FALSE(r.a.Busy);
     EXPECT_EQ(r.ui.caption_, "");  // never reached the flashing phase
+  }
+}
+
+// A file that ends in line feeds, blanks or an end-of-file mark after its
+// last carriage return loses nothing and is taken.
+TEST(FirmwareRecords, TrailingLineEndsAreNoUnendedLine) {
+  for (const char* tail : {"", "\n", "\n\n", " \t", "\x1a"}) {
+    const FirmwareRecords f = SplitFirmwareRecords(std::string("h\r\nS1\r\nS9\r") + tail);
+    EXPECT_FALSE(f.lastLineUnended) << tail;
+    EXPECT_EQ(f.records.size(), 2u);
+  }
+}
+
+// A cancel stops the update where it is; the message keeps its words and
+// tells what the modem is left with and what to do.
+TEST(FlashUpdate, CancelInEachPhaseStopsAndTellsTheModemsState) {
+  struct Case {
+    const char* name;
+    std::function<bool(const FlashRig&)> when;  // checked on every pump
+    const char* message;
+    const char* detail;
+    bool rateSent;
+    bool loaderStarted;
+    size_t records;
+  };
+  const char* kUnchanged = "No firmware was sent; the modem keeps its firmware.";
+  const Case cases[] = {
+      {"during the probe", [](const FlashRig& r) { return r.port.sentLines.back() == "AT"; },
+       "Write operation halted, no respons from modem.", kUnchanged, false, false, 0},
+      {"during the rate command", [](const FlashRig& r) { return r.port.sentLines.back() == "AT+IPR=115200"; },
+       "Write operation halted, no respons from modem.",
+       "No firmware was sent; the modem keeps its firmware. Its serial port may now run at 115200 baud.", true,
+       false, 0},
+      {"while the loader starts", [](const FlashRig& r) { return r.port.sentLines.back() == "AT**"; },
+       "Write operation halted, no respons from modem.",
+       "The modem was left in its firmware loader after 0 of 25 records and does not answer AT commands. Do not "
+       "power it down: run the flash update again with the same file.",
+       true, true, 0},
+      {"after ten records", [](const FlashRig& r) { return r.loader.records.size() == 10; },
+       "Write operation halted, no respons from modem.",
+       "The modem was left in its firmware loader after 9 of 25 records and does not answer AT commands. Do not "
+       "power it down: run the flash update again with the same file.",
+       true, true, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FlashRig r(25);
+    bool cancelled = false;
+    r.ui.onPump = [&](testing::VirtualUi&) {
+      if (!cancelled && !r.port.sentLines.empty() && c.when(r)) {
+        cancelled = true;
+        r.a.AbortRequested = true;
+      }
+    };
+    EXPECT_EQ(r.Run(), 0);
+    EXPECT_TRUE(cancelled);
+    const auto sent = [&](const std::string& line) {
+      return std::find(r.port.sentLines.begin(), r.port.sentLines.end(), line) != r.port.sentLines.end();
+    };
+    EXPECT_EQ(sent("AT+IPR=115200"), c.rateSent);
+    EXPECT_EQ(sent("AT**"), c.loaderStarted);
+    EXPECT_EQ(r.loader.records.size(), c.records);
+    ASSERT_FALSE(r.ui.boxes.empty());
+    EXPECT_EQ(r.ui.boxes.back().text, c.message);
+    EXPECT_EQ(r.ui.boxes.back().detail, c.detail);
+    EXPECT_EQ(r.ui.caption_, "");  // never reached the flashing phase
+    EXPECT_FALSE(r.a.AbortRequested);
+    EXPECT_FALSE(r.a.Busy);
+  }
+}
+
+// The tick counter starts over above 1001: a final wait of 7 units beyond
+// that (a local port kept at 2400 bit/s over a remote link, "ResponseTimeout"
+// 5: 1050 ticks) must still end when the modem stays silent.
+TEST(FlashUpdate, SilentFlashingEndsAlsoWhenItsBudgetExceedsTheTickCounter) {
+  for (int mode : {1, 2}) {
+    SCOPED_TRACE(mode);
+    FlashRig r(12);
+    r.loader.mode = mode;
+    r.loader.silent = Loader::Flashing;
+    r.a.LinkState |= LS_REMOTE;
+    r.a.BaudRate = "2400";
+    r.a.Options.ResponseTimeout = 5;
+    r.a.ApplyPortSettings();
+    ASSERT_EQ(r.a.TimeoutTicks, 150);
+    long long flashingFrom = -1;
+    r.ui.onPump = [&](testing::VirtualUi& ui) {
+      if (flashingFrom < 0 && r.ui.caption_ == "FLASHING!") flashingFrom = ui.NowMs();
+      // A wait that never ends is cut off here, to fail instead of hanging.
+      if (flashingFrom >= 0 && ui.NowMs() - flashingFrom > 600000) r.port.SetLost(true);
+    };
+    bool success = true;
+    EXPECT_EQ(r.Run(&success), 1);
+    EXPECT_FALSE(success);
+    EXPECT_EQ(r.ui.boxes.back().text, "Download failed");
+    // 1050 ticks of 50 ms of silence in mode 1 (the first second of them
+    // before the first pump), 990 ticks in mode 2.
+    const long long took = r.ui.NowMs() - flashingFrom;
+    EXPECT_GE(took, mode == 1 ? 51000 : 49000);
+    EXPECT_LT(took, 60000);
+  }
+}
+
+// The download lowers RTS and turns RTS/CTS handshaking on. Afterwards the
+// handshaking and then both lines are set outright from the options: turning
+// handshaking on or off does not raise an RTS that was lowered by hand.
+TEST(FlashUpdate, LinesAreSetFromTheOptionsAfterTheDownload) {
+  struct Case {
+    int rts, dtr, flow;
+    bool flashSucceeds;
+  };
+  const Case cases[] = {{1, 1, 0, true}, {1, 1, 2, true}, {0, 1, 0, true}, {1, 0, 2, true}, {1, 1, 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rts) + std::to_string(c.dtr) + std::to_string(c.flow) +
+                 (c.flashSucceeds ? " ok" : " failed"));
+    FlashRig r(12);
+    r.a.Options.RTSEnable = c.rts;
+    r.a.Options.DTREnable = c.dtr;
+    r.a.Options.FlowControl = c.flow;
+    if (!c.flashSucceeds) r.loader.silent = Loader::Record5;
+    r.Run();
+    RestoreLineAfterFlash(r.a);
+    const auto& signals = r.port.lineSignals;
+    auto last = [&](const std::string& prefix) {
+      for (size_t i = signals.size(); i-- > 0;) {
+        if (signals[i].rfind(prefix, 0) == 0) return static_cast<long>(i);
+      }
+      return -1L;
+    };
+    ASSERT_GE(last("handshaking"), 0);
+    ASSERT_GE(last("RTS"), 0);
+    ASSERT_GE(last("DTR"), 0);
+    EXPECT_EQ(signals[static_cast<size_t>(last("handshaking"))], "handshaking " + std::to_string(c.flow));
+    EXPECT_EQ(signals[static_cast<size_t>(last("RTS"))], c.rts ? "RTS on" : "RTS off");
+    EXPECT_EQ(signals[static_cast<size_t>(last("DTR"))], c.dtr ? "DTR on" : "DTR off");
+    EXPECT_GT(last("RTS"), last("handshaking"));
+    EXPECT_GT(last("DTR"), last("handshaking"));
   }
 }
 

@@ -24,6 +24,9 @@ class ScriptedPort : public SerialPort {
   std::string sentBytes;                // everything written
   std::string lastSettings;
   int outBufferCount = 0;
+  // Every change of DTR, RTS and handshaking, in order ("RTS off",
+  // "handshaking 2").
+  std::vector<std::string> lineSignals;
 
   void Inject(std::string_view bytes);
   void SetLost(bool lost) { lost_ = lost; }
@@ -32,9 +35,9 @@ class ScriptedPort : public SerialPort {
   void Close() override { open_ = false; }
   bool IsOpen() const override { return open_; }
   bool SetSettings(std::string_view settingsText) override;
-  void SetDtrEnable(bool) override {}
-  void SetRtsEnable(bool) override {}
-  void SetHandshaking(int) override {}
+  void SetDtrEnable(bool on) override { lineSignals.push_back(on ? "DTR on" : "DTR off"); }
+  void SetRtsEnable(bool on) override { lineSignals.push_back(on ? "RTS on" : "RTS off"); }
+  void SetHandshaking(int mode) override { lineSignals.push_back("handshaking " + std::to_string(mode)); }
   void SetBreak(bool) override {}
   int OutBufferSize() const override { return 512; }
   int OutBufferCount() const override { return outBufferCount; }
