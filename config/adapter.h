@@ -163,6 +163,11 @@ class CAdapter {
   int Transact(std::string& command, int factor, std::string_view expected1,
                std::string_view expected2, int matchMode);
   int ProbeModem();
+  // The probe of a connect or of one search attempt: with one fifth of the
+  // unit (ProbeMode) when the previous such probe found nothing, so that a
+  // search over settings where nothing answers is quick. ProbeMode holds only
+  // during the probe; the normal unit is back in force afterwards.
+  int ProbeForIdentification();
   // Switches a modem that an operation set to verbose result codes back to
   // numeric ones ("AT", then "ATV0"; the answers are not checked).
   void RestoreNumericResults();
@@ -237,6 +242,7 @@ class CAdapter {
   UserInterface* ui_ = nullptr;
   std::unique_ptr<UserInterface> fallbackUi_;
   bool lastCts_ = false, lastDsr_ = false, lastCd_ = false;
+  bool lastProbeFoundNothing_ = false;
 };
 
 // The one adapter of the process. The first call creates it.

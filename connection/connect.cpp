@@ -14,14 +14,11 @@ int RunConnectOperation(CAdapter& a) {
 
   ui.SetProgressText("Searching for modem...");
   ui.StepProgress();
-  a.ProbeMode = true;
-  a.QuietWasOn = false;
-  if (a.ProbeModem() == 0) {
+  // A cancelled probe stops the connect as well.
+  if (a.ProbeForIdentification() < 1) {
     a.ClosePortQuietly();
     return CONNECT_NOTHING_FOUND;
   }
-
-  a.ProbeMode = false;
   a.ApplyPortSettings();
   ui.SetProgressText("Querying modem...");
   ui.StepProgress();

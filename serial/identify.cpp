@@ -1,6 +1,8 @@
 // Modem identification: the model table, the identification command and the
 // operation that opens, probes and identifies.
 
+#include <cstdlib>
+
 #include "config/adapter.h"
 
 namespace kelvane {
@@ -65,17 +67,27 @@ int CAdapter::IdentifyModem(std::string* answerOut) {
   return 0;
 }
 
+int CAdapter::ProbeForIdentification() {
+  const int baud = std::atoi(BaudRate.c_str());
+  ProbeMode = lastProbeFoundNothing_;
+  SetTimeoutUnit(baud);
+  QuietWasOn = false;
+  const int result = ProbeModem();
+  // A cancelled probe says nothing about the line.
+  if (result >= 0) lastProbeFoundNothing_ = result == 0;
+  ProbeMode = false;
+  SetTimeoutUnit(baud);
+  return result;
+}
+
 bool CAdapter::OpenAndIdentify(bool identify) {
   if (!OpenPort()) return false;
   if (!identify) return true;
 
-  ProbeMode = true;
-  QuietWasOn = false;
-  if (ProbeModem() == 0) {
+  if (ProbeForIdentification() < 1) {
     ClosePortQuietly();
     return false;
   }
-  ProbeMode = false;
   ApplyPortSettings();
 
   const int found = IdentifyModem(nullptr);

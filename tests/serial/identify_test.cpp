@@ -11,6 +11,7 @@ namespace {
 
 using testing::Rig;
 using testing::TinyModem;
+using testing::VirtualUi;
 
 struct Identified {
   bool result;
@@ -125,6 +126,59 @@ TEST(ConnectOperation, ResultsAndMessages) {
     EXPECT_EQ(ConnectFailureMessage(r.a, CONNECT_NOTHING_FOUND), "Unable to open COM-port...");
     EXPECT_NE(r.a.LastOpenError.find("Permission denied"), std::string::npos);
   }
+}
+
+// The short probe unit lasts only as long as the probe: a Remote after a
+// failed Connect (or search) dials and logs in with the normal unit, while a
+// probe that follows a failed one stays short, as the search needs.
+TEST(ProbeMode, HoldsOnlyForTheProbeItServes) {
+  for (bool viaConnect : {true, false}) {
+    SCOPED_TRACE(viaConnect ? "Connect" : "search attempt");
+    Rig r;  // 9600 bit/s, "ResponseTimeout" 1: a unit of 40 ticks
+    auto probeOnce = [&] {
+      const long long start = r.ui.NowMs();
+      if (viaConnect) {
+        EXPECT_EQ(RunConnectOperation(r.a), CONNECT_NOTHING_FOUND);
+      } else {
+        EXPECT_FALSE(r.a.OpenAndIdentify(true));
+      }
+      return r.ui.NowMs() - start;
+    };
+    const long long first = probeOnce();
+    EXPECT_FALSE(r.a.ProbeMode);
+    // The port opened again without a probe, as the Remote command does.
+    ASSERT_TRUE(r.a.OpenAndIdentify(false));
+    EXPECT_EQ(r.a.TimeoutTicks, 40);
+    r.a.ClosePortQuietly();
+    // The next probe after a silent one is short.
+    const long long second = probeOnce();
+    EXPECT_LT(second * 3, first);
+    EXPECT_EQ(r.a.TimeoutTicks, 40);
+    // Once a modem answers, probes are full length again.
+    TinyModem modem;
+    r.port.respond = std::ref(modem);
+    EXPECT_TRUE(r.a.OpenAndIdentify(true));
+    EXPECT_EQ(r.a.TimeoutTicks, 40);
+  }
+}
+
+// Cancel during the probe ends the connect: the probe does not go on to the
+// next "AT" and the modem is not identified.
+TEST(ProbeMode, CancelledProbeEndsTheConnect) {
+  Rig r;
+  TinyModem modem;
+  r.port.respond = std::ref(modem);
+  bool cancelled = false;
+  r.ui.onPump = [&](VirtualUi&) {
+    if (!cancelled && !r.port.sentLines.empty() && r.port.sentLines.back() == "AT") {
+      cancelled = true;
+      r.a.AbortRequested = true;
+    }
+  };
+  EXPECT_EQ(RunConnectOperation(r.a), CONNECT_NOTHING_FOUND);
+  EXPECT_EQ(std::count(r.port.sentLines.begin(), r.port.sentLines.end(), "AT"), 1);
+  EXPECT_FALSE(r.a.AbortRequested);
+  EXPECT_EQ(r.a.LinkState, LS_IDLE);
 }
 
 TEST(Disconnect, AsksBeforeRestoringQuietMode) {
