@@ -164,6 +164,7 @@ int RemoteConnectForCommand(Session& s) {
   // (after its message) as a cancelled password dialog does.
   bool passwordGiven = false;
   RemotePrompts prompts;
+  prompts.awaitPasswordPrompt = true;
   prompts.askNumber = [&s]() -> std::optional<std::string> { return s.options.remote; };
   prompts.askPassword = [&]() -> std::optional<std::string> {
     if (passwordGiven) return std::nullopt;

@@ -68,7 +68,8 @@ int ScanCommand(Session& s) {
 
   CAdapter& a = s.adapter;
   s.port = MakePort(o.port);
-  a.SetPort(s.port.get());
+  // Through the traffic log when there is one (--log).
+  a.SetPort(s.LinePort());
   a.PortNumber = o.port;
   if (!a.OpenAndIdentify(false)) {
     std::fprintf(stderr, "Unable to open COM-port...\n");

@@ -25,6 +25,9 @@ int SendEscapeSequence(CAdapter& a) {
   a.SendText("+++");
   ui.StepProgress();
   ui.Sleep(1000);
+  // Cancel has nothing to stop here; a press meanwhile must not cancel the
+  // first command of the next operation.
+  a.AbortRequested = false;
   a.Busy = false;
   return 1;
 }

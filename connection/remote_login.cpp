@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "serial/tick_watch.h"
 #include "serial/traffic_file_log.h"
 
 namespace kelvane {
@@ -109,6 +110,31 @@ void HangUp(CAdapter& a) {
   a.Transact(command, 1, "ATH", MatchInOrder);
 }
 
+// Waits for the far modem's password prompt, showing what arrives in the
+// terminal. 1 the prompt came (or came already: `early` holds what arrived
+// since the request), 0 not within the password's budget, -1 cancelled or
+// port lost.
+int AwaitPasswordPrompt(CAdapter& a, const std::string& early) {
+  constexpr std::string_view kPrompt = "C_PASSWORD:";
+  std::string seen = early;
+  TickWatch watch(a.TickCount);
+  const long long budget = static_cast<long long>(a.TimeoutTicks) * 5;
+  for (;;) {
+    if (seen.find(kPrompt) != std::string::npos) return 1;
+    if (watch.Elapsed() >= budget) return 0;
+    SerialPort* port = a.Port();
+    a.Ui().PumpEvents(port ? port->PollFd() : -1);
+    if (a.AbortRequested) {
+      a.AbortRequested = false;
+      return -1;
+    }
+    if (!a.PortIsOpen()) return -1;
+    // Only the tail can still complete a prompt split over two reads.
+    if (seen.size() > kPrompt.size()) seen.erase(0, seen.size() - kPrompt.size());
+    seen += a.ReadText(true);
+  }
+}
+
 // The far modem's identification: its answer to the first row's command
 // checked against every row; the last row whose article occurs wins. 1
 // answered (ModelType set when an article was known), 0 no answer after every
@@ -171,11 +197,21 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
   ui.Sleep(1000);
   ui.StepProgress();
 
+  bool firstPassword = true;
   for (;;) {
     // What came since the request (the far modem's "C_PASSWORD:", the rest
     // of the CONNECT line) goes to the terminal, as a receive event would
     // take it; otherwise it would count as the answer to the password.
-    a.ReadText(true);
+    const std::string early = a.ReadText(true);
+    if (firstPassword && prompts.awaitPasswordPrompt) {
+      // Without a prompt in time the password still goes out; its answer
+      // decides.
+      if (AwaitPasswordPrompt(a, early) < 0) {
+        if (a.PortIsOpen()) HangUp(a);
+        return 0;
+      }
+    }
+    firstPassword = false;
     std::optional<std::string> password = prompts.askPassword ? prompts.askPassword() : std::nullopt;
     if (!password) {
       HangUp(a);

@@ -18,6 +18,11 @@ namespace kelvane {
 struct RemotePrompts {
   std::function<std::optional<std::string>()> askNumber;
   std::function<std::optional<std::string>()> askPassword;
+  // A password that is at hand at once (a script's) waits for the far
+  // modem's "C_PASSWORD:" first, for as long as the answer to the password
+  // may take; sent before the prompt it would be lost, and the late prompt
+  // taken for a rejection. A person typing it gives the prompt that time.
+  bool awaitPasswordPrompt = false;
 };
 
 // How often the identification command is sent to the far modem before the

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "sim/modemsim_process.h"
 #include "support/run_process.h"
@@ -42,6 +46,21 @@ TEST(CliScan, StopBitsAreToldApartOnAPseudoTerminal) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "RP-40 (model type 4) at 4800 bps, None, 8, 2\n");
   EXPECT_TRUE(Has(r.err, "Searching :   4800 bps, None, 8, 1\nSearching :   4800 bps, None, 8, 2\n")) << r.err;
+}
+
+TEST(CliScan, LogRecordsTheSearchTraffic) {
+  ModemSimProcess sim;
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600", "--format", "8N1"}));
+  const std::string log =
+      (std::filesystem::temp_directory_path() / ("kelvane-scan-" + std::to_string(::getpid()) + ".log")).string();
+  const auto r = RunProcess(KELVANE_CLI, {"scan", "--port", sim.SlavePath(), "--baud", "9600", "--log", log});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::filesystem::remove(log);
+  EXPECT_TRUE(Has(text, " TX AT\\r\n")) << text;
+  EXPECT_TRUE(Has(text, " TX ATI9\\r\n")) << text;
+  EXPECT_TRUE(Has(text, " RX ")) << text;
 }
 
 TEST(CliScan, EndingsAndExitCodes) {

@@ -128,6 +128,41 @@ TEST_F(RawTransferTest, EscapeSequenceIsThreePlusSignsBetweenGuardTimes) {
   EXPECT_EQ(ui.progressTexts.back(), "Sending Escape Sequence...");
 }
 
+// Cancel pressed during the guard times (the transfer dialog's Cancel works
+// while it sleeps) has nothing to stop there; left set, it would cancel the
+// first command of whatever runs next.
+TEST(EscapeSequence, ACancelDuringTheSequenceEndsWithIt) {
+  struct CancelWhileSleeping : VirtualUi {
+    using VirtualUi::VirtualUi;
+    CAdapter* adapter = nullptr;
+    void Sleep(int milliseconds) override {
+      if (adapter) adapter->AbortRequested = true;
+      VirtualUi::Sleep(milliseconds);
+    }
+  };
+  CAdapter a;
+  ScriptedPort port;
+  CancelWhileSleeping ui{a};
+  // The port hands over whole lines: "+++" arrives in front of the next one.
+  port.respond = [](const std::string& line) {
+    return line.ends_with("AT") ? std::string("\r\nOK\r\n") : std::string();
+  };
+  a.SetPort(&port);
+  a.PortNumber = "/dev/ttyTEST";
+  a.BaudRate = "9600";
+  a.Parity = "None";
+  a.DataBits = "8";
+  a.StopBits = "1";
+  ASSERT_TRUE(a.OpenPort());
+  ui.adapter = &a;
+  EXPECT_EQ(SendEscapeSequence(a), 1);
+  ui.adapter = nullptr;
+  EXPECT_EQ(port.sentBytes, "+++");
+  EXPECT_FALSE(a.AbortRequested);
+  std::string command = "AT";
+  EXPECT_EQ(a.Transact(command, 1, "OK\r\n"), 1);
+}
+
 TEST_F(RawTransferTest, EscapeSequenceRefusedWhileBusyOrClosed) {
   a.Busy = true;
   EXPECT_EQ(SendEscapeSequence(a), 0);

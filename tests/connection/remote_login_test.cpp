@@ -28,6 +28,10 @@ struct FarEnd {
   std::string passwordNoise;                   // the answer to any password
   std::string identification = "Dalmarin RM-40 485 7730-08 SW 3.14";
   int identifySilent = 0;                      // ATI9 requests left unanswered
+  // The prompt does not come with the connection but when the test shows it;
+  // a password before it is lost.
+  bool latePrompt = false;
+  bool promptShown = false;
   int dials = 0, identifies = 0, logouts = 0, hangups = 0;
   std::vector<std::string> passwords;
 
@@ -41,7 +45,8 @@ struct FarEnd {
       if (dialResult.rfind("CONNECT", 0) == 0) state = State::Online;
       // The far modem's prompt follows the request at once; it is waiting
       // before the password goes out.
-      return dialResult.empty() ? echo : echo + "\r\n" + dialResult + "\r\n\r\nC_PASSWORD:";
+      if (dialResult.empty()) return echo;
+      return echo + "\r\n" + dialResult + (latePrompt ? "\r\n" : "\r\n\r\nC_PASSWORD:");
     }
     if (line == "ATH") {
       ++hangups;
@@ -65,6 +70,7 @@ struct FarEnd {
       case State::Online: return {};
       case State::Password:
         passwords.push_back(line);
+        if (latePrompt && !promptShown) return {};
         if (passwordSilent) return {};
         if (!passwordNoise.empty()) return passwordNoise;
         if (line != password) return "\r\nC_PASSWORD:";
@@ -206,6 +212,55 @@ TEST(RemoteLogin, AFailedOrCancelledCallIsAbandoned) {
     } else {
       EXPECT_GE(r.ui.NowMs(), budgetMs);
     }
+  }
+}
+
+TEST(RemoteLogin, APasswordAtHandWaitsForTheFarModemsPrompt) {
+  struct Case {
+    const char* name;
+    bool await;        // the command line's way
+    long long promptMs;  // after the connection; -1 never
+    bool cancel;       // Cancel while waiting for the prompt
+    int result;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      // Sent at once, the password is lost and the late prompt is taken for
+      // a rejection.
+      {"sent at once", false, 3000, false, 0, {"Error: Password not accepted."}},
+      {"prompt awaited", true, 3000, false, 1, {}},
+      // The wait is bounded by the password's own budget; then the password
+      // goes out and its answer decides.
+      {"prompt never comes", true, -1, false, 0, {"Error: Access denied."}},
+      {"cancelled while waiting", true, -1, true, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoteRig r;
+    r.far.latePrompt = true;
+    long long connectedAt = -1;
+    r.ui.onPump = [&](testing::VirtualUi& ui) {
+      if (connectedAt < 0 && r.far.dials > 0) connectedAt = ui.NowMs();
+      if (connectedAt < 0) return;
+      if (c.cancel && ui.NowMs() - connectedAt >= 4000 && r.far.passwords.empty()) r.a.AbortRequested = true;
+      if (!r.far.promptShown && c.promptMs >= 0 && ui.NowMs() - connectedAt >= c.promptMs) {
+        r.far.promptShown = true;
+        r.port.Inject("\r\nC_PASSWORD:");
+      }
+    };
+    ASSERT_TRUE(r.Open());
+    RemotePrompts prompts = r.Prompts();
+    prompts.awaitPasswordPrompt = c.await;
+    EXPECT_EQ(RunRemoteConnectOperation(r.a, prompts), c.result);
+    EXPECT_EQ(r.Messages(), c.messages);
+    EXPECT_EQ(r.HungUp(), c.result == 0);
+    EXPECT_FALSE(r.a.AbortRequested);
+    if (c.cancel) {
+      EXPECT_TRUE(r.far.passwords.empty());
+    }
+    // At 9600 with "ResponseTimeout" 1 the password's budget is 10 s: the
+    // wait never takes longer than that, nor does the answer.
+    EXPECT_LT(r.ui.NowMs() - connectedAt, 2200 + 10000 + 10000 + 6000);
   }
 }
 
