@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QSettings>
 #include <QTimer>
@@ -78,9 +79,54 @@ class FirstPaintProbe : public QObject {
   bool reported_ = false;
 };
 
+const QCommandLineOption kDemo(QStringLiteral("demo"),
+                               QStringLiteral("Offer the built-in simulated modems sim:1 to sim:4 as ports."));
+const QCommandLineOption kScreenshot(QStringLiteral("screenshot"),
+                                     QStringLiteral("Render the windows to PNG files in <dir> and exit."),
+                                     QStringLiteral("dir"));
+const QCommandLineOption kStartupTime(
+    QStringLiteral("startup-time"),
+    QStringLiteral("Print the time to the main window's first paint and the resident memory, then exit."));
+
+void DescribeApplication() {
+  QCoreApplication::setOrganizationName(QStringLiteral("Dalmarin"));
+  QCoreApplication::setApplicationName(QStringLiteral("kelvane"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+}
+
+void AddOptions(QCommandLineParser& parser) {
+  parser.setApplicationDescription(QStringLiteral("Configuration tool for Dalmarin telephone modems."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addOption(kDemo);
+  parser.addOption(kScreenshot);
+  parser.addOption(kStartupTime);
+}
+
+// The options the parser answers by printing and exiting.
+bool AsksForHelpOrVersion(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    for (const char* name : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+      if (std::strcmp(argv[i], name) == 0) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Help and version are printed before the window system is needed, so they
+  // work without a display (over ssh, in a package check).
+  if (AsksForHelpOrVersion(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    DescribeApplication();
+    QCommandLineParser parser;
+    AddOptions(parser);
+    parser.process(app);  // prints and exits
+    return 0;
+  }
   // The screenshots are rendered without a display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -88,28 +134,13 @@ int main(int argc, char* argv[]) {
     }
   }
   QApplication app(argc, argv);
-  QApplication::setOrganizationName(QStringLiteral("Dalmarin"));
-  QApplication::setApplicationName(QStringLiteral("kelvane"));
-  QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+  DescribeApplication();
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Configuration tool for Dalmarin telephone modems."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption demo(QStringLiteral("demo"),
-                                QStringLiteral("Offer the built-in simulated modems sim:1 to sim:4 as ports."));
-  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                     QStringLiteral("Render the windows to PNG files in <dir> and exit."),
-                                     QStringLiteral("dir"));
-  const QCommandLineOption startupTime(
-      QStringLiteral("startup-time"),
-      QStringLiteral("Print the time to the main window's first paint and the resident memory, then exit."));
-  parser.addOption(demo);
-  parser.addOption(screenshot);
-  parser.addOption(startupTime);
+  AddOptions(parser);
   parser.process(app);
 
-  if (parser.isSet(screenshot)) return RenderScreenshots(parser.value(screenshot));
+  if (parser.isSet(kScreenshot)) return RenderScreenshots(parser.value(kScreenshot));
 
   CAdapter& adapter = GetAdapter();
   // The ports outlive the user interface, which watches their descriptors.
@@ -117,12 +148,12 @@ int main(int argc, char* argv[]) {
   QtUserInterface ui(adapter);
 
   QStringList extraPorts;
-  if (parser.isSet(demo)) extraPorts << "sim:1" << "sim:2" << "sim:3" << "sim:4";
+  if (parser.isSet(kDemo)) extraPorts << "sim:1" << "sim:2" << "sim:3" << "sim:4";
 
   std::unique_ptr<QSettings> settings(OpenUserSettings());
   CMainDlg window(ui, ports, *settings, extraPorts);
   FirstPaintProbe probe;
-  if (parser.isSet(startupTime)) window.installEventFilter(&probe);
+  if (parser.isSet(kStartupTime)) window.installEventFilter(&probe);
   window.show();
   const std::unique_ptr<ActionScript> script = ActionScript::FromEnvironment(window, adapter);
   return QApplication::exec();
