@@ -4,7 +4,9 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
   nlohmann-json3-dev ansible-core lintian
   qt6-base-private-dev
-  desktop-file-utils librsvg2-bin dpkg-dev python3-xdg lxmenu-data)
+  desktop-file-utils librsvg2-bin dpkg-dev python3-xdg lxmenu-data
+  fonts-urw-base35
+)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,17 +20,44 @@ namespace kelvane {
 
 namespace {
 
-QFont CourierNew(const QFont& base) {
-  QFont f = base;
-  f.setFamily(QStringLiteral("Courier New"));
-  f.setStyleHint(QFont::TypeWriter);
-  f.setFixedPitch(true);
-  if (!QFontInfo(f).fixedPitch()) {
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fixed.setPointSizeF(base.pointSizeF());
-    return fixed;
+QFont WithSizeOf(QFont f, const QFont& base) {
+  if (base.pointSizeF() > 0) {
+    f.setPointSizeF(base.pointSizeF());
+  } else if (base.pixelSize() > 0) {
+    f.setPixelSize(base.pixelSize());
   }
   return f;
+}
+
+// The font of the command and output fields: "Courier New" where that is a
+// fixed-pitch font. Elsewhere the name may resolve to a font that is not
+// fixed-pitch (with the URW fonts installed it becomes one Qt does not take
+// for one), and the hex rows would no longer line up; so each candidate is
+// checked in turn: the system's fixed font, fontconfig's "monospace", then
+// every family the font database holds as fixed-pitch.
+QFont TerminalFont(const QFont& base) {
+  auto fixed = [](const QFont& f) { return QFontInfo(f).fixedPitch(); };
+  QFont courier = base;
+  courier.setFamily(QStringLiteral("Courier New"));
+  courier.setStyleHint(QFont::TypeWriter);
+  courier.setFixedPitch(true);
+  if (fixed(courier)) return courier;
+
+  const QFont system = WithSizeOf(QFontDatabase::systemFont(QFontDatabase::FixedFont), base);
+  if (fixed(system)) return system;
+
+  QFont monospace = courier;
+  monospace.setFamily(QStringLiteral("monospace"));
+  if (fixed(monospace)) return monospace;
+
+  for (const QString& family : QFontDatabase::families()) {
+    if (!QFontDatabase::isFixedPitch(family)) continue;
+    QFont candidate = courier;
+    candidate.setFamily(family);
+    if (fixed(candidate)) return candidate;
+  }
+  // No fixed-pitch font on the machine at all: the system's choice.
+  return system;
 }
 
 QString Latin1(std::string_view text) {
@@ -138,7 +165,7 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
 
   command_ = new QLineEdit(this);
   command_->setObjectName(QStringLiteral("commandLine"));
-  command_->setFont(CourierNew(font()));
+  command_->setFont(TerminalFont(font()));
   command_->setPlaceholderText(QStringLiteral("AT command"));
   command_->setAccessibleName(command_->placeholderText());
   command_->setToolTip(QStringLiteral("Type an AT command and press Enter"));
@@ -151,7 +178,7 @@ CTerminalDlg::CTerminalDlg(CAdapter& adapter, QWidget* parent) : QWidget(parent)
   output_ = new CTerminalOutput(this);
   output_->setObjectName(QStringLiteral("output"));
   output_->setAccessibleName(QStringLiteral("Terminal"));
-  output_->setFont(CourierNew(font()));
+  output_->setFont(TerminalFont(font()));
   output_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   output_->setUndoRedoEnabled(false);
   output_->setAcceptDrops(false);

@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <random>
 
 #include "app/port_provider.h"
@@ -248,7 +250,17 @@ class TerminalDlgTest : public QObject {
     terminal.AppendToTerminal("");
     QPlainTextEdit* out = terminal.OutputField();
     QTRY_COMPARE(out->document()->blockCount(), 4);  // three rows and the empty end
-    QVERIFY(QFontInfo(out->font()).fixedPitch());
+    // Whatever fonts the machine has ("Courier New" may stand for a font that
+    // is not fixed-pitch), both fields get a fixed-pitch one when there is any.
+    const QStringList families = QFontDatabase::families();
+    const bool anyFixed = std::any_of(families.begin(), families.end(), [](const QString& family) {
+      return QFontDatabase::isFixedPitch(family) && QFontInfo(QFont(family)).fixedPitch();
+    });
+    if (anyFixed) {
+      QVERIFY2(QFontInfo(out->font()).fixedPitch(), qPrintable(QFontInfo(out->font()).family()));
+      QVERIFY2(QFontInfo(terminal.CommandField()->font()).fixedPitch(),
+               qPrintable(QFontInfo(terminal.CommandField()->font()).family()));
+    }
     QCOMPARE(out->lineWrapMode(), QPlainTextEdit::NoWrap);
     for (QTextBlock b = out->document()->begin(); b.isValid(); b = b.next()) {
       QVERIFY2(b.layout()->lineCount() <= 1, qPrintable(b.text()));
