@@ -68,6 +68,35 @@ std::string MaskPasswordFields(std::string_view line) {
       out.replace(at + key.size(), std::string::npos, TrafficFileLog::kMask);
     }
   }
+  // An I/O entry's Data 5 is the SMS service's password: in the modem's
+  // answer ("3_Data5=...") the rest of the line, in a write
+  // (AT*WIOL=n,service,retry,time,priority,"d1","d2","d3",d4,"d5","d6") the
+  // tenth argument alone. Texts are quoted and hold no quote of their own, so
+  // a comma inside quotes does not end an argument.
+  const size_t answer = FindNoCase(out, "_Data5=");
+  if (answer != std::string::npos && answer + 7 < out.size()) {
+    out.replace(answer + 7, std::string::npos, TrafficFileLog::kMask);
+  }
+  const size_t entry = FindNoCase(out, "*WIOL=");
+  if (entry != std::string::npos) {
+    size_t start = entry + 6;
+    int argument = 0;
+    bool quoted = false;
+    for (size_t at = start; at <= out.size(); ++at) {
+      const bool end = at == out.size() || (!quoted && (out[at] == ',' || out[at] == '\r'));
+      if (!end) {
+        if (out[at] == '"') quoted = !quoted;
+        continue;
+      }
+      if (argument == 9) {
+        if (at > start) out.replace(start, at - start, TrafficFileLog::kMask);
+        break;
+      }
+      if (at == out.size() || out[at] == '\r') break;
+      ++argument;
+      start = at + 1;
+    }
+  }
   // AT*WCBTAB=n,"number","password": the third argument.
   const size_t table = FindNoCase(out, "*WCBTAB=");
   if (table != std::string::npos) {

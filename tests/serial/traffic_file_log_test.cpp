@@ -138,6 +138,12 @@ TEST_F(TrafficFileLogTest, PasswordFieldsOfConfigurationTrafficAreMasked) {
       {"3_Number=0123456", "3_Number=0123456"},
       {"AT*WCBTAB=3,\"0123456\",\"abc123\"", "AT*WCBTAB=3,\"0123456\",********"},
       {"AT*WCBTAB=3,\"0123456\"", "AT*WCBTAB=3,\"0123456\""},
+      {"AT*WIOL=2,1,0,30,0,\"0123\",\"Door, A\",\"\",0,\"sms,pw\",\"Sender\"",
+       "AT*WIOL=2,1,0,30,0,\"0123\",\"Door, A\",\"\",0,********,\"Sender\""},
+      {"AT*WIOL=2,1,0,30,0,\"0123\",\"\",\"\",0,\"pw\"", "AT*WIOL=2,1,0,30,0,\"0123\",\"\",\"\",0,********"},
+      {"AT*WIOL=2?", "AT*WIOL=2?"},
+      {"2_Data5=secret", "2_Data5=********"},
+      {"2_Data6=Sender", "2_Data6=Sender"},
       {"AT*WRCP=", "AT*WRCP="},
       {"ATS0=2", "ATS0=2"},
   };
