@@ -103,7 +103,7 @@ class PageLifetimeTest : public QObject {
         << QStringList{"Write current profile to adapter?", halted,
                        "The following pages was not saved: \r\nSerial\r\nDial options\r\nCaller ID\r\n"
                        "Remote configuration\r\nCallback\r\nI/O\r\n"};
-    QTest::newRow("Remote End") << "AT*WRCE" << 5 << QStringList{};
+    QTest::newRow("Remote End") << "AT*WRCE" << 5 << QStringList{"Modem disconnected during process!"};
   }
   void APageOutlivesItsOperationWhenTheLineDrops() {
     QFETCH(QString, cutOn);
