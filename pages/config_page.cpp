@@ -360,7 +360,9 @@ void CConfigPage::ReportCommandFailure(const std::string& failedExchange) {
 int CConfigPage::RunTransfer(int operation, int sections, int* storedSections) {
   if (storedSections) *storedSections = 0;
   // Without a modem there is nothing to talk to; offline editing never reads.
-  if (!(a_.LinkState & LS_IDENTIFIED)) return 0;
+  // A port that went away during the page's last command (the link closes at
+  // the next tick) is not read either: that would only report the loss again.
+  if (!(a_.LinkState & LS_IDENTIFIED) || !a_.PortIsOpen()) return 0;
   PageOperation hold(*this);
   CTransferDlg dialog(ui_.DialogParent() ? ui_.DialogParent() : window(), ui_, sections, operation);
   const int result = dialog.Run();
