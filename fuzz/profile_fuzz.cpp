@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/entry_rules.h"
 #include "config/profile.h"
 #include "config/write_engine.h"
 #include "fuzz_port.h"
@@ -40,7 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   a.Config = block;
   for (auto& p : a.pages) p.valid = 1;
   port.respond = [](const std::string& line) { return line + "\r\r\nOK\r\n"; };
-  if (WriteConfiguration(a, SEC_ALL) != 1) std::abort();
+  // A double quote inside a quoted text stops the write before anything is
+  // sent; any other block is written whole.
+  const bool quote = FindQuoteInQuotedTexts(block, SEC_ALL, a.ModelType).has_value();
+  const size_t sentBefore = port.lines.size();
+  if (WriteConfiguration(a, SEC_ALL) != (quote ? 0 : 1)) std::abort();
+  if (quote && port.lines.size() != sentBefore) std::abort();
   for (const std::string& line : port.lines) {
     if (!line.empty() && line.compare(0, 2, "AT") != 0) std::abort();
     for (char c : line) {
