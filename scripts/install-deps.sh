@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
+packages=(cmake ninja-build make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
   nlohmann-json3-dev ansible-core lintian
   qt6-base-private-dev
   desktop-file-utils librsvg2-bin dpkg-dev python3-xdg lxmenu-data
