@@ -14,12 +14,6 @@ void PortProvider::AttachTrafficLog(CAdapter& a) {
   a.TrafficFile = &log_;
 }
 
-int PortProvider::SimulatedModelType(const std::string& name) {
-  if (name.size() != 5 || name.compare(0, 4, "sim:") != 0) return 0;
-  const char n = name[4];
-  return n >= '1' && n <= '4' ? n - '0' : 0;
-}
-
 SimulatedPort* PortProvider::Simulated(int modelType) {
   if (modelType < 1 || modelType > 4) return nullptr;
   auto& slot = simulated_[modelType];

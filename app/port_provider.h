@@ -26,9 +26,6 @@ class PortProvider {
   // open it is kept (the name cannot change then).
   void Select(CAdapter& a, const std::string& name);
 
-  // The model type of a simulated port name, or 0 for any other name.
-  static int SimulatedModelType(const std::string& name);
-
   // The simulated port of a model type (created on first use), or null.
   SimulatedPort* Simulated(int modelType);
 

@@ -12,6 +12,7 @@
 #include "connection/connect.h"
 #include "connection/port_factory.h"
 #include "serial/port_enumeration.h"
+#include "sim/simulated_port.h"
 
 namespace kelvane::cli {
 
@@ -90,6 +91,7 @@ int IdentifyCommand(Session& s) {
 }  // namespace
 
 int Main(int argc, char** argv) {
+  RegisterPortMaker(MakeSimulatedPort);
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, options, error)) {

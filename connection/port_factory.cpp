@@ -1,16 +1,28 @@
 #include "connection/port_factory.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "serial/posix_serial_port.h"
-#include "sim/simulated_port.h"
 
 namespace kelvane {
 
-bool IsSimulatedPortName(const std::string& name) {
-  return name.size() == 5 && name.compare(0, 4, "sim:") == 0 && name[4] >= '1' && name[4] <= '4';
+namespace {
+std::vector<PortMaker>& Makers() {
+  static std::vector<PortMaker> makers;
+  return makers;
+}
+}  // namespace
+
+void RegisterPortMaker(PortMaker maker) {
+  auto& makers = Makers();
+  if (maker && std::find(makers.begin(), makers.end(), maker) == makers.end()) makers.push_back(maker);
 }
 
 std::unique_ptr<SerialPort> MakePort(const std::string& name) {
-  if (IsSimulatedPortName(name)) return std::make_unique<SimulatedPort>(SimulatedModem(name[4] - '0'));
+  for (PortMaker maker : Makers()) {
+    if (auto port = maker(name)) return port;
+  }
   return std::make_unique<PosixSerialPort>();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Makes the port object for a port name: "sim:TYPE" (TYPE 1-4) is the built-in
-// simulated modem of that model type, anything else a tty device path.
+// Makes the port object for a port name. A program that offers ports of its
+// own kind (the built-in simulated modems, "sim:TYPE") registers a maker for
+// them at start; any name no maker takes is a tty device path.
 
 #include <memory>
 #include <string>
@@ -9,7 +10,13 @@
 
 namespace kelvane {
 
-bool IsSimulatedPortName(const std::string& name);
+// Returns the port for a name it knows, null for any other name.
+using PortMaker = std::unique_ptr<SerialPort> (*)(const std::string& name);
+
+// Register before the first MakePort (not thread-safe against it); makers are
+// asked in the order registered, and registering one twice has no effect.
+void RegisterPortMaker(PortMaker maker);
+
 std::unique_ptr<SerialPort> MakePort(const std::string& name);
 
 }  // namespace kelvane

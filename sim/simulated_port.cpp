@@ -143,4 +143,16 @@ int SimulatedPort::PollFd() const {
   return efd_;
 }
 
+int SimulatedModelType(const std::string& name) {
+  if (name.size() != 5 || name.compare(0, 4, "sim:") != 0) return 0;
+  const char n = name[4];
+  return n >= '1' && n <= '4' ? n - '0' : 0;
+}
+
+std::unique_ptr<SerialPort> MakeSimulatedPort(const std::string& name) {
+  const int model = SimulatedModelType(name);
+  if (!model) return nullptr;
+  return std::make_unique<SimulatedPort>(SimulatedModem(model));
+}
+
 }  // namespace kelvane

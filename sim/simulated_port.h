@@ -5,6 +5,7 @@
 // buffer holds something, so waits block on it like on a real line.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -86,5 +87,12 @@ class SimulatedPort : public SerialPort {
   bool break_ = false;
   std::string written_;
 };
+
+// The model type (1 to 4) of a port name "sim:TYPE", or 0 for any other name.
+int SimulatedModelType(const std::string& name);
+
+// A new simulated port for a name "sim:TYPE", null for any other name: the
+// maker the programs that offer simulated modems register with MakePort.
+std::unique_ptr<SerialPort> MakeSimulatedPort(const std::string& name);
 
 }  // namespace kelvane

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QStyledItemDelegate>
 
-#include "app/port_provider.h"
 #include "config/adapter.h"
+#include "sim/simulated_port.h"
 
 namespace kelvane {
 
@@ -46,7 +46,7 @@ void CPortCombo::Refill() {
   clear();
   for (const QString& name : extraPorts_) {
     addItem(name);
-    const int model = PortProvider::SimulatedModelType(name.toStdString());
+    const int model = SimulatedModelType(name.toStdString());
     if (model) {
       const std::string_view modelName = ModelName(model);
       const QString description =
