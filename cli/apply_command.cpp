@@ -22,7 +22,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "config/json_text.h"
-#include "config/profile_comparison.h"
+#include "config/modem_comparison.h"
 
 namespace kelvane::cli {
 

@@ -10,8 +10,8 @@
 
 #include "cli/apply.h"
 #include "config/adapter.h"
+#include "config/modem_comparison.h"
 #include "config/page_words.h"
-#include "config/profile_comparison.h"
 #include "config/read_engine.h"
 #include "config/write_engine.h"
 #include "connection/connect.h"

@@ -1,7 +1,7 @@
 // A profile against what a modem holds: the fields that differ, without what
 // no write can change, so a modem that was just written compares equal.
 
-#include "config/profile_comparison.h"
+#include "config/modem_comparison.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ struct ReadModem {
   ConfigBlock profile{};
 };
 
-TEST(ProfileComparison, NamesWhatAWriteCanChangeAndNothingElse) {
+TEST(ModemComparison, NamesWhatAWriteCanChangeAndNothingElse) {
   struct Case {
     const char* what;
     int modelType;
@@ -89,7 +89,7 @@ TEST(ProfileComparison, NamesWhatAWriteCanChangeAndNothingElse) {
   }
 }
 
-TEST(ProfileComparison, ProfileValueLeftModemValueRight) {
+TEST(ModemComparison, ProfileValueLeftModemValueRight) {
   ReadModem rig(2);
   rig.profile.basic.S0 = 4;
   rig.modem.Config.basic.S0 = 2;
@@ -99,7 +99,7 @@ TEST(ProfileComparison, ProfileValueLeftModemValueRight) {
   EXPECT_EQ(diffs[0].right, "2");
 }
 
-TEST(ProfileComparison, SectionsOfFieldsAndModels) {
+TEST(ModemComparison, SectionsOfFieldsAndModels) {
   EXPECT_EQ(SectionOfField("BasicSettings.S0"), SEC_BASIC);
   EXPECT_EQ(SectionOfField("SerialSettings.DteRate"), SEC_SERIAL);
   EXPECT_EQ(SectionOfField("IoSettings.Data2[9]"), SEC_IO);

@@ -1,4 +1,4 @@
-#include "config/profile_comparison.h"
+#include "config/modem_comparison.h"
 
 #include <cstring>
 
