@@ -232,7 +232,7 @@ int ApplyCommand(Session& s) {
   // Everything that can be checked is, before any modem is asked.
   ApplyPlan plan;
   plan.options = &o;
-  if (!LoadProfileForCommand(o.positional[0], plan.profile)) return EXIT_FAILED;
+  if (!LoadProfileForWriting("apply", o.positional[0], plan.profile, true)) return EXIT_FAILED;
   plan.sections = sections;
   plan.namedSections = NamedSections(o.sections);
   plan.check = o.check;

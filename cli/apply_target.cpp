@@ -4,6 +4,7 @@
 // port, traffic log, user interface), so targets on different ports run in
 // threads side by side.
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -139,6 +140,14 @@ class TargetRun {
   ApplyOutcome& Fail(std::string what);
   void EndLink();
   void WriteReport();
+  // Reads `sections`, the stored profile with them.
+  bool Read(int sections);
+  // Where the modem differs from the profile now or after a reset: the
+  // active settings, then those only the stored profile holds differently.
+  std::vector<FieldDifference> Differences(int sections);
+  // A modem found with result codes suppressed is left so, active and
+  // stored, as the window's Disconnect offers to do.
+  void RestoreQuietMode();
 
   const ApplyTarget& target_;
   const ApplyPlan& plan_;
@@ -148,7 +157,40 @@ class TargetRun {
   std::unique_ptr<SerialPort> port_;
   std::unique_ptr<TrafficLoggingPort> loggedPort_;
   ApplyOutcome out_;
+  StoredProfile stored_;
+  bool foundQuiet_ = false;
+  bool wrote_ = false;  // "AT&W" may have stored the probe's result-code mode
+  int storedQuiet_ = -1;  // -1 until a stored profile was listed
 };
+
+bool TargetRun::Read(int sections) {
+  if (ReadConfiguration(a_, sections, stored_) != 1 || Cancelled()) return false;
+  if (storedQuiet_ < 0 && stored_.known) storedQuiet_ = stored_.quiet;
+  return true;
+}
+
+std::vector<FieldDifference> TargetRun::Differences(int sections) {
+  if (!stored_.known) return CompareWithModem(plan_.profile, a_, sections);
+  return CompareWithModemAndStored(plan_.profile, a_, sections, stored_.block);
+}
+
+void TargetRun::RestoreQuietMode() {
+  if (a_.LinkState & LS_REMOTE) return;
+  if (!(a_.LinkState & LS_IDENTIFIED) || !a_.PortIsOpen()) return;
+  // In quiet mode the modem answers nothing: each command waits its budget.
+  std::string command;
+  if (wrote_ && storedQuiet_ == 1) {
+    command = "ATQ1&W";
+    a_.Transact(command, 1);
+    if (!foundQuiet_) {
+      command = "ATQ0";
+      a_.Transact(command, 1, "OK\r\n");
+    }
+  } else if (foundQuiet_) {
+    command = "ATQ1";
+    a_.Transact(command, 1);
+  }
+}
 
 ApplyOutcome& TargetRun::Fail(std::string what) {
   out_.result = ApplyResult::Failed;
@@ -201,6 +243,7 @@ bool TargetRun::Connect() {
   bool passwordGiven = false;
   RemotePrompts prompts;
   prompts.askNumber = [this]() -> std::optional<std::string> { return target_.remote; };
+  prompts.awaitPasswordPrompt = true;
   prompts.askPassword = [&]() -> std::optional<std::string> {
     if (passwordGiven) return std::nullopt;
     passwordGiven = true;
@@ -258,8 +301,10 @@ ApplyOutcome TargetRun::Run() {
     EndLink();
     return out_;
   }
-  if (ReadConfiguration(a_, compared) != 1 || Cancelled()) {
+  foundQuiet_ = a_.QuietWasOn;
+  if (!Read(compared)) {
     Fail(a_.PortIsOpen() ? "Reading the configuration failed." : std::string(DisconnectedText));
+    RestoreQuietMode();
     EndLink();
     return out_;
   }
@@ -270,7 +315,7 @@ ApplyOutcome TargetRun::Run() {
   const bool remote = a_.LinkState & LS_REMOTE;
   const int guarded = remote ? (SEC_SERIAL | SEC_REMOTE) & ~plan_.namedSections : 0;
   int toWrite = 0;
-  for (FieldDifference& d : CompareWithModem(plan_.profile, a_, compared)) {
+  for (FieldDifference& d : Differences(compared)) {
     const int section = SectionOfField(d.name);
     if (section & guarded) {
       out_.skipped.push_back(std::move(d));
@@ -301,19 +346,22 @@ ApplyOutcome TargetRun::Run() {
     if (toWrite & SEC_CALLBACK) c.callback = p.callback;
     if (toWrite & SEC_IO) c.io = p.io;
     ui_.TakeMessages();
+    wrote_ = true;
     if (WriteConfiguration(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0)) != 1 || Cancelled()) {
       Fail(a_.PortIsOpen() ? "" : std::string(DisconnectedText));
       if (out_.error.empty()) out_.error = "Writing the configuration failed.";
+      RestoreQuietMode();
       EndLink();
       return out_;
     }
-    if (ReadConfiguration(a_, toWrite) != 1 || Cancelled()) {
+    if (!Read(toWrite)) {
       Fail(a_.PortIsOpen() ? "The write went through, but reading it back failed."
                            : std::string(DisconnectedText));
+      RestoreQuietMode();
       EndLink();
       return out_;
     }
-    const auto still = CompareWithModem(plan_.profile, a_, toWrite);
+    const auto still = Differences(toWrite);
     if (!still.empty()) {
       std::string names;
       for (const FieldDifference& d : still) names += (names.empty() ? "" : ", ") + d.name;
@@ -323,6 +371,7 @@ ApplyOutcome TargetRun::Run() {
     }
   }
   WriteReport();
+  RestoreQuietMode();
   EndLink();
   return out_;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "config/field_setting.h"
 #include "config/field_table.h"
 #include "config/json_text.h"
 #include "config/modem_comparison.h"
@@ -78,6 +79,29 @@ bool LoadProfileForCommand(const std::string& path, ConfigBlock& block) {
   }
   if (const auto note = ShortProfileNote(path, size)) PrintProblem(*note);
   return true;
+}
+
+bool LoadProfileForWriting(const std::string& command, const std::string& path, ConfigBlock& block,
+                           bool refuseShort) {
+  FileProblem problem;
+  size_t size = 0;
+  if (!LoadProfileFile(path, block, problem, &size)) {
+    PrintProblem(problem);
+    return false;
+  }
+  if (const auto note = ShortProfileNote(path, size)) {
+    PrintProblem(*note);
+    if (refuseShort) {
+      std::fprintf(stderr, "kelvane-cli %s: a short profile is refused; no modem was touched.\n", command.c_str());
+      return false;
+    }
+  }
+  const std::vector<std::string> problems = BlockValueProblems(block);
+  if (problems.empty()) return true;
+  for (const std::string& p : problems) std::fprintf(stderr, "%s: %s\n", ShownPath(path).c_str(), p.c_str());
+  std::fprintf(stderr, "kelvane-cli %s: the profile holds values its pages do not allow; no modem was touched.\n",
+               command.c_str());
+  return false;
 }
 
 namespace {
@@ -159,7 +183,7 @@ int WriteCommand(Session& s) {
 
   // Check the file before talking to the modem.
   ConfigBlock block;
-  if (!LoadProfileForCommand(s.options.positional[0], block)) return EXIT_FAILED;
+  if (!LoadProfileForWriting("write", s.options.positional[0], block, false)) return EXIT_FAILED;
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   CAdapter& a = s.adapter;
@@ -286,7 +310,8 @@ int VerifyCommand(Session& s) {
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   CAdapter& a = s.adapter;
-  const int result = StillConnected(a) ? ReadConfiguration(a, SEC_ALL & ~SEC_DIAGNOSTIC) : 0;
+  StoredProfile stored;
+  const int result = StillConnected(a) ? ReadConfiguration(a, SEC_ALL & ~SEC_DIAGNOSTIC, stored) : 0;
   s.ui.Finish();
   if (result != 1) {
     std::fprintf(stderr, "Reading the configuration failed.\n");
@@ -295,7 +320,10 @@ int VerifyCommand(Session& s) {
     return EXIT_FAILED;
   }
   EndForCommand(s);
-  const auto diffs = CompareWithModem(wanted, a, SEC_ALL & ~SEC_DIAGNOSTIC);
+  // A setting that differs only in the stored profile comes back at the next
+  // reset: the modem does not hold the profile.
+  const auto diffs = stored.known ? CompareWithModemAndStored(wanted, a, SEC_ALL & ~SEC_DIAGNOSTIC, stored.block)
+                                  : CompareWithModem(wanted, a, SEC_ALL & ~SEC_DIAGNOSTIC);
   // Every field that differs lies in a record read from the modem, so the
   // modem's words come from what was read.
   PrintDifferences(s, diffs, wanted, a.Config, "profile", "modem");

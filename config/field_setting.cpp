@@ -108,7 +108,7 @@ const FieldRule kRules[] = {
     Indexed("RemoteSettings.RemoteEnable", RemoteEnableItems),
     Password("RemoteSettings.RemotePassword", kRemotePasswordLimit, IsStorablePassword),
     Indexed("CallbackSettings.CallbackMode", CallbackModeItems),
-    Range("CallbackSettings.CallbackTime", 0, 999),
+    Range("CallbackSettings.CallbackTime", 0, 255),
     Texts("CallbackSettings.CallbackNumbers", Rule::TableNumber, kCallbackNumberChars),
     Password("CallbackSettings.CallbackPasswords", kCallbackPasswordChars, IsCallbackPassword),
     Range("IoSettings.PulseTa", 0, kIntMax),
@@ -632,6 +632,33 @@ SettingOutcome ApplyFieldSettings(ConfigBlock& block, const std::vector<std::str
     out.notes.clear();
   }
   return out;
+}
+
+std::vector<std::string> BlockValueProblems(const ConfigBlock& block) {
+  // Each number is set again as "set" would take it: a value the pages would
+  // refuse is an error, one they would clip or change comes out different.
+  // Texts are bounded by their fields already; a modulation the modem itself
+  // reported may hold rates the dialog does not list and is still taken.
+  std::vector<std::string> assignments;
+  for (const FieldInfo& f : ConfigFields()) {
+    if (!RuleOf(f) || f.kind == FieldKind::Text || f.kind == FieldKind::TextArray) continue;
+    const bool array = f.kind == FieldKind::IntArray || f.kind == FieldKind::TextArray;
+    for (size_t i = 0; i < f.count; ++i) {
+      std::string name = std::string(f.record) + "." + f.name;
+      if (array) name += "[" + std::to_string(i) + "]";
+      assignments.push_back(name + "=" + FieldElementText(block, f, i));
+    }
+  }
+  std::vector<std::string> problems;
+  for (const std::string& assignment : assignments) {
+    ConfigBlock again = block;
+    SettingOutcome outcome = ApplyFieldSettings(again, {assignment});
+    problems.insert(problems.end(), outcome.errors.begin(), outcome.errors.end());
+    for (const FieldDifference& d : CompareBlocks(block, again)) {
+      problems.push_back(d.name + ": " + d.left + " is outside what its page allows (it would hold " + d.right + ")");
+    }
+  }
+  return problems;
 }
 
 std::vector<SettableField> SettableFields() {

@@ -29,6 +29,11 @@ struct SettingOutcome {
 // nothing: `block` changes only when the outcome has no errors.
 SettingOutcome ApplyFieldSettings(ConfigBlock& block, const std::vector<std::string>& assignments);
 
+// The values of `block` that the pages would not hold (out of range, not in
+// a list, a pair or format the page does not offer), one line each naming
+// the field; empty for a block every page could have stored.
+std::vector<std::string> BlockValueProblems(const ConfigBlock& block);
+
 // Every name that can be set (array elements one by one, in field order)
 // with the values it takes ("0-255, larger values are clipped", ...).
 struct SettableField {

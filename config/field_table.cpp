@@ -136,6 +136,10 @@ std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field) {
   return out;
 }
 
+std::string FieldElementText(const ConfigBlock& block, const FieldInfo& field, size_t index) {
+  return ElementText(block, field, index);
+}
+
 Json FieldJson(const ConfigBlock& block, const FieldInfo& field) {
   auto element = [&](size_t i) {
     if (IsTextual(field.kind)) return Json(Utf8FromLatin1(ElementText(block, field, i)));

@@ -36,6 +36,8 @@ const std::vector<FieldInfo>& ConfigFields();
 // A field's value as text: numbers in decimal, characters and texts as they
 // stand, arrays as their elements separated by ", ".
 std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field);
+// One element of a field as text (element 0 of a field that is no array).
+std::string FieldElementText(const ConfigBlock& block, const FieldInfo& field, size_t index);
 // The field as a JSON value (number, string, or array of them); texts as
 // their single-byte characters U+0000 to U+00FF.
 nlohmann::ordered_json FieldJson(const ConfigBlock& block, const FieldInfo& field);

@@ -1,6 +1,8 @@
 #include "config/modem_comparison.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kelvane {
 
@@ -66,6 +68,20 @@ std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const C
   auto diffs = CompareBlocks(wanted, held);
   std::erase_if(diffs, [](const FieldDifference& d) { return SectionOfField(d.name) == 0; });
   return diffs;
+}
+
+std::vector<FieldDifference> CompareWithModemAndStored(const ConfigBlock& wanted, CAdapter& modem, int sections,
+                                                       ConfigBlock& stored) {
+  std::vector<FieldDifference> out = CompareWithModem(wanted, modem, sections);
+  std::swap(modem.Config, stored);
+  std::vector<FieldDifference> afterReset = CompareWithModem(wanted, modem, sections);
+  std::swap(modem.Config, stored);
+  for (FieldDifference& d : afterReset) {
+    if (std::none_of(out.begin(), out.end(), [&](const FieldDifference& o) { return o.name == d.name; })) {
+      out.push_back(std::move(d));
+    }
+  }
+  return out;
 }
 
 }  // namespace kelvane

@@ -21,6 +21,13 @@ namespace kelvane {
 // the profile's value, .right the modem's.
 std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const CAdapter& modem, int sections);
 
+// CompareWithModem, then the fields in which `stored` (the records a reset
+// brings back, read as the modem's) differs from `wanted` although the
+// active ones agree: a change that was never stored with "AT&W" is lost at
+// the next reset.
+std::vector<FieldDifference> CompareWithModemAndStored(const ConfigBlock& wanted, CAdapter& modem, int sections,
+                                                       ConfigBlock& stored);
+
 // The section bit of a field named as CompareBlocks names it
 // ("BasicSettings.S0" -> SEC_BASIC), 0 for none.
 int SectionOfField(std::string_view name);

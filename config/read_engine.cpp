@@ -81,9 +81,45 @@ constexpr CharFormat kCharFormats[] = {
     {"1,4", 8, 'N', 2}, {"1,1", 8, 'E', 2}, {"1,2", 8, 'O', 2}, {"0", 8, 'N', 1},
 };
 
+// The fields of one profile of an "AT&V" listing, from `c` on (the active
+// or the stored profile's lines).
+void CutBasicListing(Cut c, BasicSettings& b) {
+  b.ErrorCorrectionN = c.NumberAfter("\\N");
+  b.S0 = c.NumberAfter("S00:");
+  b.S7 = c.NumberAfter("S07:");
+  b.S10 = c.NumberAfter("S10:");
+  b.S25 = c.NumberAfter("S25:");
+  b.S30 = c.NumberAfter("S30:");
+  const int s40 = c.NumberAfter("S40:");
+  b.BreakControl = (s40 >> 3) & 7;
+  const int s41 = c.NumberAfter("S41:");
+  b.CompressionC = s41 & 3;
+  b.LineQuality = (s41 >> 2) & 0x11;
+  if (b.LineQuality > 2) b.LineQuality = 2;
+  b.S91 = c.NumberAfter("S91:");
+}
+
+void CutSerialListing(Cut c, SerialSettings& s) {
+  s.LocalEcho = c.NumberAfter("E");
+  s.ResultFormat = c.NumberAfter("V");
+  s.EnhancedResults = c.NumberAfter("W");
+  s.ReducedResults = c.NumberAfter("X");
+  s.DcdControl = c.NumberAfter("&C");
+  s.DtrControl = c.NumberAfter("&D");
+  s.ModemFlowControl = c.NumberAfter("&K");
+  s.DsrControl = c.NumberAfter("&S");
+}
+
+// Leaves `c` after "&B", where the active profile's listing goes on to the
+// stored numbers.
+void CutDialListing(Cut& c, DialSettings& d) {
+  d.DialAbort = c.NumberAfter("&A");
+  d.HotCall = c.NumberAfter("&B");
+}
+
 class ReadSession {
  public:
-  explicit ReadSession(CAdapter& a) : a_(a), ui_(a.Ui()) {}
+  ReadSession(CAdapter& a, StoredProfile* stored) : a_(a), ui_(a.Ui()), stored_(stored) {}
 
   int Run(int sections);
 
@@ -114,9 +150,11 @@ class ReadSession {
   void ReadCallback();
   void ReadIo();
   void RestoreNumericMode();
+  void ReadStored(int sections);
 
   CAdapter& a_;
   UserInterface& ui_;
+  StoredProfile* stored_;
   bool restoreNumeric_ = false;
 };
 
@@ -149,20 +187,7 @@ void ReadSession::ReadBasic() {
   BasicSettings& b = a_.Config.basic;
   {
     const std::string answer = Exchange("AT&V");
-    Cut c = ActiveProfile(answer);
-    b.ErrorCorrectionN = c.NumberAfter("\\N");
-    b.S0 = c.NumberAfter("S00:");
-    b.S7 = c.NumberAfter("S07:");
-    b.S10 = c.NumberAfter("S10:");
-    b.S25 = c.NumberAfter("S25:");
-    b.S30 = c.NumberAfter("S30:");
-    const int s40 = c.NumberAfter("S40:");
-    b.BreakControl = (s40 >> 3) & 7;
-    const int s41 = c.NumberAfter("S41:");
-    b.CompressionC = s41 & 3;
-    b.LineQuality = (s41 >> 2) & 0x11;
-    if (b.LineQuality > 2) b.LineQuality = 2;
-    b.S91 = c.NumberAfter("S91:");
+    CutBasicListing(ActiveProfile(answer), b);
     Advance();
   }
   SetTextFull(b.Modulation, AfterColon(QueryText("AT+MS?")));
@@ -198,18 +223,10 @@ void ReadSession::ReadSerial() {
 
   {
     const std::string answer = Exchange("AT&V");
-    Cut c = ActiveProfile(answer);
-    s.LocalEcho = c.NumberAfter("E");
-    s.ResultFormat = c.NumberAfter("V");
+    CutSerialListing(ActiveProfile(answer), s);
     // The listing shows the verbose mode this read switched to; the modem's
     // own setting is the numeric mode it is switched back to at the end.
     if (restoreNumeric_) s.ResultFormat = 0;
-    s.EnhancedResults = c.NumberAfter("W");
-    s.ReducedResults = c.NumberAfter("X");
-    s.DcdControl = c.NumberAfter("&C");
-    s.DtrControl = c.NumberAfter("&D");
-    s.ModemFlowControl = c.NumberAfter("&K");
-    s.DsrControl = c.NumberAfter("&S");
     Advance();
   }
   s.IgnoreErrors = LeadingDecimal(AfterColon(QueryText("AT*WIE?")));
@@ -224,8 +241,7 @@ void ReadSession::ReadDial() {
   {
     const std::string answer = Exchange("AT&V");
     Cut c = ActiveProfile(answer);
-    d.DialAbort = c.NumberAfter("&A");
-    d.HotCall = c.NumberAfter("&B");
+    CutDialListing(c, d);
     c.After("TELEPHONE NUMBERS:").Skip(1);
     for (int n = 0; n < 4; ++n) {
       const std::string key = std::to_string(n) + "=";
@@ -370,6 +386,24 @@ void ReadSession::ReadIo() {
 
 void ReadSession::RestoreNumericMode() { a_.RestoreNumericResults(); }
 
+void ReadSession::ReadStored(int sections) {
+  StoredProfile& st = *stored_;
+  st.block = a_.Config;
+  const std::string answer = Exchange("AT&V");
+  const auto listing = TextAfter(answer, "STORED PROFILE 0:");
+  if (!listing) return;
+  Cut c(*listing);
+  c.Skip(2);
+  if (sections & SEC_BASIC) CutBasicListing(c, st.block.basic);
+  if (sections & SEC_SERIAL) CutSerialListing(c, st.block.serial);
+  if (sections & SEC_DIAL) {
+    Cut dial = c;
+    CutDialListing(dial, st.block.dial);
+  }
+  st.quiet = Cut(c).NumberAfter("Q");
+  st.known = true;
+}
+
 int ReadSession::Run(int sections) {
   const bool io = (sections & SEC_IO) && a_.ModelType == 3;
   // One step for the start and one after the result-code switch, then one
@@ -409,6 +443,7 @@ int ReadSession::Run(int sections) {
     if (sections & SEC_DIAGNOSTIC) ReadDiagnostic();
     if (sections & SEC_CALLBACK) ReadCallback();
     if (io) ReadIo();
+    if (stored_) ReadStored(sections);
     result = 1;
   } catch (const ReadFailed&) {
     result = 0;
@@ -425,7 +460,15 @@ int ReadConfiguration(CAdapter& a, int sections) {
   a.Busy = true;
   UserInterface& ui = a.Ui();
   ui.SetProgressText("Reading configuration...");
-  return ReadSession(a).Run(sections);
+  return ReadSession(a, nullptr).Run(sections);
+}
+
+int ReadConfiguration(CAdapter& a, int sections, StoredProfile& stored) {
+  stored = StoredProfile{};
+  if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
+  a.Busy = true;
+  a.Ui().SetProgressText("Reading configuration...");
+  return ReadSession(a, &stored).Run(sections);
 }
 
 }  // namespace kelvane

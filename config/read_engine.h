@@ -13,4 +13,19 @@ namespace kelvane {
 // modem). Sections read before a failure keep their values and stay valid.
 int ReadConfiguration(CAdapter& a, int sections);
 
+// What the modem keeps for a reset, as far as the "STORED PROFILE 0:" listing
+// of "AT&V" shows it: the settings of the Basic, Serial and Dial records that
+// the listing carries (\N, S0, S7, S10, S25, S30, S40, S41, S91, E, V, W, X,
+// &C, &D, &K, &S, &A, &B) and the stored quiet mode (Q). Settings read with
+// commands of their own (+MS, +GCI, +IPR, the stored numbers, the "*W"
+// settings) are not listed; for them `block` holds the active values.
+struct StoredProfile {
+  bool known = false;  // false when the modem lists no stored profile
+  ConfigBlock block{};  // the records as read, the listed fields as stored
+  int quiet = 0;
+};
+
+// ReadConfiguration, then the stored profile of the sections read.
+int ReadConfiguration(CAdapter& a, int sections, StoredProfile& stored);
+
 }  // namespace kelvane

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -52,6 +55,38 @@ size_t IndexOf(const std::vector<std::string>& list, const std::string& item, si
     if (list[i] == item) return i;
   }
   return std::string::npos;
+}
+
+// What the modem answers to `command` typed straight at it, read until
+// "OK" or a second of silence (a quiet modem never says OK).
+std::string ModemAnswer(const std::string& path, const std::string& command) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return "cannot open " + path;
+  termios t{};
+  ::tcgetattr(fd, &t);
+  ::cfmakeraw(&t);
+  ::cfsetspeed(&t, B115200);
+  ::tcsetattr(fd, TCSANOW, &t);
+  const std::string line = command + "\r";
+  EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+  std::string answer;
+  pollfd p{fd, POLLIN, 0};
+  while (!Has(answer, "OK\r\n") && ::poll(&p, 1, 1000) > 0) {
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    answer.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return answer;
+}
+
+// The active and the stored profile of "AT&V", one after the other.
+std::pair<std::string, std::string> Profiles(const std::string& path) {
+  const std::string listing = ModemAnswer(path, "AT&V");
+  const size_t stored = listing.find("STORED PROFILE 0:");
+  if (stored == std::string::npos) return {listing, ""};
+  return {listing.substr(0, stored), listing.substr(stored)};
 }
 
 // A read answers a question ("?") or lists ("AT&V"); anything else that is
@@ -133,6 +168,41 @@ TEST(CliApply, OneChangedFieldWritesItsSectionStoresAndReadsBack) {
   ASSERT_EQ(j.size(), 1u);
   EXPECT_EQ(j[0]["result"], "unchanged");
   EXPECT_EQ(IndexOf(rig.Sent(), "AT&W"), std::string::npos);
+}
+
+// A change that was never stored is lost at the next reset: the modem does
+// not hold the profile until "AT&W" stored it.
+TEST(CliApply, AnUnstoredChangeCountsAsADifference) {
+  ApplyRig rig;
+  rig.Change({"BasicSettings.S0=3"});
+  EXPECT_TRUE(Has(ModemAnswer(rig.sim.SlavePath(), "ATS0=3"), "OK"));
+  ASSERT_TRUE(Has(Profiles(rig.sim.SlavePath()).first, "S00:003"));
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", rig.sim.SlavePath(), rig.changed}).exitCode, 1);
+  const ProcessResult r = rig.Apply(rig.changed);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, rig.sim.SlavePath() + ": RM-40 485: changed (1 field: BasicSettings.S0)\n1 modem: 1 changed\n");
+  EXPECT_NE(IndexOf(rig.Sent(), "AT&W"), std::string::npos);
+  EXPECT_TRUE(Has(Profiles(rig.sim.SlavePath()).second, "S00:003"));
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", rig.sim.SlavePath(), rig.changed}).exitCode, 0);
+}
+
+// A modem found with result codes suppressed is left so, active and stored,
+// whether the run only looked or wrote.
+TEST(CliApply, AQuietModemStaysQuiet) {
+  ApplyRig rig;
+  rig.Change({"BasicSettings.S0=7"});
+  ModemSimProcess quiet;
+  ASSERT_TRUE(quiet.Start(KELVANE_MODEMSIM, {"--model", "3", "--quiet"}));
+  for (const bool check : {true, false}) {
+    std::vector<std::string> args = {"apply", rig.changed, "--port", quiet.SlavePath()};
+    if (check) args.push_back("--check");
+    const ProcessResult r = RunProcess(KELVANE_CLI, args, 90000);
+    EXPECT_EQ(r.exitCode, check ? 4 : 0) << r.err;
+    const auto [active, stored] = Profiles(quiet.SlavePath());
+    EXPECT_TRUE(Has(active, " Q1 ")) << active;
+    EXPECT_TRUE(Has(stored, " Q1 ")) << stored;
+    EXPECT_EQ(Has(stored, "S00:007"), !check) << stored;
+  }
 }
 
 TEST(CliApply, CheckReportsWhatWouldChangeAndWritesNothing) {
@@ -253,9 +323,15 @@ TEST(CliApply, CtrlCStopsEveryTargetAndSummarises) {
 
 TEST(CliApply, InventoriesAndUsageErrors) {
   const std::string profile = TempPath("usage.dat"), inventory = TempPath("bad-inventory.txt");
+  const std::string shortProfile = TempPath("short.dat"), wide = TempPath("wide.dat");
   CAdapter blank;
   std::string error;
   ASSERT_TRUE(SaveProfileFile(profile, blank.Config, error)) << error;
+  std::ofstream(shortProfile, std::ios::binary) << ReadFile(profile).substr(0, 139);
+  ConfigBlock outside = blank.Config;
+  outside.basic.S7 = 200;
+  outside.callback.CallbackTime = 500;
+  ASSERT_TRUE(SaveProfileFile(wide, outside, error)) << error;
   std::ofstream(inventory) << "sim:1\nsim:2,12ab\n";
   struct Case {
     std::vector<std::string> args;
@@ -273,6 +349,11 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"apply", "/nonexistent/p.dat", "--port", "sim:1"}, 1, "Unable to open file..."},
       {{"apply", profile, "--port", "sim:1", "--report-dir", "/nonexistent/reports"}, 1,
        "the report folder /nonexistent/reports does not exist"},
+      // Refused before any modem is asked: sim:1 would answer if it were.
+      {{"apply", shortProfile, "--port", "sim:1"}, 1, "a short profile is refused; no modem was touched"},
+      {{"apply", wide, "--port", "sim:1"}, 1, "BasicSettings.S7: 200 is outside what its page allows"},
+      {{"apply", wide, "--port", "sim:1"}, 1, "CallbackSettings.CallbackTime: 500"},
+      {{"write", "--port", "sim:1", wide, "--yes"}, 1, "values its pages do not allow; no modem was touched"},
   };
   for (const Case& c : cases) {
     const ProcessResult r = RunProcess(KELVANE_CLI, c.args);
@@ -296,8 +377,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   EXPECT_EQ(j[1]["port"], "/dev/nonexistent-kelvane-b");
   EXPECT_TRUE(j[1]["remote"].is_null());
   EXPECT_TRUE(Has(j[1]["error"].get<std::string>(), "Unable to open COM-port...")) << r.out;
-  ::unlink(profile.c_str());
-  ::unlink(inventory.c_str());
+  for (const std::string& f : {profile, inventory, shortProfile, wide}) ::unlink(f.c_str());
 }
 
 }  // namespace
