@@ -44,8 +44,11 @@ bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error);
 // "pts_3-5551234.htm".
 std::string ReportFileName(const ApplyTarget& target);
 
-enum class ApplyResult { Unchanged, Changed, WouldChange, Failed, NotStarted };
-const char* ResultWord(ApplyResult result);  // "unchanged", "would-change", ...
+// Partial: every difference that may be written was, but some were left
+// alone (Serial and Remote configuration over a remote link): the modem does
+// not hold the profile.
+enum class ApplyResult { Unchanged, Changed, WouldChange, Failed, NotStarted, Partial };
+const char* ResultWord(ApplyResult result);  // "unchanged", "would-change", "partial", ...
 
 struct ApplyOutcome {
   ApplyResult result = ApplyResult::Failed;

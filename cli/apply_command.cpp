@@ -46,7 +46,13 @@ std::string OutcomeLine(const ApplyTarget& t, const ApplyOutcome& o) {
   switch (o.result) {
     case ApplyResult::Unchanged: line += "unchanged"; break;
     case ApplyResult::Changed: line += "changed (" + FieldList(o.fields) + ")"; break;
-    case ApplyResult::WouldChange: line += "would change (" + FieldList(o.fields) + ")"; break;
+    case ApplyResult::WouldChange:
+      line += o.fields.empty() ? "would change (only fields not written over the remote link)"
+                               : "would change (" + FieldList(o.fields) + ")";
+      break;
+    case ApplyResult::Partial:
+      line += "partial: " + (o.fields.empty() ? std::string("nothing written") : "changed (" + FieldList(o.fields) + ")");
+      break;
     default: line += "failed: " + o.error; break;
   }
   if (!o.skipped.empty()) {
@@ -57,16 +63,16 @@ std::string OutcomeLine(const ApplyTarget& t, const ApplyOutcome& o) {
 }
 
 std::string Summary(const std::vector<ApplyTarget>& targets, const std::vector<ApplyOutcome>& outcomes) {
-  int counts[5] = {0, 0, 0, 0, 0};
+  int counts[6] = {0, 0, 0, 0, 0, 0};
   std::string failed;
   for (size_t i = 0; i < outcomes.size(); ++i) {
     ++counts[static_cast<int>(outcomes[i].result)];
     if (outcomes[i].result == ApplyResult::Failed) failed += (failed.empty() ? "" : ", ") + targets[i].Label();
   }
   std::string out = std::to_string(outcomes.size()) + (outcomes.size() == 1 ? " modem:" : " modems:");
-  const char* words[5] = {"unchanged", "changed", "would change", "failed", "not started"};
+  const char* words[6] = {"unchanged", "changed", "would change", "failed", "not started", "partial"};
   bool first = true;
-  for (int k = 0; k < 5; ++k) {
+  for (int k = 0; k < 6; ++k) {
     if (!counts[k]) continue;
     out += std::string(first ? " " : ", ") + std::to_string(counts[k]) + " " + words[k];
     if (k == static_cast<int>(ApplyResult::Failed)) out += " (" + failed + ")";
@@ -92,7 +98,11 @@ Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
   j["fields"] = names(o.fields);
   j["skipped"] = names(o.skipped);
   std::string error = o.error;
-  if (o.result == ApplyResult::NotStarted) error = "Not started: cancelled by Ctrl-C.";
+  if (o.result == ApplyResult::NotStarted) {
+    std::string why = CancelledText();
+    why[0] = 'c';
+    error = "Not started: " + why;
+  }
   j["error"] = error.empty() ? Json(nullptr) : Json(Utf8FromLatin1(error));
   // Before and after of every field written (or that would be), in the
   // pages' words, for a reader that shows the change.
@@ -216,8 +226,21 @@ int ApplyCommand(Session& s) {
 
   std::vector<ApplyTarget> targets;
   for (const std::string& port : o.ports) targets.push_back({port, o.remote, o.passwordFile, {}});
+  const size_t fromInventory = targets.size();
   if (!o.inventory.empty() && !ReadInventory(o.inventory, targets, error)) {
     std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
+    return EXIT_USAGE;
+  }
+  // --remote and --password-file hold for every inventory line that does not
+  // give its own.
+  for (size_t i = fromInventory; i < targets.size(); ++i) {
+    if (targets[i].remote.empty()) targets[i].remote = o.remote;
+    if (targets[i].passwordFile.empty()) targets[i].passwordFile = o.passwordFile;
+  }
+  if (!o.passwordFile.empty() &&
+      std::none_of(targets.begin(), targets.end(), [](const ApplyTarget& t) { return !t.remote.empty(); })) {
+    std::fprintf(stderr, "kelvane-cli apply: --password-file is for remote targets: give --remote or numbers in "
+                         "the inventory\n");
     return EXIT_USAGE;
   }
   if (targets.empty()) {
@@ -346,10 +369,11 @@ int ApplyCommand(Session& s) {
 
   std::vector<ApplyOutcome> outcomes;
   for (auto& outcome : run.outcomes) outcomes.push_back(std::move(*outcome));
-  bool failed = false, wouldChange = false;
+  bool failed = false, wouldChange = false, partial = false;
   for (const ApplyOutcome& outcome : outcomes) {
     failed |= outcome.result == ApplyResult::Failed || outcome.result == ApplyResult::NotStarted;
     wouldChange |= outcome.result == ApplyResult::WouldChange;
+    partial |= outcome.result == ApplyResult::Partial;
   }
   const std::string summary = Summary(targets, outcomes);
   if (o.json) {
@@ -360,8 +384,9 @@ int ApplyCommand(Session& s) {
   } else {
     std::printf("%s\n", summary.c_str());
   }
-  if (cancelled) std::fprintf(stderr, "Cancelled by Ctrl-C.\n");
+  if (cancelled) std::fprintf(stderr, "%s\n", CancelledText().c_str());
   if (failed) return EXIT_FAILED;
+  if (partial) return EXIT_PARTIAL;
   return wouldChange ? EXIT_WOULD_CHANGE : EXIT_OK;
 }
 

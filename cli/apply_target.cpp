@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/apply.h"
+#include "cli/interrupt.h"
 #include "config/adapter.h"
 #include "config/modem_comparison.h"
 #include "config/page_words.h"
@@ -139,6 +140,7 @@ class TargetRun {
   // the cause.
   ApplyOutcome& Fail(std::string what);
   void EndLink();
+  void EndLeftoverCall();
   void WriteReport();
   // Reads `sections`, the stored profile with them.
   bool Read(int sections);
@@ -196,7 +198,7 @@ ApplyOutcome& TargetRun::Fail(std::string what) {
   out_.result = ApplyResult::Failed;
   const std::string messages = ui_.TakeMessages();
   if (Cancelled()) {
-    out_.error = "Cancelled by Ctrl-C.";
+    out_.error = CancelledText();
   } else {
     out_.error = what;
     if (!messages.empty()) out_.error += (what.empty() ? "" : " ") + messages;
@@ -237,6 +239,7 @@ bool TargetRun::Connect() {
     Fail("Unable to open COM-port... " + a_.LastOpenError);
     return false;
   }
+  EndLeftoverCall();
   ui_.SetSecret(target_.password);
   // A rejected password ends the login as a cancelled password dialog does:
   // nobody is there to type another.
@@ -260,6 +263,28 @@ bool TargetRun::Connect() {
     return false;
   }
   return true;
+}
+
+// A run that was killed may have left the local modem in a call: the far
+// modem then answers in its place (its password prompt, or the session's
+// prompt ">"). The call is ended as a logout ends it, so the login starts
+// from the local modem's command mode.
+void TargetRun::EndLeftoverCall() {
+  std::string probe = "AT";
+  const int r = a_.Transact(probe, 1, "OK\r\n", "C_PASSWORD:", MatchExact);
+  if (r == 1 && probe.find('>') == std::string::npos) return;
+  if (r < 0 && !a_.PortIsOpen()) return;
+  ui_.SetProgressText("Ending a call left from an earlier run...");
+  if (r == 1) {
+    std::string end = "AT*WRCE";
+    a_.Transact(end, 3, "OK\r\n", "ERROR", MatchExact);
+  }
+  ui_.Sleep(1000);
+  a_.SendText("+++");
+  ui_.Sleep(1200);
+  std::string hangUp = "ATH";
+  a_.Transact(hangUp, 3, "OK\r\n", "0\r", MatchExact);
+  a_.ReadText(true);
 }
 
 // As every command ends its link: a remote session is ended ("AT*WRCE",
@@ -328,10 +353,10 @@ ApplyOutcome TargetRun::Run() {
   // In words before the write puts the profile's records in place.
   out_.fieldWords = DifferencesInWords(out_.fields, plan_.profile, a_.Config);
 
-  if (toWrite == 0) {
-    out_.result = ApplyResult::Unchanged;
-  } else if (plan_.check) {
+  if (plan_.check && (toWrite != 0 || !out_.skipped.empty())) {
     out_.result = ApplyResult::WouldChange;
+  } else if (toWrite == 0) {
+    out_.result = out_.skipped.empty() ? ApplyResult::Unchanged : ApplyResult::Partial;
   } else {
     // The profile's records take the place of what was read, and only those
     // sections are written, as a page's own Write does (the I/O page: its
@@ -367,7 +392,7 @@ ApplyOutcome TargetRun::Run() {
       for (const FieldDifference& d : still) names += (names.empty() ? "" : ", ") + d.name;
       Fail("After the write the modem still differs in " + names + ".");
     } else {
-      out_.result = ApplyResult::Changed;
+      out_.result = out_.skipped.empty() ? ApplyResult::Changed : ApplyResult::Partial;
     }
   }
   WriteReport();

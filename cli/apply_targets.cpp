@@ -143,6 +143,7 @@ const char* ResultWord(ApplyResult result) {
     case ApplyResult::Unchanged: return "unchanged";
     case ApplyResult::Changed: return "changed";
     case ApplyResult::WouldChange: return "would-change";
+    case ApplyResult::Partial: return "partial";
     case ApplyResult::Failed:
     case ApplyResult::NotStarted: return "failed";
   }

@@ -21,7 +21,7 @@ struct Session {
     ui.WatchCancel(InstallInterruptPipe());
   }
   ~Session() {
-    if (ui.CancelCount() > 0) std::fprintf(stderr, "Cancelled by Ctrl-C.\n");
+    if (ui.CancelCount() > 0) std::fprintf(stderr, "%s\n", CancelledText().c_str());
     if (port && port->IsOpen()) port->Close();
     adapter.SetPort(nullptr);
     adapter.SetUi(nullptr);

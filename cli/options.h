@@ -48,6 +48,7 @@ enum Exit : int {
   EXIT_USAGE = 2,
   EXIT_UNSUPPORTED = 3,
   EXIT_WOULD_CHANGE = 4,  // apply --check: a modem does not hold the profile yet
+  EXIT_PARTIAL = 5,       // apply: a modem was left with differences it was not to write
 };
 
 // Parses argv; on a usage error returns false with `error` set.

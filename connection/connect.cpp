@@ -55,15 +55,17 @@ void DisconnectCommand(CAdapter& a) {
     ui.SetProgressRange(0, 3);
     ui.SetProgressStep(1);
     ui.StepProgress();
+    // Each command ends on its answer; a modem that stays silent has the
+    // whole budget.
     std::string command = "AT*WRCE";
-    a.Transact(command, 3);
+    a.Transact(command, 3, "OK\r\n", "ERROR", MatchExact);
     ui.Sleep(1000);
     ui.StepProgress();
     a.SendText("+++");
     ui.Sleep(1200);
     ui.StepProgress();
     command = "ATH";
-    a.Transact(command, 3);
+    a.Transact(command, 3, "OK\r\n", "0\r", MatchExact);
     ui.StepProgress();
     a.Busy = false;
   } else if (a.QuietWasOn) {

@@ -9,6 +9,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -249,6 +251,17 @@ TEST(CliApply, ThreeModemsAtOnceOneAbsent) {
   }
 }
 
+// Milliseconds of the day of the first traffic log line holding `part`
+// ("2026-12-07 23:28:49.395 port TX ..."), -1 when there is none.
+long long LoggedAt(const std::string& log, const std::string& part) {
+  const size_t at = log.find(part);
+  if (at == std::string::npos) return -1;
+  const size_t line = log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at) + 1;
+  int h = 0, m = 0, sec = 0, ms = 0;
+  if (std::sscanf(log.c_str() + line + 11, "%d:%d:%d.%d", &h, &m, &sec, &ms) != 4) return -1;
+  return ((h * 60LL + m) * 60 + sec) * 1000 + ms;
+}
+
 TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   ModemSimProcess sim;
   ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600", "--remote-number", "5551234",
@@ -258,37 +271,65 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   std::ofstream(dir + "/pw") << "letmein\n";
   // The password file is found beside the inventory.
   std::ofstream(dir + "/modems.txt") << "# pumping stations\n\n" << sim.SlavePath() << ", 5551234, pw  # north\n";
+  // The number and the password file from the command line, for lines that
+  // do not give their own.
+  std::ofstream(dir + "/numbered.txt") << sim.SlavePath() << ",5551234\n";
+  std::ofstream(dir + "/ports.txt") << sim.SlavePath() << "\n";
   // A profile from a local modem of the far modem's type: its remote
   // configuration (off, no password) would lock the far modem.
-  const std::string profile = dir + "/far.dat";
+  const std::string profile = dir + "/far.dat", log = dir + "/traffic.log";
   ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
   ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", profile, "BasicSettings.S0=4", "SerialSettings.IgnoreErrors=1"}).exitCode,
             0);
 
   const std::string label = sim.SlavePath() + ",5551234";
+  // What was left alone is a difference: a result of its own, exit 5.
   const ProcessResult first = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud",
-                                                       "9600", "--report-dir", dir},
+                                                       "9600", "--report-dir", dir, "--log", log},
                                          90000);
-  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(first.exitCode, 5) << first.err;
   const std::string skipped = "; not written over the remote link (name serial or remote in --sections to write "
                               "them): ";
-  EXPECT_EQ(first.out, label + ": RM-40 485: changed (1 field: BasicSettings.S0)" + skipped +
+  EXPECT_EQ(first.out, label + ": RM-40 485: partial: changed (1 field: BasicSettings.S0)" + skipped +
                            "3 fields: SerialSettings.IgnoreErrors, RemoteSettings.RemoteEnable, "
-                           "RemoteSettings.RemotePassword\n1 modem: 1 changed\n");
+                           "RemoteSettings.RemotePassword\n1 modem: 1 partial\n");
   const std::string report = ReadFile(dir + "/" + sim.SlavePath().substr(5).replace(3, 1, "_") + "-5551234.htm");
   EXPECT_TRUE(Has(report, "RM-40 485")) << "no report";
+  // The logout goes on as soon as the far modem has answered "AT*WRCE":
+  // the guard time before "+++" and little more.
+  const std::string traffic = ReadFile(log);
+  const long long logout = LoggedAt(traffic, " TX AT*WRCE"), escape = LoggedAt(traffic, " TX +++");
+  ASSERT_GE(logout, 0) << traffic;
+  EXPECT_LT(escape - logout, 2500) << "the logout waited for nothing";
 
-  const ProcessResult named = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud",
-                                                       "9600", "--sections", "basic,serial"},
+  const std::string pw = dir + "/pw";
+  const ProcessResult named = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/numbered.txt",
+                                                       "--password-file", pw, "--baud", "9600", "--sections",
+                                                       "basic,serial"},
                                          90000);
   EXPECT_EQ(named.exitCode, 0) << named.err;
   // The remote configuration is not among the sections compared now.
   EXPECT_EQ(named.out, label + ": RM-40 485: changed (1 field: SerialSettings.IgnoreErrors)\n1 modem: 1 changed\n");
+  // --check: the skipped differences are differences.
+  const ProcessResult check = RunProcess(
+      KELVANE_CLI, {"apply", profile, "--inventory", dir + "/ports.txt", "--remote", "5551234", "--password-file", pw,
+                    "--baud", "9600", "--check"},
+      90000);
+  EXPECT_EQ(check.exitCode, 4) << check.err;
+  EXPECT_TRUE(Has(check.out, label + ": RM-40 485: would change (only fields not written over the remote link)"))
+      << check.out;
+  // SIGTERM cancels as Ctrl-C does: the call is ended before the program.
+  const ProcessResult terminated = testing::RunProcessInterrupted(
+      KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud", "9600"}, 3000, 60000, "", SIGTERM);
+  EXPECT_EQ(terminated.exitCode, 1) << terminated.err;
+  EXPECT_TRUE(Has(terminated.err, "Cancelled by SIGTERM.")) << terminated.err;
   // The local modem is back in command mode, the call ended.
   EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", sim.SlavePath(), "--baud", "9600"}).out.rfind(
                 "Model: RM-40\n", 0),
             0u);
-  for (const char* f : {"/pw", "/modems.txt", "/far.dat"}) ::unlink((dir + f).c_str());
+  for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log"}) {
+    ::unlink((dir + f).c_str());
+  }
   ::unlink((dir + "/" + sim.SlavePath().substr(5).replace(3, 1, "_") + "-5551234.htm").c_str());
   ::rmdir(dir.c_str());
 }
@@ -344,6 +385,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"apply", "--port", "sim:1"}, 2, "usage: kelvane-cli apply FILE.dat"},
       {{"apply", profile, "--port", "sim:1", "--sections", "basic,diagnostic"}, 2, "the diagnostic section is read only"},
       {{"apply", profile, "--port", "sim:1", "--jobs", "0"}, 2, "--jobs takes 1 to 1000"},
+      {{"apply", profile, "--port", "sim:1", "--password-file", "pw"}, 2, "--password-file is for remote targets"},
       {{"apply", profile, "--inventory", inventory}, 2, inventory + " line 2: \"12ab\" is not a telephone number"},
       {{"apply", profile, "--inventory", "/nonexistent/inventory"}, 2, "cannot read the inventory /nonexistent/inventory"},
       {{"apply", "/nonexistent/p.dat", "--port", "sim:1"}, 1, "Unable to open file..."},

@@ -27,7 +27,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 }
 
 ProcessResult RunProcessInterrupted(const std::string& program, const std::vector<std::string>& args,
-                                    int interruptAfterMs, int timeoutMs, const std::string& input) {
+                                    int interruptAfterMs, int timeoutMs, const std::string& input, int signal) {
   ProcessResult result;
   int out[2], err[2], in[2];
   if (::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC) || ::pipe2(in, O_CLOEXEC)) return result;
@@ -53,7 +53,7 @@ ProcessResult RunProcessInterrupted(const std::string& program, const std::vecto
   bool outOpen = true, errOpen = true;
   while ((outOpen || errOpen) && NowMs() < deadline) {
     if (interruptAt >= 0 && NowMs() >= interruptAt) {
-      ::kill(pid, SIGINT);
+      ::kill(pid, signal);
       interruptAt = -1;
     }
     pollfd p[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};

@@ -14,9 +14,10 @@ struct ProcessResult {
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          int timeoutMs = 60000, const std::string& input = "");
-// The same, with a SIGINT (Ctrl-C) sent `interruptAfterMs` after the start.
+// The same, with a SIGINT (Ctrl-C), or `signal`, sent `interruptAfterMs`
+// after the start.
 ProcessResult RunProcessInterrupted(const std::string& program, const std::vector<std::string>& args,
                                     int interruptAfterMs, int timeoutMs = 60000,
-                                    const std::string& input = "");
+                                    const std::string& input = "", int signal = 2);
 
 }  // namespace kelvane::testing
