@@ -3,6 +3,9 @@
 // link state, transaction state, model type), the configuration block, the
 // diagnostic values, the tool options and the per-page flags. Everything in
 // the program reaches the modem and the configuration through it.
+// Its bodies, beside this header: adapter.cpp (the records and page flags),
+// link.cpp (port access and line events), transact.cpp (AT transactions and
+// the probe), identify.cpp (the model table and identification).
 
 #include <array>
 #include <cstdint>
