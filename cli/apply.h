@@ -40,9 +40,16 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
 bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error);
 
 // The report file name of a target: its port (and number) with every
-// character a file name should not hold replaced, e.g. "ttyUSB0.htm",
-// "pts_3-5551234.htm".
+// character a file name should not hold replaced, and then a checksum of
+// the target so that two targets never share a name, e.g. "ttyUSB0.htm",
+// "pts_3-5551234~5d0e21c4.htm".
 std::string ReportFileName(const ApplyTarget& target);
+
+// A target as an inventory line ("port[,number[,password-file]]", fields in
+// double quotes where they hold a comma, "#", a quote or blanks): the
+// failed targets of a run, written for the next run. A field holding a
+// double quote cannot be read back; ports and numbers never hold one.
+std::string InventoryLine(const ApplyTarget& target);
 
 // Partial: every difference that may be written was, but some were left
 // alone (Serial and Remote configuration over a remote link): the modem does
@@ -65,6 +72,7 @@ struct ApplyOutcome {
   std::vector<FieldDifference> skipped;
   std::string error;
   std::string report;  // the report's path when one was written
+  bool written = false;  // the modem's settings were changed (also when the run then failed)
 };
 
 // What a target's run needs besides the target.
@@ -77,6 +85,7 @@ struct ApplyPlan {
   int namedSections = 0;
   bool check = false;
   std::string reportDir;
+  std::string profilePath;  // named in each report
   std::string logPath;
   // Progress lines ("port: text") go here when set; called from the
   // target's thread.

@@ -23,15 +23,20 @@
 #include "cli/interrupt.h"
 #include "config/json_text.h"
 #include "config/modem_comparison.h"
+#include "config/replacement_file.h"
 
 namespace kelvane::cli {
 
 namespace {
 
+constexpr size_t kDefaultJobs = 32;
+// Beside the reports; no report name ends in ".json".
+constexpr const char* kSummaryName = "apply-summary.json";
+
 constexpr const char* kUsage =
     "usage: kelvane-cli apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]\n"
     "                         [--remote NUMBER [--password-file F]] [--check] [--json] [--report-dir DIR]\n"
-    "                         [--jobs N] [--log FILE]\n";
+    "                         [--jobs N] [--log FILE] [--failed FILE]\n";
 
 std::string FieldList(const std::vector<FieldDifference>& fields) {
   std::string out = std::to_string(fields.size()) + (fields.size() == 1 ? " field: " : " fields: ");
@@ -116,6 +121,7 @@ Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
   }
   j["changes"] = changes;
   j["report"] = o.report.empty() ? Json(nullptr) : Json(Utf8FromLatin1(o.report));
+  j["written"] = o.written;
   return j;
 }
 
@@ -260,9 +266,20 @@ int ApplyCommand(Session& s) {
   plan.namedSections = NamedSections(o.sections);
   plan.check = o.check;
   plan.reportDir = o.reportDir;
+  plan.profilePath = o.positional[0];
   if (!plan.reportDir.empty() && !IsFolder(plan.reportDir)) {
     std::fprintf(stderr, "kelvane-cli apply: the report folder %s does not exist\n", plan.reportDir.c_str());
     return EXIT_FAILED;
+  }
+  // The list of failed targets is written at the end; whether it can be
+  // is known before any modem is touched.
+  std::optional<ReplacementFile> failedList;
+  if (!o.failedPath.empty()) {
+    failedList.emplace(o.failedPath);
+    if (!failedList->Create(error)) {
+      std::fprintf(stderr, "kelvane-cli apply: cannot write %s: %s\n", o.failedPath.c_str(), error.c_str());
+      return EXIT_FAILED;
+    }
   }
   plan.logPath = o.log;
   if (!plan.logPath.empty()) {
@@ -324,8 +341,10 @@ int ApplyCommand(Session& s) {
     return EXIT_FAILED;
   }
   run.doneWrite = done[1];
-  const size_t threads = o.jobs > 0 ? std::min<size_t>(static_cast<size_t>(o.jobs), run.groups.size())
-                                    : run.groups.size();
+  // Without --jobs at most kDefaultJobs ports at once: a thread, a port and
+  // a log for each line of a long inventory would run out of both.
+  const size_t jobs = o.jobs > 0 ? static_cast<size_t>(o.jobs) : kDefaultJobs;
+  const size_t threads = std::min(jobs, run.groups.size());
   std::vector<std::thread> workers;
   for (size_t i = 0; i < threads; ++i) workers.emplace_back([&] { RunPorts(run, targets, plan); });
 
@@ -361,6 +380,9 @@ int ApplyCommand(Session& s) {
       }
     }
     printed += now.size();
+    if (plan.progress && !now.empty()) {
+      plan.progress(std::to_string(printed) + " of " + std::to_string(targets.size()) + " done");
+    }
   }
   for (std::thread& w : workers) w.join();
   ::close(done[0]);
@@ -385,6 +407,34 @@ int ApplyCommand(Session& s) {
     std::printf("%s\n", summary.c_str());
   }
   if (cancelled) std::fprintf(stderr, "%s\n", CancelledText().c_str());
+
+  // The failed targets as an inventory for the next run, and the run's
+  // summary beside the reports.
+  if (failedList) {
+    std::string text = "# kelvane-cli apply " + o.positional[0] + ": the targets that failed or did not start\n";
+    for (size_t i = 0; i < targets.size(); ++i) {
+      const ApplyResult r = outcomes[i].result;
+      if (r == ApplyResult::Failed || r == ApplyResult::NotStarted) text += InventoryLine(targets[i]) + "\n";
+    }
+    if (!failedList->Commit(text, error)) {
+      std::fprintf(stderr, "kelvane-cli apply: cannot write %s: %s\n", o.failedPath.c_str(), error.c_str());
+      failed = true;
+    }
+  }
+  if (!plan.reportDir.empty()) {
+    Json all = Json::array();
+    for (size_t i = 0; i < targets.size(); ++i) all.push_back(OutcomeJson(targets[i], outcomes[i]));
+    const Json total{{"profile", Utf8FromLatin1(o.positional[0])},
+                     {"check", o.check},
+                     {"summary", Utf8FromLatin1(summary)},
+                     {"targets", all}};
+    ReplacementFile file(plan.reportDir + "/" + kSummaryName);
+    if (!file.Create(error) || !file.Commit(JsonText(total, 2) + "\n", error)) {
+      std::fprintf(stderr, "kelvane-cli apply: the summary %s/%s was not written: %s\n", plan.reportDir.c_str(),
+                   kSummaryName, error.c_str());
+      failed = true;
+    }
+  }
   if (failed) return EXIT_FAILED;
   if (partial) return EXIT_PARTIAL;
   return wouldChange ? EXIT_WOULD_CHANGE : EXIT_OK;

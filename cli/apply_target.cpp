@@ -5,7 +5,9 @@
 // threads side by side.
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,7 @@
 #include "config/modem_comparison.h"
 #include "config/page_words.h"
 #include "config/read_engine.h"
+#include "config/replacement_file.h"
 #include "config/write_engine.h"
 #include "connection/connect.h"
 #include "connection/port_factory.h"
@@ -142,6 +145,7 @@ class TargetRun {
   void EndLink();
   void EndLeftoverCall();
   void WriteReport();
+  bool AddRunToReport(const std::string& path, std::string& error);
   // Reads `sections`, the stored profile with them.
   bool Read(int sections);
   // Where the modem differs from the profile now or after a reset: the
@@ -299,13 +303,49 @@ void TargetRun::EndLink() {
   }
 }
 
+// The report says which target it is and what this run did to it.
+bool TargetRun::AddRunToReport(const std::string& path, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream html;
+  html << in.rdbuf();
+  std::string text = html.str();
+  const size_t end = text.rfind("</body>");
+  if (end == std::string::npos) {
+    error = "The report has no end.";
+    return false;
+  }
+  auto row = [](const std::string& caption, const std::string& value) {
+    return "<tr><td>" + caption + "</td><td>" + HtmlEscaped(value) + "</td></tr>\r\n";
+  };
+  auto names = [](const std::vector<FieldDifference>& list) {
+    std::string out;
+    for (const FieldDifference& d : list) out += (out.empty() ? "" : ", ") + d.name;
+    return out.empty() ? std::string("none") : out;
+  };
+  std::string rows = "<h3>kelvane-cli apply</h3>\r\n<table border='0' CellPadding='5' CellSpacing='2'>\r\n";
+  rows += row("Target", target_.Label());
+  if (!target_.remote.empty()) rows += row("Remote number", target_.remote);
+  rows += row("Profile", plan_.profilePath);
+  rows += row("Result", ResultWord(out_.result));
+  rows += row(plan_.check ? "Fields that would change" : "Fields changed", names(out_.fields));
+  if (!out_.skipped.empty()) rows += row("Fields left alone over the remote link", names(out_.skipped));
+  rows += "</table>\r\n";
+  text.insert(end, rows);
+  ReplacementFile file(path);
+  return file.Create(error) && file.Commit(text, error);
+}
+
 void TargetRun::WriteReport() {
   if (plan_.reportDir.empty() || !(a_.LinkState & LS_IDENTIFIED) || Cancelled()) return;
   const std::string path = plan_.reportDir + "/" + ReportFileName(target_);
   ui_.TakeMessages();
+  std::string error;
   if (CreateReport(a_, path, FailedDiagnosticRead::LeaveFileUntouched) == 1) {
-    out_.report = path;
-    return;
+    if (AddRunToReport(path, error)) {
+      out_.report = path;
+      return;
+    }
+    ui_.messages.push_back(error);
   }
   // The profile may well be in place; the record of it is missing.
   const std::string held = out_.result == ApplyResult::Failed ? out_.error : "";
@@ -372,6 +412,7 @@ ApplyOutcome TargetRun::Run() {
     if (toWrite & SEC_IO) c.io = p.io;
     ui_.TakeMessages();
     wrote_ = true;
+    out_.written = true;
     if (WriteConfiguration(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0)) != 1 || Cancelled()) {
       Fail(a_.PortIsOpen() ? "" : std::string(DisconnectedText));
       if (out_.error.empty()) out_.error = "Writing the configuration failed.";

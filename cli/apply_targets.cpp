@@ -2,6 +2,8 @@
 // list, and the names of the reports.
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -128,14 +130,36 @@ bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error) {
 std::string ReportFileName(const ApplyTarget& target) {
   std::string port = target.port;
   if (port.rfind("/dev/", 0) == 0) port.erase(0, 5);
-  std::string name = port + (target.remote.empty() ? "" : "-" + target.remote);
+  const std::string exact = port + (target.remote.empty() ? "" : "-" + target.remote);
+  std::string name = exact;
   for (char& c : name) {
     const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                        c == '.' || c == '_' || c == '+';
     if (!plain) c = '_';
   }
   if (name.empty() || name[0] == '.') name.insert(0, "_");
+  // A name that lost characters ("modem:1" and "modem_1", "555(0100" and
+  // "555)0100") carries a checksum of the whole target, so two targets never
+  // share a report; "~" never stands in a name that lost nothing.
+  if (name != exact) {
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : target.Label()) hash = (hash ^ c) * 16777619u;
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "~%08x", hash);
+    name += tail;
+  }
   return name + ".htm";
+}
+
+std::string InventoryLine(const ApplyTarget& target) {
+  auto field = [](const std::string& text) {
+    const bool quote = text.find_first_of(",#\" \t") != std::string::npos;
+    return quote ? "\"" + text + "\"" : text;
+  };
+  std::string line = field(target.port);
+  if (!target.remote.empty()) line += "," + field(target.remote);
+  if (!target.passwordFile.empty()) line += "," + field(target.passwordFile);
+  return line;
 }
 
 const char* ResultWord(ApplyResult result) {

@@ -258,6 +258,8 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       if (!value(out.sections)) return false;
     } else if (arg == "--inventory") {
       if (!value(out.inventory)) return false;
+    } else if (arg == "--failed") {
+      if (!value(out.failedPath)) return false;
     } else if (arg == "--check") {
       out.check = true;
     } else if (arg == "--report-dir") {

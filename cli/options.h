@@ -36,6 +36,7 @@ struct Options {
   // nothing, where the reports go, how many ports run at once (0: all).
   std::vector<std::string> ports;
   std::string inventory;
+  std::string failedPath;  // --failed: the failed targets, as an inventory
   bool check = false;
   std::string reportDir;
   int jobs = 0;

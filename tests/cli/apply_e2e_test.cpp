@@ -237,18 +237,38 @@ TEST(CliApply, ThreeModemsAtOnceOneAbsent) {
   ModemSimProcess second;
   ASSERT_TRUE(second.Start(KELVANE_MODEMSIM, {"--model", "2"}));
   rig.Change({"BasicSettings.S0=3"});
+  // Two names that lose different characters in a file name.
+  const std::string dir = TempPath("reports");
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  const std::string first = dir + "/modem:1", other = dir + "/modem_1", failed = dir + "/failed.txt";
+  ASSERT_EQ(::symlink(rig.sim.SlavePath().c_str(), first.c_str()), 0);
+  ASSERT_EQ(::symlink(second.SlavePath().c_str(), other.c_str()), 0);
   const std::string absent = "/dev/nonexistent-kelvane-modem";
-  const ProcessResult r = RunProcess(
-      KELVANE_CLI, {"apply", rig.changed, "--port", rig.sim.SlavePath(), "--port", absent, "--port", second.SlavePath()},
-      90000);
+  const ProcessResult r = RunProcess(KELVANE_CLI,
+                                     {"apply", rig.changed, "--port", first, "--port", absent, "--port", other,
+                                      "--report-dir", dir, "--failed", failed},
+                                     90000);
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_TRUE(Has(r.out, rig.sim.SlavePath() + ": RM-40 485: changed (")) << r.out;
-  EXPECT_TRUE(Has(r.out, second.SlavePath() + ": RM-40: changed (")) << r.out;
+  EXPECT_TRUE(Has(r.out, first + ": RM-40 485: changed (")) << r.out;
+  EXPECT_TRUE(Has(r.out, other + ": RM-40: changed (")) << r.out;
   EXPECT_TRUE(Has(r.out, absent + ": failed: Unable to open COM-port...")) << r.out;
   EXPECT_TRUE(Has(r.out, "3 modems: 2 changed, 1 failed (" + absent + ")\n")) << r.out;
   for (const ModemSimProcess* sim : {&rig.sim, &second}) {
     EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", sim->SlavePath(), rig.changed}).exitCode, 0);
   }
+  // The failed targets as an inventory, the summary and one report each.
+  EXPECT_EQ(ReadFile(failed).substr(ReadFile(failed).find('\n') + 1), absent + "\n");
+  const auto summary = nlohmann::json::parse(ReadFile(dir + "/apply-summary.json"));
+  ASSERT_EQ(summary["targets"].size(), 3u);
+  EXPECT_EQ(summary["summary"], "3 modems: 2 changed, 1 failed (" + absent + ")");
+  const std::string report0 = summary["targets"][0]["report"], report2 = summary["targets"][2]["report"];
+  EXPECT_NE(report0, report2);
+  EXPECT_TRUE(Has(ReadFile(report0), "RM-40 485") && Has(ReadFile(report0), "<td>Result</td><td>changed</td>"));
+  EXPECT_TRUE(Has(ReadFile(report2), "RM-40") && Has(ReadFile(report2), "BasicSettings.S0"));
+  for (const std::string& f : {first, other, failed, dir + "/apply-summary.json", report0, report2}) {
+    ::unlink(f.c_str());
+  }
+  ::rmdir(dir.c_str());
 }
 
 // Milliseconds of the day of the first traffic log line holding `part`
@@ -293,8 +313,11 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   EXPECT_EQ(first.out, label + ": RM-40 485: partial: changed (1 field: BasicSettings.S0)" + skipped +
                            "3 fields: SerialSettings.IgnoreErrors, RemoteSettings.RemoteEnable, "
                            "RemoteSettings.RemotePassword\n1 modem: 1 partial\n");
-  const std::string report = ReadFile(dir + "/" + sim.SlavePath().substr(5).replace(3, 1, "_") + "-5551234.htm");
+  const std::string reportPath = nlohmann::json::parse(ReadFile(dir + "/apply-summary.json"))["targets"][0]["report"];
+  const std::string report = ReadFile(reportPath);
   EXPECT_TRUE(Has(report, "RM-40 485")) << "no report";
+  EXPECT_TRUE(Has(report, "<td>Remote number</td><td>5551234</td>")) << report;
+  EXPECT_TRUE(Has(report, "<td>Result</td><td>partial</td>")) << report;
   // The logout goes on as soon as the far modem has answered "AT*WRCE":
   // the guard time before "+++" and little more.
   const std::string traffic = ReadFile(log);
@@ -327,10 +350,11 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", sim.SlavePath(), "--baud", "9600"}).out.rfind(
                 "Model: RM-40\n", 0),
             0u);
-  for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log"}) {
+  for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log",
+                        "/apply-summary.json"}) {
     ::unlink((dir + f).c_str());
   }
-  ::unlink((dir + "/" + sim.SlavePath().substr(5).replace(3, 1, "_") + "-5551234.htm").c_str());
+  ::unlink(reportPath.c_str());
   ::rmdir(dir.c_str());
 }
 
