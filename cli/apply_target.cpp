@@ -204,8 +204,10 @@ ApplyOutcome& TargetRun::Fail(std::string what) {
   if (Cancelled()) {
     out_.error = CancelledText();
   } else {
-    out_.error = what;
-    if (!messages.empty()) out_.error += (what.empty() ? "" : " ") + messages;
+    // The messages may say it already ("Modem disconnected during
+    // process!" is both a message box and the run's own finding).
+    out_.error = !what.empty() && messages.find(what) != std::string::npos ? std::string() : what;
+    if (!messages.empty()) out_.error += (out_.error.empty() ? "" : " ") + messages;
   }
   return out_;
 }

@@ -24,8 +24,8 @@ def check(condition, what):
         print("FAIL: " + what)
 
 
-def start_modem(model):
-    sim = subprocess.Popen([modemsim, "--model", str(model)], stdout=subprocess.PIPE, text=True)
+def start_modem(model, *extra):
+    sim = subprocess.Popen([modemsim, "--model", str(model), *extra], stdout=subprocess.PIPE, text=True)
     return sim, sim.stdout.readline().strip()
 
 
@@ -46,9 +46,10 @@ def sent(log):
         return []
 
 
-modems = [start_modem(3), start_modem(2)]
+modems = [start_modem(3), start_modem(2), start_modem(3, "--drop-on", "AT&W")]
 try:
-    ports = [port for _, port in modems]
+    ports = [port for _, port in modems[:2]]
+    dropping = modems[2][1]
     golden, other = os.path.join(work, "golden.dat"), os.path.join(work, "other.dat")
     assert run([cli, "read", "--port", "sim:3", "-o", golden]) == 0
     assert run([cli, "set", golden, "BasicSettings.S0=5", "DialSettings.StoredNumbers[1]=5550100"]) == 0
@@ -86,7 +87,28 @@ try:
         "  kelvane.modems.profile:\n    port: /dev/nonexistent-kelvane-modem\n    profile: %s\n"
         "  register: missing\n  ignore_errors: true\n" % golden
     )
-    names = ["%s_%d" % (n, i) for n in ("first", "second", "check") for i in range(2)] + ["missing"]
+    # Refused before any modem is touched: a number YAML read as octal, a
+    # report folder that is not there.
+    tasks.append(
+        "- name: an unquoted number\n"
+        "  kelvane.modems.profile:\n    port: %s\n    profile: %s\n    remote_number: 0401234567\n"
+        "  environment:\n    KELVANE_TEST_LOG: %s\n"
+        "  register: octal\n  ignore_errors: true\n" % (ports[0], golden, log("octal", 0))
+    )
+    tasks.append(
+        "- name: no report folder\n"
+        "  kelvane.modems.profile:\n    port: %s\n    profile: %s\n    report: %s/none/r.htm\n"
+        "  environment:\n    KELVANE_TEST_LOG: %s\n"
+        "  register: nofolder\n  ignore_errors: true\n" % (ports[0], golden, work, log("nofolder", 0))
+    )
+    # The line goes away at the store: the settings were changed all the same.
+    tasks.append(
+        "- name: a store that fails\n"
+        "  kelvane.modems.profile:\n    port: %s\n    profile: %s\n"
+        "  register: dropped\n  ignore_errors: true\n" % (dropping, golden)
+    )
+    names = ["%s_%d" % (n, i) for n in ("first", "second", "check") for i in range(2)] + [
+        "missing", "octal", "nofolder", "dropped"]
     tasks.append(
         "- name: keep the results\n  ansible.builtin.copy:\n    dest: %s\n    content: \"{{ {%s} | to_json }}\"\n"
         % (results, ", ".join("'%s': %s" % (n, n) for n in names))
@@ -130,6 +152,7 @@ try:
               "second run %d wrote nothing: %s" % (i, commands))
         check(dry["changed"] is True and dry["fields"] == ["BasicSettings.S0"], "check run %d would change" % i)
         check("AT&W" not in sent(log("check", i)), "check run %d wrote nothing" % i)
+        check(not os.path.exists(os.path.join(work, "check-%d.htm" % i)), "check run %d wrote no report" % i)
         check(dry.get("diff", {}).get("after") == "Basic: Rings to Auto-Answer [S0]: 6\n"
               and dry["diff"]["before"] == "Basic: Rings to Auto-Answer [S0]: 5\n", "check run %d diff %s" % (i, dry.get("diff")))
         # Check mode left the modem with the first run's profile.
@@ -139,6 +162,15 @@ try:
     check(missing.get("failed") is True, "the missing modem fails the task")
     check(missing.get("msg", "").startswith("Unable to open COM-port... /dev/nonexistent-kelvane-modem"),
           "the tool's message: %r" % missing.get("msg"))
+    octal = r["octal"]
+    check(octal.get("failed") is True and "quote it" in octal.get("msg", ""), "octal number: %r" % octal.get("msg"))
+    nofolder = r["nofolder"]
+    check(nofolder.get("failed") is True and "does not exist" in nofolder.get("msg", ""),
+          "no report folder: %r" % nofolder.get("msg"))
+    check(sent(log("octal", 0)) == [] and sent(log("nofolder", 0)) == [], "a refused task touched the modem")
+    dropped = r["dropped"]
+    check(dropped.get("failed") is True and dropped.get("changed") is True, "failed store: %r" % dropped)
+    check(dropped.get("msg", "").count("Modem disconnected during process!") == 1, "said once: %r" % dropped.get("msg"))
 finally:
     for sim, _ in modems:
         sim.terminate()

@@ -40,8 +40,11 @@ options:
     type: list
     elements: str
   remote_number:
-    description: The telephone number the local modem dials to reach the modem to configure.
-    type: str
+    description:
+      - The telephone number the local modem dials to reach the modem to configure,
+        as a quoted string (digits and the dial characters C( *#+,-()/PTW)).
+      - Unquoted, YAML reads C(0401234567) as an octal number; such a value is refused.
+    type: raw
   password_file:
     description:
       - The file on the managed host whose first line is the remote
@@ -65,7 +68,9 @@ options:
     type: int
     choices: [1, 2]
   report:
-    description: Where to write the modem's HTML report after the run.
+    description:
+      - Where to write the modem's HTML report after the run. Its folder must exist;
+        it is checked before the modem is touched. In check mode no report is written.
     type: path
 notes:
   - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
@@ -93,7 +98,9 @@ EXAMPLES = r"""
 
 RETURN = r"""
 changed:
-  description: Whether the modem was written (in check mode, whether it would be).
+  description:
+    - Whether the modem's settings were changed (in check mode, whether they would be),
+      also when the task then failed (a failed store, a read-back that differs, a report not written).
   returned: always
   type: bool
 fields:
@@ -117,7 +124,7 @@ type:
   returned: when the modem was identified
   type: int
 result:
-  description: What kelvane-cli apply reported, C(unchanged), C(changed), C(would-change) or C(failed).
+  description: What kelvane-cli apply reported, C(unchanged), C(changed), C(would-change), C(partial) (differences left alone over the remote link) or C(failed).
   returned: always
   type: str
 report:
@@ -128,10 +135,26 @@ report:
 
 import json
 import os
+import re
 import shutil
 import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
+
+
+DIAL_NUMBER = re.compile(r"^[0-9 *#+,\-()/PTWptw]{1,40}$")
+
+
+def dial_number(module):
+    """The remote number as given, refused unless it is a string of dial characters."""
+    number = module.params["remote_number"]
+    if number is None:
+        return None
+    if not isinstance(number, str) or not DIAL_NUMBER.match(number) or not any(c.isdigit() for c in number):
+        module.fail_json(msg="remote_number must be a string of digits and the dial characters \" *#+,-()/PTW\", "
+                             "got %r: quote it (remote_number: \"0401234567\"), since YAML reads an unquoted number "
+                             "with a leading 0 as octal" % (number,))
+    return number
 
 
 def build_command(module, cli, report_dir):
@@ -140,7 +163,7 @@ def build_command(module, cli, report_dir):
     if p["sections"]:
         command += ["--sections", ",".join(p["sections"])]
     if p["remote_number"]:
-        command += ["--remote", p["remote_number"]]
+        command += ["--remote", dial_number(module)]
         if p["password_file"]:
             command += ["--password-file", p["password_file"]]
     for option, name in (("baud", "--baud"), ("parity", "--parity"), ("data_bits", "--data"), ("stop_bits", "--stop")):
@@ -166,7 +189,7 @@ def main():
             port=dict(type="str", required=True),
             profile=dict(type="path", required=True),
             sections=dict(type="list", elements="str"),
-            remote_number=dict(type="str"),
+            remote_number=dict(type="raw"),
             password_file=dict(type="path", no_log=False),
             baud=dict(type="int", choices=[300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]),
             parity=dict(type="str", choices=["None", "Odd", "Even"]),
@@ -178,7 +201,13 @@ def main():
         supports_check_mode=True,
     )
     cli = module.get_bin_path("kelvane-cli", required=True)
+    dial_number(module)
     report = module.params["report"]
+    if report and not os.path.isdir(os.path.dirname(os.path.abspath(report))):
+        module.fail_json(msg="The folder of the report %s does not exist." % report)
+    # Check mode writes no file on the managed host.
+    if module.check_mode:
+        report = None
     report_dir = tempfile.mkdtemp(prefix="kelvane-report-") if report else None
     try:
         rc, out, err = module.run_command(build_command(module, cli, report_dir))
@@ -190,7 +219,7 @@ def main():
             module.fail_json(msg=err.strip() or "kelvane-cli apply failed (exit %d)" % rc, rc=rc, stderr=err)
 
         result = dict(
-            changed=target["result"] in ("changed", "would-change"),
+            changed=bool(target.get("written")) or target["result"] in ("changed", "would-change"),
             result=target["result"],
             fields=target["fields"],
             skipped=target["skipped"],
@@ -204,9 +233,6 @@ def main():
             module.warn("Not written over the remote link (name serial or remote in sections to write them): "
                         + ", ".join(target["skipped"]))
         if report and target.get("report"):
-            parent = os.path.dirname(os.path.abspath(report))
-            if not os.path.isdir(parent):
-                module.fail_json(msg="The folder of the report %s does not exist." % report, **result)
             module.atomic_move(target["report"], report)
             result["report"] = report
         if target["result"] == "failed":
