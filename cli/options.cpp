@@ -60,22 +60,29 @@ Commands:
       kelvane-cli write --port /dev/ttyUSB0 modem.dat --yes
   apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]
         [--remote NUMBER [--password-file F]] [--check] [--json]
-        [--report-dir DIR] [--jobs N]
+        [--report-dir DIR] [--jobs N] [--failed FILE]
                              Bring modems to the profile: read the sections of
                              LIST (default every section a write changes),
                              compare, write only the sections that differ, store
                              them with AT&W, read them back and compare again.
-                             A modem that holds the profile is only read. Ports
-                             run at the same time (at most N with --jobs).
+                             A setting whose stored value (AT&V) differs counts.
+                             A modem that holds the profile is only read. A short
+                             profile or a value its page would not hold is
+                             refused before any modem is touched. Ports run at
+                             the same time (at most N with --jobs, default 32).
                              --inventory lists targets one a line:
-                             port[,number[,password-file]] (# comments). Over a
-                             remote link the serial and remote sections are
-                             written only when LIST names them. --check writes
+                             port[,number[,password-file]] (# comments);
+                             --remote and --password-file hold for lines without
+                             their own. Over a remote link the serial and remote
+                             sections are written only when LIST names them; the
+                             others leave the result "partial". --check writes
                              nothing. --report-dir writes each modem's HTML
-                             report. One line a modem, then a summary; --json
-                             prints a JSON array instead. Exit 0 when every
-                             modem holds the profile, 4 when --check found
-                             modems that would change, 1 when any failed.
+                             report and apply-summary.json; --failed writes the
+                             failed targets as an inventory. One line a modem,
+                             then a summary; --json prints a JSON array instead.
+                             Exit 0 when every modem holds the profile, 4 when
+                             --check found modems that would change, 5 when
+                             differences were left alone, 1 when any failed.
       kelvane-cli apply golden.dat --port /dev/ttyUSB0 --port /dev/ttyUSB1
       kelvane-cli apply golden.dat --inventory modems.txt --check --json
   show FILE.dat [--words] [--json]
@@ -170,6 +177,8 @@ Exit codes:
   2  usage error
   3  "A modem was found, but it is unsupported by Kelvane."
   4  apply --check: a modem does not hold the profile yet
+  5  apply: a modem was left with differences it was not to write (partial)
+Ctrl-C, SIGTERM, SIGHUP and SIGPIPE cancel alike.
 )";
 }
 
