@@ -236,6 +236,10 @@ bool TargetRun::Connect() {
     const int result = RunConnectOperation(a_);
     if (result == CONNECT_IDENTIFIED) return true;
     std::string error = ConnectFailureMessage(a_, result);
+    if (result == CONNECT_NOTHING_FOUND && a_.LinkState == LS_IDLE) {
+      error += " (tried " + o.baud + " bit/s, " + o.data + " data bits, parity " + o.parity + ", " + o.stop +
+               " stop bits; \"kelvane-cli scan --port " + target_.port + "\" searches every setting)";
+    }
     if (a_.LinkState == LS_OPEN_FAILED && !a_.LastOpenError.empty()) error += " " + a_.LastOpenError;
     Fail(error);
     return false;
@@ -364,7 +368,8 @@ ApplyOutcome TargetRun::Run() {
 
   const int compared = plan_.sections & WritableSections(a_.ModelType);
   if (compared == 0) {
-    Fail("The " + out_.model + " has no I/O section.");
+    Fail("The " + out_.model + " has no I/O section: leave io out of --sections for it (without --sections "
+         "each model's own sections are compared).");
     EndLink();
     return out_;
   }

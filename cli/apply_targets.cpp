@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <set>
+#include <cstdlib>
+#include <map>
 #include <string>
 
 #include "cli/apply.h"
@@ -72,7 +73,11 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
   }
   std::string line;
   std::vector<std::string> fields;
+  const size_t before = out.size();
   for (int number = 1; std::getline(in, line); ++number) {
+    // A byte-order mark that an editor put at the start is no part of the
+    // first port.
+    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     const std::string where = path + " line " + std::to_string(number) + ": ";
     if (!SplitFields(line, fields)) {
       error = where + "a double quote is not closed";
@@ -112,17 +117,28 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
     error = "cannot read the inventory " + path + ": " + std::strerror(errno);
     return false;
   }
+  if (out.size() == before) {
+    error = "the inventory " + path + " lists no targets (one a line: port[,number[,password-file]])";
+    return false;
+  }
   return true;
 }
 
 bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error) {
-  std::set<std::pair<std::string, std::string>> seen;
+  // One device under two names ("/dev//pts/1", a link) is one modem.
+  std::map<std::pair<std::string, std::string>, std::string> seen;
   for (const ApplyTarget& t : targets) {
-    if (!seen.insert({t.port, t.remote}).second) {
-      error = t.remote.empty() ? "the port " + t.port + " is given twice without a number"
-                               : "the port " + t.port + " with the number " + t.remote + " is given twice";
-      return false;
+    std::string device = t.port;
+    if (char* real = ::realpath(t.port.c_str(), nullptr)) {
+      device = real;
+      std::free(real);
     }
+    const auto [at, added] = seen.emplace(std::make_pair(device, t.remote), t.port);
+    if (added) continue;
+    const std::string also = at->second == t.port ? "" : " (as " + at->second + ", the same device)";
+    error = t.remote.empty() ? "the port " + t.port + " is given twice without a number" + also
+                             : "the port " + t.port + " with the number " + t.remote + " is given twice" + also;
+    return false;
   }
   return true;
 }

@@ -341,6 +341,11 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   EXPECT_EQ(check.exitCode, 4) << check.err;
   EXPECT_TRUE(Has(check.out, label + ": RM-40 485: would change (only fields not written over the remote link)"))
       << check.out;
+  // The wrong line settings: which were tried, and what to do.
+  const ProcessResult wrong = RunProcess(KELVANE_CLI, {"apply", profile, "--port", sim.SlavePath(), "--baud", "1200"});
+  EXPECT_TRUE(Has(wrong.out, "No Dalmarin modem found! (tried 1200 bit/s, 8 data bits, parity None, 1 stop bits; "
+                             "\"kelvane-cli scan --port " + sim.SlavePath() + "\" searches every setting)"))
+      << wrong.out;
   // SIGTERM cancels as Ctrl-C does: the call is ended before the program.
   const ProcessResult terminated = testing::RunProcessInterrupted(
       KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud", "9600"}, 3000, 60000, "", SIGTERM);
@@ -398,6 +403,8 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   outside.callback.CallbackTime = 500;
   ASSERT_TRUE(SaveProfileFile(wide, outside, error)) << error;
   std::ofstream(inventory) << "sim:1\nsim:2,12ab\n";
+  const std::string comments = TempPath("comments.txt");
+  std::ofstream(comments) << "# nothing here yet\n\n";
   struct Case {
     std::vector<std::string> args;
     int exitCode;
@@ -410,6 +417,9 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"apply", profile, "--port", "sim:1", "--sections", "basic,diagnostic"}, 2, "the diagnostic section is read only"},
       {{"apply", profile, "--port", "sim:1", "--jobs", "0"}, 2, "--jobs takes 1 to 1000"},
       {{"apply", profile, "--port", "sim:1", "--password-file", "pw"}, 2, "--password-file is for remote targets"},
+      {{"apply", profile, "--inventory", comments}, 2, "the inventory " + comments + " lists no targets"},
+      {{"apply", profile, "--port", "/dev/null", "--port", "/dev//null"}, 2,
+       "the port /dev//null is given twice without a number (as /dev/null, the same device)"},
       {{"apply", profile, "--inventory", inventory}, 2, inventory + " line 2: \"12ab\" is not a telephone number"},
       {{"apply", profile, "--inventory", "/nonexistent/inventory"}, 2, "cannot read the inventory /nonexistent/inventory"},
       {{"apply", "/nonexistent/p.dat", "--port", "sim:1"}, 1, "Unable to open file..."},
@@ -430,7 +440,8 @@ TEST(CliApply, InventoriesAndUsageErrors) {
 
   // A number with the dial pause stands in double quotes; the password comes
   // from the environment when the line names no file.
-  std::ofstream(inventory) << "/dev/nonexistent-kelvane-a , \"0,5551234\" # pause after the 0\n"
+  // An editor's byte-order mark is no part of the first port.
+  std::ofstream(inventory) << "\xEF\xBB\xBF/dev/nonexistent-kelvane-a , \"0,5551234\" # pause after the 0\n"
                            << "\"/dev/nonexistent-kelvane-b\"\n";
   ::setenv("KELVANE_PASSWORD", "letmein", 1);
   const ProcessResult r = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", inventory, "--json"});
@@ -443,7 +454,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   EXPECT_EQ(j[1]["port"], "/dev/nonexistent-kelvane-b");
   EXPECT_TRUE(j[1]["remote"].is_null());
   EXPECT_TRUE(Has(j[1]["error"].get<std::string>(), "Unable to open COM-port...")) << r.out;
-  for (const std::string& f : {profile, inventory, shortProfile, wide}) ::unlink(f.c_str());
+  for (const std::string& f : {profile, inventory, shortProfile, wide, comments}) ::unlink(f.c_str());
 }
 
 }  // namespace
