@@ -24,11 +24,17 @@ struct ApplyTarget {
   std::string remote;
   std::string passwordFile;  // empty: KELVANE_PASSWORD or the terminal
   std::string password;      // filled before the run starts
+  // Line settings of the inventory line ("baud=9600 format=7E1"); empty:
+  // those of the command line.
+  std::string baud, data, parity, stop;
   // "/dev/ttyUSB0" or "/dev/ttyUSB0,5551234", as the inventory writes it.
   std::string Label() const { return remote.empty() ? port : port + "," + remote; }
 };
 
-// Reads an inventory: one target a line, "port[,number[,password-file]]";
+// Reads an inventory: one target a line, "port[,number[,password-file]]",
+// and after the port any number of line settings "baud=RATE" and
+// "format=7E1" (data bits, parity N/E/O, stop bits), each a field of its own
+// or blank-separated in one;
 // "#" starts a comment, blank lines are skipped, a field may stand in double
 // quotes (a number with the dial pause ","). A relative password file is
 // taken from the inventory's folder. On failure `error` names the file and
@@ -70,6 +76,9 @@ struct ApplyOutcome {
   // Fields that differ but were left alone (Serial and Remote configuration
   // over a remote link).
   std::vector<FieldDifference> skipped;
+  // The line settings the modem was found at, when not the given ones, or
+  // that it answers at after the write (or would, with --check).
+  std::string lineNote;
   std::string error;
   std::string report;  // the report's path when one was written
   bool written = false;  // the modem's settings were changed (also when the run then failed)

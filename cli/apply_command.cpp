@@ -60,6 +60,7 @@ std::string OutcomeLine(const ApplyTarget& t, const ApplyOutcome& o) {
       break;
     default: line += "failed: " + o.error; break;
   }
+  if (!o.lineNote.empty()) line += "; " + o.lineNote;
   if (!o.skipped.empty()) {
     line += "; not written over the remote link (name serial or remote in --sections to write them): " +
             FieldList(o.skipped);
@@ -122,6 +123,7 @@ Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
   j["changes"] = changes;
   j["report"] = o.report.empty() ? Json(nullptr) : Json(Utf8FromLatin1(o.report));
   j["written"] = o.written;
+  j["line"] = o.lineNote.empty() ? Json(nullptr) : Json(o.lineNote);
   return j;
 }
 
@@ -231,7 +233,13 @@ int ApplyCommand(Session& s) {
   sections &= ~(SEC_DIAGNOSTIC | 0xFF);
 
   std::vector<ApplyTarget> targets;
-  for (const std::string& port : o.ports) targets.push_back({port, o.remote, o.passwordFile, {}});
+  for (const std::string& port : o.ports) {
+    ApplyTarget t;
+    t.port = port;
+    t.remote = o.remote;
+    t.passwordFile = o.passwordFile;
+    targets.push_back(std::move(t));
+  }
   const size_t fromInventory = targets.size();
   if (!o.inventory.empty() && !ReadInventory(o.inventory, targets, error)) {
     std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());

@@ -144,6 +144,11 @@ class TargetRun {
   ApplyOutcome& Fail(std::string what);
   void EndLink();
   void EndLeftoverCall();
+  // "9600 bit/s 8N1": the port's settings now.
+  std::string LineText() const;
+  // Sets the port to the profile's line settings; false when the profile
+  // has automatic rate detection or they are the ones set already.
+  bool UseProfileLine();
   void WriteReport();
   bool AddRunToReport(const std::string& path, std::string& error);
   // Reads `sections`, the stored profile with them.
@@ -227,13 +232,20 @@ bool TargetRun::Connect() {
   }
   a_.SetPort(line);
   a_.PortNumber = target_.port;
-  a_.BaudRate = o.baud;
-  a_.Parity = o.parity;
-  a_.DataBits = o.data;
-  a_.StopBits = o.stop;
+  a_.BaudRate = target_.baud.empty() ? o.baud : target_.baud;
+  a_.Parity = target_.parity.empty() ? o.parity : target_.parity;
+  a_.DataBits = target_.data.empty() ? o.data : target_.data;
+  a_.StopBits = target_.stop.empty() ? o.stop : target_.stop;
 
   if (target_.remote.empty()) {
-    const int result = RunConnectOperation(a_);
+    int result = RunConnectOperation(a_);
+    // A modem that an earlier run moved to the profile's line settings is
+    // looked for there next.
+    const std::string given = LineText();
+    if (result == CONNECT_NOTHING_FOUND && a_.LinkState == LS_IDLE && UseProfileLine() && !Cancelled()) {
+      result = RunConnectOperation(a_);
+      if (result == CONNECT_IDENTIFIED) out_.lineNote = "found at the profile's " + LineText() + ", not at " + given;
+    }
     if (result == CONNECT_IDENTIFIED) return true;
     std::string error = ConnectFailureMessage(a_, result);
     if (result == CONNECT_NOTHING_FOUND && a_.LinkState == LS_IDLE) {
@@ -272,6 +284,24 @@ bool TargetRun::Connect() {
     EndLink();
     return false;
   }
+  return true;
+}
+
+std::string TargetRun::LineText() const {
+  return a_.BaudRate + " bit/s " + a_.DataBits + a_.Parity.substr(0, 1) + a_.StopBits;
+}
+
+bool TargetRun::UseProfileLine() {
+  const SerialSettings& s = plan_.profile.serial;
+  if (s.DteRate == 0) return false;
+  const std::string baud = std::to_string(s.DteRate), data = std::to_string(s.DteDataBits),
+                    stop = std::to_string(s.DteStopBits);
+  const std::string parity = s.DteParity == 'E' ? "Even" : s.DteParity == 'O' ? "Odd" : "None";
+  if (baud == a_.BaudRate && data == a_.DataBits && stop == a_.StopBits && parity == a_.Parity) return false;
+  a_.BaudRate = baud;
+  a_.DataBits = data;
+  a_.StopBits = stop;
+  a_.Parity = parity;
   return true;
 }
 
@@ -400,8 +430,18 @@ ApplyOutcome TargetRun::Run() {
   // In words before the write puts the profile's records in place.
   out_.fieldWords = DifferencesInWords(out_.fields, plan_.profile, a_.Config);
 
+  // A new rate or format of the modem's serial side: the next run must
+  // look for it there (it does, after the given settings).
+  const SerialSettings& ps = plan_.profile.serial;
+  const bool lineChanges = (toWrite & SEC_SERIAL) && !remote && ps.DteRate != 0 &&
+                           (a_.Config.serial.DteRate != ps.DteRate || a_.Config.serial.DteDataBits != ps.DteDataBits ||
+                            a_.Config.serial.DteParity != ps.DteParity ||
+                            a_.Config.serial.DteStopBits != ps.DteStopBits);
+  const std::string newLine = std::to_string(ps.DteRate) + " bit/s " + std::to_string(ps.DteDataBits) +
+                              std::string(1, ps.DteParity) + std::to_string(ps.DteStopBits);
   if (plan_.check && (toWrite != 0 || !out_.skipped.empty())) {
     out_.result = ApplyResult::WouldChange;
+    if (lineChanges) out_.lineNote = "after the write the modem would answer at " + newLine;
   } else if (toWrite == 0) {
     out_.result = out_.skipped.empty() ? ApplyResult::Unchanged : ApplyResult::Partial;
   } else {
@@ -441,6 +481,7 @@ ApplyOutcome TargetRun::Run() {
       Fail("After the write the modem still differs in " + names + ".");
     } else {
       out_.result = out_.skipped.empty() ? ApplyResult::Changed : ApplyResult::Partial;
+      if (lineChanges) out_.lineNote = "the modem now answers at " + newLine + " (read back at it)";
     }
   }
   WriteReport();

@@ -1,7 +1,9 @@
 // The targets of kelvane-cli apply: the inventory file, the checks on the
 // list, and the names of the reports.
 
+#include <cctype>
 #include <cerrno>
+#include <set>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -63,6 +65,33 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// "baud=9600 format=7E1": blank-separated settings of one field.
+bool ReadLineSettings(const std::string& field, ApplyTarget& t, std::string& problem) {
+  size_t start = 0;
+  while (start < field.size()) {
+    const size_t blank = field.find_first_of(" \t", start);
+    const std::string item = field.substr(start, blank == std::string::npos ? std::string::npos : blank - start);
+    start = blank == std::string::npos ? field.size() : blank + 1;
+    if (item.empty()) continue;
+    static const std::set<std::string> kRates = {"300",   "600",   "1200",  "2400",  "4800",
+                                                  "9600",  "19200", "38400", "57600", "115200"};
+    if (item.rfind("baud=", 0) == 0 && kRates.count(item.substr(5))) {
+      t.baud = item.substr(5);
+    } else if (item.rfind("format=", 0) == 0 && item.size() == 10 && (item[7] == '7' || item[7] == '8') &&
+               std::string("NEOneo").find(item[8]) != std::string::npos && (item[9] == '1' || item[9] == '2')) {
+      t.data = item.substr(7, 1);
+      const char p = static_cast<char>(std::toupper(static_cast<unsigned char>(item[8])));
+      t.parity = p == 'E' ? "Even" : p == 'O' ? "Odd" : "None";
+      t.stop = item.substr(9, 1);
+    } else {
+      problem = "\"" + item + "\" is no line setting (baud=RATE, format=8N1 with 7 or 8 data bits, parity N, E or O "
+                "and 1 or 2 stop bits)";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::string& error) {
@@ -84,11 +113,21 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
       return false;
     }
     if (fields.empty()) continue;
+    ApplyTarget t;
+    // Line settings may stand in any field after the port.
+    for (size_t i = fields.size(); i-- > 1;) {
+      if (fields[i].find('=') == std::string::npos) continue;
+      std::string problem;
+      if (!ReadLineSettings(fields[i], t, problem)) {
+        error = where + problem;
+        return false;
+      }
+      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
+    }
     if (fields.size() > 3) {
       error = where + "more than port, number and password file (put a number with \",\" in double quotes)";
       return false;
     }
-    ApplyTarget t;
     t.port = fields[0];
     if (t.port.empty()) {
       error = where + "no port";

@@ -71,7 +71,8 @@ Commands:
                              refused before any modem is touched. Ports run at
                              the same time (at most N with --jobs, default 32).
                              --inventory lists targets one a line:
-                             port[,number[,password-file]] (# comments);
+                             port[,number[,password-file]] (# comments), after
+                             the port optional "baud=9600 format=7E1";
                              --remote and --password-file hold for lines without
                              their own. Over a remote link the serial and remote
                              sections are written only when LIST names them; the

@@ -207,6 +207,40 @@ TEST(CliApply, AQuietModemStaysQuiet) {
   }
 }
 
+// A profile with another port rate: the result says where the modem answers
+// now, and the next run finds it there, from an inventory line's settings or
+// from the profile's.
+TEST(CliApply, ANewPortRateIsSaidAndFoundAgain) {
+  ModemSimProcess sim;
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3", "--rate", "1200"}));
+  const std::string profile = TempPath("fast.dat"), inventory = TempPath("fast.txt");
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", sim.SlavePath(), "--baud", "1200", "-o", profile}).exitCode, 0);
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", profile, "SerialSettings.DteRate=9600"}).exitCode, 0);
+  const std::string label = sim.SlavePath() + ": RM-40 485: ";
+  struct Step {
+    std::vector<std::string> extra;
+    int exitCode;
+    std::string out;
+  };
+  const Step steps[] = {
+      {{"--check"}, 4, "would change (1 field: SerialSettings.DteRate); after the write the modem would answer at 9600 "
+                       "bit/s 8N1\n"},
+      {{}, 0, "changed (1 field: SerialSettings.DteRate); the modem now answers at 9600 bit/s 8N1 (read back at it)\n"},
+      {{}, 0, "unchanged; found at the profile's 9600 bit/s 8N1, not at 1200 bit/s 8N1\n"},
+  };
+  for (const Step& step : steps) {
+    std::vector<std::string> args = {"apply", profile, "--port", sim.SlavePath(), "--baud", "1200"};
+    args.insert(args.end(), step.extra.begin(), step.extra.end());
+    const ProcessResult r = RunProcess(KELVANE_CLI, args, 90000);
+    EXPECT_EQ(r.exitCode, step.exitCode) << r.err;
+    EXPECT_TRUE(Has(r.out, label + step.out)) << r.out;
+  }
+  std::ofstream(inventory) << sim.SlavePath() << ", baud=9600 format=8N1\n";
+  const ProcessResult r = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", inventory, "--baud", "1200"});
+  EXPECT_EQ(r.out, label + "unchanged\n1 modem: 1 unchanged\n");
+  for (const std::string& f : {profile, inventory}) ::unlink(f.c_str());
+}
+
 TEST(CliApply, CheckReportsWhatWouldChangeAndWritesNothing) {
   ApplyRig rig;
   rig.Change({"BasicSettings.S0=7", "CallbackSettings.CallbackPasswords[2]=secret9", "IoSettings.Data1[0]=pump"});
