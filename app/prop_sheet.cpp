@@ -5,18 +5,12 @@
 #include <QTabBar>
 #include <QToolButton>
 
+#include "config/page_words.h"
 #include "connection/ui/tab_connection.h"
 #include "pages/config_page.h"
 
 namespace kelvane {
 
-namespace {
-
-// Every configuration page, in sheet order.
-constexpr int kSheetOrder[] = {PG_BASIC,      PG_SERIAL,     PG_DIAL,     PG_CALLERID,
-                               PG_REMOTE,     PG_DIAGNOSTIC, PG_CALLBACK, PG_IO};
-
-}  // namespace
 
 CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidget* parent)
     : QTabWidget(parent), adapter_(adapter), connection_(connectionPage) {
@@ -89,7 +83,7 @@ void CPropSheet::UpdatePages() {
     // The Connection page becomes current first, so that removing the current
     // page does not activate (and read) its neighbour on the way out.
     if (currentWidget() != connection_) setCurrentWidget(connection_);
-    for (int page : kSheetOrder) RemovePage(page);
+    for (int page : PagesInSheetOrder()) RemovePage(page);
     return;
   }
   // Pages already present stay; the missing ones are added in sheet order.
@@ -110,7 +104,7 @@ void CPropSheet::AddPage(int pageIndex) {
   if (!page) return;
   // After the Connection page and the present pages that come before it.
   int position = 1;
-  for (int other : kSheetOrder) {
+  for (int other : PagesInSheetOrder()) {
     if (other == pageIndex) break;
     if (present_.count(other)) ++position;
   }

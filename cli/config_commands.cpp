@@ -20,17 +20,6 @@
 
 namespace kelvane::cli {
 
-struct SectionName {
-  const char* name;
-  int bits;
-};
-
-constexpr SectionName kSections[] = {
-    {"basic", SEC_BASIC},       {"serial", SEC_SERIAL},     {"dial", SEC_DIAL},
-    {"callerid", SEC_CALLERID}, {"remote", SEC_REMOTE},     {"diagnostic", SEC_DIAGNOSTIC},
-    {"callback", SEC_CALLBACK}, {"io", SEC_IO},             {"all", SEC_ALL},
-};
-
 // Parses a comma-separated section list into a mask; 0 on an unknown name.
 int ParseSections(const std::string& list, std::string& error) {
   int mask = 0;
@@ -38,16 +27,18 @@ int ParseSections(const std::string& list, std::string& error) {
   while (start <= list.size()) {
     const size_t comma = list.find(',', start);
     const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    bool known = false;
-    for (const auto& s : kSections) {
-      if (name == s.name) {
-        mask |= s.bits;
-        known = true;
-      }
+    const SectionInfo* section = nullptr;
+    std::string names;
+    for (const SectionInfo& s : Sections()) {
+      if (name == s.cliName) section = &s;
+      names += std::string(s.cliName) + ", ";
     }
-    if (!known) {
-      error = "unknown section \"" + name +
-              "\" (use basic, serial, dial, callerid, remote, diagnostic, callback, io, all)";
+    if (name == "all") {
+      mask |= SEC_ALL;
+    } else if (section) {
+      mask |= section->bit;
+    } else {
+      error = "unknown section \"" + name + "\" (use " + names + "all)";
       return 0;
     }
     if (comma == std::string::npos) break;

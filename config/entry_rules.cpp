@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "config/field_table.h"
 #include "config/page_values.h"
 
 namespace kelvane {
@@ -69,58 +70,9 @@ void StoreSelection(int32_t& value, int index) {
   if (index >= 0) value = index;
 }
 
-namespace {
-
-// Every text the write engine puts between double quotes. `where` holds %d
-// for the element's number (1-based) in an array.
-struct QuotedField {
-  const char* record;
-  const char* field;
-  int section;
-  std::size_t offset;
-  std::size_t width;
-  std::size_t count;
-  const char* where;
-  const char* command;
-  bool ioModelOnly;
-};
-
-const QuotedField kQuotedFields[] = {
-    {"DialSettings", "BackupNumber", SEC_DIAL, offsetof(ConfigBlock, dial) + offsetof(DialSettings, BackupNumber),
-     sizeof(DialSettings::BackupNumber), 1, "Dial options, backup number", "AT*WDB", true},
-    {"CallerIdSettings", "AcceptedNumbers", SEC_CALLERID,
-     offsetof(ConfigBlock, callerId) + offsetof(CallerIdSettings, AcceptedNumbers),
-     sizeof(CallerIdSettings::AcceptedNumbers[0]), 10, "Caller ID, accepted number %d", "AT*WACCTAB", false},
-    {"CallbackSettings", "CallbackNumbers", SEC_CALLBACK,
-     offsetof(ConfigBlock, callback) + offsetof(CallbackSettings, CallbackNumbers),
-     sizeof(CallbackSettings::CallbackNumbers[0]), 10, "Callback, number %d", "AT*WCBTAB", false},
-    {"CallbackSettings", "CallbackPasswords", SEC_CALLBACK,
-     offsetof(ConfigBlock, callback) + offsetof(CallbackSettings, CallbackPasswords),
-     sizeof(CallbackSettings::CallbackPasswords[0]), 10, "Callback, password %d", "AT*WCBTAB", false},
-    {"IoSettings", "Data1", SEC_IO, offsetof(ConfigBlock, io) + offsetof(IoSettings, Data1),
-     sizeof(IoSettings::Data1[0]), 10, "I/O entry %d, Data 1", "AT*WIOL", true},
-    {"IoSettings", "Data2", SEC_IO, offsetof(ConfigBlock, io) + offsetof(IoSettings, Data2),
-     sizeof(IoSettings::Data2[0]), 10, "I/O entry %d, Data 2", "AT*WIOL", true},
-    {"IoSettings", "Data3", SEC_IO, offsetof(ConfigBlock, io) + offsetof(IoSettings, Data3),
-     sizeof(IoSettings::Data3[0]), 10, "I/O entry %d, Data 3", "AT*WIOL", true},
-    {"IoSettings", "Data5", SEC_IO, offsetof(ConfigBlock, io) + offsetof(IoSettings, Data5),
-     sizeof(IoSettings::Data5[0]), 10, "I/O entry %d, Data 5", "AT*WIOL", true},
-    {"IoSettings", "Data6", SEC_IO, offsetof(ConfigBlock, io) + offsetof(IoSettings, Data6),
-     sizeof(IoSettings::Data6[0]), 10, "I/O entry %d, Data 6", "AT*WIOL", true},
-};
-
-std::string Where(const QuotedField& f, std::size_t element) {
-  std::string text = f.where;
-  const std::size_t mark = text.find("%d");
-  if (mark != std::string::npos) text.replace(mark, 2, std::to_string(element + 1));
-  return text;
-}
-
-}  // namespace
-
 bool IsQuotedTextField(std::string_view record, std::string_view field) {
-  return std::any_of(std::begin(kQuotedFields), std::end(kQuotedFields),
-                     [&](const QuotedField& f) { return record == f.record && field == f.field; });
+  const FieldInfo* f = FindField(record, field);
+  return f && f->quoted;
 }
 
 bool WritesIoEntry(int sections, int n) {
@@ -129,27 +81,25 @@ bool WritesIoEntry(int sections, int n) {
 }
 
 std::optional<QuoteInText> FindQuoteInQuotedTexts(const ConfigBlock& block, int sections, int modelType) {
-  const auto* bytes = reinterpret_cast<const char*>(&block);
-  for (const QuotedField& f : kQuotedFields) {
-    if (!(sections & f.section) || (f.ioModelOnly && modelType != 3)) continue;
-    // Only the entries a write of the I/O section sends, and only with its
-    // entries bit.
-    if (f.section == SEC_IO && !(sections & 2)) continue;
+  for (const FieldInfo& f : ConfigFields()) {
+    const SectionInfo* section = SectionOfPage(f.page);
+    if (!f.quoted || !section || !(sections & section->bit)) continue;
+    // The I/O section goes to the I/O model only, and only the entries a
+    // write of it sends, and only with its entries bit.
+    const bool io = section->bit == SEC_IO;
+    if ((f.ioModelOnly || io) && modelType != 3) continue;
+    if (io && !(sections & 2)) continue;
     for (std::size_t i = 0; i < f.count; ++i) {
-      if (f.section == SEC_IO && !WritesIoEntry(sections, static_cast<int>(i) + 1)) continue;
-      const std::string text = FieldText(bytes + f.offset + i * f.width, f.width);
-      if (text.find('"') == std::string::npos) continue;
-      std::string name = std::string(f.record) + "." + f.field;
-      if (f.count > 1) name += "[" + std::to_string(i) + "]";
-      return QuoteInText{name, Where(f, i), f.command};
+      if (io && !WritesIoEntry(sections, static_cast<int>(i) + 1)) continue;
+      if (FieldText(block, f.offset + i * f.width, f.width).find('"') == std::string::npos) continue;
+      return QuoteInText{f.ElementName(i), std::string(section->pageName) + " page, " + f.ElementCaption(i),
+                         std::string("AT") + f.command};
     }
   }
   return std::nullopt;
 }
 
-std::string QuoteProblem() {
-  return "a double quote (\") is not taken: the modem gets this text inside double quotes";
-}
+std::string QuoteProblem() { return std::string(kQuoteProblem); }
 
 bool CheckQuotedTexts(const ConfigBlock& block, std::string& error) {
   const std::optional<QuoteInText> q = FindQuoteInQuotedTexts(block, SEC_ALL, 3);

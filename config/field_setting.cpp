@@ -23,139 +23,16 @@ namespace kelvane {
 
 namespace {
 
-constexpr long long kIntMin = std::numeric_limits<int32_t>::min();
-constexpr long long kIntMax = std::numeric_limits<int32_t>::max();
-
-// How a field's value is checked and turned into what is stored.
-enum class Rule {
-  Numbered,         // a combo that stores the number its item begins with
-  Indexed,          // a combo that stores the index of its item
-  Parity,           // the parity combo: the first letter of "None", "Even", "Odd"
-  Register,         // a Basic S-register: clipped into 0..its maximum
-  Country,          // a code the country list holds
-  CompressionPart,  // half of the compression pair, checked with the other half
-  Range,            // a number edit: low..high
-  Text,             // an edit of `limit` characters
-  TableNumber,      // a caller ID or callback number: digits and '+' only
-  Password,         // empty, or 6 to `limit` characters
-  Modulation,       // what the Modulation dialog composes
-};
-
-using ItemList = const std::vector<std::string>& (*)();
-
-struct FieldRule {
-  const char* name;  // "Record.Field"; an array's rule holds for every element
-  Rule rule;
-  ItemList items = nullptr;
-  long long low = 0;   // Range; the register number of a Register
-  long long high = 0;  // Range
-  std::size_t limit = 0;
-  bool (*storable)(std::string_view) = nullptr;  // Password: the page's own rule
-};
-
-constexpr FieldRule Numbered(const char* n, ItemList items) { return {n, Rule::Numbered, items}; }
-constexpr FieldRule Indexed(const char* n, ItemList items) { return {n, Rule::Indexed, items}; }
-constexpr FieldRule Register(const char* n, int number) { return {n, Rule::Register, nullptr, number}; }
-constexpr FieldRule Range(const char* n, long long low, long long high) {
-  return {n, Rule::Range, nullptr, low, high};
-}
-constexpr FieldRule Texts(const char* n, Rule rule, std::size_t limit) { return {n, rule, nullptr, 0, 0, limit}; }
-constexpr FieldRule Plain(const char* n, Rule rule) { return {n, rule}; }
-constexpr FieldRule Password(const char* n, std::size_t limit, bool (*storable)(std::string_view)) {
-  return {n, Rule::Password, nullptr, 0, 0, limit, storable};
-}
-
-// Every field of the block with the rule of the page control that edits it.
-// Data7 is on no page (the entry dialog never shows it): it takes any 32-bit
-// number. Time limits follow the entry dialog's three-digit edit.
-const FieldRule kRules[] = {
-    Numbered("SerialSettings.DteRate", BaudRateItems),
-    Numbered("SerialSettings.DteStopBits", StopBitsItems),
-    Numbered("SerialSettings.DteDataBits", DataBitsItems),
-    Numbered("SerialSettings.DcdControl", DcdControlItems),
-    Numbered("SerialSettings.DsrControl", DsrControlItems),
-    Numbered("SerialSettings.DtrControl", DtrControlItems),
-    Numbered("SerialSettings.LocalEcho", LocalEchoItems),
-    Numbered("SerialSettings.ModemFlowControl", FlowControlItems),
-    Plain("SerialSettings.DteParity", Rule::Parity),
-    Numbered("SerialSettings.EnhancedResults", EnhancedResultItems),
-    Numbered("SerialSettings.ReducedResults", ReducedResultItems),
-    Numbered("SerialSettings.ResultFormat", ResultFormatItems),
-    Numbered("SerialSettings.ResultSuppression", SuppressionItems),
-    Numbered("SerialSettings.IgnoreErrors", IgnoreErrorsItems),
-    Register("BasicSettings.S0", 0),
-    Register("BasicSettings.S7", 7),
-    Register("BasicSettings.S10", 10),
-    Register("BasicSettings.S25", 25),
-    Register("BasicSettings.S30", 30),
-    Register("BasicSettings.S91", 91),
-    Indexed("BasicSettings.FastDisconnect", FastDisconnectItems),
-    Plain("BasicSettings.CompressionC", Rule::CompressionPart),
-    Plain("BasicSettings.ErrorCorrectionN", Rule::CompressionPart),
-    Plain("BasicSettings.CountryCode", Rule::Country),
-    Indexed("BasicSettings.BreakControl", BreakControlItems),
-    Indexed("BasicSettings.LineQuality", LineQualityItems),
-    Plain("BasicSettings.Modulation", Rule::Modulation),
-    Numbered("DialSettings.HotCall", HotCallItems),
-    Numbered("DialSettings.DialAbort", DialAbortItems),
-    Texts("DialSettings.StoredNumbers", Rule::Text, kStoredNumberChars),
-    Texts("DialSettings.BackupNumber", Rule::Text, kBackupNumberChars),
-    Range("DialSettings.BackupRetries", 0, 9),
-    Range("DialSettings.BackupTime", 0, 999),
-    Numbered("CallerIdSettings.CidFormat", CidFormatItems),
-    Numbered("CallerIdSettings.CidMode", CidModeItems),
-    Texts("CallerIdSettings.AcceptedNumbers", Rule::TableNumber, kAcceptedNumberChars),
-    Indexed("RemoteSettings.RemoteEnable", RemoteEnableItems),
-    Password("RemoteSettings.RemotePassword", kRemotePasswordLimit, IsStorablePassword),
-    Indexed("CallbackSettings.CallbackMode", CallbackModeItems),
-    Range("CallbackSettings.CallbackTime", 0, 255),
-    Texts("CallbackSettings.CallbackNumbers", Rule::TableNumber, kCallbackNumberChars),
-    Password("CallbackSettings.CallbackPasswords", kCallbackPasswordChars, IsCallbackPassword),
-    Range("IoSettings.PulseTa", 0, kIntMax),
-    Range("IoSettings.PulseTp", 0, kIntMax),
-    Numbered("IoSettings.TrigType", TrigTypeItems),
-    Indexed("IoSettings.TrigLevel", TrigLevelItems),
-    Numbered("IoSettings.OutputCtrl", OutputCtrlItems),
-    Indexed("IoSettings.Service", IoServiceItems),
-    Indexed("IoSettings.Retry", IoRetryItems),
-    Range("IoSettings.Timeout", 0, 999),
-    Indexed("IoSettings.Priority", IoPriorityItems),
-    Texts("IoSettings.Data1", Rule::Text, kIoDataLimits[0]),
-    Texts("IoSettings.Data2", Rule::Text, kIoDataLimits[1]),
-    Texts("IoSettings.Data3", Rule::Text, kIoDataLimits[2]),
-    Range("IoSettings.Data4", 0, 99),
-    Texts("IoSettings.Data5", Rule::Text, kIoDataLimits[4]),
-    Texts("IoSettings.Data6", Rule::Text, kIoDataLimits[5]),
-    Range("IoSettings.Data7", kIntMin, kIntMax),
-};
-
-// --- names ---------------------------------------------------------------------
-
-std::string FullName(const FieldInfo& f) { return std::string(f.record) + "." + f.name; }
-
-bool IsArray(const FieldInfo& f) { return f.kind == FieldKind::IntArray || f.kind == FieldKind::TextArray; }
-
-const FieldRule* RuleOf(const FieldInfo& f) {
-  const std::string name = FullName(f);
-  for (const FieldRule& r : kRules) {
-    if (name == r.name) return &r;
-  }
-  return nullptr;
-}
-
+// The field or element an assignment names.
 struct Target {
   const FieldInfo* field = nullptr;
-  const FieldRule* rule = nullptr;
   std::size_t index = 0;
 };
 
 std::string SectionList() {
   std::string out;
-  const char* last = "";
-  for (const FieldInfo& f : ConfigFields()) {
-    if (std::strcmp(last, f.record) == 0) continue;
-    out += (*last ? ", " : "") + std::string(f.record);
-    last = f.record;
+  for (const SectionInfo& s : Sections()) {
+    if (*s.record) out += (out.empty() ? "" : ", ") + std::string(s.record);
   }
   return out;
 }
@@ -164,17 +41,12 @@ std::string SectionList() {
 bool FindTarget(std::string_view name, Target& t, std::string& problem) {
   const std::size_t dot = name.find('.');
   const std::string_view record = name.substr(0, dot);
-  bool recordKnown = false;
-  for (const FieldInfo& f : ConfigFields()) recordKnown = recordKnown || record == f.record;
-  if (!recordKnown) {
+  if (std::none_of(Sections().begin(), Sections().end(),
+                   [&](const SectionInfo& s) { return *s.record && record == s.record; })) {
     problem = "unknown section (sections: " + SectionList() + ")";
     return false;
   }
-  if (dot == std::string_view::npos) {
-    problem = "unknown field";
-    return false;
-  }
-  std::string_view field = name.substr(dot + 1);
+  std::string_view field = name;
   std::optional<std::size_t> index;
   if (const std::size_t open = field.find('['); open != std::string_view::npos) {
     const std::string_view digits = field.substr(open + 1, field.size() - open - 2);
@@ -186,31 +58,26 @@ bool FindTarget(std::string_view name, Target& t, std::string& problem) {
     index = static_cast<std::size_t>(std::stoi(std::string(digits)));
     field = field.substr(0, open);
   }
-  for (const FieldInfo& f : ConfigFields()) {
-    if (record != f.record || field != f.name) continue;
-    t.field = &f;
-    t.rule = RuleOf(f);
-    if (IsArray(f) && !index) {
-      problem = "an array of " + std::to_string(f.count) + " elements; name one, e.g. " + FullName(f) + "[0]";
-      return false;
-    }
-    if (!IsArray(f) && index) {
-      problem = "not an array";
-      return false;
-    }
-    if (index && *index >= f.count) {
-      problem = "no element " + std::to_string(*index) + " (0-" + std::to_string(f.count - 1) + ")";
-      return false;
-    }
-    t.index = index.value_or(0);
-    if (!t.rule) {
-      problem = "no rule for this field";
-      return false;
-    }
-    return true;
+  const FieldInfo* f = dot == std::string_view::npos ? nullptr : FindField(field);
+  if (!f) {
+    problem = "unknown field";
+    return false;
   }
-  problem = "unknown field";
-  return false;
+  if (f->IsArray() && !index) {
+    problem = "an array of " + std::to_string(f->count) + " elements; name one, e.g. " + f->FullName() + "[0]";
+    return false;
+  }
+  if (!f->IsArray() && index) {
+    problem = "not an array";
+    return false;
+  }
+  if (index && *index >= f->count) {
+    problem = "no element " + std::to_string(*index) + " (0-" + std::to_string(f->count - 1) + ")";
+    return false;
+  }
+  t.field = f;
+  t.index = index.value_or(0);
+  return true;
 }
 
 // --- values --------------------------------------------------------------------
@@ -263,8 +130,8 @@ std::string Trimmed(std::string_view text) {
 // The value a combo item stands for: the number it begins with (Numbered) or
 // its place (Indexed); -1 for an item that stands for nothing (the empty
 // fifth item of the DTR list).
-long long ItemValue(const FieldRule& r, std::size_t i) {
-  if (r.rule == Rule::Indexed) return static_cast<long long>(i);
+long long ItemValue(const FieldInfo& r, std::size_t i) {
+  if (r.map == ValueMap::Indexed || r.map == ValueMap::FastDisconnect) return static_cast<long long>(i);
   return ItemNumber(r.items()[i], -1);
 }
 
@@ -275,7 +142,7 @@ std::string ItemWords(std::string_view item) {
   return Trimmed(item);
 }
 
-std::string ChoiceList(const FieldRule& r) {
+std::string ChoiceList(const FieldInfo& r) {
   std::string out;
   const auto& items = r.items();
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -290,7 +157,7 @@ std::string ChoiceList(const FieldRule& r) {
 }
 
 // A combo value: a number the list offers, or the words of exactly one item.
-bool ChoiceValue(const FieldRule& r, std::string_view text, long long& value) {
+bool ChoiceValue(const FieldInfo& r, std::string_view text, long long& value) {
   const auto& items = r.items();
   long long number = 0;
   if (ParseNumber(text, number) == Parsed::Ok) {
@@ -437,45 +304,37 @@ void StoreFieldText(ConfigBlock& block, const Target& t, std::string_view text) 
   std::memcpy(at, text.data(), std::min(text.size(), t.field->width));
 }
 
-// The range a number of this field may take.
-void NumberRange(const Target& t, long long& low, long long& high) {
-  low = t.rule->low;
-  high = t.rule->high;
-  if (t.rule->rule != Rule::Range) {
-    low = t.field->kind == FieldKind::Byte ? 0 : kIntMin;
-    high = t.field->kind == FieldKind::Byte ? 255 : kIntMax;
-  }
-}
-
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 // Checks one value and stores it into `block`. False with the problem.
 bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::vector<std::string>& notes,
             std::string& problem) {
-  const FieldRule& r = *t.rule;
-  const std::string name = FullName(*t.field) + (IsArray(*t.field) ? "[" + std::to_string(t.index) + "]" : "");
+  const FieldInfo& r = *t.field;
+  const std::string name = r.ElementName(t.index);
   long long number = 0;
   auto needNumber = [&]() {
     const Parsed p = ParseNumber(value, number);
     if (p == Parsed::NotANumber) problem = Quoted(value) + " is not a number";
     long long low, high;
-    NumberRange(t, low, high);
-    if (p == Parsed::TooLarge || (p == Parsed::Ok && (number < low || number > high))) {
+    FieldNumberRange(r, low, high);
+    if (p == Parsed::TooLarge || (p == Parsed::Ok && !CheckFieldNumber(r, number).empty())) {
       problem = std::string(value) + " out of range " + std::to_string(low) + "-" + std::to_string(high);
       return false;
     }
     return p == Parsed::Ok;
   };
-  switch (r.rule) {
-    case Rule::Numbered:
-    case Rule::Indexed:
+  switch (r.map) {
+    case ValueMap::Numbered:
+    case ValueMap::Indexed:
+    case ValueMap::BaudRate:
+    case ValueMap::FastDisconnect:
       if (!ChoiceValue(r, value, number)) {
         problem = Quoted(value) + " is not in the list; valid: " + ChoiceList(r);
         return false;
       }
       StoreNumber(block, t, number);
       return true;
-    case Rule::Parity: {
+    case ValueMap::Parity: {
       const std::string v = Lower(Trimmed(value));
       for (const std::string& item : ParityItems()) {
         if (v == Lower(item) || v == Lower(item.substr(0, 1))) {
@@ -486,7 +345,7 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       problem = Quoted(value) + " is not in the list; valid: N (None), E (Even), O (Odd)";
       return false;
     }
-    case Rule::Register: {
+    case ValueMap::Register: {
       if (!needNumber()) return false;
       const int registerNumber = static_cast<int>(r.low);
       const int stored = ClipBasicRegister(registerNumber, static_cast<int>(number));
@@ -494,7 +353,7 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       StoreNumber(block, t, stored);
       return true;
     }
-    case Rule::Country:
+    case ValueMap::Country:
       if (!needNumber()) return false;
       if (CountryIndex(static_cast<int>(number)) < 0) {
         problem = "country code " + (number >= 0 ? Hex2(number) : std::to_string(number)) +
@@ -503,12 +362,13 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       }
       StoreNumber(block, t, number);
       return true;
-    case Rule::CompressionPart:
-    case Rule::Range:
+    case ValueMap::CompressionPart:
+    case ValueMap::Range:
+    case ValueMap::IoNumber:
       if (!needNumber()) return false;
       StoreNumber(block, t, number);
       return true;
-    case Rule::Modulation:
+    case ValueMap::Modulation:
       if (!ValidModulation(value)) {
         problem = Quoted(value) +
                   " is not a modulation the Modulation dialog offers: CARRIER or "
@@ -518,34 +378,14 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       }
       StoreFieldText(block, t, value);
       return true;
-    case Rule::Text:
-    case Rule::TableNumber:
-    case Rule::Password: {
+    case ValueMap::Text:
+    case ValueMap::IoText:
+    case ValueMap::TableNumber:
+    case ValueMap::Password: {
       std::string text;
       if (!ProfileCharacters(value, text, problem)) return false;
-      if (std::any_of(text.begin(), text.end(),
-                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
-        problem = "control characters are not taken";
-        return false;
-      }
-      if (text.find('"') != std::string::npos && IsQuotedTextField(t.field->record, t.field->name)) {
-        problem = QuoteProblem();
-        return false;
-      }
-      if (text.size() > r.limit) {
-        problem = "text of " + std::to_string(text.size()) + " characters is longer than the " +
-                  std::to_string(r.limit) + " the page takes";
-        return false;
-      }
-      if (r.rule == Rule::TableNumber && !IsTableNumber(text)) {
-        problem = Quoted(value) + " is not taken: only the digits 0-9 and '+'";
-        return false;
-      }
-      // The record does not take an unfinished password (1 to 5 characters).
-      if (r.rule == Rule::Password && !r.storable(text)) {
-        problem = "a password of 1 to 5 characters is not taken; give none or 6 to " + std::to_string(r.limit);
-        return false;
-      }
+      problem = CheckFieldText(r, text);
+      if (!problem.empty()) return false;
       StoreFieldText(block, t, text);
       return true;
     }
@@ -601,7 +441,7 @@ SettingOutcome ApplyFieldSettings(ConfigBlock& block, const std::vector<std::str
       out.errors.push_back(name + ": " + problem);
       continue;
     }
-    if (t.rule->rule == Rule::CompressionPart) lastCompression = name;
+    if (t.field->map == ValueMap::CompressionPart) lastCompression = name;
     if (std::strcmp(t.field->record, "SerialSettings") == 0 && std::strncmp(t.field->name, "Dte", 3) == 0) {
       lastFormat = name;
     }
@@ -641,13 +481,8 @@ std::vector<std::string> BlockValueProblems(const ConfigBlock& block) {
   // reported may hold rates the dialog does not list and is still taken.
   std::vector<std::string> assignments;
   for (const FieldInfo& f : ConfigFields()) {
-    if (!RuleOf(f) || f.kind == FieldKind::Text || f.kind == FieldKind::TextArray) continue;
-    const bool array = f.kind == FieldKind::IntArray || f.kind == FieldKind::TextArray;
-    for (size_t i = 0; i < f.count; ++i) {
-      std::string name = std::string(f.record) + "." + f.name;
-      if (array) name += "[" + std::to_string(i) + "]";
-      assignments.push_back(name + "=" + FieldElementText(block, f, i));
-    }
+    if (f.kind == FieldKind::Text || f.kind == FieldKind::TextArray) continue;
+    for (size_t i = 0; i < f.count; ++i) assignments.push_back(f.ElementName(i) + "=" + ElementText(block, f, i));
   }
   std::vector<std::string> problems;
   for (const std::string& assignment : assignments) {
@@ -663,32 +498,30 @@ std::vector<std::string> BlockValueProblems(const ConfigBlock& block) {
 
 std::vector<SettableField> SettableFields() {
   std::vector<SettableField> out;
-  for (const FieldInfo& f : ConfigFields()) {
-    const FieldRule* r = RuleOf(f);
-    if (!r) continue;
+  for (const FieldInfo& r : ConfigFields()) {
     std::string values;
-    switch (r->rule) {
-      case Rule::Numbered:
-      case Rule::Indexed: values = "one of " + ChoiceList(*r); break;
-      case Rule::Parity: values = "N, E or O"; break;
-      case Rule::Register:
-        values = "0-" + std::to_string(BasicRegisterMax(static_cast<int>(r->low))) + ", larger values clipped";
+    switch (r.map) {
+      case ValueMap::Numbered:
+      case ValueMap::Indexed:
+      case ValueMap::BaudRate:
+      case ValueMap::FastDisconnect: values = "one of " + ChoiceList(r); break;
+      case ValueMap::Parity: values = "N, E or O"; break;
+      case ValueMap::Register:
+        values = "0-" + std::to_string(BasicRegisterMax(static_cast<int>(r.low))) + ", larger values clipped";
         break;
-      case Rule::Country: values = "a country code of the list (0x.. or decimal)"; break;
-      case Rule::CompressionPart: values = "with the other half a pair of the list: " + CompressionPairList(); break;
-      case Rule::Range: values = std::to_string(r->low) + "-" + std::to_string(r->high); break;
-      case Rule::Text: values = "text of up to " + std::to_string(r->limit) + " characters"; break;
-      case Rule::TableNumber:
-        values = "up to " + std::to_string(r->limit) + " of the digits 0-9 and '+'";
+      case ValueMap::Country: values = "a country code of the list (0x.. or decimal)"; break;
+      case ValueMap::CompressionPart: values = "with the other half a pair of the list: " + CompressionPairList(); break;
+      case ValueMap::Range:
+      case ValueMap::IoNumber: values = std::to_string(r.low) + "-" + std::to_string(r.high); break;
+      case ValueMap::Text:
+      case ValueMap::IoText: values = "text of up to " + std::to_string(r.limit) + " characters"; break;
+      case ValueMap::TableNumber:
+        values = "up to " + std::to_string(r.limit) + " of the digits 0-9 and '+'";
         break;
-      case Rule::Password: values = "password: empty or 6 to " + std::to_string(r->limit) + " characters"; break;
-      case Rule::Modulation: values = "CARRIER or CARRIER,AUTOMODE,TXMIN,TXMAX,RXMIN,RXMAX"; break;
+      case ValueMap::Password: values = "password: empty or 6 to " + std::to_string(r.limit) + " characters"; break;
+      case ValueMap::Modulation: values = "CARRIER or CARRIER,AUTOMODE,TXMIN,TXMAX,RXMIN,RXMAX"; break;
     }
-    if (!IsArray(f)) {
-      out.push_back({FullName(f), values});
-      continue;
-    }
-    for (std::size_t i = 0; i < f.count; ++i) out.push_back({FullName(f) + "[" + std::to_string(i) + "]", values});
+    for (std::size_t i = 0; i < r.count; ++i) out.push_back({r.ElementName(i), values});
   }
   return out;
 }

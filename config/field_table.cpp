@@ -1,111 +1,367 @@
 #include "config/field_table.h"
 
+#include <algorithm>
 #include <cstring>
+#include <type_traits>
 
+#include "config/adapter.h"
+#include "config/basic_values.h"
+#include "config/callback_values.h"
+#include "config/callerid_values.h"
+#include "config/dial_values.h"
+#include "config/io_values.h"
 #include "config/json_text.h"
+#include "config/remote_values.h"
+#include "config/serial_values.h"
 
 namespace kelvane {
 
 namespace {
 
-#define KV_FIELD(rec, recname, field, kind, width, count)                                              \
-  FieldInfo {                                                                                          \
-    recname, #field, offsetof(ConfigBlock, rec) + offsetof(decltype(ConfigBlock::rec), field), kind, \
-        width, count                                                                                   \
+// The kind, element width and count of a member, from its type.
+template <typename T>
+FieldInfo Member(const char* record, const char* name, size_t offset) {
+  using E = std::remove_all_extents_t<T>;
+  static_assert(std::is_same_v<E, int32_t> || std::is_same_v<E, uint8_t> || std::is_same_v<E, char>);
+  FieldInfo f{record, name, offset, FieldKind::Int, sizeof(E), 1};
+  if constexpr (std::is_same_v<E, char> && std::rank_v<T> == 0) {
+    f.kind = FieldKind::Char;
+  } else if constexpr (std::is_same_v<E, char> && std::rank_v<T> == 1) {
+    f.kind = FieldKind::Text;
+    f.width = std::extent_v<T, 0>;
+  } else if constexpr (std::is_same_v<E, char>) {
+    f.kind = FieldKind::TextArray;
+    f.width = std::extent_v<T, 1>;
+    f.count = std::extent_v<T, 0>;
+  } else if constexpr (std::is_same_v<E, uint8_t>) {
+    static_assert(std::rank_v<T> == 0);
+    f.kind = FieldKind::Byte;
+  } else if constexpr (std::rank_v<T> == 1) {
+    f.kind = FieldKind::IntArray;
+    f.count = std::extent_v<T, 0>;
   }
+  return f;
+}
+
+#define KV_FIELD(rec, recname, field)                                                              \
+  Member<decltype(decltype(ConfigBlock::rec)::field)>(                                            \
+      recname, #field, offsetof(ConfigBlock, rec) + offsetof(decltype(ConfigBlock::rec), field))
+
+// The row builders: where the page shows a field, then how its value maps.
+struct Row {
+  FieldInfo f;
+  Row& On(int page, int place, const char* caption, int firstNumber = 1) {
+    f.page = page;
+    f.place = place;
+    f.caption = caption;
+    f.firstNumber = firstNumber;
+    return *this;
+  }
+  Row& Tip(const char* tooltip) {
+    f.tooltip = tooltip;
+    return *this;
+  }
+  Row& Map(ValueMap map, ItemList items = nullptr) {
+    f.map = map;
+    f.items = items;
+    return *this;
+  }
+  Row& Numbers(long long low, long long high, size_t characters = 0) {
+    f.map = ValueMap::Range;
+    f.low = low;
+    f.high = high;
+    f.limit = characters;
+    return *this;
+  }
+  Row& Chars(ValueMap map, size_t limit) {
+    f.map = map;
+    f.limit = limit;
+    return *this;
+  }
+  Row& Register(int number) {
+    f.map = ValueMap::Register;
+    f.low = number;
+    f.limit = 3;
+    return *this;
+  }
+  // Sent inside double quotes by `command`, as its argument `argument`.
+  Row& Quoted(const char* command, int argument) {
+    f.quoted = true;
+    f.command = command;
+    f.argument = argument;
+    return *this;
+  }
+  // A password: masked after `answerKey` in the modem's answer and as
+  // argument `argument` of `command`.
+  Row& Secret(const char* command, int argument, const char* answerKey) {
+    f.secret = true;
+    f.command = command;
+    f.argument = argument;
+    f.answerKey = answerKey;
+    return *this;
+  }
+  Row& IoModelOnly() {
+    f.ioModelOnly = true;
+    return *this;
+  }
+  operator FieldInfo() const { return f; }
+};
+
+#define SERIAL(field) Row{KV_FIELD(serial, "SerialSettings", field)}
+#define BASIC(field) Row{KV_FIELD(basic, "BasicSettings", field)}
+#define DIAL(field) Row{KV_FIELD(dial, "DialSettings", field)}
+#define CALLERID(field) Row{KV_FIELD(callerId, "CallerIdSettings", field)}
+#define REMOTE(field) Row{KV_FIELD(remote, "RemoteSettings", field)}
+#define CALLBACK(field) Row{KV_FIELD(callback, "CallbackSettings", field)}
+#define IO(field) Row{KV_FIELD(io, "IoSettings", field)}
+
+constexpr long long kIntMin = INT32_MIN;
+constexpr long long kIntMax = INT32_MAX;
 
 std::vector<FieldInfo> BuildFields() {
-  using K = FieldKind;
+  using M = ValueMap;
+  constexpr size_t kIoData = 5;  // the first data argument of AT*WIOL
   return {
-      KV_FIELD(serial, "SerialSettings", DteRate, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", DteStopBits, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", DteDataBits, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", DcdControl, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", DsrControl, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", DtrControl, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", LocalEcho, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", ModemFlowControl, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", DteParity, K::Char, 1, 1),
-      KV_FIELD(serial, "SerialSettings", EnhancedResults, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", ReducedResults, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", ResultFormat, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", ResultSuppression, K::Int, 4, 1),
-      KV_FIELD(serial, "SerialSettings", IgnoreErrors, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", S0, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", S7, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", S10, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", S25, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", S30, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", S91, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", FastDisconnect, K::Byte, 1, 1),
-      KV_FIELD(basic, "BasicSettings", CompressionC, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", ErrorCorrectionN, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", CountryCode, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", BreakControl, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", LineQuality, K::Int, 4, 1),
-      KV_FIELD(basic, "BasicSettings", Modulation, K::Text, 32, 1),
-      KV_FIELD(dial, "DialSettings", HotCall, K::Int, 4, 1),
-      KV_FIELD(dial, "DialSettings", DialAbort, K::Int, 4, 1),
-      KV_FIELD(dial, "DialSettings", StoredNumbers, K::TextArray, 32, 4),
-      KV_FIELD(dial, "DialSettings", BackupNumber, K::Text, 20, 1),
-      KV_FIELD(dial, "DialSettings", BackupRetries, K::Int, 4, 1),
-      KV_FIELD(dial, "DialSettings", BackupTime, K::Int, 4, 1),
-      KV_FIELD(callerId, "CallerIdSettings", CidFormat, K::Int, 4, 1),
-      KV_FIELD(callerId, "CallerIdSettings", CidMode, K::Int, 4, 1),
-      KV_FIELD(callerId, "CallerIdSettings", AcceptedNumbers, K::TextArray, 21, 10),
-      KV_FIELD(remote, "RemoteSettings", RemoteEnable, K::Byte, 1, 1),
-      KV_FIELD(remote, "RemoteSettings", RemotePassword, K::Text, 21, 1),
-      KV_FIELD(callback, "CallbackSettings", CallbackMode, K::Int, 4, 1),
-      KV_FIELD(callback, "CallbackSettings", CallbackTime, K::Int, 4, 1),
-      KV_FIELD(callback, "CallbackSettings", CallbackNumbers, K::TextArray, 21, 10),
-      KV_FIELD(callback, "CallbackSettings", CallbackPasswords, K::TextArray, 21, 10),
-      KV_FIELD(io, "IoSettings", PulseTa, K::Int, 4, 1),
-      KV_FIELD(io, "IoSettings", PulseTp, K::Int, 4, 1),
-      KV_FIELD(io, "IoSettings", TrigType, K::Int, 4, 1),
-      KV_FIELD(io, "IoSettings", TrigLevel, K::Int, 4, 1),
-      KV_FIELD(io, "IoSettings", OutputCtrl, K::Int, 4, 1),
-      KV_FIELD(io, "IoSettings", Service, K::IntArray, 4, 10),
-      KV_FIELD(io, "IoSettings", Retry, K::IntArray, 4, 10),
-      KV_FIELD(io, "IoSettings", Timeout, K::IntArray, 4, 10),
-      KV_FIELD(io, "IoSettings", Priority, K::IntArray, 4, 10),
-      KV_FIELD(io, "IoSettings", Data1, K::TextArray, 21, 10),
-      KV_FIELD(io, "IoSettings", Data2, K::TextArray, 161, 10),
-      KV_FIELD(io, "IoSettings", Data3, K::TextArray, 21, 10),
-      KV_FIELD(io, "IoSettings", Data4, K::IntArray, 4, 10),
-      KV_FIELD(io, "IoSettings", Data5, K::TextArray, 9, 10),
-      KV_FIELD(io, "IoSettings", Data6, K::TextArray, 16, 10),
-      KV_FIELD(io, "IoSettings", Data7, K::IntArray, 4, 10),
+      SERIAL(DteRate).On(PG_SERIAL, 10, "Baud rate [+IPR]").Map(M::BaudRate, BaudRateItems),
+      SERIAL(DteStopBits).On(PG_SERIAL, 12, "Stop bits [+ICF]").Map(M::Numbered, StopBitsItems),
+      SERIAL(DteDataBits).On(PG_SERIAL, 11, "Data bits [+ICF]").Map(M::Numbered, DataBitsItems),
+      SERIAL(DcdControl).On(PG_SERIAL, 2, "DCD control [&C]").Map(M::Numbered, DcdControlItems),
+      SERIAL(DsrControl).On(PG_SERIAL, 3, "DSR control [&S]").Map(M::Numbered, DsrControlItems),
+      SERIAL(DtrControl).On(PG_SERIAL, 4, "DTR control [&D]").Map(M::Numbered, DtrControlItems),
+      SERIAL(LocalEcho).On(PG_SERIAL, 8, "Local echo [E]").Map(M::Numbered, LocalEchoItems),
+      SERIAL(ModemFlowControl).On(PG_SERIAL, 1, "Flow control [&K]").Map(M::Numbered, FlowControlItems),
+      SERIAL(DteParity).On(PG_SERIAL, 13, "Parity [+ICF]").Map(M::Parity, ParityItems),
+      SERIAL(EnhancedResults).On(PG_SERIAL, 6, "Enhanced result messages [W]").Map(M::Numbered, EnhancedResultItems),
+      SERIAL(ReducedResults).On(PG_SERIAL, 7, "Reduced result messages [X]").Map(M::Numbered, ReducedResultItems),
+      SERIAL(ResultFormat).On(PG_SERIAL, 5, "Result format [V]").Map(M::Numbered, ResultFormatItems),
+      SERIAL(ResultSuppression).On(PG_SERIAL, 9, "Result code suppression [Q]").Map(M::Numbered, SuppressionItems),
+      SERIAL(IgnoreErrors).On(PG_SERIAL, 14, "Ignore Errors [*WIE]").Map(M::Numbered, IgnoreErrorsItems),
+
+      BASIC(S0).On(PG_BASIC, 8, "Rings to Auto-Answer [S0]").Register(0),
+      BASIC(S7).On(PG_BASIC, 9, "Wait time for Carrier, Silence or Dial Tone [S7]").Register(7),
+      BASIC(S10).On(PG_BASIC, 10, "Lost Carrier To Hang Up delay [S10]").Register(10),
+      BASIC(S25).On(PG_BASIC, 11, "Delay to DTR [S25]").Register(25),
+      BASIC(S30).On(PG_BASIC, 12, "Disconnect Inactivity Timer [S30]").Register(30),
+      BASIC(S91).On(PG_BASIC, 13, "PSTN Transmit Level [S91]").Register(91),
+      BASIC(FastDisconnect).On(PG_BASIC, 7, "Fast Disconnect [*WFD]").Map(M::FastDisconnect, FastDisconnectItems),
+      BASIC(CompressionC)
+          .On(PG_BASIC, 4, "Compression and Error correction [\\N%C] (%C)")
+          .Map(M::CompressionPart, CompressionItems),
+      BASIC(ErrorCorrectionN)
+          .On(PG_BASIC, 3, "Compression and Error correction [\\N%C] (\\N)")
+          .Map(M::CompressionPart, CompressionItems),
+      BASIC(CountryCode).On(PG_BASIC, 2, "Country code [+GCI]").Map(M::Country, CountryItems),
+      BASIC(BreakControl).On(PG_BASIC, 5, "Break Control [\\K]").Map(M::Numbered, BreakControlItems),
+      BASIC(LineQuality).On(PG_BASIC, 6, "Line Quality and auto-retrain [%E]").Map(M::Numbered, LineQualityItems),
+      BASIC(Modulation).On(PG_BASIC, 1, "Modulation [+MS]").Chars(M::Modulation, kModulationSize),
+
+      DIAL(HotCall).On(PG_DIAL, 1, "DTR/TX Hotcall [&B]").Map(M::Numbered, HotCallItems),
+      DIAL(DialAbort).On(PG_DIAL, 2, "Dial abort [&A]").Map(M::Numbered, DialAbortItems),
+      DIAL(StoredNumbers).On(PG_DIAL, 3, "Stores phone numbers [&Z] %d", 0).Chars(M::Text, kStoredNumberChars),
+      DIAL(BackupNumber)
+          .On(PG_DIAL, 4, "Dial Backup [*WDB] Number")
+          .Chars(M::Text, kBackupNumberChars)
+          .Quoted("*WDB", 0)
+          .IoModelOnly(),
+      DIAL(BackupRetries).On(PG_DIAL, 5, "Dial Backup [*WDB] Retries").Numbers(0, 9, kBackupRetriesChars),
+      DIAL(BackupTime).On(PG_DIAL, 6, "Dial Backup [*WDB] Time").Numbers(0, 999, kBackupTimeChars),
+
+      CALLERID(CidFormat).On(PG_CALLERID, 1, "Format of CID/A-number presentation").Map(M::Numbered, CidFormatItems),
+      CALLERID(CidMode).On(PG_CALLERID, 2, "Mode (Caller Identification standard)").Map(M::Numbered, CidModeItems),
+      CALLERID(AcceptedNumbers)
+          .On(PG_CALLERID, 3, "Accepted numbers [*WACCTAB] %d")
+          .Chars(M::TableNumber, kAcceptedNumberChars)
+          .Quoted("*WACCTAB", 1),
+
+      REMOTE(RemoteEnable).On(PG_REMOTE, 1, "Enable Remote Configuration [*WRCA]").Map(M::Indexed, RemoteEnableItems),
+      REMOTE(RemotePassword)
+          .On(PG_REMOTE, 2, "Remote Configuration Password (*WRCP]")
+          .Chars(M::Password, kRemotePasswordLimit)
+          .Secret("*WRCP", -1, "*WRCP: "),
+
+      CALLBACK(CallbackMode).On(PG_CALLBACK, 1, "Callback security [*wcb]").Map(M::Indexed, CallbackModeItems),
+      CALLBACK(CallbackTime).On(PG_CALLBACK, 3, "Delay before callback (*wcbtime)").Numbers(0, 255, kCallbackDelayChars),
+      CALLBACK(CallbackNumbers)
+          .On(PG_CALLBACK, 2, "Callback table [*wcbtab] %d: Number")
+          .Chars(M::TableNumber, kCallbackNumberChars)
+          .Quoted("*WCBTAB", 1),
+      CALLBACK(CallbackPasswords)
+          .On(PG_CALLBACK, 2, "Callback table [*wcbtab] %d: Password")
+          .Chars(M::Password, kCallbackPasswordChars)
+          .Quoted("*WCBTAB", 2)
+          .Secret("*WCBTAB", 2, "_Password="),
+
+      IO(PulseTa).On(PG_IO, 2, "Trig pulse time in 10 ms Ta").Numbers(0, kIntMax),
+      IO(PulseTp).On(PG_IO, 1, "Trig pulse time in 10 ms Tp").Numbers(0, kIntMax),
+      IO(TrigType).On(PG_IO, 4, "Trig type <type>").Map(M::Numbered, TrigTypeItems),
+      IO(TrigLevel).On(PG_IO, 3, "Trig level <trig>").Map(M::Indexed, TrigLevelItems),
+      IO(OutputCtrl).On(PG_IO, 5, "Output ctrl <norm>").Map(M::Numbered, OutputCtrlItems),
+      IO(Service).On(PG_IO, 6, "I/O List [*WIOL] %d: Service").Map(M::Indexed, IoServiceItems),
+      IO(Retry).On(PG_IO, 6, "I/O List [*WIOL] %d: Retry <flag>").Map(M::Indexed, IoRetryItems),
+      IO(Timeout).On(PG_IO, 6, "I/O List [*WIOL] %d: Time").Numbers(0, 999),
+      IO(Priority).On(PG_IO, 6, "I/O List [*WIOL] %d: Priority").Map(M::Indexed, IoPriorityItems),
+      IO(Data1).On(PG_IO, 6, "I/O Entry %d Data 1").Chars(M::IoText, kIoDataLimits[0]).Quoted("*WIOL", kIoData),
+      IO(Data2).On(PG_IO, 6, "I/O Entry %d Data 2").Chars(M::IoText, kIoDataLimits[1]).Quoted("*WIOL", kIoData + 1),
+      IO(Data3).On(PG_IO, 6, "I/O Entry %d Data 3").Chars(M::IoText, kIoDataLimits[2]).Quoted("*WIOL", kIoData + 2),
+      IO(Data4).On(PG_IO, 6, "I/O Entry %d Data 4").Numbers(0, 99).Map(M::IoNumber),
+      IO(Data5)
+          .On(PG_IO, 6, "I/O Entry %d Data 5")
+          .Chars(M::IoText, kIoDataLimits[4])
+          .Quoted("*WIOL", kIoData + 4)
+          .Secret("*WIOL", kIoData + 4, "_Data5="),
+      IO(Data6).On(PG_IO, 6, "I/O Entry %d Data 6").Chars(M::IoText, kIoDataLimits[5]).Quoted("*WIOL", kIoData + 5),
+      // The entry dialog keeps Data 7 hidden.
+      IO(Data7).Numbers(kIntMin, kIntMax),
   };
 }
 
 #undef KV_FIELD
+#undef SERIAL
+#undef BASIC
+#undef DIAL
+#undef CALLERID
+#undef REMOTE
+#undef CALLBACK
+#undef IO
 
 const uint8_t* Bytes(const ConfigBlock& block) { return reinterpret_cast<const uint8_t*>(&block); }
 
-std::string ElementText(const ConfigBlock& block, const FieldInfo& f, size_t i) {
-  switch (f.kind) {
-    case FieldKind::Int:
-    case FieldKind::IntArray:
-      return std::to_string(FieldInt(block, f.offset + 4 * i));
-    case FieldKind::Byte:
-      return std::to_string(Bytes(block)[f.offset]);
-    case FieldKind::Char:
-      return std::string(1, static_cast<char>(Bytes(block)[f.offset]));
-    case FieldKind::Text:
-    case FieldKind::TextArray:
-      return FieldText(block, f.offset + f.width * i, f.width);
-  }
-  return {};
-}
-
 bool IsTextual(FieldKind k) { return k == FieldKind::Char || k == FieldKind::Text || k == FieldKind::TextArray; }
 
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
 }  // namespace
+
+std::string FieldInfo::FullName() const { return std::string(record) + "." + name; }
+
+std::string FieldInfo::ElementName(size_t element) const {
+  return IsArray() ? FullName() + "[" + std::to_string(element) + "]" : FullName();
+}
+
+std::string FieldInfo::ElementCaption(size_t element) const {
+  if (page == kNotShownPage) return ElementName(element);
+  std::string text = caption;
+  const size_t mark = text.find("%d");
+  if (mark != std::string::npos) text.replace(mark, 2, std::to_string(element + static_cast<size_t>(firstNumber)));
+  return text;
+}
 
 const std::vector<FieldInfo>& ConfigFields() {
   static const std::vector<FieldInfo> fields = BuildFields();
   return fields;
 }
+
+const FieldInfo* FindField(std::string_view record, std::string_view name) {
+  for (const FieldInfo& f : ConfigFields()) {
+    if (record == f.record && name == f.name) return &f;
+  }
+  return nullptr;
+}
+
+const FieldInfo* FindField(std::string_view fullName) {
+  const size_t dot = fullName.find('.');
+  if (dot == std::string_view::npos) return nullptr;
+  return FindField(fullName.substr(0, dot), fullName.substr(dot + 1));
+}
+
+const FieldInfo* FindFieldElement(std::string_view name, size_t* element) {
+  size_t index = 0;
+  bool indexed = false;
+  if (const size_t open = name.find('['); open != std::string_view::npos) {
+    const std::string_view digits = name.substr(open + 1, name.size() - open - 2);
+    if (name.back() != ']' || digits.empty() || digits.size() > 3 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return nullptr;
+    }
+    index = static_cast<size_t>(std::stoi(std::string(digits)));
+    indexed = true;
+    name = name.substr(0, open);
+  }
+  const FieldInfo* f = FindField(name);
+  if (!f || f->IsArray() != indexed || index >= f->count) return nullptr;
+  if (element) *element = index;
+  return f;
+}
+
+bool IsPasswordField(std::string_view name) {
+  const FieldInfo* f = FindFieldElement(name);
+  return f && IsSecret(*f);
+}
+
+void FieldNumberRange(const FieldInfo& f, long long& low, long long& high) {
+  if (f.map == ValueMap::Range || f.map == ValueMap::IoNumber) {
+    low = f.low;
+    high = f.high;
+  } else {
+    low = f.kind == FieldKind::Byte ? 0 : kIntMin;
+    high = f.kind == FieldKind::Byte ? 255 : kIntMax;
+  }
+}
+
+std::string CheckFieldNumber(const FieldInfo& f, long long value) {
+  long long low, high;
+  FieldNumberRange(f, low, high);
+  if (value >= low && value <= high) return {};
+  return std::to_string(value) + " out of range " + std::to_string(low) + "-" + std::to_string(high);
+}
+
+std::string CheckFieldText(const FieldInfo& f, std::string_view text) {
+  if (std::any_of(text.begin(), text.end(), IsControl)) return "control characters are not taken";
+  if (f.quoted && text.find('"') != std::string_view::npos) {
+    return std::string(kQuoteProblem);
+  }
+  const size_t limit = f.limit ? f.limit : f.width - 1;
+  if (text.size() > limit) {
+    return "text of " + std::to_string(text.size()) + " characters is longer than the " + std::to_string(limit) +
+           " the page takes";
+  }
+  if (f.map == ValueMap::TableNumber &&
+      !std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '+'; })) {
+    return "\"" + std::string(text) + "\" is not taken: only the digits 0-9 and '+'";
+  }
+  // A record does not take an unfinished password (1 to 5 characters).
+  if (f.map == ValueMap::Password && !IsStorablePassword(text)) {
+    return "a password of 1 to 5 characters is not taken; give none or 6 to " + std::to_string(limit);
+  }
+  return {};
+}
+
+// --- sections --------------------------------------------------------------------
+
+const std::vector<SectionInfo>& Sections() {
+  static const std::vector<SectionInfo> sections = {
+      {SEC_BASIC, PG_BASIC, "BasicSettings", "Basic", "Basic", "basic", "Basic"},
+      {SEC_SERIAL, PG_SERIAL, "SerialSettings", "Serial", "Serial", "serial", "Serial"},
+      {SEC_DIAL, PG_DIAL, "DialSettings", "Dial Options", "Dial options", "dial", "Dial options"},
+      {SEC_CALLERID, PG_CALLERID, "CallerIdSettings", "Caller ID", "Caller ID", "callerid", "Caller ID"},
+      {SEC_REMOTE, PG_REMOTE, "RemoteSettings", "Remote", "Remote", "remote", "Remote Configuration"},
+      {SEC_DIAGNOSTIC, PG_DIAGNOSTIC, "", "Diagnostic", "Diagnostic", "diagnostic", "Diagnostic"},
+      {SEC_CALLBACK, PG_CALLBACK, "CallbackSettings", "Callback", "Callback", "callback", "Callback"},
+      {SEC_IO, PG_IO, "IoSettings", "I/O", "I/O", "io", "I/O"},
+  };
+  return sections;
+}
+
+const SectionInfo* SectionOfPage(int page) {
+  for (const SectionInfo& s : Sections()) {
+    if (s.page == page) return &s;
+  }
+  return nullptr;
+}
+
+const SectionInfo* SectionOfBit(int bit) {
+  for (const SectionInfo& s : Sections()) {
+    if (s.bit == bit) return &s;
+  }
+  return nullptr;
+}
+
+std::string SectionProgressText(std::string_view verb, int bit) {
+  const SectionInfo* section = SectionOfBit(bit);
+  return std::string(verb) + " configuration (" + (section ? section->progress : "") + ")";
+}
+
+// --- values ----------------------------------------------------------------------
 
 int32_t FieldInt(const ConfigBlock& block, size_t offset) {
   int32_t v = 0;
@@ -121,12 +377,30 @@ std::string FieldText(const ConfigBlock& block, size_t offset, size_t width) {
   return std::string(start, zero ? static_cast<size_t>(static_cast<const char*>(zero) - start) : width);
 }
 
+long long ElementNumber(const ConfigBlock& block, const FieldInfo& f, size_t i) {
+  if (f.kind == FieldKind::Byte || f.kind == FieldKind::Char) return Bytes(block)[f.offset];
+  return FieldInt(block, f.offset + 4 * i);
+}
+
+std::string ElementText(const ConfigBlock& block, const FieldInfo& f, size_t i) {
+  switch (f.kind) {
+    case FieldKind::Int:
+    case FieldKind::IntArray:
+    case FieldKind::Byte:
+      return std::to_string(ElementNumber(block, f, i));
+    case FieldKind::Char:
+      return std::string(1, static_cast<char>(Bytes(block)[f.offset]));
+    case FieldKind::Text:
+    case FieldKind::TextArray:
+      return FieldText(block, f.offset + f.width * i, f.width);
+  }
+  return {};
+}
+
 std::string JsonString(const std::string& text) { return JsonText(Json(Utf8FromLatin1(text))); }
 
 std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field) {
-  if (field.count == 1 && field.kind != FieldKind::IntArray && field.kind != FieldKind::TextArray) {
-    return ElementText(block, field, 0);
-  }
+  if (!field.IsArray()) return ElementText(block, field, 0);
   std::string out;
   for (size_t i = 0; i < field.count; ++i) {
     if (i) out += ", ";
@@ -136,17 +410,13 @@ std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field) {
   return out;
 }
 
-std::string FieldElementText(const ConfigBlock& block, const FieldInfo& field, size_t index) {
-  return ElementText(block, field, index);
-}
-
 Json FieldJson(const ConfigBlock& block, const FieldInfo& field) {
   auto element = [&](size_t i) {
     if (IsTextual(field.kind)) return Json(Utf8FromLatin1(ElementText(block, field, i)));
     if (field.kind == FieldKind::Byte) return Json(Bytes(block)[field.offset]);
     return Json(FieldInt(block, field.offset + 4 * i));
   };
-  if (field.kind != FieldKind::IntArray && field.kind != FieldKind::TextArray) return element(0);
+  if (!field.IsArray()) return element(0);
   Json out = Json::array();
   for (size_t i = 0; i < field.count; ++i) out.push_back(element(i));
   return out;
@@ -160,14 +430,10 @@ std::vector<FieldDifference> CompareBlocks(const ConfigBlock& left, const Config
   std::vector<FieldDifference> out;
   std::vector<bool> named(sizeof(ConfigBlock), false);
   for (const FieldInfo& f : ConfigFields()) {
-    const size_t element = (f.kind == FieldKind::Int || f.kind == FieldKind::IntArray) ? 4 : f.width;
     for (size_t i = 0; i < f.count; ++i) {
-      for (size_t b = 0; b < element; ++b) named[f.offset + element * i + b] = true;
+      for (size_t b = 0; b < f.width; ++b) named[f.offset + f.width * i + b] = true;
       const std::string l = ElementText(left, f, i), r = ElementText(right, f, i);
-      if (l == r) continue;
-      std::string name = std::string(f.record) + "." + f.name;
-      if (f.count > 1) name += "[" + std::to_string(i) + "]";
-      out.push_back({name, l, r});
+      if (l != r) out.push_back({f.ElementName(i), l, r});
     }
   }
   size_t unnamed = 0;

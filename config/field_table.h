@@ -1,8 +1,15 @@
 #pragma once
-// Every named field of the configuration block with its record, place and
-// kind, so a block can be shown, compared and printed field by field.
+// The one table of the configuration: every named field of the block with its
+// record, place and kind (taken from the struct itself), the page that shows
+// it, its caption, how its value maps to the page's control, the characters
+// and length it takes, and how it travels to the modem (secret, quoted). The
+// pages, `set`, `fields`, the words, the entry rules, JSON, the comparison and
+// the traffic log's masking all read their facts from here.
+//
+// Next to it the table of sections: bit, record, page, titles and names.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,22 +29,125 @@ enum class FieldKind {
   TextArray,  // `count` texts of `width` bytes
 };
 
+// How a field's value maps to what its control shows and takes.
+enum class ValueMap {
+  Numbered,         // a combo whose items begin with "<number> -": the number is stored
+  Indexed,          // a combo that stores the index of its item
+  Parity,           // the parity combo: the first letter of "None", "Even", "Odd"
+  BaudRate,         // the rate combo: items found by their leading digits, "0 - Auto" for 0
+  FastDisconnect,   // item 1 for the byte 1, item 0 for any other
+  Register,         // a Basic S-register edit: clipped into 0..its maximum
+  Country,          // the country combo: a code of the list, "C7 - Universal" for any other
+  CompressionPart,  // half of the compression pair, one combo for both
+  Modulation,       // what the Modulation dialog composes
+  Range,            // a number edit of `limit` characters (0: any length), low..high
+  Text,             // a text edit of `limit` characters
+  TableNumber,      // a caller ID or callback number: digits and '+' only
+  Password,         // empty, or 6 to `limit` characters
+  IoText,           // a text of the I/O entry dialog, labelled by the entry's service
+  IoNumber,         // the number of the I/O entry dialog (Data 4)
+};
+
+using ItemList = const std::vector<std::string>& (*)();
+
+// The page index of fields that no page shows (Data 7 of the I/O entries).
+inline constexpr int kNotShownPage = -1;
+
 struct FieldInfo {
   const char* record;  // "SerialSettings", ...
   const char* name;    // "DteRate", ...
   size_t offset;       // from the start of the block
   FieldKind kind;
-  size_t width;  // bytes of one text
+  size_t width;  // bytes of one text (4 for integers, 1 for bytes)
   size_t count;  // elements of an array (1 otherwise)
+
+  int page = kNotShownPage;  // PG_BASIC ... (config/adapter.h)
+  // Top-to-bottom place on its page; arrays of one place go element by element.
+  int place = 0;
+  // The caption the page shows beside the control. In an array "%d" stands
+  // for the element's number, counted from `firstNumber`.
+  const char* caption = "";
+  int firstNumber = 1;
+  const char* tooltip = "";
+
+  ValueMap map = ValueMap::Range;
+  ItemList items = nullptr;  // Numbered, Indexed
+  long long low = 0;         // Range; the register number of a Register
+  long long high = 0;        // Range
+  size_t limit = 0;          // characters the control takes
+
+  bool secret = false;  // a password: masked in every output and log
+  bool quoted = false;  // sent inside double quotes: never holds one
+  // The command that sends it ("*WIOL") and its place among that command's
+  // arguments (-1: the rest of the line), and the key before it in the
+  // modem's answer ("_Data5="). Set for secrets and quoted texts.
+  const char* command = nullptr;
+  int argument = -1;
+  const char* answerKey = nullptr;
+  // Sent only to the I/O model (type 3).
+  bool ioModelOnly = false;
+
+  bool IsArray() const { return kind == FieldKind::IntArray || kind == FieldKind::TextArray; }
+  bool IsNumber() const { return kind == FieldKind::Int || kind == FieldKind::IntArray || kind == FieldKind::Byte; }
+  // "BasicSettings.S0"; with an element "DialSettings.StoredNumbers[2]".
+  std::string FullName() const;
+  std::string ElementName(size_t element) const;
+  // The caption of one element ("Callback table [*wcbtab] 3: Number").
+  std::string ElementCaption(size_t element) const;
 };
 
+// Every named field in the order of the block.
 const std::vector<FieldInfo>& ConfigFields();
+// A field by record and name, or by "Record.Name"; null when there is none.
+const FieldInfo* FindField(std::string_view record, std::string_view name);
+const FieldInfo* FindField(std::string_view fullName);
+// A field or array element by "Record.Name" or "Record.Name[i]"; null when
+// there is none (or the index is outside the array).
+const FieldInfo* FindFieldElement(std::string_view name, size_t* element = nullptr);
+
+// The fields that hold passwords: masked in every output and log.
+inline bool IsSecret(const FieldInfo& field) { return field.secret; }
+// The same for a name as CompareBlocks gives it.
+bool IsPasswordField(std::string_view name);
+
+// What is wrong with a text for a field, or "" when the field takes it: only
+// printable single-byte characters, no double quote in a quoted text, at
+// most its control's characters, a table number of digits and '+', a password
+// empty or of 6 characters and more. `text` is in the profile's characters.
+std::string CheckFieldText(const FieldInfo& field, std::string_view text);
+// What it says of a double quote in a quoted text.
+inline constexpr std::string_view kQuoteProblem =
+    "a double quote (\") is not taken: the modem gets this text inside double quotes";
+// What is wrong with a number for a field, or "": the range a number edit
+// takes, or what its byte or integer holds.
+std::string CheckFieldNumber(const FieldInfo& field, long long value);
+// The range of numbers `CheckFieldNumber` takes.
+void FieldNumberRange(const FieldInfo& field, long long& low, long long& high);
+
+// --- sections ------------------------------------------------------------------
+
+struct SectionInfo {
+  int bit;                // SEC_BASIC ...
+  int page;               // PG_BASIC ...
+  const char* record;     // "BasicSettings"; "" for the Diagnostic page
+  const char* title;      // the tab title: "Dial Options"
+  const char* pageName;   // the page's own name: its button group reads "<pageName> page"
+  const char* cliName;    // the name on the command line: "dial"
+  const char* progress;   // in "Reading configuration (<progress>)"
+};
+// The sections in the order of the sheet's tabs.
+const std::vector<SectionInfo>& Sections();
+// The section of a page index or of a section bit; null for none.
+const SectionInfo* SectionOfPage(int page);
+const SectionInfo* SectionOfBit(int bit);
+// "<verb> configuration (<progress>)" for the section of `bit`.
+std::string SectionProgressText(std::string_view verb, int bit);
+
+// --- values --------------------------------------------------------------------
 
 // A field's value as text: numbers in decimal, characters and texts as they
 // stand, arrays as their elements separated by ", ".
 std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field);
-// One element of a field as text (element 0 of a field that is no array).
-std::string FieldElementText(const ConfigBlock& block, const FieldInfo& field, size_t index);
 // The field as a JSON value (number, string, or array of them); texts as
 // their single-byte characters U+0000 to U+00FF.
 nlohmann::ordered_json FieldJson(const ConfigBlock& block, const FieldInfo& field);
@@ -46,6 +156,9 @@ std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field);
 // Text of a fixed field read at most `width` bytes, stopping at a zero byte.
 std::string FieldText(const ConfigBlock& block, size_t offset, size_t width);
 int32_t FieldInt(const ConfigBlock& block, size_t offset);
+// One element as a number (integers and bytes) or as text (texts, characters).
+long long ElementNumber(const ConfigBlock& block, const FieldInfo& field, size_t element);
+std::string ElementText(const ConfigBlock& block, const FieldInfo& field, size_t element);
 // A single-byte text as a JSON string, plain ASCII.
 std::string JsonString(const std::string& text);
 

@@ -24,17 +24,11 @@ struct FieldWords {
 };
 
 // Fields that no page shows (Data7 of the I/O entries, which the entry dialog
-// keeps hidden, and the unused and padding bytes) have this page index, the
-// page kNotShownTitle and their field name as caption.
-inline constexpr int kNotShownPage = -1;
+// keeps hidden, and the unused and padding bytes) have the page index
+// kNotShownPage, the page kNotShownTitle and their field name as caption.
 inline constexpr std::string_view kNotShownTitle = "(not shown)";
 // What stands for a password that is set; an empty one shows as "".
 inline constexpr std::string_view kMaskedPassword = "********";
-
-// The fields that hold passwords (the Remote page's, the callback table's, and
-// Data 5 of the I/O entries, an SMS service's password), named as
-// CompareBlocks names them: their words are always masked.
-bool IsPasswordField(std::string_view name);
 
 // The tab title of a page (PG_BASIC ...), kNotShownTitle for any other index.
 std::string PageTitle(int pageIndex);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "config/answer_cutting.h"
+#include "config/field_table.h"
 
 namespace kelvane {
 
@@ -183,7 +184,7 @@ int ReadSession::QueryNumber(std::string_view command) {
 }
 
 void ReadSession::ReadBasic() {
-  ui_.SetProgressText("Reading configuration (Basic)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_BASIC));
   BasicSettings& b = a_.Config.basic;
   {
     const std::string answer = Exchange("AT&V");
@@ -201,7 +202,7 @@ void ReadSession::ReadBasic() {
 }
 
 void ReadSession::ReadSerial() {
-  ui_.SetProgressText("Reading configuration (Serial)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_SERIAL));
   SerialSettings& s = a_.Config.serial;
   s.DteRate = LeadingDecimal(AfterColon(QueryText("AT+IPR?")));
   Advance();
@@ -236,7 +237,7 @@ void ReadSession::ReadSerial() {
 }
 
 void ReadSession::ReadDial() {
-  ui_.SetProgressText("Reading configuration (Dial options)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_DIAL));
   DialSettings& d = a_.Config.dial;
   {
     const std::string answer = Exchange("AT&V");
@@ -263,7 +264,7 @@ void ReadSession::ReadDial() {
 }
 
 void ReadSession::ReadCallerId() {
-  ui_.SetProgressText("Reading configuration (Caller ID)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_CALLERID));
   CallerIdSettings& c = a_.Config.callerId;
   {
     const std::string answer = Exchange("AT*WCID?");
@@ -288,7 +289,7 @@ void ReadSession::ReadCallerId() {
 }
 
 void ReadSession::ReadRemote() {
-  ui_.SetProgressText("Reading configuration (Remote Configuration)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_REMOTE));
   RemoteSettings& r = a_.Config.remote;
   {
     const std::string answer = Exchange("AT*WRCA?");
@@ -304,7 +305,7 @@ void ReadSession::ReadRemote() {
 }
 
 void ReadSession::ReadDiagnostic() {
-  ui_.SetProgressText("Reading configuration (Diagnostic)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_DIAGNOSTIC));
   DiagnosticInfo& d = a_.Diagnostic;
   {
     const std::string answer = Exchange("AT&V1");
@@ -331,7 +332,7 @@ void ReadSession::ReadDiagnostic() {
 }
 
 void ReadSession::ReadCallback() {
-  ui_.SetProgressText("Reading configuration (Callback)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_CALLBACK));
   CallbackSettings& c = a_.Config.callback;
   c.CallbackMode = QueryNumber("AT*WCB?");
   Advance();
@@ -349,7 +350,7 @@ void ReadSession::ReadCallback() {
 }
 
 void ReadSession::ReadIo() {
-  ui_.SetProgressText("Reading configuration (I/O)");
+  ui_.SetProgressText(SectionProgressText("Reading", SEC_IO));
   IoSettings& io = a_.Config.io;
   {
     const std::string answer = Exchange("AT*WIOP?");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/answer_cutting.h"
+#include "config/field_table.h"
 #include "config/entry_rules.h"
 
 namespace kelvane {
@@ -90,7 +91,7 @@ class WriteSession {
 };
 
 void WriteSession::WriteBasic() {
-  ui_.SetProgressText("Writing configuration (Basic)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_BASIC));
   const BasicSettings& b = a_.Config.basic;
   const std::string modulation = Field(b.Modulation);
   std::string ms = "AT+MS=" + modulation;
@@ -117,7 +118,7 @@ void WriteSession::WriteBasic() {
 }
 
 void WriteSession::WriteSerial() {
-  ui_.SetProgressText("Writing configuration (Serial)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_SERIAL));
   const SerialSettings& s = a_.Config.serial;
 
   SendStep("AT+IPR=" + std::to_string(s.DteRate));
@@ -169,7 +170,7 @@ void WriteSession::WriteSerial() {
 }
 
 void WriteSession::WriteDial() {
-  ui_.SetProgressText("Writing configuration (Dial options)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_DIAL));
   const DialSettings& d = a_.Config.dial;
   SendStep("AT&A" + std::to_string(d.DialAbort));
   SendStep("AT&B" + std::to_string(d.HotCall));
@@ -183,7 +184,7 @@ void WriteSession::WriteDial() {
 }
 
 void WriteSession::WriteCallerId() {
-  ui_.SetProgressText("Writing configuration (Caller ID)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_CALLERID));
   const CallerIdSettings& c = a_.Config.callerId;
   if (c.CidFormat != 0) {
     SendStep("AT*WCID=" + std::to_string(c.CidFormat) + "," + std::to_string(c.CidMode));
@@ -197,14 +198,14 @@ void WriteSession::WriteCallerId() {
 }
 
 void WriteSession::WriteRemote() {
-  ui_.SetProgressText("Writing configuration (Remote Configuration)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_REMOTE));
   const RemoteSettings& r = a_.Config.remote;
   SendStep(r.RemoteEnable != 0 ? "AT*WRCA=1" : "AT*WRCA=0");
   SendStep("AT*WRCP=" + Field(r.RemotePassword));
 }
 
 void WriteSession::WriteCallback() {
-  ui_.SetProgressText("Writing configuration (Callback)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_CALLBACK));
   const CallbackSettings& c = a_.Config.callback;
   SendStep("AT*WCB=" + std::to_string(c.CallbackMode));
   SendStep("AT*WCBTIME=" + std::to_string(c.CallbackTime));
@@ -216,7 +217,7 @@ void WriteSession::WriteCallback() {
 }
 
 void WriteSession::WriteIo(int selection) {
-  ui_.SetProgressText("Writing configuration (I/O)");
+  ui_.SetProgressText(SectionProgressText("Writing", SEC_IO));
   const IoSettings& io = a_.Config.io;
   if (selection & 1) {
     Send("AT*WIOP=" + std::to_string(io.PulseTa) + "," + std::to_string(io.PulseTp) + "," +

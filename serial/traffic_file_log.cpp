@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "config/field_table.h"
+
 namespace kelvane {
 
 namespace {
@@ -61,49 +63,40 @@ void MaskOccurrences(std::string& text, const std::string& secret) {
 
 std::string MaskPasswordFields(std::string_view line) {
   std::string out(line);
-  // The whole rest of the line after these.
-  for (std::string_view key : {"*WRCP=", "*WRCP: ", "_Password="}) {
-    const size_t at = FindNoCase(out, key);
-    if (at != std::string::npos && at + key.size() < out.size()) {
-      out.replace(at + key.size(), std::string::npos, TrafficFileLog::kMask);
+  auto maskFrom = [&](size_t start, size_t end) {
+    if (start < end && start < out.size()) out.replace(start, end - start, TrafficFileLog::kMask);
+  };
+  for (const FieldInfo& f : ConfigFields()) {
+    if (!IsSecret(f)) continue;
+    // In the modem's answer ("*WRCP: ...", "3_Data5=...") the rest of the line.
+    const std::string_view key = f.answerKey;
+    if (const size_t at = FindNoCase(out, key); at != std::string::npos) maskFrom(at + key.size(), out.size());
+    // In a write ("AT*WIOL=n,...") the field's argument, or the rest of the
+    // line. Texts are quoted and hold no quote of their own, so a comma
+    // inside quotes does not end an argument.
+    const std::string command = std::string(f.command) + "=";
+    const size_t at = FindNoCase(out, command);
+    if (at == std::string::npos) continue;
+    size_t start = at + command.size();
+    if (f.argument < 0) {
+      maskFrom(start, out.size());
+      continue;
     }
-  }
-  // An I/O entry's Data 5 is the SMS service's password: in the modem's
-  // answer ("3_Data5=...") the rest of the line, in a write
-  // (AT*WIOL=n,service,retry,time,priority,"d1","d2","d3",d4,"d5","d6") the
-  // tenth argument alone. Texts are quoted and hold no quote of their own, so
-  // a comma inside quotes does not end an argument.
-  const size_t answer = FindNoCase(out, "_Data5=");
-  if (answer != std::string::npos && answer + 7 < out.size()) {
-    out.replace(answer + 7, std::string::npos, TrafficFileLog::kMask);
-  }
-  const size_t entry = FindNoCase(out, "*WIOL=");
-  if (entry != std::string::npos) {
-    size_t start = entry + 6;
     int argument = 0;
     bool quoted = false;
-    for (size_t at = start; at <= out.size(); ++at) {
-      const bool end = at == out.size() || (!quoted && (out[at] == ',' || out[at] == '\r'));
+    for (size_t i = start; i <= out.size(); ++i) {
+      const bool end = i == out.size() || (!quoted && (out[i] == ',' || out[i] == '\r'));
       if (!end) {
-        if (out[at] == '"') quoted = !quoted;
+        if (out[i] == '"') quoted = !quoted;
         continue;
       }
-      if (argument == 9) {
-        if (at > start) out.replace(start, at - start, TrafficFileLog::kMask);
+      if (argument == f.argument) {
+        maskFrom(start, i);
         break;
       }
-      if (at == out.size() || out[at] == '\r') break;
+      if (i == out.size() || out[i] == '\r') break;
       ++argument;
-      start = at + 1;
-    }
-  }
-  // AT*WCBTAB=n,"number","password": the third argument.
-  const size_t table = FindNoCase(out, "*WCBTAB=");
-  if (table != std::string::npos) {
-    const size_t first = out.find(',', table);
-    const size_t second = first == std::string::npos ? first : out.find(',', first + 1);
-    if (second != std::string::npos && second + 1 < out.size()) {
-      out.replace(second + 1, std::string::npos, TrafficFileLog::kMask);
+      start = i + 1;
     }
   }
   return out;

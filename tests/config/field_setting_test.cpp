@@ -91,7 +91,7 @@ TEST(FieldSetting, RefusedValuesNameTheFieldAndLeaveTheBlockAlone) {
       {"BasicSettings.S99=1", "BasicSettings.S99: unknown field"},
       {"BasicSettings=1", "BasicSettings: unknown field"},
       {"Basic.S0=1",
-       "Basic.S0: unknown section (sections: SerialSettings, BasicSettings, DialSettings, CallerIdSettings, "
+       "Basic.S0: unknown section (sections: BasicSettings, SerialSettings, DialSettings, CallerIdSettings, "
        "RemoteSettings, CallbackSettings, IoSettings)"},
       {"BasicSettings.S0=12x", "BasicSettings.S0: \"12x\" is not a number"},
       {"BasicSettings.S0=", "BasicSettings.S0: \"\" is not a number"},

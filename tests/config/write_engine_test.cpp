@@ -429,22 +429,22 @@ TEST(WriteConfiguration, DoubleQuoteInAQuotedTextStopsTheWriteBeforeAnythingIsSe
   };
   const Case cases[] = {
       {"SMS text of entry 4", [](ConfigBlock& c) { SetText(c.io.Data2[3], "Door \"A\", open"); }, SEC_IO | 3, 3,
-       "I/O entry 4, Data 2: a double quote (\") is not taken: the modem gets this text inside double quotes "
+       "I/O page, I/O Entry 4 Data 2: a double quote (\") is not taken: the modem gets this text inside double quotes "
        "(AT*WIOL)"},
       {"number of entry 1", [](ConfigBlock& c) { SetText(c.io.Data1[0], "\""); }, SEC_ALL, 3,
-       "I/O entry 1, Data 1"},
+       "I/O page, I/O Entry 1 Data 1"},
       {"provider number", [](ConfigBlock& c) { SetText(c.io.Data3[9], "12\"3"); }, SEC_IO | (10 << 2) | 2, 3,
-       "I/O entry 10, Data 3"},
-      {"password", [](ConfigBlock& c) { SetText(c.io.Data5[1], "a\"b"); }, SEC_IO | 2, 3, "I/O entry 2, Data 5"},
-      {"sender", [](ConfigBlock& c) { SetText(c.io.Data6[2], "\"x"); }, SEC_IO | 3, 3, "I/O entry 3, Data 6"},
+       "I/O page, I/O Entry 10 Data 3"},
+      {"password", [](ConfigBlock& c) { SetText(c.io.Data5[1], "a\"b"); }, SEC_IO | 2, 3, "I/O page, I/O Entry 2 Data 5"},
+      {"sender", [](ConfigBlock& c) { SetText(c.io.Data6[2], "\"x"); }, SEC_IO | 3, 3, "I/O page, I/O Entry 3 Data 6"},
       {"backup number", [](ConfigBlock& c) { SetText(c.dial.BackupNumber, "1\""); }, SEC_DIAL, 3,
-       "Dial options, backup number"},
+       "Dial options page, Dial Backup [*WDB] Number"},
       {"accepted number", [](ConfigBlock& c) { SetText(c.callerId.AcceptedNumbers[6], "1\""); }, SEC_CALLERID, 2,
-       "Caller ID, accepted number 7"},
+       "Caller ID page, Accepted numbers [*WACCTAB] 7"},
       {"callback number", [](ConfigBlock& c) { SetText(c.callback.CallbackNumbers[0], "\"1"); }, SEC_CALLBACK, 1,
-       "Callback, number 1"},
+       "Callback page, Callback table [*wcbtab] 1: Number"},
       {"callback password", [](ConfigBlock& c) { SetText(c.callback.CallbackPasswords[9], "pass\"wd"); },
-       SEC_CALLBACK, 4, "Callback, password 10"},
+       SEC_CALLBACK, 4, "Callback page, Callback table [*wcbtab] 10: Password"},
       // Not sent by this write, or not inside quotes: written as usual.
       {"entry not selected", [](ConfigBlock& c) { SetText(c.io.Data2[3], "\""); }, SEC_IO | (5 << 2) | 2, 3,
        nullptr},
