@@ -4,30 +4,14 @@
 #include <cstring>
 #include <utility>
 
+#include "config/field_table.h"
+
 namespace kelvane {
 
-namespace {
-
-struct RecordSection {
-  std::string_view record;
-  int bit;
-  int page;
-};
-
-constexpr RecordSection kRecords[] = {
-    {"SerialSettings", SEC_SERIAL, PG_SERIAL},         {"BasicSettings", SEC_BASIC, PG_BASIC},
-    {"DialSettings", SEC_DIAL, PG_DIAL},               {"CallerIdSettings", SEC_CALLERID, PG_CALLERID},
-    {"RemoteSettings", SEC_REMOTE, PG_REMOTE},         {"CallbackSettings", SEC_CALLBACK, PG_CALLBACK},
-    {"IoSettings", SEC_IO, PG_IO},
-};
-
-}  // namespace
-
 int SectionOfField(std::string_view name) {
-  const size_t dot = name.find('.');
-  if (dot == std::string_view::npos) return 0;
-  for (const RecordSection& r : kRecords) {
-    if (name.substr(0, dot) == r.record) return r.bit;
+  const std::string_view record = name.substr(0, name.find('.'));
+  for (const SectionInfo& s : Sections()) {
+    if (*s.record && record == s.record && record.size() < name.size()) return s.bit;
   }
   return 0;
 }

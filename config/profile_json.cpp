@@ -21,16 +21,9 @@ struct Refusal {
   std::string what;
 };
 
-const FieldInfo* FindField(const std::string& record, const std::string& name) {
-  for (const FieldInfo& f : ConfigFields()) {
-    if (record == f.record && name == f.name) return &f;
-  }
-  return nullptr;
-}
-
 bool RecordKnown(const std::string& record) {
-  for (const FieldInfo& f : ConfigFields()) {
-    if (record == f.record) return true;
+  for (const SectionInfo& s : Sections()) {
+    if (*s.record && record == s.record) return true;
   }
   return false;
 }
