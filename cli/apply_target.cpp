@@ -322,6 +322,8 @@ void TargetRun::EndLeftoverCall() {
   ui_.Sleep(1000);
   a_.SendText("+++");
   ui_.Sleep(1200);
+  // The escape's own "OK" is no answer to "ATH".
+  a_.ReadText(true);
   std::string hangUp = "ATH";
   a_.Transact(hangUp, 3, "OK\r\n", "0\r", MatchExact);
   a_.ReadText(true);

@@ -64,6 +64,8 @@ void DisconnectCommand(CAdapter& a) {
     a.SendText("+++");
     ui.Sleep(1200);
     ui.StepProgress();
+    // The escape's own "OK" is no answer to "ATH".
+    a.ReadText(true);
     command = "ATH";
     a.Transact(command, 3, "OK\r\n", "0\r", MatchExact);
     ui.StepProgress();
