@@ -14,6 +14,7 @@
 
 #include "app/prop_sheet.h"
 #include "app/status_panel.h"
+#include "config/operation_hold.h"
 #include "connection/ui/remote_dlg.h"
 #include "connection/ui/send_file_dlg.h"
 #include "connection/ui/tab_connection.h"
@@ -249,10 +250,8 @@ int QtUserInterface::ExecModal(QDialog& dialog) { return dialog.exec(); }
 
 bool QtUserInterface::ReportLostLink(int lossesBefore) {
   if (adapter_.PortLosses == lossesBefore || adapter_.ShuttingDown) return false;
-  const bool busy = adapter_.Busy;
-  adapter_.Busy = true;
+  BusyHold busy(adapter_);
   MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
-  adapter_.Busy = busy;
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "config/io_values.h"
 
+#include "config/operation_hold.h"
 #include "config/page_values.h"
 
 namespace kelvane {
@@ -113,21 +114,11 @@ namespace {
 constexpr std::string_view kOk = "OK\r\n";
 
 // Probe and, for a numeric modem, "ATV1". Returns false with the failed
-// exchange in `failed`; `switched` tells whether verbose results were
-// switched on (and must be switched off again).
-bool PrepareVerbose(CAdapter& a, std::string& failed, bool& switched) {
-  switched = false;
+// exchange in `failed`.
+bool PrepareVerbose(CAdapter& a, VerboseResultsSession& verbose, std::string& failed) {
   // The probe keeps its exchanges to itself: a failed probe leaves no text.
   if (a.ProbeModem() == 0) return false;
-  if (!a.VerboseResults) {
-    std::string v1 = "ATV1";
-    if (a.Transact(v1, 3, kOk) != 1) {
-      failed = v1;
-      return false;
-    }
-    switched = true;
-  }
-  return true;
+  return verbose.Begin(failed);
 }
 
 bool SendEntryCommand(CAdapter& a, std::string_view command, int entry, std::string& failed) {
@@ -147,13 +138,14 @@ bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureR
     if (reportFailure) reportFailure(failed);
     return false;
   }
-  bool switched = false;
-  bool ok = PrepareVerbose(a, failed, switched);
+  VerboseResultsSession verbose(a);
+  bool ok = PrepareVerbose(a, verbose, failed);
   if (ok) a.Ui().StepProgress();
   if (ok) ok = SendEntryCommand(a, "AT*WIOD=", entry, failed);
   if (ok) ClearIoEntry(a.Config.io, entry - 1);
   if (!ok && reportFailure) reportFailure(failed);
-  if (switched) a.RestoreNumericResults();
+  // "AT&W" follows the return to numeric results.
+  verbose.End();
   if (ok) {
     // Without the store the entry is back at the modem's next reset: that
     // is a failed delete, not a successful one.
@@ -173,12 +165,11 @@ bool TestIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureRep
     if (reportFailure) reportFailure(failed);
     return false;
   }
-  bool switched = false;
-  bool ok = PrepareVerbose(a, failed, switched);
+  VerboseResultsSession verbose(a);
+  bool ok = PrepareVerbose(a, verbose, failed);
   if (ok) ok = SendEntryCommand(a, "AT*WIOT=", entry, failed);
   if (ok) a.Ui().StepProgress();
   if (!ok && reportFailure) reportFailure(failed);
-  if (switched) a.RestoreNumericResults();
   return ok;
 }
 

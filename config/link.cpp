@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "config/adapter.h"
+#include "config/operation_hold.h"
 
 namespace kelvane {
 
@@ -30,10 +31,10 @@ bool CAdapter::OpenPort() {
   // The page update must not be deferred here although every caller runs with
   // Busy set.
   auto updateNow = [this] {
-    const bool busy = Busy;
-    Busy = false;
-    Ui().UpdatePages();
-    Busy = busy;
+    {
+      BusyHold notBusy(*this, false);
+      Ui().UpdatePages();
+    }
     RefreshIndicators();
   };
 

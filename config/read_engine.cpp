@@ -6,6 +6,7 @@
 
 #include "config/answer_cutting.h"
 #include "config/field_table.h"
+#include "config/operation_hold.h"
 
 namespace kelvane {
 
@@ -150,13 +151,12 @@ class ReadSession {
   void ReadDiagnostic();
   void ReadCallback();
   void ReadIo();
-  void RestoreNumericMode();
   void ReadStored(int sections);
 
   CAdapter& a_;
   UserInterface& ui_;
   StoredProfile* stored_;
-  bool restoreNumeric_ = false;
+  VerboseResultsSession verbose_{a_};
 };
 
 std::string ReadSession::Exchange(std::string_view command) {
@@ -227,7 +227,7 @@ void ReadSession::ReadSerial() {
     CutSerialListing(ActiveProfile(answer), s);
     // The listing shows the verbose mode this read switched to; the modem's
     // own setting is the numeric mode it is switched back to at the end.
-    if (restoreNumeric_) s.ResultFormat = 0;
+    if (verbose_.RestoresNumeric()) s.ResultFormat = 0;
     Advance();
   }
   s.IgnoreErrors = LeadingDecimal(AfterColon(QueryText("AT*WIE?")));
@@ -385,8 +385,6 @@ void ReadSession::ReadIo() {
   SetValid(SEC_IO);
 }
 
-void ReadSession::RestoreNumericMode() { a_.RestoreNumericResults(); }
-
 void ReadSession::ReadStored(int sections) {
   StoredProfile& st = *stored_;
   st.block = a_.Config;
@@ -431,10 +429,8 @@ int ReadSession::Run(int sections) {
   try {
     // A probe that was cancelled (-1) fails as well: the user asked to stop.
     if (a_.ProbeModem() <= 0) throw ReadFailed{};
-    if (!a_.VerboseResults) {
-      Exchange("ATV1");
-      restoreNumeric_ = true;
-    }
+    std::string failed;
+    if (!verbose_.Begin(failed, MatchExact)) throw ReadFailed{};
     Advance();
     if (sections & SEC_BASIC) ReadBasic();
     if (sections & SEC_SERIAL) ReadSerial();
@@ -449,8 +445,7 @@ int ReadSession::Run(int sections) {
   } catch (const ReadFailed&) {
     result = 0;
   }
-  if (restoreNumeric_) RestoreNumericMode();
-  a_.Busy = false;
+  verbose_.End();
   return result;
 }
 
@@ -458,16 +453,15 @@ int ReadSession::Run(int sections) {
 
 int ReadConfiguration(CAdapter& a, int sections) {
   if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
-  a.Busy = true;
-  UserInterface& ui = a.Ui();
-  ui.SetProgressText("Reading configuration...");
+  BusyHold busy(a);
+  a.Ui().SetProgressText("Reading configuration...");
   return ReadSession(a, nullptr).Run(sections);
 }
 
 int ReadConfiguration(CAdapter& a, int sections, StoredProfile& stored) {
   stored = StoredProfile{};
   if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
-  a.Busy = true;
+  BusyHold busy(a);
   a.Ui().SetProgressText("Reading configuration...");
   return ReadSession(a, &stored).Run(sections);
 }

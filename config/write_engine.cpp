@@ -8,6 +8,7 @@
 #include "config/answer_cutting.h"
 #include "config/field_table.h"
 #include "config/entry_rules.h"
+#include "config/operation_hold.h"
 
 namespace kelvane {
 
@@ -79,13 +80,12 @@ class WriteSession {
   void WriteRemote();
   void WriteCallback();
   void WriteIo(int selection);
-  void RestoreNumericMode();
   void ReportNotStored(const std::string& answer);
   void ReportSkippedPages();
 
   CAdapter& a_;
   UserInterface& ui_;
-  bool restoreNumeric_ = false;
+  VerboseResultsSession verbose_{a_};
   std::vector<int> skipped_;
   int stored_ = 0;
 };
@@ -166,7 +166,7 @@ void WriteSession::WriteSerial() {
 
   // The profile decides the result-code mode the modem is left in.
   a_.QuietWasOn = s.ResultSuppression != 0;
-  restoreNumeric_ = s.ResultFormat == 0;
+  verbose_.SetRestoreNumeric(s.ResultFormat == 0);
 }
 
 void WriteSession::WriteDial() {
@@ -240,8 +240,6 @@ void WriteSession::WriteIo(int selection) {
   }
 }
 
-void WriteSession::RestoreNumericMode() { a_.RestoreNumericResults(); }
-
 void WriteSession::ReportNotStored(const std::string& answer) {
   ui_.MessageBox(
       "The configuration was sent, but the modem did not store it (\"AT&W\" failed). The modem keeps "
@@ -272,7 +270,6 @@ int WriteSession::Run(int sections) {
   if (sections == SEC_ALL &&
       ui_.MessageBox("Write current profile to adapter?", MsgIcon::Question, MsgButtons::YesNo) !=
           MsgAnswer::Yes) {
-    a_.Busy = false;
     return 0;
   }
 
@@ -322,10 +319,7 @@ int WriteSession::Run(int sections) {
       // A cancelled probe (-1) stops the write as well; a lost port says so.
       throw WriteFailed{a_.PortIsOpen() ? std::string() : std::string(DisconnectedText)};
     }
-    if (!a_.VerboseResults) {
-      Send("ATV1");
-      restoreNumeric_ = true;
-    }
+    if (std::string v1; !verbose_.Begin(v1, MatchExact)) throw WriteFailed{v1};
     Advance();
     if (sections & SEC_BASIC) WriteBasic();
     if (sections & SEC_SERIAL) WriteSerial();
@@ -345,7 +339,7 @@ int WriteSession::Run(int sections) {
     }
   }
 
-  if (restoreNumeric_) RestoreNumericMode();
+  verbose_.End();
   int result = 0;
   if (!failed) {
     // Stored only after a complete write; the modem may already be in
@@ -360,7 +354,6 @@ int WriteSession::Run(int sections) {
   // The list is shown while the write still holds Busy, so that nothing
   // else (a page update after a lost link among them) runs inside its box.
   ReportSkippedPages();
-  a_.Busy = false;
   return result;
 }
 
@@ -369,7 +362,7 @@ int WriteSession::Run(int sections) {
 int WriteConfiguration(CAdapter& a, int sections, int* storedSections) {
   if (storedSections) *storedSections = 0;
   if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
-  a.Busy = true;
+  BusyHold busy(a);
   a.Ui().SetProgressText("Writing configuration...");
   WriteSession session(a);
   const int result = session.Run(sections);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "config/operation_hold.h"
+
 namespace kelvane {
 
 const char* const kAutoBaudRates[10] = {"300",  "600",   "1200",  "2400",  "4800",
@@ -141,9 +143,8 @@ bool AutoConnectSearch::Cancel() {
 
 void AutoConnectCommand(CAdapter& a, const std::string& portNumber, const AutoConnectHooks& hooks) {
   if (a.Busy) return;
-  a.Busy = true;
   UserInterface& ui = a.Ui();
-
+  BusyHold busy(a);
   if (a.LinkState & LS_IDENTIFIED) {
     ui.MessageBox("Already connected!", MsgIcon::Stop, MsgButtons::Ok);
   } else {
@@ -164,8 +165,8 @@ void AutoConnectCommand(CAdapter& a, const std::string& portNumber, const AutoCo
     }
     ui.ActivateConnectionPage();
   }
+  busy.Release();
 
-  a.Busy = false;
   ui.UpdatePages();
   a.ResetConfiguration();
   if ((a.LinkState & LS_IDENTIFIED) && a.Options.AutoLoad != 0 && hooks.readConfiguration)

@@ -1,5 +1,7 @@
 #include "connection/connect.h"
 
+#include "config/operation_hold.h"
+
 namespace kelvane {
 
 int RunConnectOperation(CAdapter& a) {
@@ -49,7 +51,7 @@ void DisconnectCommand(CAdapter& a) {
     return;
   }
   if ((a.LinkState & (LS_IDENTIFIED | LS_REMOTE)) == (LS_IDENTIFIED | LS_REMOTE)) {
-    a.Busy = true;
+    BusyHold busy(a);
     ui.SetProgressCaption("Wait");
     ui.SetProgressText("Disconnecting...");
     ui.SetProgressRange(0, 3);
@@ -69,7 +71,6 @@ void DisconnectCommand(CAdapter& a) {
     command = "ATH";
     a.Transact(command, 3, "OK\r\n", "0\r", MatchExact);
     ui.StepProgress();
-    a.Busy = false;
   } else if (a.QuietWasOn) {
     const MsgAnswer answer = ui.MessageBox(
         "Result Code Suppression will now be activated, and\nthe active configuration will be "
@@ -79,7 +80,7 @@ void DisconnectCommand(CAdapter& a) {
       // A modem in quiet mode answers nothing, so each command waits out its
       // whole budget (seconds): show the wait, and keep every other
       // operation out with Busy meanwhile.
-      a.Busy = true;
+      BusyHold busy(a);
       ui.SetProgressCaption("Wait");
       ui.SetProgressText("Disconnecting...");
       ui.SetProgressRange(0, 2);
@@ -91,7 +92,6 @@ void DisconnectCommand(CAdapter& a) {
       a.Transact(command, 1);
       ui.StepProgress();
       a.QuietWasOn = false;
-      a.Busy = false;
     }
   }
   a.CloseLink();

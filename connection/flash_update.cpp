@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "config/operation_hold.h"
 #include "connection/raw_transfer.h"
 #include "serial/tick_watch.h"
 
@@ -267,7 +268,7 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
   }
   if (ui.MessageBox(kWarning, MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes) return 0;
   if (a.Busy || !(a.LinkState & LS_IDENTIFIED)) return 0;
-  a.Busy = true;
+  BusyHold busy(a);
 
   ui.SetProgressText("Loading Record Data...");
   ui.SetProgressRange(0, firmware.total / 10);
@@ -295,7 +296,6 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
     }
   }
   a.RThreshold = 1;
-  a.Busy = false;
   return result;
 }
 

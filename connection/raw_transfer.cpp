@@ -8,12 +8,13 @@
 #include <new>
 
 #include "config/file_problem.h"
+#include "config/operation_hold.h"
 
 namespace kelvane {
 
 int SendEscapeSequence(CAdapter& a) {
   if (a.Busy || !a.PortIsOpen()) return 0;
-  a.Busy = true;
+  BusyHold busy(a);
   UserInterface& ui = a.Ui();
   ui.SetProgressText("Sending Escape Sequence...");
   ui.SetProgressRange(0, 2);
@@ -28,7 +29,6 @@ int SendEscapeSequence(CAdapter& a) {
   // Cancel has nothing to stop here; a press meanwhile must not cancel the
   // first command of the next operation.
   a.AbortRequested = false;
-  a.Busy = false;
   return 1;
 }
 

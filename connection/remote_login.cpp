@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "config/operation_hold.h"
 #include "serial/tick_watch.h"
 #include "serial/traffic_file_log.h"
 
@@ -290,10 +291,8 @@ int DialOutcome(std::string_view answer) {
 
 int RunRemoteConnectOperation(CAdapter& a, const RemotePrompts& prompts) {
   if (a.Busy || !a.PortIsOpen()) return 0;
-  a.Busy = true;
-  const int result = RemoteLogin(a, prompts);
-  a.Busy = false;
-  return result;
+  BusyHold busy(a);
+  return RemoteLogin(a, prompts);
 }
 
 }  // namespace kelvane

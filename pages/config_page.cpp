@@ -12,6 +12,7 @@
 
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
+#include "config/operation_hold.h"
 #include "config/page_values.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
@@ -289,7 +290,7 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
                                   CommandOptions options) {
   if (a_.Busy || !(a_.LinkState & LS_IDENTIFIED)) return false;
   PageOperation hold(*this);
-  a_.Busy = true;
+  BusyHold busy(a_);
   failureReported_ = false;
   // The page's controls are off while the command runs: a Read would be
   // refused as busy, and an Edit of the entry being deleted would be wiped.
@@ -306,24 +307,21 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
     wait.SetProgressStep(1);
     wait.StepProgress();
 
-    bool wasNumeric = false;
+    // Back to numeric results at the end of the command, after any report.
+    VerboseResultsSession verbose(a_);
     if (options.probe) {
       // A probe without an answer leaves no exchange to show.
       if (a_.ProbeModem() < 1) {
         ok = false;
         if (!a_.PortIsOpen()) failed = DisconnectedText;
-      } else if (!a_.VerboseResults) {
-        wasNumeric = true;
-        std::string v1 = "ATV1";
-        if (a_.Transact(v1, 3, "OK\r\n") != 1) {
-          ok = false;
-          failed = v1;
-        } else {
-          a_.VerboseResults = true;
-        }
+      } else if (!verbose.Begin(failed)) {
+        ok = false;
+        // The modem may have switched all the same.
+        verbose.SetRestoreNumeric(true);
       }
       wait.StepProgress();
     }
+    if (!options.restoreNumeric) verbose.SetRestoreNumeric(false);
     if (ok) ok = action(failed);
     // Reported while the command still holds Busy: no other operation (and
     // no change of the page set) can start inside the box.
@@ -331,13 +329,8 @@ bool CConfigPage::RunModemCommand(const QString& message, int progressMax,
     // A command whose answer is not looked at (End) still tells of a modem
     // that went away.
     if (ok) ui_.ReportLostLink(losses);
-    if (wasNumeric && options.restoreNumeric) {
-      a_.RestoreNumericResults();
-      a_.VerboseResults = false;
-    }
   }
   if (!disabledBefore) setEnabled(true);
-  a_.Busy = false;
   return ok;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/transfer_dlg.h"
+#include "config/operation_hold.h"
 #include "connection/autoconnect.h"
 #include "connection/connect.h"
 #include "connection/ui/autoconnect_dlg.h"
@@ -287,7 +288,7 @@ void CTabConnection::OnCommand(int command) {
 
 void CTabConnection::RunConnect() {
   if (a_.Busy) return;
-  a_.Busy = true;
+  BusyHold busy(a_);
   CopySettings();
   ports_.Select(a_, a_.PortNumber);
 
@@ -304,7 +305,7 @@ void CTabConnection::RunConnect() {
   }
 
   ui_.ActivateConnectionPage();
-  a_.Busy = false;
+  busy.Release();
   ui_.UpdatePages();
   a_.ResetConfiguration();
 
@@ -334,7 +335,7 @@ void CTabConnection::RunAutoconnect() {
 
 void CTabConnection::RunOpen() {
   if (a_.Busy) return;
-  a_.Busy = true;
+  BusyHold busy(a_);
   CopySettings();
   ports_.Select(a_, a_.PortNumber);
   if (a_.OpenAndIdentify(false)) {
@@ -342,7 +343,6 @@ void CTabConnection::RunOpen() {
   } else {
     ui_.MessageBox("Unable to open COM-port...", MsgIcon::Stop, MsgButtons::Ok);
   }
-  a_.Busy = false;
 }
 
 namespace {
@@ -379,16 +379,17 @@ class WaitOnDemand : public ProgressSink {
 void CTabConnection::RunRemote() {
   // Started while another command runs it would close that command's link.
   if (a_.Busy) return;
-  a_.Busy = true;
-  CopySettings();
-  ports_.Select(a_, a_.PortNumber);
-  if (!a_.OpenAndIdentify(false)) {
-    a_.Busy = false;
-    ui_.MessageBox("Unable to open COM-port...", MsgIcon::Stop, MsgButtons::Ok);
-    return;
+  {
+    BusyHold busy(a_);
+    CopySettings();
+    ports_.Select(a_, a_.PortNumber);
+    if (!a_.OpenAndIdentify(false)) {
+      busy.Release();
+      ui_.MessageBox("Unable to open COM-port...", MsgIcon::Stop, MsgButtons::Ok);
+      return;
+    }
+    ui_.ActivateConnectionPage();
   }
-  ui_.ActivateConnectionPage();
-  a_.Busy = false;
 
   int result;
   {

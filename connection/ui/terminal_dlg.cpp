@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "config/operation_hold.h"
 #include "connection/ui/traffic_log_control.h"
 
 namespace kelvane {
@@ -368,7 +369,7 @@ void CTerminalDlg::ClearTerminal() {
 
 void CTerminalDlg::SendCommandLine() {
   if (adapter_.Busy) return;
-  adapter_.Busy = true;
+  BusyHold busy(adapter_);
   const QByteArray typed = command_->text().toLatin1();
   std::string text(typed.constData(), static_cast<size_t>(typed.size()));
   history_.Add(text);
@@ -380,7 +381,6 @@ void CTerminalDlg::SendCommandLine() {
   }
   command_->clear();
   command_->setFocus();
-  adapter_.Busy = false;
 }
 
 void CTerminalDlg::SendPasted(const QString& text) {
