@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "serial/network_serial_port.h"
 #include "serial/posix_serial_port.h"
 
 namespace kelvane {
@@ -23,6 +24,7 @@ std::unique_ptr<SerialPort> MakePort(const std::string& name) {
   for (PortMaker maker : Makers()) {
     if (auto port = maker(name)) return port;
   }
+  if (IsNetworkPortName(name)) return std::make_unique<NetworkSerialPort>();
   return std::make_unique<PosixSerialPort>();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Makes the port object for a port name. A program that offers ports of its
 // own kind (the built-in simulated modems, "sim:TYPE") registers a maker for
-// them at start; any name no maker takes is a tty device path.
+// them at start. Of the names no maker takes, "rfc2217://HOST:PORT" and
+// "tcp://HOST:PORT" are ports behind a device server, anything else a tty
+// device path.
 
 #include <memory>
 #include <string>

@@ -1,0 +1,113 @@
+#pragma once
+// A serial port behind a device server on the network. "rfc2217://HOST:PORT"
+// speaks Telnet with the COM port control option: the line settings, DTR,
+// RTS, flow control and break travel to the server, and the server reports
+// CTS, DSR, CD and RI. "tcp://HOST:PORT" is a plain byte stream to a port
+// whose settings the server fixes: settings are accepted and change nothing.
+// A network port is no file: no lock is taken, the server decides who may
+// connect.
+
+#include <string>
+#include <string_view>
+
+#include "serial/serial_port.h"
+#include "serial/telnet_codec.h"
+
+namespace kelvane {
+
+struct NetworkAddress {
+  bool telnet = false;  // rfc2217:// rather than tcp://
+  std::string host;     // without the brackets of an IPv6 literal
+  int port = 0;
+};
+
+// Reads "rfc2217://HOST:PORT" or "tcp://HOST:PORT" (HOST may be "[v6]",
+// the scheme any case). False for anything else.
+bool ParseNetworkPortName(std::string_view name, NetworkAddress& out);
+inline bool IsNetworkPortName(std::string_view name) {
+  NetworkAddress ignored;
+  return ParseNetworkPortName(name, ignored);
+}
+// A tcp:// port: its line settings cannot be changed from here.
+bool IsFixedSettingsPortName(std::string_view name);
+// The same port written one way (scheme and host in lower case, the port
+// number without leading zeros), so that two spellings of one server port
+// are one port. Any other name comes back unchanged.
+std::string CanonicalPortName(const std::string& name);
+
+class NetworkSerialPort : public SerialPort {
+ public:
+  // How long connecting (with the Telnet negotiation) may take, and how long
+  // a setting waits for the server's acknowledgement.
+  struct Timing {
+    int connectMs = 5000;
+    int acknowledgeMs = 1000;
+  };
+
+  NetworkSerialPort() = default;
+  explicit NetworkSerialPort(Timing timing) : timing_(timing) {}
+  ~NetworkSerialPort() override;
+  NetworkSerialPort(const NetworkSerialPort&) = delete;
+  NetworkSerialPort& operator=(const NetworkSerialPort&) = delete;
+
+  bool Open(const std::string& portName, std::string& reason) override;
+  void Close() override;
+  bool IsOpen() const override { return socket_ >= 0; }
+  bool SetSettings(std::string_view settingsText) override;
+  void SetDtrEnable(bool on) override;
+  void SetRtsEnable(bool on) override;
+  void SetHandshaking(int mode) override;
+  void SetBreak(bool on) override;
+  int OutBufferSize() const override { return 4096; }
+  int OutBufferCount() const override;
+  size_t Write(std::string_view bytes) override;
+  std::string ReadAll() override;
+  // The lines as the server last reported them; held until it reports (a
+  // tcp:// port never does).
+  bool CtsHolding() const override { return socket_ >= 0 && (modemState_ & MODEMSTATE_CTS); }
+  bool DsrHolding() const override { return socket_ >= 0 && (modemState_ & MODEMSTATE_DSR); }
+  bool CdHolding() const override { return socket_ >= 0 && (modemState_ & MODEMSTATE_CD); }
+  bool RiHolding() const { return socket_ >= 0 && (modemState_ & MODEMSTATE_RI); }
+  // Readable while input waits, whether in the socket or already taken from
+  // it during a wait for an acknowledgement.
+  int PollFd() const override { return pollFd_; }
+  bool Lost() const override { return lost_; }
+
+ private:
+  bool Telnet() const { return address_.telnet; }
+  // Sends bytes as they stand (already escaped); false when the connection
+  // is gone.
+  bool SendRaw(std::string_view bytes);
+  // Takes everything the socket holds into `input_`; false when nothing was
+  // there. Marks the port lost at the end of the stream.
+  bool Drain();
+  // Waits until the server answered every command in `awaited_`, or the
+  // acknowledgement time ran out; kinds that went unanswered are not waited
+  // for again on this connection.
+  void AwaitAcknowledgements();
+  void Take(const ComPortMessage& message);
+  void SignalInput();
+  void SendControl(uint8_t value);
+
+  Timing timing_;
+  NetworkAddress address_;
+  int socket_ = -1;
+  int pollFd_ = -1;   // epoll set of the socket and `inputEvent_`
+  int inputEvent_ = -1;
+  bool lost_ = false;
+  TelnetCodec codec_;
+  std::string input_;  // data taken from the socket, not yet read
+  uint8_t modemState_ = MODEMSTATE_CTS | MODEMSTATE_DSR | MODEMSTATE_CD;
+  uint8_t lineState_ = 0;
+  // Commands sent and not yet acknowledged, as bits 1 << code; commands a
+  // server left unanswered once.
+  unsigned awaited_ = 0;
+  unsigned silent_ = 0;
+  uint32_t acknowledgedBaud_ = 0;
+  LineSettings settings_;
+  int handshaking_ = 0;
+  bool dtr_ = true;
+  bool rts_ = true;
+};
+
+}  // namespace kelvane
