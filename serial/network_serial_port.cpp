@@ -241,10 +241,10 @@ bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
   SendRaw(TelnetCodec::Command(CPC_SET_MODEMSTATE_MASK, MODEMSTATE_CTS | MODEMSTATE_DSR | MODEMSTATE_RI |
                                                             MODEMSTATE_CD | 0x0F));
   // Whatever the server's line took in before we came is not ours.
+  input_.clear();
   SendRaw(TelnetCodec::Command(CPC_PURGE_DATA, 3));
   awaited_ |= 1u << CPC_PURGE_DATA;
   AwaitAcknowledgements();
-  input_.clear();
   if (lost_) {
     reason = portName + ": the device server closed the connection.";
     Close();
