@@ -28,7 +28,9 @@ void PortProvider::Select(CAdapter& a, const std::string& name) {
     chosen = it->second;
   } else {
     const int model = SimulatedModelType(name);
-    chosen = model ? static_cast<SerialPort*>(Simulated(model)) : &tty_;
+    chosen = model                      ? static_cast<SerialPort*>(Simulated(model))
+             : IsNetworkPortName(name) ? static_cast<SerialPort*>(&network_)
+                                       : &tty_;
   }
   logged_.SetInner(chosen);
   a.SetPort(&logged_);

@@ -1,6 +1,7 @@
 #pragma once
 // The serial port objects of the application. A port name "sim:N" (N = model
-// type 1 to 4) is a simulated modem inside the program; any other name is a
+// type 1 to 4) is a simulated modem inside the program; "rfc2217://HOST:PORT"
+// and "tcp://HOST:PORT" a port behind a device server; any other name is a
 // tty device. Each simulated modem is kept for the whole run, so what was
 // written to it is still there at the next connect.
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "config/adapter.h"
+#include "serial/network_serial_port.h"
 #include "serial/posix_serial_port.h"
 #include "serial/traffic_file_log.h"
 #include "sim/simulated_port.h"
@@ -45,6 +47,7 @@ class PortProvider {
   TrafficFileLog log_;
   TrafficLoggingPort logged_{log_};
   PosixSerialPort tty_;
+  NetworkSerialPort network_;
   std::map<int, std::unique_ptr<SimulatedPort>> simulated_;
   std::map<std::string, SerialPort*> named_;
 };

@@ -24,6 +24,7 @@
 #include "config/json_text.h"
 #include "config/modem_comparison.h"
 #include "config/replacement_file.h"
+#include "serial/network_serial_port.h"
 
 namespace kelvane::cli {
 
@@ -339,7 +340,8 @@ int ApplyCommand(Session& s) {
   run.outcomes.resize(targets.size());
   std::map<std::string, size_t> groupOfPort;
   for (size_t i = 0; i < targets.size(); ++i) {
-    auto [at, added] = groupOfPort.emplace(targets[i].port, run.groups.size());
+    // Two spellings of one device server port are one port.
+    auto [at, added] = groupOfPort.emplace(CanonicalPortName(targets[i].port), run.groups.size());
     if (added) run.groups.emplace_back();
     run.groups[at->second].push_back(i);
   }

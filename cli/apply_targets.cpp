@@ -14,6 +14,7 @@
 
 #include "cli/apply.h"
 #include "connection/remote_login.h"
+#include "serial/network_serial_port.h"
 
 namespace kelvane::cli {
 
@@ -167,8 +168,10 @@ bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error) {
   // One device under two names ("/dev//pts/1", a link) is one modem.
   std::map<std::pair<std::string, std::string>, std::string> seen;
   for (const ApplyTarget& t : targets) {
-    std::string device = t.port;
-    if (char* real = ::realpath(t.port.c_str(), nullptr)) {
+    // Two spellings of one device server port are one port too.
+    std::string device = CanonicalPortName(t.port);
+    char* real = IsNetworkPortName(t.port) ? nullptr : ::realpath(t.port.c_str(), nullptr);
+    if (real) {
       device = real;
       std::free(real);
     }

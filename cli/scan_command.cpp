@@ -66,6 +66,11 @@ int ScanCommand(Session& s) {
   // as they stand, as after Search in the dialog.
   const bool quickPass = !(o.baudGiven || o.parityGiven || o.dataGiven || o.stopGiven);
 
+  if (const std::string refusal = AutoConnectRefusal(o.port); !refusal.empty()) {
+    std::fprintf(stderr, "kelvane-cli scan: %s\n", refusal.c_str());
+    return EXIT_USAGE;
+  }
+
   CAdapter& a = s.adapter;
   s.port = MakePort(o.port);
   // Through the traffic log when there is one (--log).

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "config/operation_hold.h"
+#include "serial/network_serial_port.h"
 
 namespace kelvane {
 
@@ -141,12 +142,21 @@ bool AutoConnectSearch::Cancel() {
   return false;
 }
 
+std::string AutoConnectRefusal(const std::string& portName) {
+  if (!IsFixedSettingsPortName(portName)) return {};
+  return "Autoconnect cannot search " + portName +
+         ": the device server fixes the line settings of a tcp:// port. Set the speed and format there and "
+         "press Connect, or use rfc2217:// so that the search can change them.";
+}
+
 void AutoConnectCommand(CAdapter& a, const std::string& portNumber, const AutoConnectHooks& hooks) {
   if (a.Busy) return;
   UserInterface& ui = a.Ui();
   BusyHold busy(a);
   if (a.LinkState & LS_IDENTIFIED) {
     ui.MessageBox("Already connected!", MsgIcon::Stop, MsgButtons::Ok);
+  } else if (const std::string refusal = AutoConnectRefusal(portNumber); !refusal.empty()) {
+    ui.MessageBox(refusal, MsgIcon::Stop, MsgButtons::Ok);
   } else {
     a.PortNumber = portNumber;
     if (hooks.choosePort) hooks.choosePort();

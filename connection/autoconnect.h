@@ -94,6 +94,11 @@ struct AutoConnectHooks {
   std::function<void()> readConfiguration;
 };
 
+// Why the search cannot run on a port, or "" when it can: the line settings
+// of a tcp:// port are fixed by its device server, so trying them would
+// change nothing.
+std::string AutoConnectRefusal(const std::string& portName);
+
 // The Connection page's Autoconnect command for the port the page selected.
 void AutoConnectCommand(CAdapter& a, const std::string& portNumber, const AutoConnectHooks& hooks);
 

@@ -6,6 +6,7 @@ packages=(cmake ninja-build make g++ pkg-config libgtest-dev libgmock-dev qt6-ba
   qt6-base-private-dev
   desktop-file-utils librsvg2-bin dpkg-dev python3-xdg lxmenu-data
   fonts-urw-base35
+  ser2net
 )
 missing=()
 for p in "${packages[@]}"; do

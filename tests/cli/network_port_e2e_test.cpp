@@ -1,0 +1,209 @@
+// End to end: kelvane-cli through ser2net, a real device server, on the
+// loopback address in front of kelvane-modemsim's pseudo-terminal, over
+// rfc2217:// (the tool sets the line) and tcp:// (the server's settings).
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "serial/clock.h"
+#include "sim/modemsim_process.h"
+#include "sim/ser2net_process.h"
+#include "support/firmware_text.h"
+#include "support/run_process.h"
+
+namespace kelvane {
+namespace {
+
+using testing::ProcessResult;
+using testing::RunProcess;
+
+#define REQUIRE_SER2NET()                                                                              \
+  if (Ser2NetProcess::Program().empty())                                                               \
+  GTEST_SKIP() << "ser2net is not installed (scripts/install-deps.sh installs it): the network port " \
+                  "tests need a real device server"
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string TempPath(const std::string& name) {
+  return "/tmp/kelvane-net-e2e-" + std::to_string(::getpid()) + "-" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A modem at 19200 bit/s behind its own ser2net port: `rfc2217` chooses the
+// accepter. The server starts its line at 9600, so only a client that sets
+// the speed reaches the modem over RFC 2217.
+struct ServedModem {
+  ModemSimProcess sim;
+  Ser2NetProcess server;
+  std::string url;
+  bool Start(std::vector<std::string> simArgs, bool rfc2217, const char* serverSettings = "9600n81") {
+    std::string error;
+    if (!sim.Start(KELVANE_MODEMSIM, simArgs)) return false;
+    if (!server.Start({{sim.SlavePath(), rfc2217, serverSettings}}, error)) {
+      ADD_FAILURE() << error;
+      return false;
+    }
+    url = server.Url(0);
+    return true;
+  }
+};
+
+TEST(CliNetworkPort, IdentifiesReadsWritesAndAppliesOverRfc2217) {
+  REQUIRE_SER2NET();
+  ServedModem m;
+  ASSERT_TRUE(m.Start({"--model", "3", "--rate", "19200"}, true));
+  // The speed the tool asks for reaches the line.
+  const ProcessResult wrong = RunProcess(KELVANE_CLI, {"identify", "--port", m.url, "--baud", "9600"});
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_TRUE(Has(wrong.err, "No Dalmarin modem found!")) << wrong.err;
+  const ProcessResult id = RunProcess(KELVANE_CLI, {"identify", "--port", m.url, "--baud", "19200"});
+  EXPECT_EQ(id.exitCode, 0) << id.err;
+  EXPECT_TRUE(Has(id.out, "Model: RM-40 485\nModel type: 3\n")) << id.out;
+
+  // The configuration read through the server is the one read on the line
+  // itself.
+  const std::string viaServer = TempPath("server.dat"), direct = TempPath("direct.dat");
+  ProcessResult r = RunProcess(KELVANE_CLI, {"read", "--port", m.url, "--baud", "19200", "-o", viaServer});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = RunProcess(KELVANE_CLI, {"read", "--port", m.sim.SlavePath(), "--baud", "19200", "-o", direct});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadFile(viaServer), ReadFile(direct));
+  EXPECT_GT(ReadFile(viaServer).size(), 1000u);
+
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", viaServer, "BasicSettings.S0=5"}).exitCode, 0);
+  r = RunProcess(KELVANE_CLI, {"write", "--port", m.url, "--baud", "19200", viaServer, "--yes"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  r = RunProcess(KELVANE_CLI, {"verify", "--port", m.url, "--baud", "19200", viaServer});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+
+  // apply: one change, then nothing left to change. Two spellings of the
+  // one server port are one port given twice.
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", viaServer, "BasicSettings.S0=6"}).exitCode, 0);
+  r = RunProcess(KELVANE_CLI, {"apply", viaServer, "--port", m.url, "--baud", "19200"}, 90000);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, m.url + ": RM-40 485: changed (1 field: BasicSettings.S0)")) << r.out;
+  r = RunProcess(KELVANE_CLI, {"apply", viaServer, "--port", m.url, "--baud", "19200"}, 90000);
+  EXPECT_TRUE(Has(r.out, m.url + ": RM-40 485: unchanged")) << r.out;
+  std::string upper = m.url;
+  upper.replace(0, 7, "RFC2217");
+  r = RunProcess(KELVANE_CLI, {"apply", viaServer, "--port", m.url, "--port", upper});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Has(r.err, "is given twice")) << r.err;
+  ::unlink(viaServer.c_str());
+  ::unlink(direct.c_str());
+}
+
+TEST(CliNetworkPort, ScanFindsTheSpeedOverRfc2217AndIsRefusedOverTcp) {
+  REQUIRE_SER2NET();
+  ServedModem telnet, raw;
+  ASSERT_TRUE(telnet.Start({"--model", "3", "--rate", "19200"}, true));
+  ASSERT_TRUE(raw.Start({"--model", "3", "--rate", "19200"}, false, "19200n81"));
+  const ProcessResult r = RunProcess(KELVANE_CLI, {"scan", "--port", telnet.url}, 90000);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "RM-40 485 (model type 3) at 19200 bps, None, 8, 1\n");
+  EXPECT_TRUE(Has(r.err, "Searching : 115200 bps, None, 8, 1\nSearching :  57600 bps, None, 8, 1\n"
+                         "Searching :  38400 bps, None, 8, 1\nSearching :  19200 bps, None, 8, 1\n"))
+      << r.err;
+
+  const ProcessResult refused = RunProcess(KELVANE_CLI, {"scan", "--port", raw.url});
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_TRUE(Has(refused.err, "Autoconnect cannot search " + raw.url)) << refused.err;
+  // At the server's own settings the modem is there.
+  const ProcessResult id = RunProcess(KELVANE_CLI, {"identify", "--port", raw.url, "--baud", "19200"});
+  EXPECT_EQ(id.exitCode, 0) << id.err;
+  EXPECT_TRUE(Has(id.out, "Model: RM-40 485\n")) << id.out;
+}
+
+TEST(CliNetworkPort, FlashSwitchesTheServersLineTo115200) {
+  REQUIRE_SER2NET();
+  ServedModem m;
+  ASSERT_TRUE(m.Start({"--model", "3", "--flash-mode", "1"}, true));
+  const std::string file = TempPath("fw.s19");
+  std::ofstream(file, std::ios::binary) << testing::FirmwareText(200);
+  const ProcessResult r =
+      RunProcess(KELVANE_CLI, {"flash", "--port", m.url, file, "--yes", "--response-timeout", "0"}, 90000);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "199 records flashed in")) << r.out;
+  EXPECT_TRUE(Has(r.err, "Download Success")) << r.err;
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", m.url, "--baud", "115200"}).exitCode, 0);
+  ::unlink(file.c_str());
+}
+
+TEST(CliNetworkPort, AServerThatDiesMidReadIsALostModem) {
+  REQUIRE_SER2NET();
+  ServedModem m;
+  // Paced at 9600 bit/s a whole read lasts several seconds.
+  ASSERT_TRUE(m.Start({"--model", "3", "--rate", "9600", "--pace"}, true));
+  const std::string out = TempPath("killed.dat");
+  ProcessResult r;
+  std::thread cli([&] { r = RunProcess(KELVANE_CLI, {"read", "--port", m.url, "--baud", "9600", "-o", out}, 60000); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const long long killed = MonotonicMs();
+  m.server.Kill();
+  cli.join();
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Has(r.err, "Modem disconnected during process!")) << r.err;
+  EXPECT_LT(MonotonicMs() - killed, 5000);
+  EXPECT_NE(::access(out.c_str(), F_OK), 0) << "a broken read left a file";
+}
+
+TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
+  // A port that listens but never accepts: the kernel completes the
+  // connection and nothing ever answers.
+  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(silent, 4), 0);
+  ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
+  const std::string silentPort = std::to_string(ntohs(a.sin_port));
+  // A port nobody listens on.
+  const int closed = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  a.sin_port = 0;
+  ::bind(closed, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(closed, reinterpret_cast<sockaddr*>(&a), &length);
+  const std::string closedPort = std::to_string(ntohs(a.sin_port));
+
+  struct Case {
+    std::string port;
+    const char* reason;
+    int exitCode;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"rfc2217://127.0.0.1:" + closedPort, "the connection was refused", 1, "Unable to open COM-port..."},
+      {"tcp://127.0.0.1:" + closedPort, "the connection was refused", 1, "Unable to open COM-port..."},
+      {"rfc2217://nosuchhost.invalid:2001", "the host nosuchhost.invalid is not known", 1,
+       "Unable to open COM-port..."},
+      {"rfc2217://127.0.0.1:" + silentPort, "did not answer within 5 s", 1, "Unable to open COM-port..."},
+      // A plain byte stream may be quiet: that is a modem that does not answer.
+      {"tcp://127.0.0.1:" + silentPort, "", 1, "No Dalmarin modem found!"},
+  };
+  for (const Case& c : cases) {
+    const long long start = MonotonicMs();
+    const ProcessResult r = RunProcess(KELVANE_CLI, {"identify", "--port", c.port}, 30000);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.port << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, c.message)) << c.port << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, c.reason)) << c.port << "\n" << r.err;
+    EXPECT_LT(MonotonicMs() - start, 8000) << c.port;
+  }
+  ::close(silent);
+  ::close(closed);
+}
+
+}  // namespace
+}  // namespace kelvane

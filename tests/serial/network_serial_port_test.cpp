@@ -1,0 +1,170 @@
+// The network port against a server played by the test: the faults a real
+// device server does not show on demand.
+
+#include "serial/network_serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <thread>
+
+#include "serial/clock.h"
+
+namespace kelvane {
+namespace {
+
+using namespace telnet;
+
+std::string B(std::initializer_list<int> bytes) {
+  std::string out;
+  for (int b : bytes) out += static_cast<char>(b);
+  return out;
+}
+
+// Listens on a free loopback port and runs `play` on the one connection.
+class ScriptedServer {
+ public:
+  explicit ScriptedServer(std::function<void(int fd)> play) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(listen_, 1);
+    ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &length);
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this, play] {
+      const int fd = ::accept(listen_, nullptr, nullptr);
+      if (fd < 0) return;
+      play(fd);
+      ::close(fd);
+    });
+  }
+  ~ScriptedServer() {
+    ::shutdown(listen_, SHUT_RDWR);
+    thread_.join();
+    ::close(listen_);
+  }
+  std::string Url(const char* scheme) const { return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int listen_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+};
+
+// What the client sends within `ms`, or until it closes.
+std::string Receive(int fd, int ms) {
+  std::string got;
+  const long long until = MonotonicMs() + ms;
+  char buffer[512];
+  for (long long left; (left = until - MonotonicMs()) > 0;) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<size_t>(n));
+  }
+  return got;
+}
+
+void Send(int fd, const std::string& bytes) { ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(NetworkSerialPort, ASilentServerEndsTheOpenInBoundedTime) {
+  for (const char* scheme : {"rfc2217", "tcp"}) {
+    ScriptedServer server([](int fd) { Receive(fd, 1500); });
+    NetworkSerialPort port(NetworkSerialPort::Timing{400, 100});
+    std::string reason;
+    const long long start = MonotonicMs();
+    const bool opened = port.Open(server.Url(scheme), reason);
+    const long long took = MonotonicMs() - start;
+    if (std::string(scheme) == "rfc2217") {
+      // Telnet must be answered; a plain byte stream may stay quiet.
+      EXPECT_FALSE(opened);
+      EXPECT_TRUE(Has(reason, "did not answer within 1 s")) << reason;
+      EXPECT_GE(took, 350);
+    } else {
+      EXPECT_TRUE(opened) << reason;
+      EXPECT_EQ(port.ReadAll(), "");
+    }
+    EXPECT_LT(took, 1200);
+    port.Close();
+  }
+}
+
+TEST(NetworkSerialPort, SettingsAServerLeavesUnansweredAreTakenAsSentAndNotAwaitedAgain) {
+  std::string heard;
+  {
+    ScriptedServer server([&heard](int fd) {
+      Send(fd, B({IAC, DO, OPT_COM_PORT}));
+      heard = Receive(fd, 1500);
+    });
+    NetworkSerialPort port(NetworkSerialPort::Timing{2000, 150});
+    std::string reason;
+    ASSERT_TRUE(port.Open(server.Url("rfc2217"), reason)) << reason;
+    long long start = MonotonicMs();
+    EXPECT_TRUE(port.SetSettings("19200,E,7,2"));
+    EXPECT_GE(MonotonicMs() - start, 100);
+    start = MonotonicMs();
+    EXPECT_TRUE(port.SetSettings("9600,N,8,1"));
+    EXPECT_LT(MonotonicMs() - start, 100);
+    port.SetBreak(true);
+    port.Close();
+  }
+  // 19200 = 0x4B00 in four bytes, then 7 data bits, even parity, 2 stop bits.
+  EXPECT_TRUE(Has(heard, B({IAC, SB, OPT_COM_PORT, 1, 0, 0, 0x4B, 0, IAC, SE, IAC, SB, OPT_COM_PORT, 2, 7, IAC, SE,
+                            IAC, SB, OPT_COM_PORT, 3, 3, IAC, SE, IAC, SB, OPT_COM_PORT, 4, 2, IAC, SE})));
+  for (const int control : {CONTROL_FLOW_NONE, CONTROL_DTR_ON, CONTROL_RTS_ON, CONTROL_BREAK_ON}) {
+    EXPECT_TRUE(Has(heard, B({IAC, SB, OPT_COM_PORT, CPC_SET_CONTROL, control, IAC, SE}))) << control;
+  }
+  EXPECT_TRUE(Has(heard, B({IAC, SB, OPT_COM_PORT, CPC_PURGE_DATA, 3, IAC, SE})));
+}
+
+TEST(NetworkSerialPort, CarriesEveryByteValueAndTheModemLinesThenSeesTheDrop) {
+  std::string heard;
+  ScriptedServer server([&heard](int fd) {
+    Send(fd, B({IAC, DO, OPT_COM_PORT, IAC, WILL, OPT_BINARY}));
+    heard = Receive(fd, 300);
+    // The purge is acknowledged; then data with a 0xFF and the lines: CD and
+    // RI on, CTS and DSR off.
+    Send(fd, B({IAC, SB, OPT_COM_PORT, 112, 3, IAC, SE, 'a', IAC, IAC, 'b', IAC, SB, OPT_COM_PORT, 107, 0xC0, IAC,
+                SE}));
+    heard += Receive(fd, 300);
+  });
+  NetworkSerialPort port(NetworkSerialPort::Timing{2000, 1000});
+  std::string reason;
+  ASSERT_TRUE(port.Open(server.Url("rfc2217"), reason)) << reason;
+  EXPECT_EQ(port.Write(B({'x', 0xFF, 'y'})), 3u);
+  std::string got;
+  for (int i = 0; i < 40 && got.size() < 3; ++i) {
+    pollfd p{port.PollFd(), POLLIN, 0};
+    ::poll(&p, 1, 50);
+    got += port.ReadAll();
+  }
+  EXPECT_EQ(got, B({'a', 0xFF, 'b'}));
+  EXPECT_TRUE(port.CdHolding());
+  EXPECT_TRUE(port.RiHolding());
+  EXPECT_FALSE(port.CtsHolding());
+  EXPECT_FALSE(port.DsrHolding());
+  // The server hangs up: the port reads as lost, and its descriptor wakes a
+  // wait so the loss is seen at once.
+  for (int i = 0; i < 40 && !port.Lost(); ++i) {
+    pollfd p{port.PollFd(), POLLIN, 0};
+    ::poll(&p, 1, 50);
+    port.ReadAll();
+  }
+  EXPECT_TRUE(port.Lost());
+  EXPECT_EQ(port.Write("AT\r"), 0u);
+  EXPECT_TRUE(Has(heard, B({'x', IAC, IAC, 'y'})));
+}
+
+}  // namespace
+}  // namespace kelvane
