@@ -116,6 +116,19 @@ std::string CanonicalPortName(const std::string& name) {
 NetworkSerialPort::~NetworkSerialPort() { Close(); }
 
 bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
+  const long long deadline = MonotonicMs() + timing_.connectMs;
+  for (;;) {
+    bool turnedAway = false;
+    if (Connect(portName, deadline, reason, turnedAway)) return true;
+    // A server still closing the previous session on its line turns the next
+    // one away for a moment; commands run one after another expect to get in.
+    if (!turnedAway || MonotonicMs() + 100 >= deadline) return false;
+    ::poll(nullptr, 0, 100);
+  }
+}
+
+bool NetworkSerialPort::Connect(const std::string& portName, long long deadline, std::string& reason,
+                                bool& turnedAway) {
   Close();
   lost_ = false;
   input_.clear();
@@ -128,7 +141,6 @@ bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
     reason = portName + ": not a network port; write rfc2217://HOST:PORT or tcp://HOST:PORT.";
     return false;
   }
-  const long long deadline = MonotonicMs() + timing_.connectMs;
   const std::string seconds = std::to_string((timing_.connectMs + 999) / 1000) + " s";
 
   addrinfo hints{};
@@ -222,6 +234,7 @@ bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
   }
   if (!codec_.ComPortAgreed()) {
     if (lost_) {
+      turnedAway = true;
       const std::string said = PrintableLine(input_);
       reason = portName + ": the device server closed the connection" + (said.empty() ? "" : " (\"" + said + "\")") +
                "; another program may be using the port.";
@@ -246,7 +259,9 @@ bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
   awaited_ |= 1u << CPC_PURGE_DATA;
   AwaitAcknowledgements();
   if (lost_) {
-    reason = portName + ": the device server closed the connection.";
+    // ser2net, for one, agrees to the options before it finds its line busy.
+    turnedAway = true;
+    reason = portName + ": the device server closed the connection; another program may be using the port.";
     Close();
     return false;
   }

@@ -74,6 +74,9 @@ class NetworkSerialPort : public SerialPort {
   bool Lost() const override { return lost_; }
 
  private:
+  // One connection attempt, with the Telnet negotiation. `turnedAway`: the
+  // server accepted and closed the connection at once.
+  bool Connect(const std::string& portName, long long deadline, std::string& reason, bool& turnedAway);
   bool Telnet() const { return address_.telnet; }
   // Sends bytes as they stand (already escaped); false when the connection
   // is gone.
