@@ -150,7 +150,15 @@ Remote connection (identify, read, write, verify, report, apply):
 Port and line options (commands that connect):
   --port P          A device path such as /dev/ttyUSB0 or a /dev/serial/by-id
                     name, or sim:TYPE (TYPE 1-4) for the built-in simulated
-                    modem of that model type.
+                    modem of that model type. A modem behind a device server:
+                    rfc2217://HOST:PORT (Telnet with COM port control: the
+                    tool sets speed, format, DTR, RTS, flow control and break)
+                    or tcp://HOST:PORT (a plain byte stream: the server's line
+                    settings hold, scan refuses it). ser2net, for example:
+                      connection: &modem1
+                        accepter: telnet(rfc2217),tcp,2001
+                        connector: serialdev,/dev/ttyUSB0,9600n81,local
+      kelvane-cli read --port rfc2217://station7.example:2001 --baud 19200 -o modem.dat
   --baud N          300 600 1200 2400 4800 9600 19200 38400 57600 115200
                     (default 115200)
   --parity X        None, Odd or Even (default None)

@@ -5,6 +5,7 @@
 #include <QStyledItemDelegate>
 
 #include "config/adapter.h"
+#include "serial/network_serial_port.h"
 #include "sim/simulated_port.h"
 
 namespace kelvane {
@@ -55,6 +56,11 @@ void CPortCombo::Refill() {
       setItemData(count() - 1, description, DescriptionRole);
     }
   }
+  for (const QString& name : remembered_) {
+    addItem(name);
+    setItemData(count() - 1, QStringLiteral("Network port"), Qt::ToolTipRole);
+    setItemData(count() - 1, QStringLiteral("Network port"), DescriptionRole);
+  }
   if (enumerate_) {
     for (const PortInfo& p : enumerate_()) {
       addItem(QFile::decodeName(QByteArray::fromStdString(p.path)));
@@ -89,6 +95,17 @@ void CPortCombo::showPopup() {
   // Wide enough for the descriptions, which the closed box does not show.
   view()->setMinimumWidth(std::max(width(), view()->sizeHintForColumn(0) + 8));
   QComboBox::showPopup();
+}
+
+QStringList CPortCombo::Remember(const QString& port) {
+  const std::string name = port.trimmed().toStdString();
+  if (!IsNetworkPortName(name)) return remembered_;
+  const QString canonical = QString::fromStdString(CanonicalPortName(name));
+  remembered_.removeAll(canonical);
+  remembered_.prepend(canonical);
+  while (remembered_.size() > 8) remembered_.removeLast();
+  Refill();
+  return remembered_;
 }
 
 }  // namespace kelvane

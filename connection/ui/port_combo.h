@@ -26,6 +26,13 @@ class CPortCombo : public QComboBox {
   // Builds the list again; the text in the edit field stays as it is.
   void Refill();
 
+  // Network ports (rfc2217://, tcp://) cannot be found by looking: the ones
+  // used are listed after the extra ports, the last used first. Remember
+  // puts a port at the front (any other name is left alone) and returns the
+  // list as it now stands.
+  void SetRemembered(const QStringList& ports) { remembered_ = ports; }
+  QStringList Remember(const QString& port);
+
   // The role holding an item's description, shown after its path in the list.
   static constexpr int DescriptionRole = Qt::UserRole + 1;
 
@@ -37,6 +44,7 @@ class CPortCombo : public QComboBox {
  private:
   Enumerator enumerate_;
   QStringList extraPorts_;
+  QStringList remembered_;
 };
 
 }  // namespace kelvane

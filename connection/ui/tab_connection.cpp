@@ -5,10 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include <memory>
 
+#include "app/tool_settings.h"
 #include "app/transfer_dlg.h"
 #include "config/operation_hold.h"
 #include "connection/autoconnect.h"
@@ -161,6 +163,10 @@ CTabConnection::CTabConnection(QtUserInterface& ui, PortProvider& ports, const Q
   column->addWidget(note);
   column->addStretch(1);
 
+  {
+    const std::unique_ptr<QSettings> stored(OpenUserSettings());
+    static_cast<CPortCombo*>(port_)->SetRemembered(stored->value(QStringLiteral("Settings/NetworkPorts")).toStringList());
+  }
   FillPortList(extraPorts);
 
   connect(autoconnect_, &QPushButton::clicked, this, [this] { OnCommand(CMD_AUTOCONNECT); });
@@ -297,6 +303,7 @@ void CTabConnection::RunConnect() {
     CTransferDlg transfer(ui_.DialogParent(), ui_, 0, OP_CONNECT);
     result = transfer.Run();
   }
+  if (a_.LinkState & LS_PORT_OPEN) RememberPort();
   const std::string message = ConnectFailureMessage(a_, result);
   if (!message.empty()) {
     const bool nothingFound = result == CONNECT_NOTHING_FOUND && a_.LinkState == LS_IDLE;
@@ -333,12 +340,21 @@ void CTabConnection::RunAutoconnect() {
   ui_.ReportLostLink(losses);
 }
 
+void CTabConnection::RememberPort() {
+  const QStringList before = static_cast<CPortCombo*>(port_)->Remember(QString());
+  const QStringList after = static_cast<CPortCombo*>(port_)->Remember(QString::fromStdString(a_.PortNumber));
+  if (after == before) return;
+  const std::unique_ptr<QSettings> stored(OpenUserSettings());
+  stored->setValue(QStringLiteral("Settings/NetworkPorts"), after);
+}
+
 void CTabConnection::RunOpen() {
   if (a_.Busy) return;
   BusyHold busy(a_);
   CopySettings();
   ports_.Select(a_, a_.PortNumber);
   if (a_.OpenAndIdentify(false)) {
+    RememberPort();
     ui_.ActivateConnectionPage();
   } else {
     ui_.MessageBox("Unable to open COM-port...", MsgIcon::Stop, MsgButtons::Ok);

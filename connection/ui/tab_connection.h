@@ -87,6 +87,8 @@ class CTabConnection : public QWidget {
   void RunAutoconnect();
   void RunConnect();
   void RunOpen();
+  // Keeps a network port that opened in the port list, and in the settings.
+  void RememberPort();
   void RunDisconnect();
   void RunRemote();
 

@@ -62,6 +62,21 @@ class PortComboTest : public QObject {
     QCOMPARE(combo.currentText(), QStringLiteral("/dev/serial/by-id/usb-FTDI_X-if00-port0"));
   }
 
+  void NetworkPortsUsedAreKeptLastUsedFirst() {
+    CPortCombo combo([] { return std::vector<PortInfo>{Port("/dev/ttyS0")}; }, {"sim:3"});
+    combo.SetRemembered({"tcp://old:2002"});
+    combo.Refill();
+    QCOMPARE(Items(combo), (QStringList{"sim:3", "tcp://old:2002", "/dev/ttyS0"}));
+    combo.Remember(QStringLiteral("/dev/ttyS0"));
+    combo.Remember(QStringLiteral("RFC2217://Station7:2001"));
+    // A second spelling of a kept port moves it to the front, written one way.
+    const QStringList kept = combo.Remember(QStringLiteral("rfc2217://station7:2001"));
+    QCOMPARE(kept, (QStringList{"rfc2217://station7:2001", "tcp://old:2002"}));
+    QCOMPARE(Items(combo), (QStringList{"sim:3", "rfc2217://station7:2001", "tcp://old:2002", "/dev/ttyS0"}));
+    for (int i = 0; i < 10; ++i) combo.Remember(QStringLiteral("tcp://h:%1").arg(3000 + i));
+    QCOMPARE(combo.Remember(QString()).size(), 8);
+  }
+
   void TheListShowsEachPathWithItsDescription() {
     CPortCombo combo([] { return std::vector<PortInfo>{Port("/dev/ttyUSB0", "FTDI FT232R"), Port("/dev/ttyS0")}; },
                      {});

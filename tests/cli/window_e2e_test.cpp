@@ -10,9 +10,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "sim/modemsim_process.h"
+#include "sim/ser2net_process.h"
 #include "support/run_process.h"
 
 #ifdef KELVANE
@@ -100,6 +102,35 @@ INSTANTIATE_TEST_SUITE_P(
                      false},
         LineDropCase{"IoDelete", "AT*WIOD", {"page I/O", "click Delete#2", "answer OK"}, {kLost}, true}),
     [](const ::testing::TestParamInfo<LineDropCase>& info) { return std::string(info.param.name); });
+
+// The window through a device server: connects over rfc2217://, reads every
+// page (the read on connect), and keeps the port in its list of ports.
+TEST(WindowNetworkPort, ConnectsAndReadsThePagesThroughRfc2217) {
+  if (Ser2NetProcess::Program().empty()) GTEST_SKIP() << "ser2net is not installed (scripts/install-deps.sh installs it)";
+  ModemSimProcess sim;
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3"}));
+  Ser2NetProcess server;
+  std::string error;
+  ASSERT_TRUE(server.Start({{sim.SlavePath(), true, "9600n81"}}, error)) << error;
+  const fs::path dir = fs::temp_directory_path() / ("kelvane-window-net-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  std::ofstream(dir / "actions") << "connect " << server.Url(0) << "\npage Basic\nquit\n";
+  ::setenv("KELVANE_ACTIONS", (dir / "actions").c_str(), 1);
+  const auto r = RunProcess(KELVANE, {}, 90000);
+  ::unsetenv("KELVANE_ACTIONS");
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.find("box: "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("terminal: Connected to"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("pages: Connection,Basic,"), std::string::npos) << r.out;
+  std::ifstream conf(dir / "config" / "Dalmarin" / "kelvane.conf");
+  const std::string stored((std::istreambuf_iterator<char>(conf)), std::istreambuf_iterator<char>());
+  EXPECT_NE(stored.find("NetworkPorts=" + server.Url(0)), std::string::npos) << stored;
+  fs::remove_all(dir);
+}
 
 }  // namespace
 }  // namespace kelvane

@@ -25,7 +25,10 @@ version_added: "2.9.0"
 author: Dalmarin
 options:
   port:
-    description: The serial port of the modem (or of the local modem that dials), such as C(/dev/ttyUSB0).
+    description:
+      - The serial port of the modem (or of the local modem that dials), such as C(/dev/ttyUSB0).
+      - A modem behind a serial device server is C(rfc2217://HOST:PORT) (the line settings are set
+        through the server) or C(tcp://HOST:PORT) (the server's line settings hold).
     type: str
     required: true
   profile:
