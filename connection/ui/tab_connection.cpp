@@ -337,6 +337,7 @@ void CTabConnection::RunAutoconnect() {
   // applying each setting selects it in the combo boxes here.
   const int losses = a_.PortLosses;
   AutoConnectCommand(a_, ComboText(port_), hooks);
+  if (a_.LinkState & LS_PORT_OPEN) RememberPort();
   ui_.ReportLostLink(losses);
 }
 
