@@ -79,7 +79,7 @@ bool Ser2NetProcess::Start(const std::vector<Line>& lines, std::string& error) {
     configuration_ += "connection: &line" + std::to_string(i) + "\n" +
                       "  accepter: " + (lines[i].rfc2217 ? "telnet(rfc2217),tcp" : "tcp") + ",127.0.0.1," +
                       std::to_string(port) + "\n" + "  connector: serialdev," + lines[i].device + "," +
-                      lines[i].settings + ",local\n";
+                      lines[i].settings + ",local\n" + (lines[i].chardelay ? "" : "  options:\n    chardelay: false\n");
   }
   std::ofstream(file_) << configuration_;
 

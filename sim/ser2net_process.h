@@ -17,6 +17,9 @@ class Ser2NetProcess {
     std::string device;             // a tty path
     bool rfc2217 = true;
     std::string settings = "9600n81";  // the line's settings until a client sets others
+    // ser2net holds what the line receives for about two characters' time
+    // (up to 20 ms) to fill its packets; false sends at once.
+    bool chardelay = true;
   };
 
   Ser2NetProcess() = default;
