@@ -12,55 +12,85 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+# Tests at a time: one per processor.
+test_jobs=$jobs
 
-phase_names=()
-phase_wall=()
-phase_cpu=()
+# phase NAME COMMAND...: runs COMMAND in a subshell and records its wall time
+# and the processor time (user + system) of the programs it ran. A phase may
+# run in the background alongside another.
+records=$(mktemp -d)
 run_start=$EPOCHREALTIME
-current_phase=""
-
-# Processor time, in clock ticks, of the finished child processes of this
-# shell (fields 16 and 17 of /proc/PID/stat: cutime and cstime).
+ticks_per_second=$(getconf CLK_TCK)
+# Processor time, in clock ticks, of the finished children of process $1
+# (cutime and cstime, fields 16 and 17 of /proc/PID/stat).
 children_ticks() {
-  local stat
-  read -r stat </proc/$$/stat
-  stat=${stat##*) }
-  local fields
-  read -r -a fields <<<"$stat"
+  local stat fields
+  read -r stat </proc/"$1"/stat
+  read -r -a fields <<<"${stat##*) }"
   echo $((fields[13] + fields[14]))
 }
-ticks_per_second=$(getconf CLK_TCK)
-
-# phase NAME COMMAND...: runs COMMAND and records its wall and processor time.
 phase() {
   local name=$1
   shift
-  local wall0=$EPOCHREALTIME cpu0
-  cpu0=$(children_ticks)
-  local status=0
-  current_phase=$name
-  "$@" || status=$?
-  phase_names+=("$name")
-  phase_wall+=("$(awk -v a="$wall0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')")
-  phase_cpu+=("$(awk -v a="$cpu0" -v b="$(children_ticks)" -v hz="$ticks_per_second" 'BEGIN { printf "%.1f", (b - a) / hz }')")
-  [ "$status" -ne 0 ] || current_phase=""
-  return $status
+  local record
+  record="$records/$(tr -c 'a-z0-9\n' _ <<<"$name")"
+  echo "$name" >"$record.name"
+  (
+    me=$BASHPID
+    wall0=$EPOCHREALTIME
+    cpu0=$(children_ticks "$me")
+    status=0
+    "$@" || status=$?
+    echo "$wall0 $EPOCHREALTIME $(($(children_ticks "$me") - cpu0)) $status" >"$record.time"
+    exit $status
+  )
 }
+# Ends a background phase's process tree (when another phase failed).
+stop_tree() {
+  local child
+  for child in $(pgrep -P "$1" || true); do stop_tree "$child"; done
+  kill "$1" 2>/dev/null || true
+}
+background=()
 
 print_phases() {
-  local status=$?
-  local i total_cpu=0
+  local status=$? pid
+  for pid in "${background[@]}"; do stop_tree "$pid"; done
   echo
-  printf '%-22s %9s %9s\n' "Phase" "wall (s)" "cpu (s)"
-  for i in "${!phase_names[@]}"; do
-    printf '%-22s %9s %9s\n' "${phase_names[$i]}" "${phase_wall[$i]}" "${phase_cpu[$i]}"
+  printf '%-22s %9s %9s %9s\n' "Phase" "start (s)" "wall (s)" "cpu (s)"
+  # In the order the phases started; one that did not end has no times.
+  for record in "$records"/*.name; do
+    record=${record%.name}
+    start=$EPOCHREALTIME
+    [ ! -f "$record.time" ] || read -r start end ticks result <"$record.time"
+    echo "$start $record"
+  done | sort -n | while read -r start record; do
+    if [ -f "$record.time" ]; then
+      read -r start end ticks result <"$record.time"
+      awk -v n="$(cat "$record.name")" -v s="$start" -v e="$end" -v t="$ticks" -v hz="$ticks_per_second" \
+        -v r="$result" -v t0="$run_start" \
+        'BEGIN { printf "%-22s %9.1f %9.1f %9.1f%s\n", n, s - t0, e - s, t / hz, r == 0 ? "" : "  failed" }'
+    else
+      printf '%-22s %9s %9s %9s  unfinished\n' "$(cat "$record.name")" "" "" ""
+    fi
   done
-  total_cpu=$(awk -v b="$(children_ticks)" -v hz="$ticks_per_second" 'BEGIN { printf "%.1f", b / hz }')
-  printf '%-22s %9s %9s\n' "total" \
-    "$(awk -v a="$run_start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }')" "$total_cpu"
-  [ "$status" -eq 0 ] || echo "Failed (exit status $status)${current_phase:+ in phase \"$current_phase\"}."
+  awk -v t0="$run_start" -v e="$EPOCHREALTIME" -v t="$(children_ticks $$)" -v hz="$ticks_per_second" \
+    'BEGIN { printf "%-22s %9s %9.1f %9.1f\n", "total", "", e - t0, t / hz }'
+  rm -rf "$records"
+  [ "$status" -eq 0 ] || echo "Failed (exit status $status)."
 }
 trap print_phases EXIT
+
+# wait_for PID LOG: waits for a background phase; shows its log when it failed.
+wait_for() {
+  local status=0
+  wait "$1" || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -100 "$2"
+    echo "Failed: see $2"
+    return $status
+  fi
+}
 
 phase apt bash scripts/install-deps.sh
 
@@ -71,18 +101,38 @@ for dir in build build-asan; do
     rm -rf "$dir"
   fi
 done
+# Debug information: line tables only (-g1), enough for the backtraces of a
+# failed test and the sanitizers' reports, and much cheaper to produce than
+# the full -g with optimisation. The benchmarks are built once, in the normal
+# build.
+phase configure cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+phase "sanitizer configure" cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON \
+  -DCMAKE_CXX_FLAGS_DEBUG="-g1" -DKELVANE_BUILD_BENCH=OFF
 
-phase configure cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 phase build cmake --build build -j"$jobs"
-phase tests ctest --test-dir build --output-on-failure -j"$jobs"
 
-phase "sanitizer configure" cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
-phase "sanitizer build" cmake --build build-asan -j"$jobs"
+# While the tests of the normal build wait on their clocks, the sanitizer
+# build takes the processor time they leave (at a lower priority, so that the
+# tests keep theirs).
+phase "sanitizer build" nice -n 10 cmake --build build-asan -j"$jobs" >build-asan/build.log 2>&1 &
+background+=($!)
+phase tests ctest --test-dir build --output-on-failure -j"$test_jobs"
+wait_for "${background[-1]}" build-asan/build.log
+background=()
+
+# The same while the sanitizer tests run: the fuzzers' build and the package.
+mkdir -p build-fuzz
+phase "fuzz build" nice -n 10 bash fuzz/run_fuzzers.sh build >build-fuzz/build.log 2>&1 &
+background+=($!)
+phase package nice -n 10 bash scripts/check-package.sh build >build/package.log 2>&1 &
+background+=($!)
 phase "sanitizer tests" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 QT_QPA_PLATFORM=offscreen \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+  ctest --test-dir build-asan --output-on-failure -j"$test_jobs"
+wait_for "${background[-2]}" build-fuzz/build.log
+wait_for "${background[-1]}" build/package.log
+cat build/package.log
+background=()
 
-if [ -f fuzz/run_fuzzers.sh ]; then
-  phase fuzz bash fuzz/run_fuzzers.sh
-fi
-phase package bash scripts/check-package.sh build
+phase fuzz bash fuzz/run_fuzzers.sh
 echo "All tests passed."
