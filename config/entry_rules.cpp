@@ -70,11 +70,6 @@ void StoreSelection(int32_t& value, int index) {
   if (index >= 0) value = index;
 }
 
-bool IsQuotedTextField(std::string_view record, std::string_view field) {
-  const FieldInfo* f = FindField(record, field);
-  return f && f->quoted;
-}
-
 bool WritesIoEntry(int sections, int n) {
   const int selection = sections & 0xFF;
   return selection < 6 || (selection >> 2) == n || selection == 0xFF;

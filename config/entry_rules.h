@@ -62,9 +62,6 @@ void StoreSelection(int32_t& value, int index);
 // ERROR, halting the write before "AT&W", or stores a different text. Those
 // texts never take one, wherever they are edited.
 
-// True for a field ("IoSettings", "Data2") that a write sends inside quotes.
-bool IsQuotedTextField(std::string_view record, std::string_view field);
-
 // A quoted text that holds a double quote.
 struct QuoteInText {
   std::string name;     // "IoSettings.Data2[3]"

@@ -122,19 +122,58 @@ std::vector<FieldInfo> BuildFields() {
   using M = ValueMap;
   constexpr size_t kIoData = 5;  // the first data argument of AT*WIOL
   return {
-      SERIAL(DteRate).On(PG_SERIAL, 10, "Baud rate [+IPR]").Map(M::BaudRate, BaudRateItems),
-      SERIAL(DteStopBits).On(PG_SERIAL, 12, "Stop bits [+ICF]").Map(M::Numbered, StopBitsItems),
-      SERIAL(DteDataBits).On(PG_SERIAL, 11, "Data bits [+ICF]").Map(M::Numbered, DataBitsItems),
-      SERIAL(DcdControl).On(PG_SERIAL, 2, "DCD control [&C]").Map(M::Numbered, DcdControlItems),
-      SERIAL(DsrControl).On(PG_SERIAL, 3, "DSR control [&S]").Map(M::Numbered, DsrControlItems),
-      SERIAL(DtrControl).On(PG_SERIAL, 4, "DTR control [&D]").Map(M::Numbered, DtrControlItems),
-      SERIAL(LocalEcho).On(PG_SERIAL, 8, "Local echo [E]").Map(M::Numbered, LocalEchoItems),
-      SERIAL(ModemFlowControl).On(PG_SERIAL, 1, "Flow control [&K]").Map(M::Numbered, FlowControlItems),
-      SERIAL(DteParity).On(PG_SERIAL, 13, "Parity [+ICF]").Map(M::Parity, ParityItems),
-      SERIAL(EnhancedResults).On(PG_SERIAL, 6, "Enhanced result messages [W]").Map(M::Numbered, EnhancedResultItems),
-      SERIAL(ReducedResults).On(PG_SERIAL, 7, "Reduced result messages [X]").Map(M::Numbered, ReducedResultItems),
-      SERIAL(ResultFormat).On(PG_SERIAL, 5, "Result format [V]").Map(M::Numbered, ResultFormatItems),
-      SERIAL(ResultSuppression).On(PG_SERIAL, 9, "Result code suppression [Q]").Map(M::Numbered, SuppressionItems),
+      SERIAL(DteRate)
+          .On(PG_SERIAL, 10, "Baud rate [+IPR]")
+          .Tip("Baudrate asynchronous\n\rDefault: 0 - Autobauding")
+          .Map(M::BaudRate, BaudRateItems),
+      SERIAL(DteStopBits)
+          .On(PG_SERIAL, 12, "Stop bits [+ICF]")
+          .Tip("Asynchronous stopbits\n\r Default: 1")
+          .Map(M::Numbered, StopBitsItems),
+      SERIAL(DteDataBits)
+          .On(PG_SERIAL, 11, "Data bits [+ICF]")
+          .Tip("Asynchronous databits\n\rDefault: 8")
+          .Map(M::Numbered, DataBitsItems),
+      SERIAL(DcdControl)
+          .On(PG_SERIAL, 2, "DCD control [&C]")
+          .Tip("DCD control\n\rDefault: 1 - DCD indicates a connection")
+          .Map(M::Numbered, DcdControlItems),
+      SERIAL(DsrControl)
+          .On(PG_SERIAL, 3, "DSR control [&S]")
+          .Tip("DSR control\n\rDefault: 0 - Always on")
+          .Map(M::Numbered, DsrControlItems),
+      SERIAL(DtrControl)
+          .On(PG_SERIAL, 4, "DTR control [&D]")
+          .Tip("DTR control\n\rDefault: 0 - The DTR signal is ignored")
+          .Map(M::Numbered, DtrControlItems),
+      SERIAL(LocalEcho)
+          .On(PG_SERIAL, 8, "Local echo [E]")
+          .Tip("Local echo")
+          .Map(M::Numbered, LocalEchoItems),
+      SERIAL(ModemFlowControl)
+          .On(PG_SERIAL, 1, "Flow control [&K]")
+          .Tip("Flow control\n\rDefault: 0 - No flow control")
+          .Map(M::Numbered, FlowControlItems),
+      SERIAL(DteParity)
+          .On(PG_SERIAL, 13, "Parity [+ICF]")
+          .Tip("Asynchronous parity\n\r Default: No parity")
+          .Map(M::Parity, ParityItems),
+      SERIAL(EnhancedResults)
+          .On(PG_SERIAL, 6, "Enhanced result messages [W]")
+          .Tip("Enhance result messages")
+          .Map(M::Numbered, EnhancedResultItems),
+      SERIAL(ReducedResults)
+          .On(PG_SERIAL, 7, "Reduced result messages [X]")
+          .Tip("Reduce result messages")
+          .Map(M::Numbered, ReducedResultItems),
+      SERIAL(ResultFormat)
+          .On(PG_SERIAL, 5, "Result format [V]")
+          .Tip("Result format")
+          .Map(M::Numbered, ResultFormatItems),
+      SERIAL(ResultSuppression)
+          .On(PG_SERIAL, 9, "Result code suppression [Q]")
+          .Tip("Supress result")
+          .Map(M::Numbered, SuppressionItems),
       SERIAL(IgnoreErrors).On(PG_SERIAL, 14, "Ignore Errors [*WIE]").Map(M::Numbered, IgnoreErrorsItems),
 
       BASIC(S0).On(PG_BASIC, 8, "Rings to Auto-Answer [S0]").Register(0),

@@ -12,8 +12,11 @@
 
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
+#include "config/basic_values.h"
+#include "config/field_table.h"
 #include "config/operation_hold.h"
 #include "config/page_values.h"
+#include "config/serial_values.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"
@@ -404,6 +407,68 @@ void CConfigPage::CopyText(const QLineEdit* edit, char* field, std::size_t size)
 void CConfigPage::ShowText(QLineEdit* edit, const char* field, std::size_t size) {
   const std::string text = FieldText(field, size);
   edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// --- controls bound to fields ------------------------------------------------
+
+QString CConfigPage::Caption(std::string_view field) {
+  const FieldInfo* f = FindField(field);
+  QString text = QString::fromLatin1(f ? f->caption : "");
+  return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void CConfigPage::Bind(QComboBox* combo, std::string_view field, std::size_t element, bool valueControl) {
+  const FieldInfo* f = FindField(field);
+  if (!combo || !f || element >= f->count) return;
+  if (combo->count() == 0 && f->items) {
+    for (const std::string& item : f->items()) combo->addItem(QString::fromLatin1(item.c_str()));
+  }
+  bindings_.push_back({combo, f, element});
+  ShowsField(f->ElementName(element), combo);
+  if (valueControl) AddValueControl(combo);
+  Watch(combo);
+  if (*f->tooltip) SetTip(combo, QString::fromLatin1(f->tooltip));
+}
+
+void CConfigPage::LoadBound() {
+  for (const Binding& b : bindings_) {
+    const FieldInfo& f = *b.field;
+    const long long value = ElementNumber(a_.Config, f, b.element);
+    int index = -1;
+    switch (f.map) {
+      case ValueMap::Numbered: index = FindNumberedItem(ComboItems(b.combo), static_cast<int>(value)); break;
+      case ValueMap::BaudRate: index = BaudRateIndex(static_cast<int>(value)); break;
+      case ValueMap::Parity: index = FindItemWithPrefix(ComboItems(b.combo), std::string(1, static_cast<char>(value))); break;
+      // The page shows item 1 for the byte 1 and item 0 for any other.
+      case ValueMap::FastDisconnect: index = value == 1 ? 1 : 0; break;
+      default: index = value >= 0 && value < b.combo->count() ? static_cast<int>(value) : -1; break;
+    }
+    b.combo->setCurrentIndex(index);
+  }
+}
+
+void CConfigPage::StoreBound() {
+  for (const Binding& b : bindings_) {
+    const int index = b.combo->currentIndex();
+    if (index < 0) continue;
+    const FieldInfo& f = *b.field;
+    const std::string text = ToLatin1(b.combo->currentText());
+    long long value = index;
+    switch (f.map) {
+      // The number before "-" of the item: the DTR list's empty item stores 0.
+      case ValueMap::Numbered: value = NumberBeforeDash(text); break;
+      case ValueMap::BaudRate: value = LeadingInt(text, -1); break;
+      case ValueMap::Parity: value = text.empty() ? 'N' : static_cast<unsigned char>(text.front()); break;
+      default: break;
+    }
+    auto* at = reinterpret_cast<uint8_t*>(&a_.Config) + f.offset + f.width * b.element;
+    if (f.kind == FieldKind::Byte || f.kind == FieldKind::Char) {
+      *at = static_cast<uint8_t>(value);
+    } else {
+      const auto number = static_cast<int32_t>(value);
+      std::memcpy(at, &number, sizeof number);
+    }
+  }
 }
 
 }  // namespace kelvane

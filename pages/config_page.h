@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/qt_user_interface.h"
@@ -33,6 +34,7 @@ class QSpinBox;
 
 namespace kelvane {
 
+struct FieldInfo;
 class CImageButton;
 class CPropSheet;
 
@@ -135,6 +137,20 @@ class CConfigPage : public QWidget {
   // Tells which control shows a field (several fields may share one).
   void ShowsField(const std::string& name, QWidget* control);
 
+  // --- controls bound to fields of the block --------------------------------
+  // Binds a control to a field ("SerialSettings.DtrControl"), or to one
+  // element of an array: the control shows that field (ControlForField),
+  // carries its tooltip, is watched, is a value control unless `valueControl`
+  // is false, and LoadBound / StoreBound move its value through the field's
+  // mapping. A combo without items takes the field's list.
+  void Bind(QComboBox* combo, std::string_view field, std::size_t element = 0, bool valueControl = true);
+  // Fills every bound control from the record / stores every bound control
+  // into the record; a combo without a selection leaves its field alone.
+  void LoadBound();
+  void StoreBound();
+  // A field's caption as a label shows it: an ampersand doubled.
+  static QString Caption(std::string_view field);
+
   // Connects a control's change notification to SyncFromControls.
   void Watch(QComboBox* combo);
   void Watch(QLineEdit* edit);
@@ -233,6 +249,12 @@ class CConfigPage : public QWidget {
   std::vector<QWidget*> valueControls_;
   std::vector<std::pair<QWidget*, QString>> tips_;
   std::map<std::string, QWidget*> fieldControls_;
+  struct Binding {
+    QComboBox* combo;
+    const FieldInfo* field;
+    std::size_t element;
+  };
+  std::vector<Binding> bindings_;
   bool tooltipsOn_ = false;
   int maxTipWidth_ = 300;
   int filling_ = 0;

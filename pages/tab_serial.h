@@ -5,7 +5,11 @@
 
 #include <QComboBox>
 
+#include <initializer_list>
+
 #include "pages/config_page.h"
+
+class QGroupBox;
 
 namespace kelvane {
 
@@ -35,6 +39,12 @@ class CTabSerial : public CConfigPage {
   QComboBox* IgnoreErrorsCombo() const { return ignoreErrors_; }
 
  private:
+  struct ComboRow {
+    const char* field;  // "SerialSettings.DtrControl"
+    QComboBox** combo;
+    int lines = 1;  // lines of the closed box
+  };
+  QGroupBox* MakeGroup(const QString& title, std::initializer_list<ComboRow> rows, bool labelsAbove = false);
   void EnableFormat(bool enabled);
 
   QComboBox* baud_;

@@ -147,19 +147,7 @@ TEST(EntryRules, NoSelectionKeepsTheRecordValue) {
   EXPECT_EQ(value, 2);
 }
 
-TEST(EntryRules, QuotedTextsAreTheOnesTheWriteQuotes) {
-  for (const char* field : {"Data1", "Data2", "Data3", "Data5", "Data6"}) {
-    EXPECT_TRUE(IsQuotedTextField("IoSettings", field)) << field;
-  }
-  EXPECT_TRUE(IsQuotedTextField("DialSettings", "BackupNumber"));
-  EXPECT_TRUE(IsQuotedTextField("CallerIdSettings", "AcceptedNumbers"));
-  EXPECT_TRUE(IsQuotedTextField("CallbackSettings", "CallbackNumbers"));
-  EXPECT_TRUE(IsQuotedTextField("CallbackSettings", "CallbackPasswords"));
-  // Sent without quotes: a double quote in them is only a character.
-  EXPECT_FALSE(IsQuotedTextField("DialSettings", "StoredNumbers"));
-  EXPECT_FALSE(IsQuotedTextField("RemoteSettings", "RemotePassword"));
-  EXPECT_FALSE(IsQuotedTextField("BasicSettings", "Modulation"));
-
+TEST(EntryRules, AQuoteInAQuotedTextIsFoundInPageOrder) {
   ConfigBlock block{};
   std::string error;
   EXPECT_TRUE(CheckQuotedTexts(block, error));

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <vector>
 
+#include "config/field_table.h"
 #include "config/modem_script.h"
+#include "serial/traffic_file_log.h"
 
 namespace kelvane {
 namespace {
@@ -478,6 +481,24 @@ TEST(WriteConfiguration, DoubleQuoteInAQuotedTextStopsTheWriteBeforeAnythingIsSe
     EXPECT_NE(halted->text.find(c.where), std::string::npos) << halted->text;
     EXPECT_NE(halted->text.find("Nothing was sent."), std::string::npos) << halted->text;
     EXPECT_EQ(halted->icon, MsgIcon::Error);
+  }
+}
+
+// Every text goes to the modem as the table says: inside double quotes or
+// not, and a password masked in the traffic log wherever its command puts it.
+TEST(WriteConfiguration, EveryTextIsSentAsTheTableSays) {
+  for (const FieldInfo& f : ConfigFields()) {
+    if ((f.kind != FieldKind::Text && f.kind != FieldKind::TextArray) || f.map == ValueMap::Modulation) continue;
+    SCOPED_TRACE(f.FullName());
+    WriteRig r;
+    char* last = reinterpret_cast<char*>(&r.a.Config) + f.offset + f.width * (f.count - 1);
+    std::strcpy(last, "Q7x");
+    ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
+    const auto line = std::find_if(r.port.sentLines.begin(), r.port.sentLines.end(),
+                                   [](const std::string& l) { return l.find("Q7x") != std::string::npos; });
+    ASSERT_NE(line, r.port.sentLines.end());
+    EXPECT_EQ(line->find("\"Q7x\"") != std::string::npos, f.quoted) << *line;
+    EXPECT_EQ(MaskPasswordFields(*line).find("Q7x") == std::string::npos, f.secret) << *line;
   }
 }
 

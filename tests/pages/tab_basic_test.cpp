@@ -332,6 +332,23 @@ class TabBasicTest : public QObject {
     QVERIFY(!rig.a.Busy);
   }
 
+  // Item i of Break Control is "i -": loaded by its number and stored as
+  // its number, which is what the modem then holds.
+  void BreakControlReachesTheModemAsItsItem() {
+    PageRig rig;
+    rig.Identify();
+    CTabBasic page(rig.ui);
+    page.OnSetActive();
+    for (int item : {0, 3}) {
+      page.BreakControlCombo()->setCurrentIndex(item);
+      page.OnWrite();
+      QCOMPARE(rig.Modem().State().BreakControl(), item);
+    }
+    rig.Modem().State().SetBreakControl(2);
+    page.OnRead();
+    QCOMPARE(page.BreakControlCombo()->currentText(), QStringLiteral("2 -"));
+  }
+
   void ValueControlsFollowReads() {
     PageRig rig;
     rig.Identify();

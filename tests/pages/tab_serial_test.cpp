@@ -160,6 +160,22 @@ class TabSerialTest : public QObject {
     QCOMPARE(s.Record().DteParity, 'X');
   }
 
+  // A new profile holds &D1; written, the modem answers &D1 too.
+  void ANewProfileGivesTheModemDtrControlOne() {
+    PageRig rig;
+    rig.Identify();
+    rig.a.ResetConfiguration();
+    PageState& state = rig.a.Page(PG_SERIAL);
+    state.refreshing = 0;
+    state.valid = 1;
+    CTabSerial page(rig.ui);
+    page.OnSetActive();
+    QVERIFY(page.DtrCombo()->currentText().startsWith(QStringLiteral("1 -")));
+    page.OnWrite();
+    QVERIFY(rig.Received("AT&D1"));
+    QCOMPARE(rig.Modem().State().dtrControl, 1);
+  }
+
   void FailedReadDisablesEveryCombo() {
     PageRig rig;
     rig.Identify();
