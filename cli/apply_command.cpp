@@ -25,6 +25,7 @@
 #include "config/modem_comparison.h"
 #include "config/replacement_file.h"
 #include "serial/network_serial_port.h"
+#include "serial/traffic_file_log.h"
 
 namespace kelvane::cli {
 
@@ -292,12 +293,12 @@ int ApplyCommand(Session& s) {
   }
   plan.logPath = o.log;
   if (!plan.logPath.empty()) {
-    const int fd = ::open(plan.logPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      std::fprintf(stderr, "Unable to open the traffic log %s: %s\n", plan.logPath.c_str(), std::strerror(errno));
+    std::FILE* log = OpenTrafficLogFile(plan.logPath, error);
+    if (!log) {
+      std::fprintf(stderr, "%s\n", error.c_str());
       return EXIT_FAILED;
     }
-    ::close(fd);
+    std::fclose(log);
   }
 
   // Passwords: each file read once; the others share one from
@@ -385,7 +386,8 @@ int ApplyCommand(Session& s) {
     for (size_t index : now) {
       if (!o.json) {
         std::lock_guard lock(printing);
-        std::printf("%s\n", OutcomeLine(targets[index], *run.outcomes[index]).c_str());
+        // A failure may quote the modem: no control byte reaches the terminal.
+        std::printf("%s\n", Printable(OutcomeLine(targets[index], *run.outcomes[index])).c_str());
         std::fflush(stdout);
       }
     }

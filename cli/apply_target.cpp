@@ -13,6 +13,7 @@
 
 #include "cli/apply.h"
 #include "cli/interrupt.h"
+#include "cli/cli_ui.h"
 #include "config/adapter.h"
 #include "config/modem_comparison.h"
 #include "config/page_words.h"
@@ -69,25 +70,17 @@ class TargetUserInterface : public HeadlessUserInterface {
   }
   void TerminalOutput(std::string_view text) override {
     if (!plan_.debug) return;
-    std::string shown(text);
-    if (!secret_.empty()) {
-      for (size_t at = shown.find(secret_); at != std::string::npos; at = shown.find(secret_, at + secret_.size())) {
-        shown.replace(at, secret_.size(), std::string(secret_.size(), '*'));
+    const std::string shown = DebugText(text, secret_);
+    size_t start = 0;
+    while (start < shown.size()) {
+      const size_t end = shown.find('\n', start);
+      if (end == std::string::npos) {
+        plan_.debug(label_ + ": " + shown.substr(start));
+        break;
       }
+      plan_.debug(label_ + ": " + shown.substr(start, end - start));
+      start = end + 1;
     }
-    std::string line;
-    for (char c : shown) {
-      if (c == '\r') {
-        line += "\\r";
-      } else if (c == '\n') {
-        line += "\\n";
-        plan_.debug(label_ + ": " + line);
-        line.clear();
-      } else {
-        line += c;
-      }
-    }
-    if (!line.empty()) plan_.debug(label_ + ": " + line);
   }
   // The remote password, shown as asterisks in the debug lines.
   void SetSecret(std::string secret) { secret_ = std::move(secret); }
@@ -229,6 +222,8 @@ bool TargetRun::Connect() {
     }
     loggedPort_ = std::make_unique<TrafficLoggingPort>(log_, port_.get());
     line = loggedPort_.get();
+    // The login tells the log which send is the password.
+    a_.TrafficFile = &log_;
   }
   a_.SetPort(line);
   a_.PortNumber = target_.port;

@@ -6,6 +6,9 @@
 #include <iostream>
 #include <string>
 
+#include "cli/commands.h"
+#include "serial/traffic_file_log.h"
+
 namespace kelvane::cli {
 
 CliUserInterface::CliUserInterface(CAdapter& adapter, bool assumeYes, bool debug)
@@ -16,7 +19,8 @@ CliUserInterface::CliUserInterface(CAdapter& adapter, bool assumeYes, bool debug
 
 MsgAnswer CliUserInterface::MessageBox(std::string_view text, MsgIcon, MsgButtons buttons) {
   Finish();
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  // A message may quote the modem: its control bytes are shown escaped.
+  std::fprintf(stderr, "%s\n", Printable(text).c_str());
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   const bool yesNo = buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel;
   if (assumeYes_) return yesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
@@ -60,23 +64,36 @@ CliUserInterface::~CliUserInterface() {
 void CliUserInterface::TerminalOutput(std::string_view original) {
   if (!debug_) return;
   Finish();
-  std::string masked(original);
-  if (!secret_.empty()) {
-    for (size_t at = masked.find(secret_); at != std::string::npos; at = masked.find(secret_, at + secret_.size())) {
-      masked.replace(at, secret_.size(), std::string(secret_.size(), '*'));
+  std::fprintf(stderr, "%s\n", DebugText(original, secret_).c_str());
+}
+
+std::string DebugText(std::string_view answer, const std::string& secret) {
+  // The login password wherever it shows, the configuration's passwords by
+  // their place in commands and answers.
+  std::string masked(answer);
+  if (!secret.empty()) {
+    for (size_t at = masked.find(secret); at != std::string::npos; at = masked.find(secret, at + secret.size())) {
+      masked.replace(at, secret.size(), std::string(secret.size(), '*'));
     }
   }
-  const std::string_view text = masked;
-  for (char c : text) {
+  masked = MaskPasswordFieldsInText(masked);
+  // No byte from the modem reaches the terminal as a control sequence.
+  std::string out;
+  for (char c : masked) {
+    const auto u = static_cast<unsigned char>(c);
     if (c == '\r') {
-      std::fputs("\\r", stderr);
+      out += "\\r";
     } else if (c == '\n') {
-      std::fputs("\\n\n", stderr);
+      out += "\\n\n";
+    } else if (u < 0x20 || u >= 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
     } else {
-      std::fputc(c, stderr);
+      out += c;
     }
   }
-  std::fputc('\n', stderr);
+  return out;
 }
 
 }  // namespace kelvane::cli

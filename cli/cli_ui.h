@@ -31,4 +31,9 @@ class CliUserInterface : public HeadlessUserInterface {
   std::string secret_;
 };
 
+// An answer as --debug shows it: the login password `secret` and the
+// configuration's passwords masked, line ends as \r and \n (a line break
+// after \n), other control bytes as \xNN.
+std::string DebugText(std::string_view answer, const std::string& secret);
+
 }  // namespace kelvane::cli

@@ -204,12 +204,49 @@ Json WordsJson(const FieldWords& w) {
               {"shown", Utf8FromLatin1(w.shown)}};
 }
 
+// The clear text of a password field named as CompareBlocks names it.
+std::string PasswordText(const ConfigBlock& block, const std::string& name) {
+  for (const FieldInfo& f : ConfigFields()) {
+    const std::string base = std::string(f.record) + "." + f.name;
+    if (name.rfind(base, 0) != 0) continue;
+    size_t element = 0;
+    if (f.count > 1) {
+      if (name.size() < base.size() + 3 || name[base.size()] != '[') continue;
+      element = std::stoul(name.substr(base.size() + 1));
+    } else if (name.size() != base.size()) {
+      continue;
+    }
+    return FieldText(block, f.offset + f.width * element, f.width);
+  }
+  return {};
+}
+
+// A field's value as plain show prints it: passwords masked element by
+// element unless --show-secrets.
+std::string ShownValue(const Session& s, const ConfigBlock& block, const FieldInfo& f) {
+  const std::string name = std::string(f.record) + "." + f.name;
+  if (s.options.showSecrets || !IsPasswordField(f.count > 1 ? name + "[0]" : name)) {
+    return FieldValueText(block, f);
+  }
+  if (f.count == 1) return MaskedPassword(FieldText(block, f.offset, f.width));
+  std::string out;
+  for (size_t i = 0; i < f.count; ++i) {
+    out += (i ? ", \"" : "\"") + MaskedPassword(FieldText(block, f.offset + f.width * i, f.width)) + "\"";
+  }
+  return out;
+}
+
 int ShowCommand(Session& s) {
-  if (!NeedPositional(s, 1, "show FILE.dat [--words] [--json]")) return EXIT_USAGE;
+  if (!NeedPositional(s, 1, "show FILE.dat [--words] [--json] [--show-secrets]")) return EXIT_USAGE;
   ConfigBlock block;
   if (!LoadProfileForCommand(s.options.positional[0], block)) return EXIT_FAILED;
   if (s.options.words) {
-    const std::vector<FieldWords> words = DescribeBlock(block);
+    std::vector<FieldWords> words = DescribeBlock(block);
+    if (s.options.showSecrets) {
+      for (FieldWords& w : words) {
+        if (IsPasswordField(w.name)) w.shown = PasswordText(block, w.name);
+      }
+    }
     if (s.options.json) {
       Json out = Json::array();
       for (const FieldWords& w : words) out.push_back(WordsJson(w));
@@ -222,7 +259,7 @@ int ShowCommand(Session& s) {
     return EXIT_OK;
   }
   if (s.options.json) {
-    std::printf("%s", BlockToJson(block).c_str());
+    std::printf("%s", BlockToJson(block, s.options.showSecrets).c_str());
     return EXIT_OK;
   }
   const char* record = "";
@@ -231,18 +268,26 @@ int ShowCommand(Session& s) {
       std::printf("%s%s\n", *record ? "\n" : "", f.record);
       record = f.record;
     }
-    std::printf("  %-20s %s\n", f.name, Printable(FieldValueText(block, f)).c_str());
+    std::printf("  %-20s %s\n", f.name, Printable(ShownValue(s, block, f)).c_str());
   }
   return EXIT_OK;
 }
 
 // The differences of two blocks as the command asked for them: by field name
 // or in the pages' words, as text or JSON. `left` and `right` name the sides
-// ("A" and "B", "profile" and "modem").
-void PrintDifferences(const Session& s, const std::vector<FieldDifference>& diffs, const ConfigBlock& here,
+// ("A" and "B", "profile" and "modem"). Passwords are masked unless
+// --show-secrets; one that differs while both sides are set is marked so.
+void PrintDifferences(const Session& s, std::vector<FieldDifference> diffs, const ConfigBlock& here,
                       const ConfigBlock& other, const char* left, const char* right) {
   if (s.options.words) {
-    const std::vector<WordsDifference> words = DifferencesInWords(diffs, here, other);
+    std::vector<WordsDifference> words = DifferencesInWords(diffs, here, other);
+    if (s.options.showSecrets) {
+      for (WordsDifference& d : words) {
+        if (!IsPasswordField(d.here.name)) continue;
+        d.here.shown = PasswordText(here, d.here.name);
+        d.there = PasswordText(other, d.here.name);
+      }
+    }
     if (s.options.json) {
       Json out = Json::array();
       for (const WordsDifference& d : words) {
@@ -263,14 +308,15 @@ void PrintDifferences(const Session& s, const std::vector<FieldDifference>& diff
     }
     return;
   }
+  if (!s.options.showSecrets) {
+    for (FieldDifference& d : diffs) {
+      if (IsPasswordField(d.name)) MaskPasswordPair(d.left, d.right);
+    }
+  }
   if (s.options.json) {
-    // Passwords never leave the tool in clear through a new output.
-    auto value = [](const FieldDifference& d, const std::string& v) {
-      return IsPasswordField(d.name) ? std::string(kMaskedPassword) : Utf8FromLatin1(v);
-    };
     Json out = Json::array();
     for (const FieldDifference& d : diffs) {
-      out.push_back(Json{{"name", d.name}, {left, value(d, d.left)}, {right, value(d, d.right)}});
+      out.push_back(Json{{"name", d.name}, {left, Utf8FromLatin1(d.left)}, {right, Utf8FromLatin1(d.right)}});
     }
     std::printf("%s\n", JsonText(out, 1).c_str());
     return;
@@ -282,7 +328,7 @@ void PrintDifferences(const Session& s, const std::vector<FieldDifference>& diff
 }
 
 int DiffCommand(Session& s) {
-  if (!NeedPositional(s, 2, "diff A.dat B.dat [--words] [--json]")) return EXIT_USAGE;
+  if (!NeedPositional(s, 2, "diff A.dat B.dat [--words] [--json] [--show-secrets]")) return EXIT_USAGE;
   ConfigBlock a, b;
   if (!LoadProfileForCommand(s.options.positional[0], a) || !LoadProfileForCommand(s.options.positional[1], b)) {
     return EXIT_FAILED;
@@ -295,7 +341,7 @@ int DiffCommand(Session& s) {
 // Compares only the records the modem was read into, so the comparison leaves
 // out what this modem does not have (the I/O section of all but model type 3).
 int VerifyCommand(Session& s) {
-  if (!NeedPositional(s, 1, "verify --port P FILE.dat [--words] [--json]")) return EXIT_USAGE;
+  if (!NeedPositional(s, 1, "verify --port P FILE.dat [--words] [--json] [--show-secrets]")) return EXIT_USAGE;
   ConfigBlock wanted;
   if (!LoadProfileForCommand(s.options.positional[0], wanted)) return EXIT_FAILED;
   const int rc = ConnectForCommand(s);

@@ -272,6 +272,10 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.json = true;
     } else if (arg == "--words") {
       out.words = true;
+    } else if (arg == "--show-secrets") {
+      out.showSecrets = true;
+    } else if (arg == "--stdin") {
+      out.valuesFromStdin = true;
     } else if (arg == "--sections") {
       if (!value(out.sections)) return false;
     } else if (arg == "--inventory") {

@@ -23,6 +23,8 @@ struct Options {
   bool yes = false;
   bool json = false;
   bool words = false;  // show, diff, verify: the pages' captions and values
+  bool showSecrets = false;  // show, diff, verify: passwords in clear
+  bool valuesFromStdin = false;  // set: assignments without "=" read their value from stdin
   std::string sections = "all";
   std::string output;
   std::string log;  // traffic log file, empty for none

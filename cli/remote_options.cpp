@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -45,32 +46,52 @@ bool CleanPassword(std::string& password, std::string& error) {
   return true;
 }
 
-bool PasswordFromFile(const std::string& path, std::string& password, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    error = "cannot read the password file " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  // The first line only; a line longer than any password is refused below.
+// The first line of `fd`; a line longer than any password is refused by
+// CleanPassword. `what` names the source in an error.
+bool FirstLine(int fd, const std::string& what, std::string& password, std::string& error) {
   char buffer[kMaxPassword + 2];
   ssize_t got = 0;
   for (;;) {
     const ssize_t n = ::read(fd, buffer + got, sizeof buffer - static_cast<size_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      if (n < 0) error = "cannot read the password file " + path + ": " + std::strerror(errno);
+      if (n < 0) error = "cannot read " + what + ": " + std::strerror(errno);
       break;
     }
     got += n;
     if (std::memchr(buffer, '\n', static_cast<size_t>(got)) || got == static_cast<ssize_t>(sizeof buffer)) break;
   }
-  ::close(fd);
+  if (error.empty() && got == 0) error = what + " is empty";
   if (!error.empty()) return false;
   password.assign(buffer, static_cast<size_t>(got));
   std::memset(buffer, 0, sizeof buffer);
   const size_t newline = password.find('\n');
   if (newline != std::string::npos) password.resize(newline);
   return CleanPassword(password, error);
+}
+
+// "-" is standard input (the way a program hands the password over without
+// a file); otherwise a regular file, with a warning when anyone may read it.
+bool PasswordFromFile(const std::string& path, std::string& password, std::string& error) {
+  if (path == "-") return FirstLine(STDIN_FILENO, "the password on standard input", password, error);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = "cannot read the password file " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error = "the password file " + path + " is not a regular file (use --password-file - for standard input)";
+    return false;
+  }
+  if (st.st_mode & S_IROTH) {
+    std::fprintf(stderr, "kelvane-cli: warning: the password file %s is readable by every user (chmod o-r %s)\n",
+                 path.c_str(), path.c_str());
+  }
+  const bool read = FirstLine(fd, "the password file " + path, password, error);
+  ::close(fd);
+  return read;
 }
 
 volatile sig_atomic_t promptInterrupted = 0;

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "config/field_setting.h"
@@ -13,7 +16,7 @@ namespace kelvane::cli {
 
 namespace {
 
-constexpr const char* kSetUsage = "usage: kelvane-cli set FILE.dat SECTION.FIELD=VALUE ...\n";
+constexpr const char* kSetUsage = "usage: kelvane-cli set FILE.dat SECTION.FIELD=VALUE ... [SECTION.FIELD --stdin]\n";
 
 }  // namespace
 
@@ -23,12 +26,26 @@ int SetCommand(Session& s) {
     std::fprintf(stderr, "kelvane-cli set: no assignment\n%s", kSetUsage);
     return EXIT_USAGE;
   }
+  // With --stdin a field named without "=VALUE" takes the next line of
+  // standard input, so a password shows neither in ps nor in the history.
+  std::vector<std::string> assignments;
   for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string assignment = args[i];
+    if (s.options.valuesFromStdin && assignment.find('=') == std::string::npos) {
+      std::string value;
+      if (!std::getline(std::cin, value)) {
+        std::fprintf(stderr, "kelvane-cli set: %s: no line left on standard input\n", assignment.c_str());
+        return EXIT_USAGE;
+      }
+      if (!value.empty() && value.back() == '\r') value.pop_back();
+      assignment += "=" + value;
+    }
     std::string name, value;
-    if (!SplitAssignment(args[i], name, value)) {
+    if (!SplitAssignment(assignment, name, value)) {
       std::fprintf(stderr, "kelvane-cli set: %s: not SECTION.FIELD=VALUE\n%s", args[i].c_str(), kSetUsage);
       return EXIT_USAGE;
     }
+    assignments.push_back(std::move(assignment));
   }
   const std::string& path = args[0];
   ConfigBlock block;
@@ -39,7 +56,7 @@ int SetCommand(Session& s) {
     return EXIT_FAILED;
   }
   const ConfigBlock before = block;
-  const SettingOutcome outcome = ApplyFieldSettings(block, {args.begin() + 1, args.end()});
+  const SettingOutcome outcome = ApplyFieldSettings(block, assignments);
   for (const std::string& error : outcome.errors) std::fprintf(stderr, "kelvane-cli set: %s\n", error.c_str());
   if (!outcome.errors.empty()) return EXIT_FAILED;
   for (const std::string& note : outcome.notes) std::fprintf(stderr, "kelvane-cli set: note: %s\n", note.c_str());

@@ -182,6 +182,16 @@ FieldWords ElementWords(const ConfigBlock& block, const FieldInfo& f, std::size_
 
 }  // namespace
 
+std::string MaskedPassword(std::string_view value) {
+  return value.empty() ? std::string() : std::string(kMaskedPassword);
+}
+
+void MaskPasswordPair(std::string& left, std::string& right) {
+  const bool both = !left.empty() && !right.empty();
+  left = both ? std::string(kDifferingPassword) : MaskedPassword(left);
+  right = MaskedPassword(right);
+}
+
 std::string PageTitle(int pageIndex) {
   const SectionInfo* section = SectionOfPage(pageIndex);
   return section ? section->title : std::string(kNotShownTitle);
@@ -230,7 +240,11 @@ std::vector<WordsDifference> DifferencesInWords(const std::vector<FieldDifferenc
   const std::vector<FieldWords> mine = DescribeBlock(here);
   const std::vector<FieldWords> theirs = DescribeBlock(other);
   for (std::size_t i = 0; i < mine.size() && i < theirs.size(); ++i) {
-    if (differing.erase(mine[i].name)) out.push_back({mine[i], theirs[i].shown});
+    if (!differing.erase(mine[i].name)) continue;
+    out.push_back({mine[i], theirs[i].shown});
+    if (IsPasswordField(mine[i].name) && !mine[i].shown.empty() && !theirs[i].shown.empty()) {
+      out.back().here.shown = std::string(kDifferingPassword);
+    }
   }
   // The unused bytes, and (should the words ever miss a field) any field
   // the comparison found, keep an entry of their own.

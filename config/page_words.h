@@ -30,6 +30,15 @@ inline constexpr std::string_view kNotShownTitle = "(not shown)";
 // What stands for a password that is set; an empty one shows as "".
 inline constexpr std::string_view kMaskedPassword = "********";
 
+// What stands for a password that is set on both sides of a comparison but
+// differs: the change shows without revealing either.
+inline constexpr std::string_view kDifferingPassword = "******** (differs)";
+// A password as shown: "" when empty, kMaskedPassword when set.
+std::string MaskedPassword(std::string_view value);
+// The two sides of a password that differs, masked: an empty side stays
+// empty; when both are set the left side is kDifferingPassword.
+void MaskPasswordPair(std::string& left, std::string& right);
+
 // The tab title of a page (PG_BASIC ...), kNotShownTitle for any other index.
 std::string PageTitle(int pageIndex);
 // The configuration pages in the order of the sheet's tabs.
@@ -52,7 +61,8 @@ struct WordsDifference {
 std::vector<WordsDifference> CompareInWords(const ConfigBlock& here, const ConfigBlock& other);
 // The differences a comparison found (CompareBlocks, CompareWithModem), in
 // the same words and order: `left` values are those of `here`, `right` those
-// of `other`.
+// of `other`. A password set on both sides shows kDifferingPassword in
+// `here`, so a change stays visible.
 std::vector<WordsDifference> DifferencesInWords(const std::vector<FieldDifference>& differences,
                                                 const ConfigBlock& here, const ConfigBlock& other);
 

@@ -8,6 +8,7 @@
 #include "config/entry_rules.h"
 #include "config/field_table.h"
 #include "config/json_text.h"
+#include "config/page_words.h"
 
 namespace kelvane {
 
@@ -67,6 +68,12 @@ bool StoreElement(ConfigBlock& block, const FieldInfo& f, size_t index, const Js
     char code[16];
     std::snprintf(code, sizeof code, "U+%04lX", beyond);
     error = name + ": character " + code + " is not a single-byte character";
+    return false;
+  }
+  // A masked export carries no password: importing the mask would make it one.
+  if (IsPasswordField(name) && (text == kMaskedPassword || text == kDifferingPassword)) {
+    error = name + ": holds the mask that show prints for a password, not a password (export with show --json "
+                   "--show-secrets)";
     return false;
   }
   if (f.kind == FieldKind::Char) {
@@ -141,9 +148,20 @@ Json Parse(std::string_view json) {
 
 }  // namespace
 
-std::string BlockToJson(const ConfigBlock& block) {
+std::string BlockToJson(const ConfigBlock& block, bool withPasswords) {
   Json out = Json::object();
-  for (const FieldInfo& f : ConfigFields()) out[f.record][f.name] = FieldJson(block, f);
+  for (const FieldInfo& f : ConfigFields()) {
+    Json value = FieldJson(block, f);
+    const bool array = f.kind == FieldKind::IntArray || f.kind == FieldKind::TextArray;
+    if (!withPasswords && IsPasswordField(std::string(f.record) + "." + f.name + (array ? "[0]" : ""))) {
+      if (array) {
+        for (Json& element : value) element = MaskedPassword(element.get<std::string>());
+      } else {
+        value = MaskedPassword(value.get<std::string>());
+      }
+    }
+    out[f.record][f.name] = std::move(value);
+  }
   // Sections and fields one a line, each field's list on its line.
   return JsonText(out, 2) + "\n";
 }

@@ -28,13 +28,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The permissions a newly created file gets.
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 fs::path DirectoryOf(const std::string& path) {
   fs::path dir = fs::path(path).parent_path();
   return dir.empty() ? fs::path(".") : dir;
@@ -43,11 +36,17 @@ fs::path DirectoryOf(const std::string& path) {
 // The file a path finally names: symbolic links are followed (also one that
 // points to a file not yet made), so that a save replaces the link's target
 // instead of the link. Gives up after as many links as the system follows.
-std::string FollowLinks(const std::string& path, int& err) {
+// A link another user planted in a shared folder is not followed: `refused`
+// then names it.
+std::string FollowLinks(const std::string& path, int& err, std::string& refused) {
   fs::path p = path;
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st {};
     if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p.string();
+    if (IsForeignLinkInSharedFolder(p.string(), st)) {
+      refused = p.string();
+      return {};
+    }
     std::error_code ec;
     const fs::path link = fs::read_symlink(p, ec);
     if (ec) {
@@ -62,6 +61,18 @@ std::string FollowLinks(const std::string& path, int& err) {
 
 }  // namespace
 
+bool IsForeignLinkInSharedFolder(const std::string& link, const struct stat& linkStat) {
+  if (linkStat.st_uid == ::geteuid()) return false;
+  struct stat folder {};
+  if (::stat(DirectoryOf(link).c_str(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+  return shared && folder.st_uid != linkStat.st_uid;
+}
+
+std::string ForeignLinkReason(const std::string& link) {
+  return FileDetail(link, "a symbolic link of another user in a folder anyone may write; not followed");
+}
+
 ReplacementFile::~ReplacementFile() { Discard(); }
 
 void ReplacementFile::Discard() {
@@ -75,7 +86,12 @@ void ReplacementFile::Discard() {
 bool ReplacementFile::Create(std::string& error) {
   Discard();
   int err = 0;
-  resolved_ = FollowLinks(target_, err);
+  std::string refused;
+  resolved_ = FollowLinks(target_, err, refused);
+  if (!refused.empty()) {
+    error = ForeignLinkReason(refused);
+    return false;
+  }
   if (resolved_.empty()) {
     error = FileDetail(target_, err ? err : ENOENT);
     return false;
@@ -126,9 +142,12 @@ bool ReplacementFile::Commit(std::string_view bytes, std::string& error) {
   };
   if (inPlace_) fail(::ftruncate(fd_, 0) == 0);
   if (ok) fail(WriteAll(fd_, bytes));
+  // The new file was made readable by its owner only (it may hold
+  // passwords); one that replaces a file takes that file's mode. Only the
+  // descriptor is touched: the process's umask is shared by every thread.
   if (ok && !inPlace_) {
     struct stat st {};
-    fail(::fchmod(fd_, ::stat(resolved_.c_str(), &st) == 0 ? (st.st_mode & 07777) : NewFileMode()) == 0);
+    if (::stat(resolved_.c_str(), &st) == 0) fail(::fchmod(fd_, st.st_mode & 07777) == 0);
   }
   if (ok) fail(::fsync(fd_) == 0);
   const int closed = ::close(fd_);

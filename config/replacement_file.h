@@ -3,16 +3,29 @@
 // file beside the target, which is flushed to the disk and then renamed over
 // the target. A failure on the way leaves the old file as it was.
 //
-// A symbolic link is followed: its target is replaced and the link stays. The
-// replacement keeps the mode of the file it replaces. A file the user may not
-// write, or one that is not a regular file, is refused. When the folder does
+// A symbolic link is followed: its target is replaced and the link stays;
+// but a link owned by another user in a sticky folder anyone may write (such
+// as /tmp) is refused, naming the link, unless the folder's owner made it.
+// The replacement keeps the mode of the file it replaces; a new file is
+// readable and writable by its owner only, since profiles, logs and reports
+// may hold passwords. A file the user may not write, or one that is not a
+// regular file, is refused. When the folder does
 // not let a new file be made beside the target but the target itself may be
 // written, the bytes are written into the target in place.
+
+#include <sys/stat.h>
 
 #include <string>
 #include <string_view>
 
 namespace kelvane {
+
+// True when `link` (whose lstat is `linkStat`) is a symbolic link that must
+// not be followed: it belongs to neither this user nor the folder's owner, in
+// a sticky folder anyone may write.
+bool IsForeignLinkInSharedFolder(const std::string& link, const struct stat& linkStat);
+// The reason given when such a link is refused: "<link>: ...".
+std::string ForeignLinkReason(const std::string& link);
 
 class ReplacementFile {
  public:

@@ -9,6 +9,7 @@
 #include "config/field_table.h"
 #include "config/entry_rules.h"
 #include "config/operation_hold.h"
+#include "serial/traffic_file_log.h"
 
 namespace kelvane {
 
@@ -64,7 +65,8 @@ class WriteSession {
  private:
   void Send(const std::string& command) {
     std::string text = command;
-    if (a_.Transact(text, 3, kOk, MatchExact) != 1) throw WriteFailed{text};
+    // The answer echoes the command: its passwords stay out of the message.
+    if (a_.Transact(text, 3, kOk, MatchExact) != 1) throw WriteFailed{MaskPasswordFieldsInText(text)};
   }
   // Sends and advances the progress bar.
   void SendStep(const std::string& command) {

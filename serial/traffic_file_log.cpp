@@ -1,19 +1,37 @@
 #include "serial/traffic_file_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include "config/field_table.h"
+#include "config/replacement_file.h"
 
 namespace kelvane {
 
 namespace {
 
+// A line of traffic is masked whole, so that a password field keeps its
+// context however long the line; it is written in pieces of kLongestLine.
 constexpr size_t kLongestLine = 256;
+constexpr size_t kLongestMaskedLine = 4096;
+
+// True when a password field is still open at the end of `text`: a byte
+// that followed would be masked.
+bool SecretRunsOn(std::string_view text) {
+  std::string probe(text);
+  probe += 'X';
+  const std::string masked = MaskPasswordFields(probe);
+  return masked.size() >= TrafficFileLog::kMask.size() &&
+         std::string_view(masked).substr(masked.size() - TrafficFileLog::kMask.size()) == TrafficFileLog::kMask;
+}
 
 // Position of `needle` in `text` ignoring letter case, or npos.
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0) {
@@ -61,6 +79,22 @@ void MaskOccurrences(std::string& text, const std::string& secret) {
 
 }  // namespace
 
+std::FILE* OpenTrafficLogFile(const std::string& path, std::string& error) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && IsForeignLinkInSharedFolder(path, st)) {
+    error = "Unable to open the traffic log " + ForeignLinkReason(path);
+    return nullptr;
+  }
+  // A new log is readable by its owner only: it shows the whole configuration.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "a");
+  if (!file) {
+    error = "Unable to open the traffic log " + path + ": " + std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+  }
+  return file;
+}
+
 std::string MaskPasswordFields(std::string_view line) {
   std::string out(line);
   auto maskFrom = [&](size_t start, size_t end) {
@@ -102,6 +136,20 @@ std::string MaskPasswordFields(std::string_view line) {
   return out;
 }
 
+std::string MaskPasswordFieldsInText(std::string_view text) {
+  std::string out;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    const size_t stop = end == std::string_view::npos ? text.size() : end;
+    out += MaskPasswordFields(text.substr(start, stop - start));
+    if (end == std::string_view::npos) break;
+    out += text[end];
+    start = end + 1;
+  }
+  return out;
+}
+
 TrafficFileLog::TrafficFileLog(StampFunction stamp) : stamp_(std::move(stamp)) {
   if (!stamp_) stamp_ = &TrafficFileLog::LocalTimeStamp;
 }
@@ -122,11 +170,8 @@ std::string TrafficFileLog::LocalTimeStamp() {
 
 bool TrafficFileLog::Open(const std::string& path, std::string& error) {
   Close();
-  std::FILE* file = std::fopen(path.c_str(), "ae");
-  if (!file) {
-    error = "Unable to open the traffic log " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  std::FILE* file = OpenTrafficLogFile(path, error);
+  if (!file) return false;
   file_ = file;
   path_ = path;
   direction_ = Direction::None;
@@ -184,14 +229,21 @@ void TrafficFileLog::Add(Direction direction, std::string_view bytes) {
     if (!line_.empty() && line_.back() == '\r' && c != '\n') EndLine();
     if (line_.empty()) lineStamp_ = stamp_();
     line_ += c;
-    if (c == '\n' || line_.size() >= kLongestLine) EndLine();
+    if (c == '\n') {
+      EndLine();
+    } else if (line_.size() >= kLongestMaskedLine) {
+      // Cut without a line end: a password that runs on stays masked in the
+      // rest of the line.
+      EndLine(true);
+    }
   }
   std::fflush(file_);
 }
 
-void TrafficFileLog::EndLine() {
+void TrafficFileLog::EndLine(bool cut) {
   if (!file_ || line_.empty()) {
     line_.clear();
+    if (!cut) secretRunsOn_ = false;
     return;
   }
   std::string text;
@@ -203,18 +255,25 @@ void TrafficFileLog::EndLine() {
     while (end > 0 && (line_[end - 1] == '\r' || line_[end - 1] == '\n')) --end;
     text = line_.substr(0, end);
     MaskOccurrences(text, secret_);
-    text = MaskPasswordFields(text) + line_.substr(end);
+    const bool ranOn = secretRunsOn_;
+    secretRunsOn_ = cut && (ranOn || SecretRunsOn(text));
+    text = (ranOn ? std::string(kMask) : MaskPasswordFields(text)) + line_.substr(end);
   }
-  std::string out = lineStamp_ + (direction_ == Direction::Sent ? " TX " : " RX ");
+  const std::string head = lineStamp_ + (direction_ == Direction::Sent ? " TX " : " RX ");
+  std::string_view rest = text;
   if (lineIsSecret_) {
     // The mask itself is written as it stands.
-    out += std::string(kMask);
-    AppendEscaped(out, std::string_view(text).substr(kMask.size()));
+    std::string out = head + std::string(kMask);
+    AppendEscaped(out, rest.substr(kMask.size()));
+    WriteRaw(out + '\n');
   } else {
-    AppendEscaped(out, text);
+    do {
+      std::string out = head;
+      AppendEscaped(out, rest.substr(0, kLongestLine));
+      WriteRaw(out + '\n');
+      rest.remove_prefix(std::min(rest.size(), kLongestLine));
+    } while (!rest.empty());
   }
-  out += '\n';
-  WriteRaw(out);
   line_.clear();
   lineIsSecret_ = false;
 }

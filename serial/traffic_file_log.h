@@ -8,8 +8,9 @@
 //
 // Bytes outside printable ASCII appear as \r, \n, \t or \xNN and a backslash
 // as \\, so the bytes can be told exactly from the file. A line ends after a
-// line feed, after a carriage return not followed by a line feed, when the
-// direction changes, or after 256 bytes.
+// line feed, after a carriage return not followed by a line feed, or when the
+// direction changes; a longer line than 256 bytes is written in pieces of 256
+// with the time of its first byte.
 //
 // Passwords never reach the file: a send marked secret (the remote login's
 // password) is written as "********" and so is its echo, and the password
@@ -65,7 +66,8 @@ class TrafficFileLog {
  private:
   enum class Direction { None, Sent, Received };
   void Add(Direction direction, std::string_view bytes);
-  void EndLine();
+  // `cut`: the line ends only because it grew too long.
+  void EndLine(bool cut = false);
   void WriteRaw(const std::string& text);
 
   StampFunction stamp_;
@@ -76,12 +78,20 @@ class TrafficFileLog {
   std::string lineStamp_;  // the time of its first byte
   bool maskNextSend_ = false;
   bool lineIsSecret_ = false;
+  bool secretRunsOn_ = false;  // a line cut inside a password field
   std::string secret_;  // the last secret sent, masked in its echo
 };
+
+// Opens (or creates, readable by its owner only) a traffic log for appending;
+// a link another user planted in a shared folder is refused. On failure
+// nullptr, with `error` naming the file and the reason.
+std::FILE* OpenTrafficLogFile(const std::string& path, std::string& error);
 
 // Masks the password fields of configuration commands and answers in one
 // line of traffic (the line end excluded).
 std::string MaskPasswordFields(std::string_view line);
+// The same for a text of several lines (a modem's answer with its echo).
+std::string MaskPasswordFieldsInText(std::string_view text);
 
 // A serial port that forwards everything to another and logs every byte
 // written and read to a TrafficFileLog (when the log is open).

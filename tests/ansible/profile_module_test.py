@@ -47,6 +47,9 @@ def sent(log):
 
 
 modems = [start_modem(3), start_modem(2), start_modem(3, "--drop-on", "AT&W")]
+far = subprocess.Popen([modemsim, "--model", "2", "--rate", "9600", "--remote-number", "5551234", "--password",
+                        "FarPass21", "--remote-model", "3"], stdout=subprocess.PIPE, text=True)
+modems.append((far, far.stdout.readline().strip()))
 try:
     ports = [port for _, port in modems[:2]]
     dropping = modems[2][1]
@@ -82,6 +85,18 @@ try:
                 "  register: %s_%d\n%s"
                 % (name, i, port, profile, os.path.join(work, "%s-%d.htm" % (name, i)), log(name, i), name, i, extra)
             )
+    # A far modem whose login password is given to the module, and a profile
+    # that differs from it in a callback password: neither shows anywhere.
+    secret = os.path.join(work, "secret.dat")
+    shutil.copy(golden, secret)
+    assert run([cli, "set", secret, "CallbackSettings.CallbackPasswords[0]=Cb5ecret99"]) == 0
+    tasks.append(
+        "- name: the far modem\n"
+        "  kelvane.modems.profile:\n    port: %s\n    baud: 9600\n    remote_number: \"5551234\"\n"
+        "    password: FarPass21\n    profile: %s\n"
+        "  environment:\n    KELVANE_TEST_LOG: %s\n"
+        "  register: far\n  check_mode: true\n  diff: true\n" % (modems[3][1], secret, log("far", 0))
+    )
     tasks.append(
         "- name: a modem that is not there\n"
         "  kelvane.modems.profile:\n    port: /dev/nonexistent-kelvane-modem\n    profile: %s\n"
@@ -108,7 +123,7 @@ try:
         "  register: dropped\n  ignore_errors: true\n" % (dropping, golden)
     )
     names = ["%s_%d" % (n, i) for n in ("first", "second", "check") for i in range(2)] + [
-        "missing", "octal", "nofolder", "dropped"]
+        "far", "missing", "octal", "nofolder", "dropped"]
     tasks.append(
         "- name: keep the results\n  ansible.builtin.copy:\n    dest: %s\n    content: \"{{ {%s} | to_json }}\"\n"
         % (results, ", ".join("'%s': %s" % (n, n) for n in names))
@@ -129,7 +144,7 @@ try:
     env.pop("ANSIBLE_CONFIG", None)
     play = subprocess.run(
         ["ansible-playbook", "-i", "localhost,", "-c", "local", "-e", "ansible_python_interpreter=/usr/bin/python3",
-         playbook],
+         "-vvv", playbook],
         env=env, capture_output=True, text=True, cwd=work, timeout=600,
     )
     print(play.stdout[-6000:], play.stderr[-3000:])
@@ -157,6 +172,19 @@ try:
               and dry["diff"]["before"] == "Basic: Rings to Auto-Answer [S0]: 5\n", "check run %d diff %s" % (i, dry.get("diff")))
         # Check mode left the modem with the first run's profile.
         check(run([cli, "verify", "--port", ports[i], golden]) == 0, "modem %d still holds the profile" % i)
+
+    far = r["far"]
+    check(far.get("changed") is True and "CallbackSettings.CallbackPasswords[0]" in far.get("fields", []),
+          "the far modem would change: %s" % far)
+    check("Callback: Callback table [*wcbtab] 1: Password: ********" in far.get("diff", {}).get("after", ""),
+          "the changed password is in the diff, masked: %s" % far.get("diff"))
+    with open(log("far", 0)) as f:
+        far_log = f.read()
+    check("TX ********" in far_log, "the login's password masked in the traffic log")
+    for what, text in (("the play's output", play.stdout + play.stderr), ("the results", json.dumps(r)),
+                       ("the traffic log", far_log)):
+        for word in ("FarPass21", "Cb5ecret99"):
+            check(word not in text, "%s shows %s" % (what, word))
 
     missing = r["missing"]
     check(missing.get("failed") is True, "the missing modem fails the task")

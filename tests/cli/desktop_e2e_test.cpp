@@ -111,11 +111,11 @@ TEST_F(CliDesktop, VersionPortsAsJsonAndAnExampleForEveryCommand) {
 namespace kelvane {
 namespace {
 
-// show --json, then import: the same 3739 bytes.
+// show --json --show-secrets, then import: the same 3739 bytes.
 class CliImport : public CliDesktop {
  protected:
   void RoundTrip(const std::string& profile) {
-    const auto shown = RunProcess(KELVANE_CLI, {"show", profile, "--json"});
+    const auto shown = RunProcess(KELVANE_CLI, {"show", profile, "--json", "--show-secrets"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
     const std::string json = File("profile.json");
     std::ofstream(json, std::ios::binary) << shown.out;

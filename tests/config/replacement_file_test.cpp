@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace kelvane {
 namespace {
@@ -77,6 +80,61 @@ TEST(ReplacementFile, FollowsSymbolicLinksAndKeepsThem) {
     EXPECT_EQ(ReadFile(target), "new") << k.name;
     EXPECT_EQ(dir.Entries(), 2u) << k.name;  // no temporary file left beside the link
   }
+}
+
+// The process's umask as the kernel reports it, read without changing it.
+std::string UmaskLine() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("Umask:", 0) == 0) return line;
+  }
+  return {};
+}
+
+TEST(ReplacementFile, NewFilesAreOwnerOnlyAndTheUmaskIsLeftAlone) {
+  TempDir dir;
+  const mode_t saved = ::umask(022);
+  const std::string before = UmaskLine();
+  ASSERT_FALSE(before.empty());
+  // Threads saving side by side, as apply's targets do.
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 40; ++i) {
+        std::string error;
+        if (!Replace(dir.File(std::to_string(t) + "-" + std::to_string(i)), "secret", error)) ++failures;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(UmaskLine(), before);
+  ::umask(saved);
+  EXPECT_EQ(failures, 0);
+  for (const auto& entry : fs::directory_iterator(dir.path)) {
+    EXPECT_EQ(entry.status().permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write)
+        << entry.path();
+  }
+}
+
+TEST(ReplacementFile, RefusesAnotherUsersLinkInAStickyFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant a link of another user";
+  TempDir dir;
+  fs::permissions(dir.path, fs::perms::all | fs::perms::sticky_bit);
+  const std::string victim = dir.File("victim");
+  WriteFile(victim, "root's");
+  const std::string link = dir.File("report.htm");
+  fs::create_symlink(victim, link);
+  ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+  std::string error;
+  EXPECT_FALSE(Replace(link, "planted", error));
+  EXPECT_EQ(error, link + ": a symbolic link of another user in a folder anyone may write; not followed");
+  EXPECT_EQ(ReadFile(victim), "root's");
+  // The folder's owner's own link is followed, as the system does.
+  ASSERT_EQ(::lchown(link.c_str(), 0, 0), 0);
+  EXPECT_TRUE(Replace(link, "mine", error)) << error;
+  EXPECT_EQ(ReadFile(victim), "mine");
 }
 
 TEST(ReplacementFile, KeepsTheModeOfTheReplacedFile) {

@@ -325,6 +325,29 @@ TEST(WriteConfiguration, ErrorHaltsWithTheAnswerAndStoresNothing) {
   EXPECT_FALSE(r.a.Busy);
 }
 
+TEST(WriteConfiguration, AHaltedMessageNeverQuotesAPassword) {
+  struct Case {
+    int sections;
+    const char* refused;
+  };
+  for (const Case& c : {Case{SEC_REMOTE, "AT*WRCP=TopSecret9"}, Case{SEC_CALLBACK, "AT*WCBTAB=1,\"\",\"cbpass99\""},
+                        Case{0x8006, "AT*WIOL=1,0,0,0,0,\"\",\"\",\"\",0,\"smspw1\",\"\""}}) {
+    WriteRig r;
+    SetText(r.a.Config.remote.RemotePassword, "TopSecret9");
+    SetText(r.a.Config.callback.CallbackPasswords[0], "cbpass99");
+    SetText(r.a.Config.io.Data5[0], "smspw1");
+    r.modem.errors.insert(c.refused);
+    EXPECT_EQ(WriteConfiguration(r.a, c.sections), 0) << c.refused;
+    ASSERT_EQ(r.ui.boxes.size(), 1u) << c.refused;
+    const std::string& text = r.ui.boxes[0].text;
+    EXPECT_NE(text.find("ERROR"), std::string::npos) << text;
+    EXPECT_NE(text.find("********"), std::string::npos) << text;
+    for (const char* secret : {"TopSecret9", "cbpass99", "smspw1"}) {
+      EXPECT_EQ(text.find(secret), std::string::npos) << text;
+    }
+  }
+}
+
 TEST(WriteConfiguration, CancelHaltsTheWrite) {
   WriteRig r;
   r.modem.mute.insert("AT*WCBTIME=0");

@@ -155,9 +155,18 @@ TEST_F(TrafficFileLogTest, PasswordFieldsOfConfigurationTrafficAreMasked) {
   ASSERT_TRUE(log.Open(path_, error));
   log.Sent("AT*WRCP=Hidden42\r");
   log.Received("AT*WRCP=Hidden42\r\r\nOK\r\n");
+  // Lines written in several pieces keep their context: Data 5 well past
+  // the first 256 bytes, and a password longer than any line is cut.
+  const std::string text(150, 'T');
+  log.Sent("AT*WIOL=1,2,0,30,0,\"0123\",\"" + text + "\",\"" + text + "\",0,\"Hidden42\",\"x\"\r");
+  log.Received("AT*WRCP=" + std::string(9000, 'H') + "\r\nOK\r\n");
   log.Close();
   EXPECT_EQ(Contents().find("Hidden42"), std::string::npos) << Contents();
+  EXPECT_EQ(Contents().find("HHH"), std::string::npos);
+  EXPECT_NE(Contents().find("0,********,\"x\"\\r"), std::string::npos);
   EXPECT_EQ(TrafficLines().front(), "T2 TX AT*WRCP=********\\r");
+  // New logs are for their owner's eyes only.
+  EXPECT_EQ(fs::status(path_).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(TrafficFileLogTest, AClosedLogWritesNothingAndAnUnwritablePathIsNamed) {

@@ -48,11 +48,19 @@ options:
         as a quoted string (digits and the dial characters C( *#+,-()/PTW)).
       - Unquoted, YAML reads C(0401234567) as an octal number; such a value is refused.
     type: raw
+  password:
+    description:
+      - The remote configuration password. It is handed to C(kelvane-cli) on
+        its standard input, never in its arguments or its environment, and
+        never logged.
+      - Mutually exclusive with I(password_file).
+    type: str
   password_file:
     description:
       - The file on the managed host whose first line is the remote
-        configuration password. Without it the environment variable
-        C(KELVANE_PASSWORD) is used.
+        configuration password (readable by its owner only; a file others
+        may read gets a warning). Without it or I(password) the environment
+        variable C(KELVANE_PASSWORD) is used.
     type: path
   baud:
     description: The speed of the serial port.
@@ -79,7 +87,8 @@ notes:
   - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
     changed field before and after in the words of the configuration pages,
     with its tab, its caption and its value as the page shows it; passwords
-    are shown as asterisks).
+    are shown as asterisks, C(******** (differs)) when both sides hold a
+    password and they differ).
 """
 
 EXAMPLES = r"""
@@ -97,6 +106,13 @@ EXAMPLES = r"""
     password_file: /etc/kelvane/reservoir.pw
     profile: /etc/kelvane/reservoir.dat
     sections: [basic, dial, callback]
+
+- name: The same with the password from a vault
+  kelvane.modems.profile:
+    port: /dev/ttyUSB1
+    remote_number: "0401234567"
+    password: "{{ vault_reservoir_password }}"
+    profile: /etc/kelvane/reservoir.dat
 """
 
 RETURN = r"""
@@ -167,7 +183,9 @@ def build_command(module, cli, report_dir):
         command += ["--sections", ",".join(p["sections"])]
     if p["remote_number"]:
         command += ["--remote", dial_number(module)]
-        if p["password_file"]:
+        if p["password"] is not None:
+            command += ["--password-file", "-"]
+        elif p["password_file"]:
             command += ["--password-file", p["password_file"]]
     for option, name in (("baud", "--baud"), ("parity", "--parity"), ("data_bits", "--data"), ("stop_bits", "--stop")):
         if p[option] is not None:
@@ -193,6 +211,7 @@ def main():
             profile=dict(type="path", required=True),
             sections=dict(type="list", elements="str"),
             remote_number=dict(type="raw"),
+            password=dict(type="str", no_log=True),
             password_file=dict(type="path", no_log=False),
             baud=dict(type="int", choices=[300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]),
             parity=dict(type="str", choices=["None", "Odd", "Even"]),
@@ -200,7 +219,8 @@ def main():
             stop_bits=dict(type="int", choices=[1, 2]),
             report=dict(type="path"),
         ),
-        required_by={"password_file": "remote_number"},
+        required_by={"password_file": "remote_number", "password": "remote_number"},
+        mutually_exclusive=[("password", "password_file")],
         supports_check_mode=True,
     )
     cli = module.get_bin_path("kelvane-cli", required=True)
@@ -213,7 +233,10 @@ def main():
         report = None
     report_dir = tempfile.mkdtemp(prefix="kelvane-report-") if report else None
     try:
-        rc, out, err = module.run_command(build_command(module, cli, report_dir))
+        # The password goes on standard input: arguments and environment
+        # show in process listings and in the task's verbose output.
+        password = module.params["password"]
+        rc, out, err = module.run_command(build_command(module, cli, report_dir), data=password)
         try:
             targets = json.loads(out)
             target = targets[0]
