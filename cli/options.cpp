@@ -86,19 +86,22 @@ Commands:
                              differences were left alone, 1 when any failed.
       kelvane-cli apply golden.dat --port /dev/ttyUSB0 --port /dev/ttyUSB1
       kelvane-cli apply golden.dat --inventory modems.txt --check --json
-  show FILE.dat [--words] [--json]
+  show FILE.dat [--words] [--json] [--show-secrets]
                              Print every field of a profile. --words prints them
                              page by page as the window shows them: the page, the
                              caption beside the control and the value as the page
-                             shows it (passwords masked).
-      kelvane-cli show modem.dat --json > modem.json
+                             shows it. Passwords are masked (********, empty when
+                             empty) unless --show-secrets.
+      kelvane-cli show modem.dat --json --show-secrets > modem.json
       kelvane-cli show modem.dat --words
-  diff A.dat B.dat [--words] [--json]
+  diff A.dat B.dat [--words] [--json] [--show-secrets]
                              Print the fields that differ (exit 0 when equal);
                              with --words page by page, "Basic  Rings to
-                             Auto-Answer [S0]: 2 → 3" (A's value, then B's).
+                             Auto-Answer [S0]: 2 → 3" (A's value, then B's). A
+                             password set on both sides but different shows as
+                             ******** (differs) unless --show-secrets.
       kelvane-cli diff old.dat new.dat --words
-  verify --port P FILE.dat [--words] [--json]
+  verify --port P FILE.dat [--words] [--json] [--show-secrets]
                              Read the modem and print where it differs from the
                              profile (exit 0 when it holds the profile); with
                              --words the profile's value, then the modem's.
@@ -107,12 +110,13 @@ Commands:
                              Write the HTML report of the modem.
       kelvane-cli report --port sim:3 -o report.htm
   import FILE.json -o FILE.dat
-                             Turn what "show --json" printed back into a profile,
-                             byte for byte. Fields left out keep the values of a
-                             new profile; an unknown field or a value that does
-                             not fit is an error naming it.
+                             Turn what "show --json --show-secrets" printed back
+                             into a profile, byte for byte. Fields left out keep
+                             the values of a new profile; an unknown field, a value
+                             that does not fit or a masked password is an error
+                             naming it.
       kelvane-cli import modem.json -o modem.dat
-  set FILE.dat SECTION.FIELD=VALUE ...
+  set FILE.dat SECTION.FIELD=VALUE ... [SECTION.FIELD ... --stdin]
                              Change fields of a profile (names as "show" prints
                              them, array elements as NAME[i]) with the limits and
                              lists of the configuration pages: an S-register above
@@ -120,7 +124,11 @@ Commands:
                              the page would not take is an error naming the field,
                              and then the file is left untouched. Numbers in
                              decimal or 0x hex; list values by number or by name.
+                             With --stdin a field named without "=VALUE" takes
+                             the next line of standard input (a password then
+                             shows neither in ps nor in the shell's history).
       kelvane-cli set modem.dat BasicSettings.S0=2 DialSettings.StoredNumbers[1]=5551234
+      kelvane-cli set modem.dat RemoteSettings.RemotePassword --stdin < pw.txt
   fields                     List the fields "set" changes and the values each takes.
       kelvane-cli fields | grep Callback
   scan --port P [--baud FROM[:TO]] [--parity FROM[:TO]] [--data FROM[:TO]]
@@ -143,8 +151,10 @@ Remote connection (identify, read, write, verify, report, apply):
   --remote NUMBER   The modem on --port dials NUMBER, the tool logs in to the
                     remote modem and the command runs there; at the end the
                     session is ended ("AT*WRCE", "+++", "ATH").
-  --password-file F The password is the first line of F; else the environment
-                    variable KELVANE_PASSWORD; else it is asked on the terminal.
+  --password-file F The password is the first line of F ("-": standard input);
+                    else the environment variable KELVANE_PASSWORD; else it is
+                    asked on the terminal. An empty file or one that is not a
+                    regular file is refused; one every user may read is warned of.
       kelvane-cli read --port /dev/ttyUSB0 --remote 0123456 --password-file pw.txt -o far.dat
 
 Port and line options (commands that connect):
@@ -165,7 +175,8 @@ Port and line options (commands that connect):
   --data N          7 or 8 (default 8)
   --stop N          1 or 2 (default 1)
   --log FILE        log every byte to and from the modem to FILE, one line at a
-                    time with its time and direction (passwords are masked)
+                    time with its time and direction (passwords are masked; a
+                    new log is readable by its owner only)
       kelvane-cli read --port /dev/ttyUSB0 -o modem.dat --log traffic.log
 
 Ctrl-C cancels a running command as the window's Cancel does: the current
@@ -174,10 +185,14 @@ exchange ends, the port is closed and the modem left in command mode.
 Tool options:
   --response-timeout N   0 (short) to 5 (long); default 1
   --delay MS             pause before every AT command, 0-1000 ms; default 0
-  --debug                show every modem answer on stderr
+  --debug                show every modem answer on stderr (passwords masked)
   --yes                  answer Yes to the questions a command asks
   -h, --help             show this text
   --version              show the version
+
+Files written anew (profiles, reports, logs) are readable by their owner only;
+a replaced file keeps its mode. A symbolic link of another user in a sticky
+folder anyone may write (such as /tmp) is refused, not followed.
 
 Exit codes:
   0  done
