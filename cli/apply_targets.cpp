@@ -145,7 +145,8 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
         error = where + "an empty password file name";
         return false;
       }
-      if (t.passwordFile[0] != '/') t.passwordFile = FolderOf(path) + t.passwordFile;
+      // "-" is standard input, as with --password-file.
+      if (t.passwordFile != "-" && t.passwordFile[0] != '/') t.passwordFile = FolderOf(path) + t.passwordFile;
     }
     if (!t.remote.empty() && !IsDialNumber(t.remote)) {
       error = where + "\"" + t.remote + "\" is not a telephone number (digits and the dial characters \" *#+,-()/PTW\")";
@@ -211,7 +212,7 @@ std::string ReportFileName(const ApplyTarget& target) {
 
 std::string InventoryLine(const ApplyTarget& target) {
   auto field = [](const std::string& text) {
-    const bool quote = text.find_first_of(",#\" \t") != std::string::npos;
+    const bool quote = text.find_first_of(",#\" \t\r") != std::string::npos;
     return quote ? "\"" + text + "\"" : text;
   };
   std::string line = field(target.port);
