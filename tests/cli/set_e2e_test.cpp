@@ -93,7 +93,7 @@ struct Refusal {
 TEST_F(SetCommand, AnyErrorLeavesTheFileAsItWasByteAndTime) {
   ConfigBlock block = CAdapter().Config;
   block.basic.S0 = 3;
-  const std::string usage = "usage: kelvane-cli set FILE.dat SECTION.FIELD=VALUE ...\n";
+  const std::string usage = "usage: kelvane-cli set FILE.dat SECTION.FIELD=VALUE ... [SECTION.FIELD --stdin]\n";
   const Refusal cases[] = {
       {{"BasicSettings.S99=1"}, 1, "kelvane-cli set: BasicSettings.S99: unknown field\n"},
       {{"BasicSettings.S0=300", "Dial.HotCall=1"}, 1, "kelvane-cli set: Dial.HotCall: unknown section ..."},
