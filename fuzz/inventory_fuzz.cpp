@@ -2,6 +2,7 @@
 // a reason naming its line, or every target has a port, a number the modem
 // may dial (or none), and a report name that stays inside the report folder;
 // each target's inventory line reads back as the same target.
+// Links: cli/apply_targets.cpp
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -61,8 +61,16 @@ done
     objs+=("$obj")
   done
   echo "build libcore.a: archive ${objs[*]}"
+  # A target that needs sources beyond the core names them in a line
+  # "// Links: path/a.cpp path/b.cpp" of its own file.
   for target in "${targets[@]}"; do
-    echo "build $target: fuzzer $root/fuzz/$target.cpp libcore.a"
+    extra=()
+    for src in $(sed -n 's|^// Links: ||p' "fuzz/$target.cpp"); do
+      obj="obj/$(echo "$src" | tr / _).o"
+      echo "build $obj: compile $root/$src"
+      extra+=("$obj")
+    done
+    echo "build $target: fuzzer $root/fuzz/$target.cpp ${extra[*]} libcore.a"
   done
 } >"$build/build.ninja.new"
 # Rewritten only when it changed, so that Ninja keeps what it built.
