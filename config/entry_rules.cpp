@@ -75,10 +75,11 @@ bool WritesIoEntry(int sections, int n) {
   return selection < 6 || (selection >> 2) == n || selection == 0xFF;
 }
 
-std::optional<QuoteInText> FindQuoteInQuotedTexts(const ConfigBlock& block, int sections, int modelType) {
+std::optional<UnsendableText> FindUnsendableText(const ConfigBlock& block, int sections, int modelType) {
   for (const FieldInfo& f : ConfigFields()) {
     const SectionInfo* section = SectionOfPage(f.page);
-    if (!f.quoted || !section || !(sections & section->bit)) continue;
+    const bool text = f.kind == FieldKind::Text || f.kind == FieldKind::TextArray;
+    if (!text || !section || !(sections & section->bit)) continue;
     // The I/O section goes to the I/O model only, and only the entries a
     // write of it sends, and only with its entries bit.
     const bool io = section->bit == SEC_IO;
@@ -86,20 +87,19 @@ std::optional<QuoteInText> FindQuoteInQuotedTexts(const ConfigBlock& block, int 
     if (io && !(sections & 2)) continue;
     for (std::size_t i = 0; i < f.count; ++i) {
       if (io && !WritesIoEntry(sections, static_cast<int>(i) + 1)) continue;
-      if (FieldText(block, f.offset + i * f.width, f.width).find('"') == std::string::npos) continue;
-      return QuoteInText{f.ElementName(i), std::string(section->pageName) + " page, " + f.ElementCaption(i),
-                         std::string("AT") + f.command};
+      std::string problem = CommandCharacterProblem(f, FieldText(block, f.offset + i * f.width, f.width));
+      if (problem.empty()) continue;
+      return UnsendableText{f.ElementName(i), std::string(section->pageName) + " page, " + f.ElementCaption(i),
+                            f.command ? std::string("AT") + f.command : std::string(), std::move(problem)};
     }
   }
   return std::nullopt;
 }
 
-std::string QuoteProblem() { return std::string(kQuoteProblem); }
-
-bool CheckQuotedTexts(const ConfigBlock& block, std::string& error) {
-  const std::optional<QuoteInText> q = FindQuoteInQuotedTexts(block, SEC_ALL, 3);
+bool CheckSentTexts(const ConfigBlock& block, std::string& error) {
+  const std::optional<UnsendableText> q = FindUnsendableText(block, SEC_ALL, 3);
   if (!q) return true;
-  error = q->name + ": " + QuoteProblem();
+  error = q->name + ": " + q->problem;
   return false;
 }
 

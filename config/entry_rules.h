@@ -55,31 +55,31 @@ int RefusedCaret(int selectionStart, int restoredLength);
 // never writes a value it did not show.
 void StoreSelection(int32_t& value, int index);
 
-// --- double quotes in quoted texts ---------------------------------------------
+// --- texts that would change the command they travel in -----------------------
 // Some texts go to the modem inside double quotes (the I/O entries' data in
-// "AT*WIOL", the backup number, the caller ID and callback tables). A double
-// quote in such a text ends the quoted argument early: the modem answers
-// ERROR, halting the write before "AT&W", or stores a different text. Those
-// texts never take one, wherever they are edited.
+// "AT*WIOL", the backup number, the caller ID and callback tables): a double
+// quote ends the quoted argument early. Others go bare ("AT+MS=", "AT&Zn=",
+// "AT*WRCP="): a semicolon there ends the command and the modem runs the rest
+// as commands of its own (a profile could switch on remote access). Whatever
+// way a text came in (a page, set, import, a profile file, a modem's answer),
+// a write that would send such a text stops before anything is sent.
 
-// A quoted text that holds a double quote.
-struct QuoteInText {
+// A text a write would send that holds such a character.
+struct UnsendableText {
   std::string name;     // "IoSettings.Data2[3]"
-  std::string where;    // "I/O entry 4, Data 2", as the pages show it
-  std::string command;  // "AT*WIOL", the command that quotes it
+  std::string where;    // "I/O page, I/O Entry 4 Data 2", as the pages show it
+  std::string command;  // "AT*WIOL", the command that sends it ("" when bare)
+  std::string problem;  // what is wrong with it (CommandCharacterProblem)
 };
 
 // The first such text among those a write of `sections` sends (the I/O rows
 // its low byte selects; the backup number and the I/O section only on the
 // I/O model, type 3), or nothing.
-std::optional<QuoteInText> FindQuoteInQuotedTexts(const ConfigBlock& block, int sections, int modelType);
+std::optional<UnsendableText> FindUnsendableText(const ConfigBlock& block, int sections, int modelType);
 
 // The same check over the whole block, as an error line for the command line
-// ("IoSettings.Data2[3]: ..."). False when a text holds a double quote.
-bool CheckQuotedTexts(const ConfigBlock& block, std::string& error);
-
-// What is wrong with a double quote in such a text, to follow its name.
-std::string QuoteProblem();
+// ("IoSettings.Data2[3]: ..."). False when a text holds such a character.
+bool CheckSentTexts(const ConfigBlock& block, std::string& error);
 
 // Whether a write of `sections` sends I/O entry `n` (1..10): all ten when the
 // low byte is below 6 or 0xFF, otherwise only entry (low byte >> 2).

@@ -485,6 +485,8 @@ std::vector<std::string> BlockValueProblems(const ConfigBlock& block) {
     for (size_t i = 0; i < f.count; ++i) assignments.push_back(f.ElementName(i) + "=" + ElementText(block, f, i));
   }
   std::vector<std::string> problems;
+  // A text that would end its command early never reaches a modem.
+  if (std::string error; !CheckSentTexts(block, error)) problems.push_back(error);
   for (const std::string& assignment : assignments) {
     ConfigBlock again = block;
     SettingOutcome outcome = ApplyFieldSettings(again, {assignment});

@@ -344,11 +344,15 @@ std::string CheckFieldNumber(const FieldInfo& f, long long value) {
   return std::to_string(value) + " out of range " + std::to_string(low) + "-" + std::to_string(high);
 }
 
+std::string CommandCharacterProblem(const FieldInfo& f, std::string_view text) {
+  if (f.quoted) return text.find('"') == std::string_view::npos ? std::string() : std::string(kQuoteProblem);
+  if (text.find(';') == std::string_view::npos) return {};
+  return "a semicolon (;) is not taken: the modem would run what follows it as a command of its own";
+}
+
 std::string CheckFieldText(const FieldInfo& f, std::string_view text) {
   if (std::any_of(text.begin(), text.end(), IsControl)) return "control characters are not taken";
-  if (f.quoted && text.find('"') != std::string_view::npos) {
-    return std::string(kQuoteProblem);
-  }
+  if (std::string problem = CommandCharacterProblem(f, text); !problem.empty()) return problem;
   const size_t limit = f.limit ? f.limit : f.width - 1;
   if (text.size() > limit) {
     return "text of " + std::to_string(text.size()) + " characters is longer than the " + std::to_string(limit) +

@@ -118,6 +118,11 @@ std::string CheckFieldText(const FieldInfo& field, std::string_view text);
 // What it says of a double quote in a quoted text.
 inline constexpr std::string_view kQuoteProblem =
     "a double quote (\") is not taken: the modem gets this text inside double quotes";
+// What keeps a text from reaching the modem as the value it is, or "": a
+// double quote would end a quoted text early; in a text sent bare a semicolon
+// would end the command, and the modem would run the rest as commands of its
+// own.
+std::string CommandCharacterProblem(const FieldInfo& field, std::string_view text);
 // What is wrong with a number for a field, or "": the range a number edit
 // takes, or what its byte or integer holds.
 std::string CheckFieldNumber(const FieldInfo& field, long long value);

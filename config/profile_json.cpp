@@ -215,7 +215,7 @@ bool BlockFromJson(std::string_view json, ConfigBlock& out, std::string& error) 
       }
     }
   }
-  if (!CheckQuotedTexts(block, error)) return false;
+  if (!CheckSentTexts(block, error)) return false;
   out = block;
   return true;
 }

@@ -312,10 +312,12 @@ int WriteSession::Run(int sections) {
     // Nothing to write: stop before the probe, so that no "AT&W" stores
     // whatever the modem's working memory happens to hold.
     if (toWrite == 0) throw WriteFailed{};
-    // A double quote would end a quoted text early and cut the write off in
-    // the middle (a profile edited elsewhere): refused before anything is sent.
-    if (const auto quote = FindQuoteInQuotedTexts(a_.Config, sections, a_.ModelType)) {
-      throw WriteFailed{quote->where + ": " + QuoteProblem() + " (" + quote->command + "). Nothing was sent."};
+    // A text that would end its command early (a double quote in a quoted
+    // text, a semicolon in a bare one) is refused before anything is sent,
+    // wherever it came from: a page, set, import, a profile file or a modem.
+    if (const auto bad = FindUnsendableText(a_.Config, sections, a_.ModelType)) {
+      const std::string command = bad->command.empty() ? std::string() : " (" + bad->command + ")";
+      throw WriteFailed{bad->where + ": " + bad->problem + command + ". Nothing was sent."};
     }
     if (a_.ProbeModem() <= 0) {
       // A cancelled probe (-1) stops the write as well; a lost port says so.

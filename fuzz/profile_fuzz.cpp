@@ -41,17 +41,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   a.Config = block;
   for (auto& p : a.pages) p.valid = 1;
   port.respond = [](const std::string& line) { return line + "\r\r\nOK\r\n"; };
-  // A double quote inside a quoted text stops the write before anything is
-  // sent; any other block is written whole.
-  const bool quote = FindQuoteInQuotedTexts(block, SEC_ALL, a.ModelType).has_value();
+  // A text that would end its command early stops the write before anything
+  // is sent; any other block is written whole.
+  const bool quote = FindUnsendableText(block, SEC_ALL, a.ModelType).has_value();
   const size_t sentBefore = port.lines.size();
   if (WriteConfiguration(a, SEC_ALL) != (quote ? 0 : 1)) std::abort();
   if (quote && port.lines.size() != sentBefore) std::abort();
   for (const std::string& line : port.lines) {
     if (!line.empty() && line.compare(0, 2, "AT") != 0) std::abort();
+    // Every line is one command: its quotes pair up, and no semicolon stands
+    // outside them.
+    bool inQuotes = false;
     for (char c : line) {
       if (static_cast<unsigned char>(c) < 0x20) std::abort();
+      if (c == '"') inQuotes = !inQuotes;
+      if (c == ';' && !inQuotes) std::abort();
     }
+    if (inQuotes) std::abort();
   }
   return 0;
 }

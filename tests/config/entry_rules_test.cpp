@@ -150,11 +150,11 @@ TEST(EntryRules, NoSelectionKeepsTheRecordValue) {
 TEST(EntryRules, AQuoteInAQuotedTextIsFoundInPageOrder) {
   ConfigBlock block{};
   std::string error;
-  EXPECT_TRUE(CheckQuotedTexts(block, error));
+  EXPECT_TRUE(CheckSentTexts(block, error));
   std::strcpy(block.callback.CallbackPasswords[9], "pass\"wd");
   std::strcpy(block.io.Data3[9], "\"");
   std::strcpy(block.remote.RemotePassword, "\"");
-  EXPECT_FALSE(CheckQuotedTexts(block, error));
+  EXPECT_FALSE(CheckSentTexts(block, error));
   // The first in the order of the pages.
   EXPECT_EQ(error,
             "CallbackSettings.CallbackPasswords[9]: a double quote (\") is not taken: the modem gets this text "

@@ -128,6 +128,11 @@ TEST(FieldSetting, RefusedValuesNameTheFieldAndLeaveTheBlockAlone) {
       {"IoSettings.Data2[3]=Door \"A\", open",
        "IoSettings.Data2[3]: a double quote (\") is not taken: the modem gets this text inside double quotes"},
       {"DialSettings.BackupNumber=1\"", "DialSettings.BackupNumber: a double quote (\") is not taken: ..."},
+      {"RemoteSettings.RemotePassword=ab;&F;x",
+       "RemoteSettings.RemotePassword: a semicolon (;) is not taken: the modem would run what follows it as a command "
+       "of its own"},
+      {"DialSettings.StoredNumbers[1]=555;*WRCA=1", "DialSettings.StoredNumbers[1]: a semicolon (;) is not taken: ..."},
+      {"BasicSettings.Modulation=V34;*WRCA=1;S0=1", "BasicSettings.Modulation: \"V34;*WRCA=1;S0=1\" is not a modulation ..."},
       {"CallbackSettings.CallbackPasswords[0]=pass\"wd",
        "CallbackSettings.CallbackPasswords[0]: a double quote (\") is not taken: ..."},
       {"CallerIdSettings.AcceptedNumbers[9]=030-12",

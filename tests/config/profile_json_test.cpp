@@ -80,6 +80,14 @@ TEST(ProfileJson, RefusalsNameWhatIsWrongAndChangeNothing) {
       {R"({"BasicSettings": {"S0": 1, "S0": 2}})", "BasicSettings.S0 appears twice"},
       {R"({"IoSettings": {"Data6": ["", "", "", "", "", "", "", "", "\"x", ""]}})",
        "IoSettings.Data6[8]: a double quote (\") is not taken: the modem gets this text inside double quotes"},
+      // Bare texts carrying commands of their own.
+      {R"({"BasicSettings": {"Modulation": "V34;*WRCA=1;S0=1"}})",
+       "BasicSettings.Modulation: a semicolon (;) is not taken: the modem would run what follows it as a command of "
+       "its own"},
+      {R"({"DialSettings": {"StoredNumbers": ["", "", "1;&F", ""]}})", "DialSettings.StoredNumbers[2]: a semicolon (;) is not taken: the modem would run what follows it as a command of "
+       "its own"},
+      {R"({"RemoteSettings": {"RemotePassword": "ab;&F;x"}})", "RemoteSettings.RemotePassword: a semicolon (;) is not taken: the modem would run what follows it as a command of "
+       "its own"},
       // Syntax errors in the library's words, with line and column.
       {"{\"BasicSettings\": {\"S0\": 1}}\n{",
        "line 2, column 1: syntax error while parsing value - unexpected '{'; expected end of input"},

@@ -441,11 +441,13 @@ TEST(WriteConfiguration, ControlCharactersInTextsAreNotSent) {
 namespace kelvane {
 namespace {
 
-// A double quote in a text the write quotes would end the quoted argument:
-// the write stops before the probe, names the entry and field, and sends
-// nothing. Texts the write does not send (other sections, other entries,
-// unquoted fields, the I/O section of another model) do not stop it.
-TEST(WriteConfiguration, DoubleQuoteInAQuotedTextStopsTheWriteBeforeAnythingIsSent) {
+// A double quote in a text the write quotes would end the quoted argument, a
+// semicolon in a bare one the command: the write stops before the probe,
+// names the entry and field, and sends nothing, wherever the text came from
+// (the block is what a page, a profile file or a modem's answer left). Texts
+// the write does not send (other sections, other entries, the I/O section of
+// another model) and characters harmless where they stand do not stop it.
+TEST(WriteConfiguration, ATextThatWouldEndItsCommandStopsTheWriteBeforeAnythingIsSent) {
   struct Case {
     const char* name;
     std::function<void(ConfigBlock&)> edit;
@@ -471,7 +473,17 @@ TEST(WriteConfiguration, DoubleQuoteInAQuotedTextStopsTheWriteBeforeAnythingIsSe
        "Callback page, Callback table [*wcbtab] 1: Number"},
       {"callback password", [](ConfigBlock& c) { SetText(c.callback.CallbackPasswords[9], "pass\"wd"); },
        SEC_CALLBACK, 4, "Callback page, Callback table [*wcbtab] 10: Password"},
-      // Not sent by this write, or not inside quotes: written as usual.
+      {"modulation carrying commands", [](ConfigBlock& c) { SetText(c.basic.Modulation, "V34;*WRCA=1;S0=1"); },
+       SEC_BASIC, 3,
+       "Basic page, Modulation [+MS]: a semicolon (;) is not taken: the modem would run what follows it as a command of "
+       "its own. Nothing was sent."},
+      {"stored number carrying commands", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[2], "555;*WRCA=1"); },
+       SEC_DIAL, 1, "Dial options page, Stores phone numbers [&Z] 2: a semicolon"},
+      {"remote password carrying commands", [](ConfigBlock& c) { SetText(c.remote.RemotePassword, "ab;&F;x"); },
+       SEC_REMOTE, 2, ": a semicolon (;) is not taken"},
+      // Not sent by this write, or harmless where it stands: written as usual.
+      {"semicolon inside a quoted text", [](ConfigBlock& c) { SetText(c.io.Data2[3], "Door A; open"); }, SEC_IO | 3,
+       3, nullptr},
       {"entry not selected", [](ConfigBlock& c) { SetText(c.io.Data2[3], "\""); }, SEC_IO | (5 << 2) | 2, 3,
        nullptr},
       {"parameters only", [](ConfigBlock& c) { SetText(c.io.Data2[3], "\""); }, SEC_IO | 1, 3, nullptr},
