@@ -435,6 +435,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   ConfigBlock outside = blank.Config;
   outside.basic.S7 = 200;
   outside.callback.CallbackTime = 500;
+  std::snprintf(outside.basic.Modulation, sizeof outside.basic.Modulation, "V34;*WRCA=1;S0=1");
   ASSERT_TRUE(SaveProfileFile(wide, outside, error)) << error;
   std::ofstream(inventory) << "sim:1\nsim:2,12ab\n";
   const std::string comments = TempPath("comments.txt");
@@ -463,6 +464,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"apply", shortProfile, "--port", "sim:1"}, 1, "a short profile is refused; no modem was touched"},
       {{"apply", wide, "--port", "sim:1"}, 1, "BasicSettings.S7: 200 is outside what its page allows"},
       {{"apply", wide, "--port", "sim:1"}, 1, "CallbackSettings.CallbackTime: 500"},
+      {{"apply", wide, "--port", "sim:1"}, 1, "BasicSettings.Modulation: a semicolon (;) is not taken"},
       {{"write", "--port", "sim:1", wide, "--yes"}, 1, "values its pages do not allow; no modem was touched"},
   };
   for (const Case& c : cases) {
