@@ -245,6 +245,8 @@ class CAdapter {
   UserInterface* ui_ = nullptr;
   std::unique_ptr<UserInterface> fallbackUi_;
   bool lastCts_ = false, lastDsr_ = false, lastCd_ = false;
+  // What the CTS indicator shows (AutoDisconnect leaves it as it was).
+  bool shownCts_ = false;
   bool lastProbeFoundNothing_ = false;
 };
 

@@ -182,11 +182,12 @@ void CAdapter::RefreshIndicators() {
   lastCts_ = port_->CtsHolding();
   lastDsr_ = port_->DsrHolding();
   lastCd_ = port_->CdHolding();
+  shownCts_ = lastCts_;
   Ui().SetIndicators(lastCts_, lastDsr_, lastCd_);
 }
 
 void CAdapter::DarkenIndicators() {
-  lastCts_ = lastDsr_ = lastCd_ = false;
+  lastCts_ = lastDsr_ = lastCd_ = shownCts_ = false;
   Ui().SetIndicators(false, false, false);
 }
 
@@ -207,11 +208,13 @@ void CAdapter::HandleCommEvent(int event) {
         if (LinkState & LS_IDENTIFIED) CloseLink();
         return;
       }
-      Ui().SetIndicators(lastCts_, lastDsr_, lastCd_);
+      shownCts_ = lastCts_;
+      Ui().SetIndicators(shownCts_, lastDsr_, lastCd_);
       return;
     case COMM_EV_DSR:
     case COMM_EV_CD:
-      Ui().SetIndicators(lastCts_, lastDsr_, lastCd_);
+      // With AutoDisconnect a CTS change leaves its indicator as it was.
+      Ui().SetIndicators(shownCts_, lastDsr_, lastCd_);
       return;
     default:
       return;

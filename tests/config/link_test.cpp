@@ -153,6 +153,11 @@ TEST(LineEvents, CtsChangeWithAutoDisconnect) {
   r.port.cts = false;
   r.a.OnTimerTick();  // only the port is open: nothing happens
   EXPECT_EQ(r.a.LinkState, LS_PORT_OPEN);
+  EXPECT_TRUE(r.ui.indicators.cts);  // the change leaves the indicator alone
+  r.port.dsr = false;
+  r.a.OnTimerTick();  // a DSR change redraws CTS as it was shown
+  EXPECT_FALSE(r.ui.indicators.dsr);
+  EXPECT_TRUE(r.ui.indicators.cts);
   r.a.LinkState |= LS_IDENTIFIED;
   r.port.cts = true;
   r.a.OnTimerTick();
