@@ -214,7 +214,7 @@ std::vector<FieldInfo> BuildFields() {
 
       REMOTE(RemoteEnable).On(PG_REMOTE, 1, "Enable Remote Configuration [*WRCA]").Map(M::Indexed, RemoteEnableItems),
       REMOTE(RemotePassword)
-          .On(PG_REMOTE, 2, "Remote Configuration Password (*WRCP]")
+          .On(PG_REMOTE, 2, "Remote Configuration Password [*WRCP]")
           .Chars(M::Password, kRemotePasswordLimit)
           .Secret("*WRCP", -1, "*WRCP: "),
 

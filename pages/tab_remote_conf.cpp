@@ -32,7 +32,7 @@ CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
   enableLabel->setBuddy(enable_);
   grid->addWidget(enableLabel, 0, 0, 1, 2);
   grid->addWidget(enable_, 1, 0);
-  auto* passwordLabel = new QLabel(QStringLiteral("Remote Configuration Password (*WRCP]"), settings);
+  auto* passwordLabel = new QLabel(QStringLiteral("Remote Configuration Password [*WRCP]"), settings);
   passwordLabel->setBuddy(password_);
   grid->addWidget(passwordLabel, 2, 0, 1, 2);
   grid->addWidget(password_, 3, 0);

@@ -65,7 +65,7 @@ TEST_F(CliWords, DiffPrintsPageCaptionAndBothValuesPageByPage) {
             "Serial  Flow control [&K]: 0 - Disables Flow Control ( Default ) \u2192 3 - Enables RTS/CTS\n"
             "Dial Options  Stores phone numbers [&Z] 2: (empty) \u2192 5551234\n"
             "Caller ID  Format of CID/A-number presentation: 0 - Disable CID \u2192 2 - Unformated CID\n"
-            "Remote  Remote Configuration Password (*WRCP]: (empty) \u2192 ********\n"
+            "Remote  Remote Configuration Password [*WRCP]: (empty) \u2192 ********\n"
             "Callback  Callback table [*wcbtab] 5: Password: (empty) \u2192 ********\n"
             "I/O  I/O List [*WIOL] 2: Service: NONE \u2192 SMS\n"
             "I/O  I/O Entry 2 Data 5: (empty) \u2192 ********\n");
@@ -103,7 +103,7 @@ TEST_F(CliWords, JsonAddsPageCaptionAndShownAndMasksPasswords) {
 
   const auto text = RunProcess(KELVANE_CLI, {"show", profile, "--words"});
   ExpectNoSecret(text.out);
-  EXPECT_NE(text.out.find("\nRemote  Remote Configuration Password (*WRCP]: ********\n"), std::string::npos)
+  EXPECT_NE(text.out.find("\nRemote  Remote Configuration Password [*WRCP]: ********\n"), std::string::npos)
       << text.out;
   EXPECT_NE(text.out.find("\nBasic  Country code [+GCI]: "), std::string::npos) << text.out;
 }

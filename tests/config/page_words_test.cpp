@@ -266,7 +266,7 @@ TEST(PageWords, OneFieldOfEachKind) {
       {"SerialSettings.ModemFlowControl", "Serial", "Flow control [&K]", nullptr},
       {"DialSettings.StoredNumbers[2]", "Dial Options", "Stores phone numbers [&Z] 2", "0049301234"},
       {"CallerIdSettings.AcceptedNumbers[0]", "Caller ID", "Accepted numbers [*WACCTAB] 1", ""},
-      {"RemoteSettings.RemotePassword", "Remote", "Remote Configuration Password (*WRCP]", ""},
+      {"RemoteSettings.RemotePassword", "Remote", "Remote Configuration Password [*WRCP]", ""},
       {"CallbackSettings.CallbackNumbers[9]", "Callback", "Callback table [*wcbtab] 10: Number", ""},
       {"IoSettings.Service[0]", "I/O", "I/O List [*WIOL] 1: Service", "DIAL"},
       {"IoSettings.Data1[0]", "I/O", "I/O Entry 1 Data 1 (Number)", "5551234"},
