@@ -32,15 +32,44 @@ int SendEscapeSequence(CAdapter& a) {
   return 1;
 }
 
+namespace {
+
+// The progress bar counts at most this many steps, however large the file.
+constexpr long long kProgressUnits = 1000;
+
+// Advances the bar to the share of `sent` in `total` bytes.
+class ByteProgress {
+ public:
+  ByteProgress(UserInterface& ui, long long total)
+      : ui_(ui), total_(total), units_(total < kProgressUnits ? total : kProgressUnits) {
+    ui_.SetProgressRange(0, static_cast<int>(units_));
+    ui_.SetProgressStep(1);
+  }
+  void Reached(long long sent) {
+    if (total_ <= 0) return;
+    const long long target = sent >= total_ ? units_ : sent * units_ / total_;
+    for (; shown_ < target; ++shown_) ui_.StepProgress();
+  }
+
+ private:
+  UserInterface& ui_;
+  long long total_;
+  long long units_;
+  long long shown_ = 0;
+};
+
+}  // namespace
+
 int SendRepeated(CAdapter& a, const std::vector<uint8_t>& bytes, int count, int delayMs) {
   UserInterface& ui = a.Ui();
   ui.SetProgressText("Sending file...");
-  ui.SetProgressRange(0, count > 0 ? count : 0);
-  ui.SetProgressStep(1);
+  const size_t total = bytes.size();
+  const long long allBytes = count > 0 ? static_cast<long long>(total) * count : 0;
+  ByteProgress progress(ui, allBytes);
 
   int done = 0;
   bool aborted = false;
-  const size_t total = bytes.size();
+  long long sentBytes = 0;
   for (int repetition = 1; repetition <= count && !aborted; ++repetition) {
     size_t sent = 0;
     while (sent < total) {
@@ -52,21 +81,33 @@ int SendRepeated(CAdapter& a, const std::vector<uint8_t>& bytes, int count, int 
         break;
       }
       // A port that went away would never take the rest.
-      if (!a.PortIsOpen()) return done;
+      if (!a.PortIsOpen()) break;
       const size_t left = total - sent;
       const int chunk = left > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(left);
       const int accepted = a.SendBytes(bytes.data() + sent, chunk);
-      if (accepted > 0) sent += static_cast<size_t>(accepted);
+      if (accepted > 0) {
+        sent += static_cast<size_t>(accepted);
+        sentBytes += accepted;
+        progress.Reached(sentBytes);
+      }
     }
-    if (aborted || a.AbortRequested) {
+    if (sent < total) break;
+    if (a.AbortRequested) {
       aborted = true;
       break;
     }
     ++done;
-    ui.StepProgress();
     if (delayMs > 0) ui.Sleep(delayMs);
   }
-  if (aborted) a.AbortRequested = false;
+  // A Cancel pressed in the pause after the last repetition found nothing to
+  // stop; left set, it would cancel the next operation's first command.
+  a.AbortRequested = false;
+
+  const std::string result = aborted ? "Send File cancelled after " + std::to_string(sentBytes) + " bytes."
+                                     : std::to_string(sentBytes) + " bytes sent.";
+  ui.SetProgressText(result);
+  ui.SetStatusText(a.ChangeMarkerText() + result);
+  ui.TerminalOutput("\r\n" + result + "\r\n");
   return done;
 }
 

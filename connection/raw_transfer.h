@@ -32,8 +32,11 @@ int SendFileOperation(CAdapter& a, const AskSendFileParams& ask);
 
 // The sending part of operation 16: `count` repetitions of `bytes`, each handed
 // to the port in chunks as its output buffer has room, with `delayMs` after
-// each. A count below 1 sends nothing. Returns the repetitions completed; a
-// cancel (AbortRequested) stops between chunks and is consumed.
+// each. A count below 1 sends nothing. The progress bar follows the bytes
+// sent; at the end "N bytes sent." (or "Send File cancelled after N bytes.")
+// goes to the status text and the terminal. Returns the repetitions completed;
+// a cancel (AbortRequested) stops between chunks, and one still pending when
+// the sending ends is cleared.
 int SendRepeated(CAdapter& a, const std::vector<uint8_t>& bytes, int count, int delayMs);
 
 // The leading decimal integer of a text field, as the dialogs read their

@@ -72,10 +72,64 @@ TEST_F(RawTransferTest, RepeatsTheFileWithTheDelayAfterEachRepetition) {
   EXPECT_EQ(SendRepeated(a, file, 3, 500), 3);
   EXPECT_EQ(port.sentBytes, AsText(file) + AsText(file) + AsText(file));
   EXPECT_GE(ui.NowMs() - start, 1500);
-  EXPECT_EQ(ui.rangeLow, 0);
-  EXPECT_EQ(ui.rangeHigh, 3);
-  EXPECT_EQ(ui.steps, 3);
-  EXPECT_EQ(ui.progressTexts.back(), "Sending file...");
+}
+
+// The bar follows the bytes (at most 1000 steps), and the end is told in the
+// status text and the terminal: sent whole, cancelled part-way, or cancelled
+// in the pause after the last repetition (which must not stay pending and
+// cancel the next operation).
+TEST_F(RawTransferTest, ProgressFollowsTheBytesAndTheEndIsTold) {
+  struct Case {
+    size_t size;
+    int count;
+    int delayMs;
+    int cancelAtPump;   // 0: no cancel during the sending
+    bool cancelInPause;
+    int range;
+    int steps;
+    int repetitions;
+    std::string told;
+  };
+  const Case cases[] = {
+      {40, 3, 0, 0, false, 120, 120, 3, "120 bytes sent."},
+      {5000, 2, 0, 0, false, 1000, 1000, 2, "10000 bytes sent."},
+      {2000, 1, 0, 3, false, 1000, 512, 0, "Send File cancelled after 1024 bytes."},
+      {30, 2, 100, 0, true, 60, 60, 2, "60 bytes sent."},
+  };
+  // Presses Cancel during the pause after the last repetition.
+  struct CancelInLastPause : VirtualUi {
+    explicit CancelInLastPause(CAdapter& a) : VirtualUi(a), adapter(a) {}
+    CAdapter& adapter;
+    int pausesBeforeCancel = -1;
+    void Sleep(int milliseconds) override {
+      if (--pausesBeforeCancel == 0) adapter.AbortRequested = true;
+      VirtualUi::Sleep(milliseconds);
+    }
+  };
+  for (const Case& c : cases) {
+    CAdapter adapter;
+    CancelInLastPause vui{adapter};
+    FillingPort fp;
+    adapter.SetPort(&fp);
+    adapter.PortNumber = "/dev/ttyTEST";
+    adapter.BaudRate = "115200";
+    adapter.Parity = "None";
+    adapter.DataBits = "8";
+    adapter.StopBits = "1";
+    ASSERT_TRUE(adapter.OpenPort());
+    int pumps = 0;
+    vui.onPump = [&](VirtualUi&) {
+      fp.Drain(512);
+      if (++pumps == c.cancelAtPump) adapter.AbortRequested = true;
+    };
+    if (c.cancelInPause) vui.pausesBeforeCancel = c.count;
+    EXPECT_EQ(SendRepeated(adapter, Bytes(c.size), c.count, c.delayMs), c.repetitions) << c.told;
+    EXPECT_EQ(vui.rangeHigh, c.range) << c.told;
+    EXPECT_EQ(vui.steps, c.steps) << c.told;
+    EXPECT_EQ(vui.statusText, c.told);
+    EXPECT_NE(vui.terminal.find(c.told), std::string::npos) << c.told;
+    EXPECT_FALSE(adapter.AbortRequested) << c.told;
+  }
 }
 
 TEST_F(RawTransferTest, LargeFileIsSentInChunksAsTheBufferDrains) {
@@ -93,7 +147,7 @@ TEST_F(RawTransferTest, EmptyFileCompletesAndStillWaitsTheDelay) {
   EXPECT_EQ(SendRepeated(a, {}, 2, 300), 2);
   EXPECT_TRUE(port.sentBytes.empty());
   EXPECT_GE(ui.NowMs() - start, 600);
-  EXPECT_EQ(ui.steps, 2);
+  EXPECT_EQ(ui.statusText, "0 bytes sent.");
 }
 
 TEST_F(RawTransferTest, CancelStopsBetweenChunksAndIsConsumed) {
