@@ -222,6 +222,7 @@ void CCompareDlg::OnSaveHtml() {
   request.filter = "HTML files (*.htm)|*.htm|All files (*.*)|*.*||";
   request.defaultExtension = "htm";
   request.promptOverwrite = true;
+  request.folderKind = "reports";
   request.suggestedName = QFileInfo(comparison_.FileName()).completeBaseName().toStdString() + "-differences.htm";
   const auto path = ui_.AskFileName(request);
   if (!path) return;

@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QSaveFile>
@@ -25,6 +28,7 @@
 #include "app/status_panel.h"
 #include "app/tool_settings.h"
 #include "app/transfer_dlg.h"
+#include "app/unsaved_edits.h"
 #include "config/profile.h"
 #include "connection/flash_update.h"
 #include "connection/ui/tab_connection.h"
@@ -75,6 +79,7 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
   ui_.SetStatusPanel(status_);
   ui_.SetTerminal(terminal_);
 
+  ui_.SetSettings(&settings_);
   LoadToolOptions(settings_, a_.Options);
   a_.ApplyLineOptions();
   ui_.StartTicks();
@@ -86,6 +91,9 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
   ui_.SetSheet(sheet_);
   RegisterConfigPages(*sheet_, ui_);
   comparison_ = new ProfileComparison(ui_, *sheet_, this);
+  edits_ = std::make_unique<UnsavedEdits>(ui_, *sheet_, this);
+  ui_.SetEditsGuard([this](const char* doing) { return edits_->MayDrop(doing); });
+  ui_.SetLossHandler([this] { edits_->OfferAfterLoss(); });
 
   auto* rule = new QFrame(central);
   rule->setFrameShape(QFrame::HLine);
@@ -109,7 +117,7 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
   breakTimer_.setInterval(250);
   connect(&breakTimer_, &QTimer::timeout, this, &CMainDlg::EndBreak);
 
-  resize(std::max(kMinWidth, 960), std::max(kMinHeight, 600));
+  RestoreSession();
   page->OnSetActive();
   // A keyboard user starts at the port settings, not in the terminal's
   // output field (which takes Tab as text).
@@ -117,6 +125,9 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
 }
 
 CMainDlg::~CMainDlg() {
+  ui_.SetEditsGuard({});
+  ui_.SetLossHandler({});
+  ui_.SetSettings(nullptr);
   ui_.SetSheet(nullptr);
   ui_.SetTerminal(nullptr);
   ui_.SetStatusPanel(nullptr);
@@ -189,16 +200,20 @@ int CMainDlg::RunTransfer(int sections, int operation) {
 void CMainDlg::OnCommand(int commandId) {
   switch (commandId) {
     case ID_NEW_PROFILE:
+      if (!edits_->MayDrop("starting a new profile")) break;
       comparison_->End();
       NewProfile(a_);
       break;
     case ID_OPEN_PROFILE:
+      if (!edits_->MayDrop("opening a profile")) break;
       // A cancelled or failed open leaves the records, and the comparison.
       if (OpenProfile(a_)) comparison_->End();
       break;
     case ID_COMPARE_PROFILE: OnCompareProfile(); break;
     case ID_SAVE_PROFILE: SaveProfile(a_); break;
-    case ID_CLOSE_PROFILE: CloseProfile(a_); break;
+    case ID_CLOSE_PROFILE:
+      if (edits_->MayDrop("closing the profile")) CloseProfile(a_);
+      break;
     case ID_WRITE_PROFILE:
       if (a_.LinkState & LS_IDENTIFIED) {
         CTransferDlg dialog(this, ui_, SEC_ALL, OP_WRITE);
@@ -223,7 +238,7 @@ void CMainDlg::OnCommand(int commandId) {
       break;
     case ID_SEND_BREAK: StartBreak(); break;
     case ID_FLASH_UPDATE:
-      if (a_.LinkState & LS_IDENTIFIED) {
+      if ((a_.LinkState & LS_IDENTIFIED) && edits_->MayDrop("updating the firmware")) {
         RunTransfer(0, OP_FLASH);
         // The update leaves RTS off and RTS/CTS handshaking on.
         RestoreLineAfterFlash(a_);
@@ -243,6 +258,8 @@ void CMainDlg::OnCommand(int commandId) {
 void CMainDlg::OnOptions() {
   COptionsDlg dialog(a_, this);
   if (ui_.ExecModal(dialog) != QDialog::Accepted) return;
+  // Stored now, so that a crash or a kill does not lose them.
+  SaveToolOptions(settings_, a_.Options);
   // Hex input starts from an empty log, and the port then delivers bytes.
   if (a_.Options.HexInput) terminal_->ClearTerminal();
   a_.InputMode = a_.Options.HexInput ? 1 : 0;
@@ -287,14 +304,79 @@ void CMainDlg::StartBreak() {
 
 void CMainDlg::EndBreak() {
   breakTimer_.stop();
-  if (breakPort_ && breakPort_ == a_.Port() && breakPort_->IsOpen()) breakPort_->SetBreak(false);
+  if (breakPort_ && breakPort_ == a_.Port() && breakPort_->IsOpen()) {
+    breakPort_->SetBreak(false);
+    ui_.SetStatusText(a_.ChangeMarkerText() + "A break of 250 ms was sent.");
+  }
   breakPort_ = nullptr;
 }
 
+QRect PlaceWindow(const QRect& stored, const QList<QRect>& screens, const QSize& minimum,
+                  const QSize& fallback) {
+  QSize size = (stored.isValid() ? stored.size() : fallback).expandedTo(minimum);
+  if (screens.isEmpty()) return QRect(stored.topLeft(), size);
+  if (stored.isValid()) {
+    for (const QRect& screen : screens) {
+      if (screen.contains(QRect(stored.topLeft(), size))) return QRect(stored.topLeft(), size);
+    }
+  }
+  const QRect& first = screens.front();
+  size = size.boundedTo(first.size()).expandedTo(minimum);
+  QRect placed(QPoint(0, 0), size);
+  placed.moveCenter(first.center());
+  return placed;
+}
+
+void CMainDlg::RestoreSession() {
+  QList<QRect> screens;
+  if (QScreen* primary = QGuiApplication::primaryScreen()) screens << primary->availableGeometry();
+  for (QScreen* screen : QGuiApplication::screens()) {
+    if (screen != QGuiApplication::primaryScreen()) screens << screen->availableGeometry();
+  }
+  setGeometry(PlaceWindow(settings_.value(QStringLiteral("Window/Geometry")).toRect(), screens,
+                          QSize(kMinWidth, kMinHeight), QSize(960, 600)));
+  if (settings_.value(QStringLiteral("Window/Maximized")).toBool()) setWindowState(Qt::WindowMaximized);
+
+  // A port or setting that is no longer offered leaves the box as it is.
+  CTabConnection& page = ConnectionPage();
+  const std::pair<const char*, QComboBox*> boxes[] = {{"Port/Name", page.PortCombo()},
+                                                      {"Port/BaudRate", page.BaudCombo()},
+                                                      {"Port/Parity", page.ParityCombo()},
+                                                      {"Port/DataBits", page.DataBitsCombo()},
+                                                      {"Port/StopBits", page.StopBitsCombo()}};
+  for (const auto& [key, box] : boxes) {
+    const int index = box->findText(settings_.value(QLatin1String(key)).toString());
+    if (index >= 0) box->setCurrentIndex(index);
+  }
+  terminal_->RestoreHistory(settings_.value(QStringLiteral("Terminal/History")).toStringList());
+}
+
+void CMainDlg::SaveSession() {
+  settings_.setValue(QStringLiteral("Window/Geometry"), normalGeometry());
+  settings_.setValue(QStringLiteral("Window/Maximized"), isMaximized());
+  CTabConnection& page = ConnectionPage();
+  settings_.setValue(QStringLiteral("Port/Name"), page.PortCombo()->currentText());
+  settings_.setValue(QStringLiteral("Port/BaudRate"), page.BaudCombo()->currentText());
+  settings_.setValue(QStringLiteral("Port/Parity"), page.ParityCombo()->currentText());
+  settings_.setValue(QStringLiteral("Port/DataBits"), page.DataBitsCombo()->currentText());
+  settings_.setValue(QStringLiteral("Port/StopBits"), page.StopBitsCombo()->currentText());
+  QStringList history;
+  const CommandHistory& commands = terminal_->History();
+  for (int i = 0; i < commands.Count(); ++i) history << QString::fromLatin1(commands.At(i).c_str());
+  settings_.setValue(QStringLiteral("Terminal/History"), history);
+}
+
 void CMainDlg::closeEvent(QCloseEvent* event) {
+  // A close while an operation runs cancels it; otherwise edits that the
+  // markers show are not lost without a word.
+  if (!a_.Busy && !a_.ShuttingDown && !edits_->MayDrop("exiting")) {
+    event->ignore();
+    return;
+  }
   a_.AbortRequested = true;
   a_.ShuttingDown = true;
   if (breakTimer_.isActive()) EndBreak();
+  SaveSession();
   SaveToolOptions(settings_, a_.Options);
   event->accept();
 }

@@ -3,7 +3,9 @@
 // pane on the right and the status panel along the bottom.
 
 #include <QDesktopServices>
+#include <QList>
 #include <QMainWindow>
+#include <QRect>
 #include <QTimer>
 #include <QUrl>
 
@@ -25,12 +27,19 @@ class ProfileComparison;
 class CStatusPanel;
 class CTabConnection;
 class CTerminalDlg;
+class UnsavedEdits;
 
 // The path of the HTML manual: the one installed beside the program (or
 // copied there in the build tree), else the copy in the program's resources
 // extracted into the per-user cache (so the browser can open it); empty when
 // that fails.
 QString ManualPath();
+
+// Where the window opens: the stored place (`fallback` size when none) when
+// it lies wholly on one of the `screens`' available areas, else centred on
+// the first (primary) one; never smaller than `minimum`.
+QRect PlaceWindow(const QRect& stored, const QList<QRect>& screens, const QSize& minimum,
+                  const QSize& fallback);
 
 class CMainDlg : public QMainWindow {
   Q_OBJECT
@@ -50,6 +59,7 @@ class CMainDlg : public QMainWindow {
   CTerminalDlg& Terminal() { return *terminal_; }
   CStatusPanel& StatusPanel() { return *status_; }
   ProfileComparison& Comparison() { return *comparison_; }
+  UnsavedEdits& Edits() { return *edits_; }
   bool BreakActive() const { return breakTimer_.isActive(); }
 
   // How Help opens the manual (tests replace it); false when no program
@@ -75,6 +85,10 @@ class CMainDlg : public QMainWindow {
   void OnAbout();
   void StartBreak();
   void EndBreak();
+  // The window's place, the last port and line settings and the terminal's
+  // history, kept between runs beside the options.
+  void RestoreSession();
+  void SaveSession();
 
   QtUserInterface& ui_;
   CAdapter& a_;
@@ -84,6 +98,7 @@ class CMainDlg : public QMainWindow {
   CTerminalDlg* terminal_ = nullptr;
   CStatusPanel* status_ = nullptr;
   ProfileComparison* comparison_ = nullptr;
+  std::unique_ptr<UnsavedEdits> edits_;
   std::map<int, QAction*> actions_;
   QTimer breakTimer_;  // timer 3
   std::function<bool(const QUrl&)> openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };

@@ -2,11 +2,15 @@
 
 #include <poll.h>
 
+#include <memory>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -14,6 +18,7 @@
 
 #include "app/prop_sheet.h"
 #include "app/status_panel.h"
+#include "app/unsaved_edits.h"
 #include "config/operation_hold.h"
 #include "connection/ui/remote_dlg.h"
 #include "connection/ui/send_file_dlg.h"
@@ -139,6 +144,20 @@ void QtUserInterface::OnTick() {
   }
   stalled_ = false;
   SyncPortWatch();
+  OfferAfterLoss();
+}
+
+void QtUserInterface::OfferAfterLoss() {
+  if (adapter_.PortLosses == lossesHandled_) return;
+  // Not while an operation may still report the loss or a dialog is up: the
+  // offer comes after the loss message.
+  if (adapter_.Busy || QApplication::activeModalWidget() || (sheet_ && sheet_->PageOperationRunning())) return;
+  lossesHandled_ = adapter_.PortLosses;
+  if (adapter_.ShuttingDown || !lossHandler_) return;
+  // Not from inside the tick.
+  QTimer::singleShot(0, this, [this] {
+    if (lossHandler_ && !adapter_.ShuttingDown) lossHandler_();
+  });
 }
 
 void QtUserInterface::PumpEvents(int portFd) {
@@ -209,7 +228,25 @@ MsgAnswer QtUserInterface::MessageBoxWithDetail(std::string_view text, std::stri
 }
 
 std::optional<std::string> QtUserInterface::AskFileName(const FileDialogRequest& request) {
+  const QString key = QStringLiteral("Folders/") + QString::fromStdString(request.folderKind);
+  const bool remembered = settings_ && !request.folderKind.empty();
+  QString folder;
+  if (remembered) {
+    folder = settings_->value(key).toString();
+    // A folder that has gone since is not offered.
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir()) folder.clear();
+  }
+  std::optional<std::string> path = ChooseFile(request, folder);
+  if (path && remembered) {
+    settings_->setValue(key, QFileInfo(QFile::decodeName(QByteArray::fromStdString(*path))).absolutePath());
+    settings_->sync();
+  }
+  return path;
+}
+
+std::optional<std::string> QtUserInterface::ChooseFile(const FileDialogRequest& request, const QString& folder) {
   QFileDialog dialog(DialogParent(), QString::fromStdString(request.title));
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
   const bool save = request.kind == FileDialogKind::Save;
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -247,6 +284,16 @@ std::optional<std::string> QtUserInterface::AskRemotePassword() {
 }
 
 int QtUserInterface::ExecModal(QDialog& dialog) { return dialog.exec(); }
+
+MsgAnswer QtUserInterface::AskKeepEdits(const QString& text, const QString& keep, bool cancel) {
+  const std::unique_ptr<QMessageBox> box = NewKeepEditsBox(DialogParent(), text, keep, cancel);
+  box->exec();
+  const QMessageBox::ButtonRole role = box->buttonRole(box->clickedButton());
+  if (role == QMessageBox::AcceptRole) return MsgAnswer::Yes;
+  if (role == QMessageBox::DestructiveRole) return MsgAnswer::No;
+  // Escape (or the close button) decides nothing.
+  return MsgAnswer::Cancel;
+}
 
 bool QtUserInterface::ReportLostLink(int lossesBefore) {
   if (adapter_.PortLosses == lossesBefore || adapter_.ShuttingDown) return false;

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 #include "config/adapter.h"
@@ -18,6 +19,7 @@
 #include "serial/user_interface.h"
 
 class QDialog;
+class QSettings;
 class QSocketNotifier;
 class QWidget;
 
@@ -79,7 +81,9 @@ class QtUserInterface : public QObject, public UserInterface {
   MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
   MsgAnswer MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
                                  MsgButtons buttons) override;
-  std::optional<std::string> AskFileName(const FileDialogRequest& request) override;
+  // Starts in the folder last used for the request's kind of file and
+  // remembers the folder of the chosen file (ChooseFile asks).
+  std::optional<std::string> AskFileName(const FileDialogRequest& request) final;
   void SetProgressCaption(std::string_view caption) override;
   void SetProgressText(std::string_view text) override;
   void SetProgressRange(int low, int high) override;
@@ -104,6 +108,23 @@ class QtUserInterface : public QObject, public UserInterface {
   // Runs a dialog modally (the tool options, the About box) and returns its
   // result.
   virtual int ExecModal(QDialog& dialog);
+  // The file dialog, starting in `folder` (empty: the current one).
+  virtual std::optional<std::string> ChooseFile(const FileDialogRequest& request, const QString& folder);
+  // The question before edits that change markers show are dropped: `keep`
+  // is the first button, then "&Discard" and, when `cancel`, "Cancel".
+  // Yes: keep them, No: discard them, Cancel: neither.
+  virtual MsgAnswer AskKeepEdits(const QString& text, const QString& keep, bool cancel);
+
+  // Where the last folders of the file dialogs are kept (group "Folders").
+  void SetSettings(QSettings* settings) { settings_ = settings; }
+  // Asked before a command that would drop the edits that change markers
+  // show, with what the command is doing ("disconnecting"); false: the
+  // command does not run. Without a guard every command runs.
+  void SetEditsGuard(std::function<bool(const char* doing)> guard) { editsGuard_ = std::move(guard); }
+  bool MayDropEdits(const char* doing) { return !editsGuard_ || editsGuard_(doing); }
+  // Called from the event loop once the port went away and nothing else
+  // runs (no operation, no modal dialog), once per loss.
+  void SetLossHandler(std::function<void()> handler) { lossHandler_ = std::move(handler); }
 
   // After an operation that began when the adapter had counted
   // `lossesBefore` port losses: when the modem went away meanwhile, says
@@ -118,6 +139,7 @@ class QtUserInterface : public QObject, public UserInterface {
 
  private:
   void OnTick();
+  void OfferAfterLoss();
   void OnPortReadable();
   void WatchFd(int fd, bool enabled);
 
@@ -128,6 +150,10 @@ class QtUserInterface : public QObject, public UserInterface {
   CPropSheet* sheet_ = nullptr;
   QWidget* mainWindow_ = nullptr;
   std::vector<ProgressSink*> sinks_;
+  QSettings* settings_ = nullptr;
+  std::function<bool(const char*)> editsGuard_;
+  std::function<void()> lossHandler_;
+  int lossesHandled_ = 0;
 
   QSocketNotifier* notifier_ = nullptr;
   int pumpFd_ = -1;

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include "app/profile_comparison.h"
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
+#include "app/unsaved_edits.h"
 #include "connection/ui/autoconnect_dlg.h"
 #include "connection/ui/remote_dlg.h"
 #include "connection/ui/send_file_dlg.h"
@@ -44,7 +47,9 @@ class UnattendedUi : public QtUserInterface {
     std::fprintf(stderr, "kelvane: %.*s\n", static_cast<int>(text.size()), text.data());
     return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
   }
-  std::optional<std::string> AskFileName(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<std::string> ChooseFile(const FileDialogRequest&, const QString&) override { return std::nullopt; }
+  // Decides nothing: the edits and their markers stay for the next shot.
+  MsgAnswer AskKeepEdits(const QString&, const QString&, bool) override { return MsgAnswer::Cancel; }
   bool AskSendFile(const std::string&, SendFileParams&) override { return false; }
 };
 
@@ -64,6 +69,28 @@ class Shooter {
     const QString path = dir_.filePath(name + QStringLiteral(".png"));
     taken_ << name;
     if (w.grab().save(path)) {
+      std::printf("%s\n", qPrintable(path));
+    } else {
+      std::fprintf(stderr, "kelvane: could not write %s\n", qPrintable(path));
+      ok_ = false;
+    }
+  }
+  // A box over the window, as the user sees it: the window's image with the
+  // box's drawn in its middle.
+  void ShootOver(QWidget& window, QWidget& box, const QString& name) {
+    box.show();
+    Settle(30);
+    if (visit_) visit_(box, name);
+    QPixmap picture = window.grab();
+    const QPixmap over = box.grab();
+    {
+      QPainter painter(&picture);
+      painter.drawPixmap((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 2, over);
+    }
+    box.hide();
+    const QString path = dir_.filePath(name + QStringLiteral(".png"));
+    taken_ << name;
+    if (picture.save(path)) {
       std::printf("%s\n", qPrintable(path));
     } else {
       std::fprintf(stderr, "kelvane: could not write %s\n", qPrintable(path));
@@ -212,6 +239,47 @@ void ShootComparison(CMainDlg& window, QtUserInterface& ui, const QString& scrat
   sheet.setCurrentIndex(0);
 }
 
+// The question before a command drops edits (with the modem connected), and
+// the offer after the port went away under them, over the window at its
+// minimum size and large.
+void ShootUnsavedEdits(CMainDlg& window, CAdapter& adapter, PortProvider& ports, Shooter& shooter) {
+  SimulatedPort* port = ports.Simulated(3);
+  if (!port || !(adapter.LinkState & LS_IDENTIFIED)) return;
+  for (int page : {PG_BASIC, PG_SERIAL, PG_IO}) adapter.Page(page).changed = 1;
+  adapter.UpdateChangeMarkers();
+  const std::vector<int> pages = ChangedMarkerPages(adapter);
+  const QSize previous = window.size();
+  auto shootBoth = [&](QMessageBox& box, const QString& name) {
+    window.resize(CMainDlg::kMinWidth, CMainDlg::kMinHeight);
+    shooter.ShootOver(window, box, name + QStringLiteral("-min"));
+    window.resize(1600, 1000);
+    shooter.ShootOver(window, box, name + QStringLiteral("-max"));
+  };
+  {
+    const auto box = NewKeepEditsBox(&window, UnsavedEdits::WriteQuestion(pages, "disconnecting"),
+                                     QStringLiteral("&Write to Modem"), true);
+    shootBoth(*box, QStringLiteral("unsaved-edits"));
+  }
+  {
+    const auto box = NewKeepEditsBox(&window, UnsavedEdits::SaveQuestion(pages, "exiting"),
+                                     QStringLiteral("&Save Profile..."), true);
+    window.resize(CMainDlg::kMinWidth, CMainDlg::kMinHeight);
+    shooter.ShootOver(window, *box, QStringLiteral("unsaved-edits-offline"));
+  }
+  // The cable is pulled: the pages go, the markers stay until answered.
+  port->LoseDevice();
+  for (int i = 0; i < 20 && (adapter.LinkState & LS_PORT_OPEN); ++i) Settle(50);
+  {
+    const auto box = NewKeepEditsBox(&window, UnsavedEdits::LossQuestion(pages), QStringLiteral("&Save Profile..."),
+                                     false);
+    shootBoth(*box, QStringLiteral("port-loss-offer"));
+  }
+  for (int page : {PG_BASIC, PG_SERIAL, PG_IO}) adapter.Page(page).changed = 0;
+  adapter.UpdateChangeMarkers();
+  port->RestoreDevice();
+  window.resize(previous);
+}
+
 }  // namespace
 
 int RenderScreenshots(const QString& dir, const ShotVisitor& visit) {
@@ -307,7 +375,9 @@ int RenderScreenshots(const QString& dir, const ShotVisitor& visit) {
     shooter.Shoot(box, QStringLiteral("message"));
   }
 
-  page.Disconnect();
+  ShootUnsavedEdits(window, adapter, ports, shooter);
+
+  if (adapter.LinkState & LS_PORT_OPEN) page.Disconnect();
   window.close();
   return shooter.Ok() ? 0 : 1;
 }

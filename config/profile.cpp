@@ -95,6 +95,7 @@ FileDialogRequest ProfileDialog(FileDialogKind kind) {
   r.filter = kProfileFilter;
   r.defaultExtension = "dat";
   r.promptOverwrite = kind == FileDialogKind::Save;
+  r.folderKind = "profiles";
   return r;
 }
 

@@ -251,6 +251,7 @@ int RunFlashUpdate(CAdapter& a) {
   request.title = "Flash update";
   request.filter = "All files (*.*)|*.*||";
   request.defaultExtension = "*";
+  request.folderKind = "firmware";
   const std::optional<std::string> path = a.Ui().AskFileName(request);
   if (!path) return 0;
   return FlashFirmwareFile(a, *path);

@@ -140,6 +140,7 @@ FileDialogRequest ReportFileDialog() {
   r.filter = "HTML Report (*.htm)|*.htm|All files (*.*)|*.*||";
   r.defaultExtension = "htm";
   r.promptOverwrite = true;
+  r.folderKind = "reports";
   return r;
 }
 

@@ -23,6 +23,9 @@ struct FileDialogRequest {
   std::string defaultExtension;  // without the dot, e.g. "dat"
   std::string suggestedName;
   bool promptOverwrite = false;
+  // The window starts the dialog in the folder last used for this kind of
+  // file ("profiles", "firmware", "reports"); empty: not remembered.
+  std::string folderKind;
 };
 
 class CAdapter;

@@ -294,6 +294,8 @@ void CTabConnection::OnCommand(int command) {
 
 void CTabConnection::RunConnect() {
   if (a_.Busy) return;
+  // Connecting resets the configuration.
+  if (!ui_.MayDropEdits(a_.LinkState & LS_IDENTIFIED ? "reconnecting" : "connecting")) return;
   BusyHold busy(a_);
   CopySettings();
   ports_.Select(a_, a_.PortNumber);
@@ -323,6 +325,7 @@ void CTabConnection::RunConnect() {
 }
 
 void CTabConnection::RunAutoconnect() {
+  if (!a_.Busy && !ui_.MayDropEdits("connecting")) return;
   AutoConnectHooks hooks;
   hooks.choosePort = [this] { ports_.Select(a_, a_.PortNumber); };
   hooks.runDialog = [this] {
@@ -350,7 +353,7 @@ void CTabConnection::RememberPort() {
 }
 
 void CTabConnection::RunOpen() {
-  if (a_.Busy) return;
+  if (a_.Busy || !ui_.MayDropEdits("opening the port")) return;
   BusyHold busy(a_);
   CopySettings();
   ports_.Select(a_, a_.PortNumber);
@@ -395,7 +398,7 @@ class WaitOnDemand : public ProgressSink {
 
 void CTabConnection::RunRemote() {
   // Started while another command runs it would close that command's link.
-  if (a_.Busy) return;
+  if (a_.Busy || !ui_.MayDropEdits("connecting")) return;
   {
     BusyHold busy(a_);
     CopySettings();
@@ -427,6 +430,7 @@ void CTabConnection::RunRemote() {
 
 void CTabConnection::RunDisconnect() {
   if (a_.Busy) return;
+  if ((a_.LinkState & LS_PORT_OPEN) && !ui_.MayDropEdits("disconnecting")) return;
   // The remote logout, and the store of a quiet modem's settings, take
   // seconds: the core reports them as progress, which the wait window shows.
   const int losses = a_.PortLosses;

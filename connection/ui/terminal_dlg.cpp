@@ -394,6 +394,11 @@ void CTerminalDlg::SendPasted(const QString& text) {
   adapter_.SendText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
+void CTerminalDlg::RestoreHistory(const QStringList& commands) {
+  for (const QString& command : commands) history_.Add(command.toLatin1().toStdString());
+  spin_->SetPosition(history_.Index());
+}
+
 void CTerminalDlg::ShowHistoryEntry() {
   command_->setText(FromText(history_.Current()));
   command_->end(false);

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -84,6 +85,8 @@ class CTerminalDlg : public QWidget {
   // What the output field holds, with CR LF line ends.
   const std::string& Content() const { return content_; }
   const CommandHistory& History() const { return history_; }
+  // The history of an earlier run, oldest first (a fresh line is shown).
+  void RestoreHistory(const QStringList& commands);
   QLineEdit* CommandField() const { return command_; }
   QPlainTextEdit* OutputField() const { return output_; }
   CHistorySpin* HistorySpin() const { return spin_; }

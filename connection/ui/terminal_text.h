@@ -23,11 +23,11 @@ std::string AppendTerminalText(std::string_view shown, std::string_view received
 // run from 0 to logCount / 16 inclusive.
 std::string HexDumpView(std::string_view hexLog, std::string_view charLog, int logCount);
 
-// The command line's history: up to 49 commands, oldest first, and the
+// The command line's history: up to 50 commands, oldest first, and the
 // position being shown (the count is the fresh, empty line after the newest).
 class CommandHistory {
  public:
-  static constexpr int kCapacity = 49;
+  static constexpr int kCapacity = 50;
 
   void Add(std::string_view command);
   // Up: one step back, if there is an older entry. Returns the entry shown.

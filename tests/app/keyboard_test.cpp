@@ -13,14 +13,18 @@
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <functional>
 
+#include "app/compare_dlg.h"
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
 #include "app/status_panel.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
+#include "config/profile.h"
 #include "sim/simulated_port.h"
 #include "test_ui.h"
 
@@ -223,6 +227,70 @@ class KeyboardTest : public QObject {
     QTRY_VERIFY(!(a.LinkState & LS_PORT_OPEN));
     QCOMPARE(sheet.count(), 1);
     QCOMPARE(sheet.tabText(0), QStringLiteral("Connection"));
+  }
+
+  // File > "Compare with Profile..." by the menu's keys; in the dialog the
+  // filter by its mnemonic, the rows by arrows, the file's values taken with
+  // Space and the dialog closed with Escape.
+  void CompareWithProfileByKeyboard() {
+    KeyboardRig rig;
+    rig.ConnectTo(QStringLiteral("sim:3"));
+    CAdapter& a = rig.a;
+    ConfigBlock file = a.Config;
+    file.basic.S0 = a.Config.basic.S0 == 4 ? 5 : 4;
+    file.basic.S7 = a.Config.basic.S7 == 77 ? 78 : 77;
+    file.dial.DialAbort = a.Config.dial.DialAbort == 0 ? 1 : 0;
+    const std::string path = rig.store.dir.filePath(QStringLiteral("standard.dat")).toStdString();
+    std::string error;
+    QVERIFY2(SaveProfileFile(path, file, error), error.c_str());
+    rig.ui.fileAnswers.push_back(path);
+
+    QStringList seen;  // the row the keyboard is on, after each key
+    bool closed = false;
+    rig.ui.onModal = [&](QDialog& d) {
+      auto* dialog = qobject_cast<CCompareDlg*>(&d);
+      if (!dialog) return int(QDialog::Rejected);
+      auto drive = [&] {
+        QApplication::setActiveWindow(dialog);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        Press(Qt::Key_F, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->FilterEdit()));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Basic"));
+        QCOMPARE(dialog->ShownRows().size(), size_t(2));
+        QVERIFY2(TabTo([&](QWidget* w) { return w == dialog->List(); }), qPrintable(FocusName()));
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up}) {
+          Press(key);
+          seen << dialog->List()->currentItem()->text(1);
+        }
+        QVERIFY2(TabToName(QStringLiteral("Take the File's Values")), qPrintable(FocusName()));
+        Press(Qt::Key_Space);
+        Press(Qt::Key_Escape);
+        closed = !dialog->isVisible();
+      };
+      QTimer::singleShot(0, dialog, [&, dialog] {
+        drive();
+        if (dialog->isVisible()) dialog->reject();  // a failed step must not leave it up
+      });
+      return dialog->exec();
+    };
+    rig.Activate();
+    Press(Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QAction* compare = rig.window->Action(ID_COMPARE_PROFILE);
+    for (int i = 0; i < 12 && menu->activeAction() != compare; ++i) QTest::keyClick(menu, Qt::Key_Down);
+    QCOMPARE(menu->activeAction(), compare);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QTRY_VERIFY(closed);
+    QCOMPARE(rig.ui.modals, 1);
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen[0] != seen[1]);
+    // The Basic page took the file's values; the Dial Options page did not.
+    QCOMPARE(a.Config.basic.S0, file.basic.S0);
+    QCOMPARE(a.Config.basic.S7, file.basic.S7);
+    QVERIFY(a.Config.dial.DialAbort != file.dial.DialAbort);
+    QVERIFY2(rig.Markers().contains(QStringLiteral("[Basic Changed]")), qPrintable(rig.Markers()));
   }
 };
 

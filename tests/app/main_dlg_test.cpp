@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <fstream>
@@ -231,6 +233,7 @@ class MainDlgTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!port->BreakOn(), 2000);
     QVERIFY(clock.elapsed() >= 240);
     QVERIFY(!app.window->BreakActive());
+    QCOMPARE(app.window->StatusPanel().Text(), QString("A break of 250 ms was sent."));
   }
 
   void EscapeSequenceAndSendFileRunInTheTransferDialog() {
@@ -327,6 +330,11 @@ class MainDlgTest : public QObject {
     QCOMPARE(app.a.Options.HexInput, 1);
     QCOMPARE(app.a.InputMode, 1);
     QCOMPARE(app.a.Options.Terminal, 0);
+    // Stored at once, not only at exit.
+    ToolOptions stored;
+    LoadToolOptions(*app.store.settings, stored);
+    QCOMPARE(stored.Terminal, 0);
+    QCOMPARE(stored.Debug, 1);
     QVERIFY(app.window->Terminal().Content().empty());
     QVERIFY(app.window->Terminal().OutputField()->isReadOnly());
 
@@ -407,6 +415,187 @@ class MainDlgTest : public QObject {
     app.window->SetUrlOpener([](const QUrl&) { return true; });
     app.window->OnCommand(ID_HELP);
     QCOMPARE(app.ui.boxes.size(), size_t(1));  // nothing more to say
+  }
+
+  // Before each command that drops the edits the markers show, one question:
+  // write them to the modem (connected) or save a profile (offline),
+  // discard them, or cancel the command.
+  void EveryCommandThatDropsEditsAsksFirst() {
+    struct Case {
+      bool connected;
+      int command;
+      MsgAnswer answer;
+      const char* asks;
+      bool runs;
+    };
+    const char* write = "The changes on the Basic page are not written to the modem.\nWrite them before ";
+    const char* save = "The changes on the Basic page are not saved in a profile.\nSave them before ";
+    const Case cases[] = {
+        {true, ID_DISCONNECT, MsgAnswer::Yes, "disconnecting?", true},
+        {true, ID_DISCONNECT, MsgAnswer::No, "disconnecting?", true},
+        {true, ID_DISCONNECT, MsgAnswer::Cancel, "disconnecting?", false},
+        {true, ID_CONNECT, MsgAnswer::Cancel, "reconnecting?", false},
+        {true, ID_NEW_PROFILE, MsgAnswer::Cancel, "starting a new profile?", false},
+        {true, ID_OPEN_PROFILE, MsgAnswer::Cancel, "opening a profile?", false},
+        {true, ID_FLASH_UPDATE, MsgAnswer::Cancel, "updating the firmware?", false},
+        {true, ID_EXIT, MsgAnswer::Cancel, "exiting?", false},
+        {false, ID_CLOSE_PROFILE, MsgAnswer::Yes, "closing the profile?", true},
+        {false, ID_CLOSE_PROFILE, MsgAnswer::Cancel, "closing the profile?", false},
+        {false, ID_CONNECT, MsgAnswer::Cancel, "connecting?", false},
+        {false, ID_EXIT, MsgAnswer::No, "exiting?", true},
+    };
+    for (const Case& c : cases) {
+      App app;
+      const QByteArray row = QByteArray::number(c.command) + " " + c.asks + " " + QByteArray::number(int(c.answer));
+      if (c.connected) {
+        app.Connect("sim:2");
+        app.a.Page(PG_BASIC).valid = 1;
+      } else {
+        app.window->OnCommand(ID_NEW_PROFILE);
+      }
+      app.window->Sheet().setCurrentWidget(app.window->Sheet().Page(PG_BASIC));
+      app.a.Config.basic.S0 = 5;
+      app.a.Page(PG_BASIC).changed = 1;
+      app.a.UpdateChangeMarkers();
+      app.ui.answers = {c.answer};
+      const QString profile = app.Path("kept.dat");
+      if (!c.connected && c.answer == MsgAnswer::Yes) app.ui.fileAnswers = {profile.toStdString()};
+
+      app.window->OnCommand(c.command);
+      QCoreApplication::processEvents();  // Exit posts its close request
+
+      QVERIFY2(!app.ui.boxes.empty(), row);
+      QCOMPARE(app.ui.boxes[0].text, std::string(c.connected ? write : save) + c.asks);
+      QCOMPARE(app.ui.boxes[0].buttons, MsgButtons::YesNoCancel);
+      bool ran = false;
+      switch (c.command) {
+        case ID_DISCONNECT: ran = !(app.a.LinkState & LS_PORT_OPEN); break;
+        case ID_CONNECT:
+        case ID_NEW_PROFILE: ran = app.a.Config.basic.S0 != 5; break;
+        case ID_CLOSE_PROFILE: ran = !(app.a.LinkState & LS_FILE); break;
+        case ID_EXIT: ran = !app.window->isVisible(); break;
+        default: ran = !app.ui.fileRequests.empty(); break;  // the open dialogs
+      }
+      QVERIFY2(ran == c.runs, row);
+      // Cancel keeps the edits and their markers; otherwise they are gone.
+      QCOMPARE(app.window->StatusPanel().Text(), QString(c.runs ? "" : " [Basic Changed] "));
+      if (c.answer == MsgAnswer::Yes && c.connected) QCOMPARE(app.ports.Simulated(2)->Modem().Stored().s[0], 5);
+      if (c.answer == MsgAnswer::No && c.connected) QVERIFY(app.ports.Simulated(2)->Modem().Stored().s[0] != 5);
+      if (c.answer == MsgAnswer::Yes && !c.connected) {
+        ConfigBlock saved;
+        std::string error;
+        QVERIFY2(LoadProfileFile(profile.toStdString(), saved, error), error.c_str());
+        QCOMPARE(saved.basic.S0, 5);
+      }
+    }
+
+    // Nothing is asked without markers, and a save that is cancelled keeps
+    // the edits and the profile.
+    App app;
+    app.window->OnCommand(ID_NEW_PROFILE);
+    app.window->OnCommand(ID_CLOSE_PROFILE);
+    QVERIFY(app.ui.boxes.empty());
+    app.window->OnCommand(ID_NEW_PROFILE);
+    app.a.Page(PG_IO).changed = app.a.Page(PG_SERIAL).changed = 1;
+    app.ui.answers = {MsgAnswer::Yes};
+    app.window->OnCommand(ID_CLOSE_PROFILE);
+    QCOMPARE(app.ui.BoxTexts(), std::vector<std::string>{"The changes on the Serial and I/O pages are not saved in a "
+                                                         "profile.\nSave them before closing the profile?"});
+    QVERIFY(app.a.LinkState & LS_FILE);
+  }
+
+  // The port goes away under edits: after it, the window offers to save
+  // them as a profile, to be written once the modem is back.
+  void PortLossOffersToSaveTheEdits() {
+    for (const MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+      App app;
+      app.Connect("sim:2");
+      app.a.Config.basic.S0 = 5;
+      app.a.Page(PG_DIAL).changed = 1;
+      app.a.UpdateChangeMarkers();
+      app.ui.answers = {answer};
+      const QString profile = app.Path("rescued.dat");
+      app.ui.fileAnswers = {profile.toStdString()};
+      app.ports.Simulated(2)->LoseDevice();
+      QTRY_COMPARE(app.ui.boxes.size(), size_t(1));
+      QCOMPARE(app.ui.boxes[0].text, std::string("The modem went away before the changes on the Dial Options page "
+                                                 "were written.\nSave them as a profile, to write them once the "
+                                                 "modem is back?"));
+      QCOMPARE(app.ui.boxes[0].buttons, MsgButtons::YesNo);
+      QCOMPARE(app.a.LinkState, int(LS_IDLE));
+      QCOMPARE(QFile::exists(profile), answer == MsgAnswer::Yes);
+      if (answer == MsgAnswer::Yes) {
+        ConfigBlock saved;
+        std::string error;
+        QVERIFY(LoadProfileFile(profile.toStdString(), saved, error));
+        QCOMPARE(saved.basic.S0, 5);
+      }
+      QCOMPARE(app.window->StatusPanel().Text(), QString());
+      // Asked once per loss.
+      RunEventsFor(200);
+      QCOMPARE(app.ui.boxes.size(), size_t(1));
+    }
+  }
+
+  // The window's place, the port and its line settings, the terminal's
+  // last 50 commands and the folders of the file dialogs come back in the
+  // next run.
+  void NextRunStartsWhereThisOneEnded() {
+    App app;
+    QTemporaryDir profiles;
+    app.window->setGeometry(QRect(QPoint(12, 20), QSize(CMainDlg::kMinWidth + 10, CMainDlg::kMinHeight + 4)));
+    const QRect placed = app.window->geometry();
+    CTabConnection& page = app.window->ConnectionPage();
+    page.PortCombo()->setCurrentText("sim:3");
+    page.BaudCombo()->setCurrentText("9600");
+    page.ParityCombo()->setCurrentText("Even");
+    page.StopBitsCombo()->setCurrentText("2");
+    for (int i = 1; i <= 55; ++i) {
+      app.window->Terminal().CommandField()->setText(QString("AT%1").arg(i));
+      app.window->Terminal().SendCommandLine();
+    }
+    app.ui.fileAnswers = {QDir(profiles.path()).filePath("a.dat").toStdString()};
+    app.window->OnCommand(ID_SAVE_PROFILE);
+    QVERIFY(app.window->close());
+    app.window.reset();
+
+    CMainDlg next(app.ui, app.ports, *app.store.settings, {"sim:1", "sim:2", "sim:3", "sim:4"});
+    next.show();
+    QCOMPARE(next.geometry(), placed);
+    CTabConnection& again = next.ConnectionPage();
+    QCOMPARE(again.PortCombo()->currentText(), QString("sim:3"));
+    QCOMPARE(again.BaudCombo()->currentText(), QString("9600"));
+    QCOMPARE(again.ParityCombo()->currentText(), QString("Even"));
+    QCOMPARE(again.StopBitsCombo()->currentText(), QString("2"));
+    QCOMPARE(next.Terminal().History().Count(), 50);
+    QCOMPARE(next.Terminal().History().At(0), std::string("AT6"));
+    QCOMPARE(next.Terminal().History().At(49), std::string("AT55"));
+    // Profiles start in their last folder; the send-file dialog keeps none.
+    app.ui.fileFolders.clear();
+    next.OnCommand(ID_OPEN_PROFILE);
+    next.OnCommand(ID_OPEN_PORT);
+    next.OnCommand(ID_SEND_FILE);
+    QCOMPARE(app.ui.fileFolders, (std::vector<QString>{profiles.path(), QString()}));
+    next.OnCommand(ID_DISCONNECT);
+  }
+
+  void StoredPlaceOffEveryScreenFallsBackToTheCentre() {
+    const QList<QRect> screens = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const QSize minimum(CMainDlg::kMinWidth, CMainDlg::kMinHeight);
+    const QSize fallback(960, 600);
+    const struct {
+      QRect stored;
+      QRect placed;
+    } cases[] = {
+        {QRect(100, 50, 1000, 700), QRect(100, 50, 1000, 700)},     // on the first screen
+        {QRect(2000, 100, 900, 700), QRect(2000, 100, 900, 700)},   // on the second
+        {QRect(3300, 200, 900, 700), QRect(510, 190, 900, 700)},   // beyond both
+        {QRect(1500, 100, 900, 700), QRect(510, 190, 900, 700)},    // across the seam
+        {QRect(100, 50, 300, 200), QRect(100, 50, 758, 563)},       // never below the minimum
+        {QRect(), QRect(480, 240, 960, 600)},                       // nothing stored
+        {QRect(-50, -50, 4000, 3000), QRect(0, 0, 1920, 1080)},     // larger than any screen
+    };
+    for (const auto& c : cases) QCOMPARE(PlaceWindow(c.stored, screens, minimum, fallback), c.placed);
   }
 
   void KeyboardStartsAtThePortAndReachesEveryLineSetting() {

@@ -96,12 +96,12 @@ class TerminalDlgTest : public QObject {
     QCOMPARE(HexDumpView("41 ", "A", 40), "41 " + std::string(48, ' ') + "A\r\n" + blank + blank);
   }
 
-  void HistoryKeepsTheLast49() {
+  void HistoryKeepsTheLast50() {
     CommandHistory h;
     for (int i = 1; i <= 60; ++i) h.Add("AT" + std::to_string(i));
-    QCOMPARE(h.Count(), 49);
-    QCOMPARE(h.Index(), 49);
-    QCOMPARE(h.At(0), std::string("AT12"));
+    QCOMPARE(h.Count(), 50);
+    QCOMPARE(h.Index(), 50);
+    QCOMPARE(h.At(0), std::string("AT11"));
     QCOMPARE(h.Older(), std::string("AT60"));
     QCOMPARE(h.Older(), std::string("AT59"));
     QCOMPARE(h.Newer(), std::string("AT60"));

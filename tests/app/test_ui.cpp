@@ -38,8 +38,9 @@ MsgAnswer TestUi::MessageBoxWithDetail(std::string_view text, std::string_view d
   return answer;
 }
 
-std::optional<std::string> TestUi::AskFileName(const FileDialogRequest& request) {
+std::optional<std::string> TestUi::ChooseFile(const FileDialogRequest& request, const QString& folder) {
   fileRequests.push_back(request);
+  fileFolders.push_back(folder);
   if (fileAnswers.empty()) return std::nullopt;
   auto a = fileAnswers.front();
   fileAnswers.pop_front();
@@ -57,6 +58,14 @@ int TestUi::ExecModal(QDialog& dialog) {
   ++modals;
   if (onModal) return onModal(dialog);
   return QDialog::Rejected;
+}
+
+MsgAnswer TestUi::AskKeepEdits(const QString& text, const QString&, bool cancel) {
+  boxes.push_back({text.toStdString(), MsgIcon::Warning, cancel ? MsgButtons::YesNoCancel : MsgButtons::YesNo, {}});
+  if (answers.empty()) return MsgAnswer::No;
+  const MsgAnswer a = answers.front();
+  answers.pop_front();
+  return a;
 }
 
 std::vector<std::string> TestUi::BoxTexts() const {

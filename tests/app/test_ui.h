@@ -30,7 +30,11 @@ class TestUi : public QtUserInterface {
   MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override;
   MsgAnswer MessageBoxWithDetail(std::string_view text, std::string_view detail, MsgIcon icon,
                                  MsgButtons buttons) override;
-  std::optional<std::string> AskFileName(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFile(const FileDialogRequest& request, const QString& folder) override;
+  // Recorded as a box with the buttons YesNoCancel (or YesNo without
+  // Cancel), answered from `answers` (when empty: No, discard them, as before
+  // the question was asked).
+  MsgAnswer AskKeepEdits(const QString& text, const QString& keep, bool cancel) override;
   bool AskSendFile(const std::string& path, SendFileParams& params) override;
   int ExecModal(QDialog& dialog) override;
 
@@ -43,6 +47,7 @@ class TestUi : public QtUserInterface {
   std::vector<Box> boxes;
   std::deque<MsgAnswer> answers;  // when empty: Ok, or No for a question
   std::vector<FileDialogRequest> fileRequests;
+  std::vector<QString> fileFolders;  // the folder each file dialog started in
   std::deque<std::optional<std::string>> fileAnswers;  // when empty: cancelled
   std::vector<std::string> sendFilePaths;
   std::optional<SendFileParams> sendFileAnswer;  // nothing: cancelled
