@@ -85,7 +85,12 @@ class Shooter {
     const QPixmap over = box.grab();
     {
       QPainter painter(&picture);
-      painter.drawPixmap((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 2, over);
+      const QRect place(QPoint((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 2),
+                        over.size());
+      painter.drawPixmap(place.topLeft(), over);
+      // The frame a window manager would draw around it.
+      painter.setPen(window.palette().color(QPalette::Shadow));
+      painter.drawRect(place.adjusted(-1, -1, 0, 0));
     }
     box.hide();
     const QString path = dir_.filePath(name + QStringLiteral(".png"));

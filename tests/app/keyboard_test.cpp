@@ -262,7 +262,7 @@ class KeyboardTest : public QObject {
           Press(key);
           seen << dialog->List()->currentItem()->text(1);
         }
-        QVERIFY2(TabToName(QStringLiteral("Take the File's Values")), qPrintable(FocusName()));
+        QVERIFY2(TabToName(QStringLiteral("Take the File's Values for the Basic page")), qPrintable(FocusName()));
         Press(Qt::Key_Space);
         Press(Qt::Key_Escape);
         closed = !dialog->isVisible();

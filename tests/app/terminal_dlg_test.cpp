@@ -109,12 +109,12 @@ class TerminalDlgTest : public QObject {
     QCOMPARE(h.Newer(), std::string(""));
     for (int i = 0; i < 60; ++i) h.Older();
     QCOMPARE(h.Index(), 0);
-    QCOMPARE(h.Current(), std::string("AT12"));
-    QVERIFY(!h.MoveTo(50));
+    QCOMPARE(h.Current(), std::string("AT11"));
+    QVERIFY(!h.MoveTo(51));
     QVERIFY(!h.MoveTo(-1));
     QCOMPARE(h.Index(), 0);
     QVERIFY(h.MoveTo(10));
-    QCOMPARE(h.Current(), std::string("AT22"));
+    QCOMPARE(h.Current(), std::string("AT21"));
   }
 
   void ArrowKeysAndSpinWalkTheHistory() {
