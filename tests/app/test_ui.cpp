@@ -62,7 +62,7 @@ int TestUi::ExecModal(QDialog& dialog) {
 
 MsgAnswer TestUi::AskKeepEdits(const QString& text, const QString&, bool cancel) {
   boxes.push_back({text.toStdString(), MsgIcon::Warning, cancel ? MsgButtons::YesNoCancel : MsgButtons::YesNo, {}});
-  if (answers.empty()) return MsgAnswer::No;
+  if (answers.empty()) return cancel ? MsgAnswer::No : MsgAnswer::Cancel;
   const MsgAnswer a = answers.front();
   answers.pop_front();
   return a;

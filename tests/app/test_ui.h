@@ -32,8 +32,8 @@ class TestUi : public QtUserInterface {
                                  MsgButtons buttons) override;
   std::optional<std::string> ChooseFile(const FileDialogRequest& request, const QString& folder) override;
   // Recorded as a box with the buttons YesNoCancel (or YesNo without
-  // Cancel), answered from `answers` (when empty: No, discard them, as before
-  // the question was asked).
+  // Cancel), answered from `answers`. When empty, as before the question was
+  // asked: a command drops the edits (No), a loss leaves them (Cancel).
   MsgAnswer AskKeepEdits(const QString& text, const QString& keep, bool cancel) override;
   bool AskSendFile(const std::string& path, SendFileParams& params) override;
   int ExecModal(QDialog& dialog) override;
