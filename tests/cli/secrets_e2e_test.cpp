@@ -71,7 +71,7 @@ TEST(CliSecrets, NoOutputShowsAPasswordAndAChangeStaysVisible) {
   };
   const Case cases[] = {
       {"show", {"show", rig.secret}, "RemotePassword       ********"},
-      {"show --words", {"show", rig.secret, "--words"}, "Remote Configuration Password (*WRCP]: ********"},
+      {"show --words", {"show", rig.secret, "--words"}, "Remote Configuration Password [*WRCP]: ********"},
       {"show --json", {"show", rig.secret, "--json"}, "\"RemotePassword\": \"********\""},
       {"diff", {"diff", rig.secret, rig.other}, "A: ******** (differs)   B: ********"},
       {"diff from empty", {"diff", rig.plain, rig.secret}, "A:    B: ********"},
@@ -97,7 +97,7 @@ TEST(CliSecrets, NoOutputShowsAPasswordAndAChangeStaysVisible) {
   EXPECT_EQ(fs::status(rig.read).permissions() & fs::perms::mask, fs::perms::owner_read | fs::perms::owner_write);
   // Where a person asks for them.
   const ProcessResult shown = RunProcess(KELVANE_CLI, {"show", rig.secret, "--words", "--show-secrets"});
-  EXPECT_TRUE(Has(shown.out, "Remote Configuration Password (*WRCP]: TopSecret9")) << shown.out;
+  EXPECT_TRUE(Has(shown.out, "Remote Configuration Password [*WRCP]: TopSecret9")) << shown.out;
   const ProcessResult exported = RunProcess(KELVANE_CLI, {"show", rig.secret, "--json", "--show-secrets"});
   EXPECT_TRUE(Has(exported.out, "\"cbpass99\"")) << exported.out;
 }
