@@ -212,7 +212,9 @@ std::string ReportFileName(const ApplyTarget& target) {
 
 std::string InventoryLine(const ApplyTarget& target) {
   auto field = [](const std::string& text) {
-    const bool quote = text.find_first_of(",#\" \t\r") != std::string::npos;
+    // A byte-order mark at the start of a file is skipped when it is read,
+    // so a port that begins with one is quoted too.
+    const bool quote = text.find_first_of(",#\" \t\r") != std::string::npos || text.rfind("\xEF\xBB\xBF", 0) == 0;
     return quote ? "\"" + text + "\"" : text;
   };
   std::string line = field(target.port);
