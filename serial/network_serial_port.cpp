@@ -308,6 +308,14 @@ bool NetworkSerialPort::Drain() {
   for (;;) {
     const ssize_t n = ::recv(socket_, buffer, sizeof buffer, 0);
     if (n > 0) {
+      // Acknowledge what came at once rather than up to 40 ms later. A
+      // server that holds small writes until its last one is acknowledged
+      // (Nagle's algorithm, ser2net's default) would otherwise send the rest
+      // of every answer only when our delayed acknowledgement arrives. The
+      // kernel drops back to delayed acknowledgements by itself, so this is
+      // asked again after every receive.
+      const int quick = 1;
+      ::setsockopt(socket_, IPPROTO_TCP, TCP_QUICKACK, &quick, sizeof quick);
       if (Telnet()) {
         codec_.Feed(std::string_view(buffer, static_cast<size_t>(n)), input_, replies, messages);
       } else {
