@@ -15,7 +15,13 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "serial/clock.h"
@@ -61,6 +67,62 @@ std::string PrintableLine(std::string_view text) {
   }
   while (!out.empty() && out.back() == ' ') out.pop_back();
   return out;
+}
+
+// A lookup on its own thread. getaddrinfo(3) takes no time limit, and with a
+// name server that does not answer it returns only when the resolver's own
+// retries are spent, 30 s and more. When the caller's deadline passes first
+// the lookup is left to finish alone, and whatever it finds is released.
+struct PendingLookup {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool abandoned = false;
+  int result = EAI_AGAIN;
+  addrinfo* found = nullptr;
+};
+
+// getaddrinfo's result, or EAI_AGAIN with `timedOut` set when the deadline
+// passed first.
+int LookUp(const NetworkSerialPort::Resolver& resolver, const std::string& host, const std::string& service,
+           long long deadline, addrinfo*& found, bool& timedOut) {
+  found = nullptr;
+  timedOut = false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  const NetworkSerialPort::Resolver resolve =
+      resolver ? resolver : [](const char* h, const char* s, const addrinfo* i, addrinfo** f) {
+        return ::getaddrinfo(h, s, i, f);
+      };
+  const auto pending = std::make_shared<PendingLookup>();
+  try {
+    std::thread([pending, resolve, host, service, hints] {
+      addrinfo* result = nullptr;
+      const int code = resolve(host.c_str(), service.c_str(), &hints, &result);
+      const std::lock_guard lock(pending->mutex);
+      if (pending->abandoned) {
+        if (code == 0 && result) ::freeaddrinfo(result);
+        return;
+      }
+      pending->done = true;
+      pending->result = code;
+      pending->found = code == 0 ? result : nullptr;
+      pending->finished.notify_one();
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to be had: look up here, unbounded, rather than not at all.
+    return resolve(host.c_str(), service.c_str(), &hints, &found);
+  }
+  std::unique_lock lock(pending->mutex);
+  const long long left = std::max(0LL, deadline - MonotonicMs());
+  if (!pending->finished.wait_for(lock, std::chrono::milliseconds(left), [&] { return pending->done; })) {
+    pending->abandoned = true;
+    timedOut = true;
+    return EAI_AGAIN;
+  }
+  found = pending->found;
+  return pending->result;
 }
 
 }  // namespace
@@ -143,13 +205,14 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
   }
   const std::string seconds = std::to_string((timing_.connectMs + 999) / 1000) + " s";
 
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  const int lookup = ::getaddrinfo(address_.host.c_str(), std::to_string(address_.port).c_str(), &hints, &found);
+  bool timedOut = false;
+  const int lookup = LookUp(resolver_, address_.host, std::to_string(address_.port), deadline, found, timedOut);
   if (lookup != 0) {
-    if (lookup == EAI_NONAME || lookup == EAI_FAIL || lookup == EAI_NODATA) {
+    if (timedOut) {
+      reason = portName + ": the host " + address_.host + " could not be looked up within " + seconds +
+               "; check the name in the port, or give the device server's address.";
+    } else if (lookup == EAI_NONAME || lookup == EAI_FAIL || lookup == EAI_NODATA) {
       reason = portName + ": the host " + address_.host + " is not known; check the name in the port.";
     } else {
       reason = portName + ": the host " + address_.host + " could not be looked up (" + ::gai_strerror(lookup) + ").";

@@ -7,11 +7,14 @@
 // A network port is no file: no lock is taken, the server decides who may
 // connect.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "serial/serial_port.h"
 #include "serial/telnet_codec.h"
+
+struct addrinfo;
 
 namespace kelvane {
 
@@ -44,12 +47,20 @@ class NetworkSerialPort : public SerialPort {
     int acknowledgeMs = 1000;
   };
 
+  // How a host name becomes addresses: getaddrinfo(3), or a stand-in for a
+  // test. What it finds is released with freeaddrinfo(3).
+  using Resolver = std::function<int(const char* host, const char* service, const addrinfo* hints, addrinfo** found)>;
+
   NetworkSerialPort() = default;
   explicit NetworkSerialPort(Timing timing) : timing_(timing) {}
   ~NetworkSerialPort() override;
   NetworkSerialPort(const NetworkSerialPort&) = delete;
   NetworkSerialPort& operator=(const NetworkSerialPort&) = delete;
 
+  void SetResolver(Resolver resolver) { resolver_ = std::move(resolver); }
+
+  // The host name's lookup counts against the connect time: a name server
+  // that does not answer fails the open when that time is up.
   bool Open(const std::string& portName, std::string& reason) override;
   void Close() override;
   bool IsOpen() const override { return socket_ >= 0; }
@@ -93,6 +104,7 @@ class NetworkSerialPort : public SerialPort {
   void SendControl(uint8_t value);
 
   Timing timing_;
+  Resolver resolver_;
   NetworkAddress address_;
   int socket_ = -1;
   int pollFd_ = -1;   // epoll set of the socket and `inputEvent_`

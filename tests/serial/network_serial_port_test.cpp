@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -12,7 +13,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "serial/clock.h"
@@ -176,6 +180,33 @@ TEST(NetworkSerialPort, AnAnswerSplitByTheServerArrivesWithoutWaitingForADelayed
     ASSERT_EQ(got, "OK\r\n");
   }
   EXPECT_LT(MonotonicMs() - start, 400);
+}
+
+TEST(NetworkSerialPort, ANameServerThatDoesNotAnswerFailsTheOpenWhenTheConnectTimeIsUp) {
+  // The lookup answers only when the test ends; it outlives the open on its
+  // own thread and owns what it waits on.
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+  };
+  const auto gate = std::make_shared<Gate>();
+  NetworkSerialPort port(NetworkSerialPort::Timing{300, 100});
+  port.SetResolver([gate](const char*, const char*, const addrinfo*, addrinfo**) {
+    std::unique_lock lock(gate->mutex);
+    gate->opened.wait(lock, [&] { return gate->open; });
+    return EAI_AGAIN;
+  });
+  const long long start = MonotonicMs();
+  std::string reason;
+  EXPECT_FALSE(port.Open("rfc2217://modems.example:2001", reason));
+  const long long took = MonotonicMs() - start;
+  EXPECT_GE(took, 290);
+  EXPECT_LT(took, 1500);
+  EXPECT_TRUE(Has(reason, "the host modems.example could not be looked up within 1 s")) << reason;
+  const std::lock_guard lock(gate->mutex);
+  gate->open = true;
+  gate->opened.notify_all();
 }
 
 }  // namespace
