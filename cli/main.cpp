@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli_ui.h"
+#include "cli/command_options.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "config/adapter.h"
@@ -95,7 +96,9 @@ int Main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "kelvane-cli: %s\n\n%s", error.c_str(), UsageText());
+    const CommandInfo* command = FindCommand(options.command);
+    std::fprintf(stderr, "kelvane-cli: %s\n\n%s", error.c_str(),
+                 command ? CommandHelp(*command).c_str() : UsageText());
     return EXIT_USAGE;
   }
   if (options.version) {
@@ -103,7 +106,15 @@ int Main(int argc, char** argv) {
     return EXIT_OK;
   }
   if (options.help || options.command == "help") {
-    std::printf("%s", UsageText());
+    // "COMMAND --help" and "help COMMAND" show the one command.
+    const std::string name = options.command == "help" && !options.positional.empty() ? options.positional[0]
+                                                                                      : options.command;
+    const CommandInfo* command = name == "help" ? nullptr : FindCommand(name);
+    if (!command && !name.empty() && name != "help") {
+      std::fprintf(stderr, "kelvane-cli: unknown command \"%s\"\n\n%s", name.c_str(), UsageText());
+      return EXIT_USAGE;
+    }
+    std::printf("%s", command ? CommandHelp(*command).c_str() : UsageText());
     return EXIT_OK;
   }
   if (options.command.empty()) {
@@ -125,12 +136,6 @@ int Main(int argc, char** argv) {
     s.adapter.TrafficFile = &s.trafficLog;
   }
 
-  if (!options.remote.empty() && options.command != "identify" && options.command != "read" &&
-      options.command != "write" && options.command != "verify" && options.command != "report" &&
-      options.command != "apply") {
-    std::fprintf(stderr, "kelvane-cli: --remote works with identify, read, write, verify, report and apply\n");
-    return EXIT_USAGE;
-  }
   if (options.command == "ports") return PortsCommand(s);
   if (options.command == "import") return ImportCommand(s);
   if (options.command == "set") return SetCommand(s);

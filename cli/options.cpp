@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "cli/command_options.h"
 #include "connection/remote_login.h"
 
 namespace kelvane::cli {
@@ -36,7 +37,8 @@ bool ValueOrRange(const std::string& v, std::initializer_list<const char*> allow
 const char* UsageText() {
   return R"(Usage: kelvane-cli COMMAND [OPTIONS]
 
-Configures Dalmarin modems through a serial port.
+Configures Dalmarin modems through a serial port. Each command takes only
+the options shown with it here; "kelvane-cli COMMAND --help" lists them.
 
 Commands:
   ports [--json]             List the serial ports with what the system knows of
@@ -187,7 +189,7 @@ Tool options:
   --delay MS             pause before every AT command, 0-1000 ms; default 0
   --debug                show every modem answer on stderr (passwords masked)
   --yes                  answer Yes to the questions a command asks
-  -h, --help             show this text
+  -h, --help             show this text; after a command, its options
   --version              show the version
 
 Files written anew (profiles, reports, logs) are readable by their owner only;
@@ -207,8 +209,11 @@ Ctrl-C, SIGTERM, SIGHUP and SIGPIPE cancel alike.
 }
 
 bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
+  // The options given, as spelled, with their entries in the table.
+  std::vector<std::pair<std::string, const OptionInfo*>> given;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (const OptionInfo* option = FindOption(arg)) given.emplace_back(arg, option);
     auto value = [&](std::string& target) {
       if (i + 1 >= argc) {
         error = arg + " needs a value";
@@ -316,6 +321,14 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.command = arg;
     } else {
       out.positional.push_back(arg);
+    }
+  }
+  if (const CommandInfo* command = FindCommand(out.command)) {
+    for (const auto& [spelled, option] : given) {
+      if (CommandTakes(*command, option->name)) continue;
+      error = out.command + " does not take " + spelled + " (\"kelvane-cli " + out.command +
+              " --help\" lists the options it takes)";
+      return false;
     }
   }
   if (out.command != "scan") {

@@ -83,6 +83,14 @@ tree)
   names=$(bash -c 'source "$1"; COMP_WORDS=("$2" set m.dat BasicSettings.S); COMP_CWORD=3; _kelvane_cli
     printf "%s\n" "${COMPREPLY[@]}"' _ "$stage/share/bash-completion/completions/kelvane-cli" "$stage/bin/kelvane-cli" 2>/dev/null)
   [ "$names" = "$(printf 'BasicSettings.S%s=\n' 0 7 10 25 30 91)" ] || fail "set completion offered: $names"
+  # Each command is offered only the options it takes.
+  for case in "read --s:--sections --stop" "verify --s:--show-secrets --stop" "set --:--help --stdin" \
+    "diff --:--help --json --show-secrets --words"; do
+    offered=$(bash -c 'source "$1"; COMP_WORDS=("$2" $3); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _kelvane_cli
+      printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " "' _ "$stage/share/bash-completion/completions/kelvane-cli" \
+      "$stage/bin/kelvane-cli" "${case%%:*}" 2>/dev/null)
+    [ "$offered" = "${case#*:}" ] || fail "completion of \"${case%%:*}\" offered: $offered"
+  done
 
   # Ansible finds the installed collection and reads its module's documentation.
   if command -v ansible-doc >/dev/null; then
