@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <unistd.h>
 
 #include "cli/apply.h"
 #include "connection/remote_login.h"
@@ -218,8 +219,24 @@ std::string InventoryLine(const ApplyTarget& target) {
     return quote ? "\"" + text + "\"" : text;
   };
   std::string line = field(target.port);
+  // The line's own settings, so that a rerun tries the modem as this run did.
+  std::string settings;
+  if (!target.baud.empty()) settings += " baud=" + target.baud;
+  if (!target.data.empty() && !target.parity.empty() && !target.stop.empty()) {
+    settings += " format=" + target.data + target.parity.substr(0, 1) + target.stop;
+  }
+  if (!settings.empty()) line += "," + settings;
   if (!target.remote.empty()) line += "," + field(target.remote);
-  if (!target.passwordFile.empty()) line += "," + field(target.passwordFile);
+  if (!target.passwordFile.empty()) {
+    // A relative name would be read from the folder of the file this line
+    // goes to: it is written from the working folder's root.
+    std::string file = target.passwordFile;
+    if (file != "-" && file[0] != '/') {
+      char cwd[4096];
+      if (::getcwd(cwd, sizeof cwd)) file = std::string(cwd) + "/" + file;
+    }
+    line += "," + field(file);
+  }
   return line;
 }
 

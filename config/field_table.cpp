@@ -322,6 +322,15 @@ const FieldInfo* FindFieldElement(std::string_view name, size_t* element) {
   return f;
 }
 
+const FieldInfo* FindFieldAt(size_t offset, size_t* element) {
+  for (const FieldInfo& f : ConfigFields()) {
+    if (offset < f.offset || offset >= f.offset + f.width * f.count) continue;
+    if (element) *element = (offset - f.offset) / f.width;
+    return &f;
+  }
+  return nullptr;
+}
+
 bool IsPasswordField(std::string_view name) {
   const FieldInfo* f = FindFieldElement(name);
   return f && IsSecret(*f);

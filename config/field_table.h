@@ -104,6 +104,9 @@ const FieldInfo* FindField(std::string_view fullName);
 // A field or array element by "Record.Name" or "Record.Name[i]"; null when
 // there is none (or the index is outside the array).
 const FieldInfo* FindFieldElement(std::string_view name, size_t* element = nullptr);
+// The field or array element that holds the byte at `offset` in the block;
+// null for an unused or padding byte.
+const FieldInfo* FindFieldAt(size_t offset, size_t* element = nullptr);
 
 // The fields that hold passwords: masked in every output and log.
 inline bool IsSecret(const FieldInfo& field) { return field.secret; }

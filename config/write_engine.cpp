@@ -63,16 +63,23 @@ class WriteSession {
   int Stored() const { return stored_; }
 
  private:
-  void Send(const std::string& command) {
+  // The members of the block that a command carries: named when the modem
+  // refuses the command, since its "ERROR" does not say which value it took
+  // amiss.
+  using Members = std::initializer_list<const void*>;
+  void Send(const std::string& command, Members members) {
     std::string text = command;
     // The answer echoes the command: its passwords stay out of the message.
-    if (a_.Transact(text, 3, kOk, MatchExact) != 1) throw WriteFailed{MaskPasswordFieldsInText(text)};
+    if (a_.Transact(text, 3, kOk, MatchExact) != 1) {
+      throw WriteFailed{MaskPasswordFieldsInText(text) + RefusedFieldsText(text, members)};
+    }
   }
   // Sends and advances the progress bar.
-  void SendStep(const std::string& command) {
-    Send(command);
+  void SendStep(const std::string& command, Members members) {
+    Send(command, members);
     Advance();
   }
+  std::string RefusedFieldsText(const std::string& answer, Members members) const;
   void Advance() { ui_.StepProgress(); }
 
   void WriteBasic();
@@ -92,6 +99,23 @@ class WriteSession {
   int stored_ = 0;
 };
 
+std::string WriteSession::RefusedFieldsText(const std::string& answer, Members members) const {
+  if (answer.find("ERROR") == std::string::npos) return {};
+  std::string names;
+  for (const void* member : members) {
+    size_t element = 0;
+    const auto offset = static_cast<size_t>(static_cast<const char*>(member) -
+                                            reinterpret_cast<const char*>(&a_.Config));
+    const FieldInfo* f = FindFieldAt(offset, &element);
+    if (!f) continue;
+    if (!names.empty()) names += ", ";
+    names += f->ElementName(element);
+    if (f->page != kNotShownPage) names += " (" + f->ElementCaption(element) + ")";
+  }
+  if (names.empty()) return {};
+  return std::string("\n\r\n\rThe modem refused ") + (members.size() > 1 ? "one of " : "") + names + ".";
+}
+
 void WriteSession::WriteBasic() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_BASIC));
   const BasicSettings& b = a_.Config.basic;
@@ -101,29 +125,29 @@ void WriteSession::WriteBasic() {
   ms = ReplaceAll(ms, "AUTOV8", "V34");
   ms = ReplaceAll(ms, "AUTO", "V32B");
   ms += (!modulation.empty() && modulation[0] == 'B') ? "B1" : "B0";
-  SendStep(ms);
+  SendStep(ms, {&b.Modulation});
 
   char gci[32];
   std::snprintf(gci, sizeof gci, "AT+GCI=%02X", static_cast<unsigned>(b.CountryCode));
-  SendStep(gci);
-  SendStep("AT%C" + std::to_string(b.CompressionC));
-  SendStep("AT%E" + std::to_string(b.LineQuality));
-  SendStep("AT\\N" + std::to_string(b.ErrorCorrectionN));
-  SendStep("AT\\K" + std::to_string(b.BreakControl));
-  SendStep("AT*WFD=" + std::to_string(b.FastDisconnect));
-  SendStep("ATS0=" + std::to_string(b.S0));
-  SendStep("ATS7=" + std::to_string(b.S7));
-  SendStep("ATS10=" + std::to_string(b.S10));
-  SendStep("ATS25=" + std::to_string(b.S25));
-  SendStep("ATS30=" + std::to_string(b.S30));
-  SendStep("ATS91=" + std::to_string(b.S91));
+  SendStep(gci, {&b.CountryCode});
+  SendStep("AT%C" + std::to_string(b.CompressionC), {&b.CompressionC});
+  SendStep("AT%E" + std::to_string(b.LineQuality), {&b.LineQuality});
+  SendStep("AT\\N" + std::to_string(b.ErrorCorrectionN), {&b.ErrorCorrectionN});
+  SendStep("AT\\K" + std::to_string(b.BreakControl), {&b.BreakControl});
+  SendStep("AT*WFD=" + std::to_string(b.FastDisconnect), {&b.FastDisconnect});
+  SendStep("ATS0=" + std::to_string(b.S0), {&b.S0});
+  SendStep("ATS7=" + std::to_string(b.S7), {&b.S7});
+  SendStep("ATS10=" + std::to_string(b.S10), {&b.S10});
+  SendStep("ATS25=" + std::to_string(b.S25), {&b.S25});
+  SendStep("ATS30=" + std::to_string(b.S30), {&b.S30});
+  SendStep("ATS91=" + std::to_string(b.S91), {&b.S91});
 }
 
 void WriteSession::WriteSerial() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_SERIAL));
   const SerialSettings& s = a_.Config.serial;
 
-  SendStep("AT+IPR=" + std::to_string(s.DteRate));
+  SendStep("AT+IPR=" + std::to_string(s.DteRate), {&s.DteRate});
   // Over a remote connection "AT+IPR" and "AT+ICF" set the far modem's own
   // port: the line to the local modem keeps its settings, or the link would
   // be cut in the middle of the write.
@@ -145,7 +169,7 @@ void WriteSession::WriteSerial() {
   for (const CharFormat& f : kCharFormats) {
     if (f.format == format) sent = &f;
   }
-  SendStep("AT+ICF=" + std::string(sent->pair));
+  SendStep("AT+ICF=" + std::string(sent->pair), {&s.DteDataBits, &s.DteParity, &s.DteStopBits});
   // The local port takes the format the modem was really given: a format
   // outside the table went out as 8N1, and a port set to anything else
   // would no longer understand the modem.
@@ -157,14 +181,14 @@ void WriteSession::WriteSerial() {
     a_.ApplyPortSettings();
   }
 
-  SendStep("AT&C" + std::to_string(s.DcdControl));
-  SendStep("AT&D" + std::to_string(s.DtrControl));
-  SendStep("AT&K" + std::to_string(s.ModemFlowControl));
-  SendStep("AT&S" + std::to_string(s.DsrControl));
-  SendStep("ATW" + std::to_string(s.EnhancedResults));
-  SendStep("ATX" + std::to_string(s.ReducedResults));
-  SendStep("ATE" + std::to_string(s.LocalEcho));
-  SendStep("AT*WIE=" + std::to_string(s.IgnoreErrors));
+  SendStep("AT&C" + std::to_string(s.DcdControl), {&s.DcdControl});
+  SendStep("AT&D" + std::to_string(s.DtrControl), {&s.DtrControl});
+  SendStep("AT&K" + std::to_string(s.ModemFlowControl), {&s.ModemFlowControl});
+  SendStep("AT&S" + std::to_string(s.DsrControl), {&s.DsrControl});
+  SendStep("ATW" + std::to_string(s.EnhancedResults), {&s.EnhancedResults});
+  SendStep("ATX" + std::to_string(s.ReducedResults), {&s.ReducedResults});
+  SendStep("ATE" + std::to_string(s.LocalEcho), {&s.LocalEcho});
+  SendStep("AT*WIE=" + std::to_string(s.IgnoreErrors), {&s.IgnoreErrors});
 
   // The profile decides the result-code mode the modem is left in.
   a_.QuietWasOn = s.ResultSuppression != 0;
@@ -174,14 +198,15 @@ void WriteSession::WriteSerial() {
 void WriteSession::WriteDial() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_DIAL));
   const DialSettings& d = a_.Config.dial;
-  SendStep("AT&A" + std::to_string(d.DialAbort));
-  SendStep("AT&B" + std::to_string(d.HotCall));
+  SendStep("AT&A" + std::to_string(d.DialAbort), {&d.DialAbort});
+  SendStep("AT&B" + std::to_string(d.HotCall), {&d.HotCall});
   for (int n = 0; n < 4; ++n) {
-    SendStep("AT&Z" + std::to_string(n) + "=" + Field(d.StoredNumbers[n]));
+    SendStep("AT&Z" + std::to_string(n) + "=" + Field(d.StoredNumbers[n]), {&d.StoredNumbers[n]});
   }
   if (a_.ModelType == 3) {
     Send("AT*WDB=" + Quoted(Field(d.BackupNumber)) + "," + std::to_string(d.BackupRetries) + "," +
-         std::to_string(d.BackupTime));
+             std::to_string(d.BackupTime),
+         {&d.BackupNumber, &d.BackupRetries, &d.BackupTime});
   }
 }
 
@@ -189,12 +214,13 @@ void WriteSession::WriteCallerId() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_CALLERID));
   const CallerIdSettings& c = a_.Config.callerId;
   if (c.CidFormat != 0) {
-    SendStep("AT*WCID=" + std::to_string(c.CidFormat) + "," + std::to_string(c.CidMode));
+    SendStep("AT*WCID=" + std::to_string(c.CidFormat) + "," + std::to_string(c.CidMode), {&c.CidFormat, &c.CidMode});
   } else {
-    SendStep("AT*WCID=0");
+    SendStep("AT*WCID=0", {&c.CidFormat});
   }
   for (int n = 1; n <= 10; ++n) {
-    Send("AT*WACCTAB=" + std::to_string(n) + "," + Quoted(Field(c.AcceptedNumbers[n - 1])));
+    Send("AT*WACCTAB=" + std::to_string(n) + "," + Quoted(Field(c.AcceptedNumbers[n - 1])),
+         {&c.AcceptedNumbers[n - 1]});
   }
   Advance();
 }
@@ -202,18 +228,19 @@ void WriteSession::WriteCallerId() {
 void WriteSession::WriteRemote() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_REMOTE));
   const RemoteSettings& r = a_.Config.remote;
-  SendStep(r.RemoteEnable != 0 ? "AT*WRCA=1" : "AT*WRCA=0");
-  SendStep("AT*WRCP=" + Field(r.RemotePassword));
+  SendStep(r.RemoteEnable != 0 ? "AT*WRCA=1" : "AT*WRCA=0", {&r.RemoteEnable});
+  SendStep("AT*WRCP=" + Field(r.RemotePassword), {&r.RemotePassword});
 }
 
 void WriteSession::WriteCallback() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_CALLBACK));
   const CallbackSettings& c = a_.Config.callback;
-  SendStep("AT*WCB=" + std::to_string(c.CallbackMode));
-  SendStep("AT*WCBTIME=" + std::to_string(c.CallbackTime));
+  SendStep("AT*WCB=" + std::to_string(c.CallbackMode), {&c.CallbackMode});
+  SendStep("AT*WCBTIME=" + std::to_string(c.CallbackTime), {&c.CallbackTime});
   for (int n = 1; n <= 10; ++n) {
     Send("AT*WCBTAB=" + std::to_string(n) + "," + Quoted(Field(c.CallbackNumbers[n - 1])) + "," +
-         Quoted(Field(c.CallbackPasswords[n - 1])));
+             Quoted(Field(c.CallbackPasswords[n - 1])),
+         {&c.CallbackNumbers[n - 1], &c.CallbackPasswords[n - 1]});
   }
   Advance();
 }
@@ -223,8 +250,8 @@ void WriteSession::WriteIo(int selection) {
   const IoSettings& io = a_.Config.io;
   if (selection & 1) {
     Send("AT*WIOP=" + std::to_string(io.PulseTa) + "," + std::to_string(io.PulseTp) + "," +
-         std::to_string(io.TrigType) + "," + std::to_string(io.TrigLevel) + "," +
-         std::to_string(io.OutputCtrl));
+             std::to_string(io.TrigType) + "," + std::to_string(io.TrigLevel) + "," + std::to_string(io.OutputCtrl),
+         {&io.PulseTa, &io.PulseTp, &io.TrigType, &io.TrigLevel, &io.OutputCtrl});
   }
   Advance();
   if (!(selection & 2)) return;
@@ -232,11 +259,13 @@ void WriteSession::WriteIo(int selection) {
     if (WritesIoEntry(selection, n)) {
       const size_t i = static_cast<size_t>(n - 1);
       Send("AT*WIOL=" + std::to_string(n) + "," + std::to_string(io.Service[i]) + "," +
-           std::to_string(io.Retry[i]) + "," + std::to_string(io.Timeout[i]) + "," +
-           std::to_string(io.Priority[i]) + "," + Quoted(Field(io.Data1[i])) + "," +
-           Quoted(Field(io.Data2[i])) + "," + Quoted(Field(io.Data3[i])) + "," +
-           std::to_string(io.Data4[i]) + "," + Quoted(Field(io.Data5[i])) + "," +
-           Quoted(Field(io.Data6[i])));
+               std::to_string(io.Retry[i]) + "," + std::to_string(io.Timeout[i]) + "," +
+               std::to_string(io.Priority[i]) + "," + Quoted(Field(io.Data1[i])) + "," +
+               Quoted(Field(io.Data2[i])) + "," + Quoted(Field(io.Data3[i])) + "," +
+               std::to_string(io.Data4[i]) + "," + Quoted(Field(io.Data5[i])) + "," +
+               Quoted(Field(io.Data6[i])),
+           {&io.Service[i], &io.Retry[i], &io.Timeout[i], &io.Priority[i], &io.Data1[i], &io.Data2[i], &io.Data3[i],
+            &io.Data4[i], &io.Data5[i], &io.Data6[i]});
     }
     Advance();
   }

@@ -266,6 +266,26 @@ TEST(CliApply, CheckReportsWhatWouldChangeAndWritesNothing) {
   EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", rig.sim.SlavePath(), rig.changed}).exitCode, 1);
 }
 
+// A value its page takes and the modem refuses: the failure names the fields
+// of the refused command, and the failed-targets file gives the line its own
+// settings back, so that a rerun tries the modem the same way.
+TEST(CliApply, ARefusedWriteNamesItsFieldsAndIsListedToRunAgain) {
+  ApplyRig rig;
+  rig.Change({"DialSettings.BackupNumber=abc"});
+  const std::string inventory = TempPath("refused.txt"), failed = TempPath("refused-failed.txt");
+  std::ofstream(inventory) << rig.sim.SlavePath() << ", baud=9600 format=8N1\n";
+  const ProcessResult r =
+      RunProcess(KELVANE_CLI, {"apply", rig.changed, "--inventory", inventory, "--failed", failed}, 90000);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Has(r.out, "AT*WDB=\"abc\",0,0 ERROR The modem refused one of DialSettings.BackupNumber (Dial Backup "
+                         "[*WDB] Number), DialSettings.BackupRetries (Dial Backup [*WDB] Retries), "
+                         "DialSettings.BackupTime (Dial Backup [*WDB] Time).\n"))
+      << r.out;
+  const std::string list = ReadFile(failed);
+  EXPECT_EQ(list.substr(list.find('\n') + 1), rig.sim.SlavePath() + ", baud=9600 format=8N1\n");
+  for (const std::string& f : {inventory, failed}) ::unlink(f.c_str());
+}
+
 TEST(CliApply, ThreeModemsAtOnceOneAbsent) {
   ApplyRig rig;
   ModemSimProcess second;

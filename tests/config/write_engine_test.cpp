@@ -307,7 +307,7 @@ TEST(WriteConfiguration, IoIsWrittenOnlyToTypeThree) {
   EXPECT_EQ(r.ui.boxes.size(), 0u);  // not listed as skipped either
 }
 
-TEST(WriteConfiguration, ErrorHaltsWithTheAnswerAndStoresNothing) {
+TEST(WriteConfiguration, ErrorHaltsWithTheAnswerAndTheFieldAndStoresNothing) {
   WriteRig r;
   r.modem.verbose = false;
   r.a.Config.serial.ResultFormat = 1;
@@ -318,7 +318,8 @@ TEST(WriteConfiguration, ErrorHaltsWithTheAnswerAndStoresNothing) {
   EXPECT_FALSE(r.Sent("AT&W"));
   ASSERT_EQ(r.ui.boxes.size(), 1u);
   EXPECT_EQ(r.ui.boxes[0].text,
-            "The write operation halted with the following error string:\n\r\n\rAT&D1\r\r\nERROR\r\n");
+            "The write operation halted with the following error string:\n\r\n\rAT&D1\r\r\nERROR\r\n"
+            "\n\r\n\rThe modem refused SerialSettings.DtrControl (DTR control [&D]).");
   EXPECT_EQ(r.ui.boxes[0].icon, MsgIcon::Error);
   // The modem was found in numeric mode and is put back.
   EXPECT_EQ(r.port.sentLines.back(), "ATV0");
