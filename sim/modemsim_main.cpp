@@ -38,6 +38,8 @@ constexpr const char* kUsage =
     "  --link PATH      also make PATH a symbolic link to the pseudo-terminal\n"
     "  --remote-number N   only N reaches the far modem; other numbers ring unanswered\n"
     "  --password TEXT     the far modem's remote configuration password (default empty)\n"
+    "  --prompt-delay MS   the far modem asks for the password MS after \"++++\"; a\n"
+    "                      password typed before it asks is lost\n"
     "  --remote-model M    the far modem: a type 1-4 or an article number (default: as this one)\n"
     "  --dial-result WORD  every call ends so: BUSY, NO ANSWER, NO CARRIER, NO DIALTONE\n"
     "  --drop-after N      the far modem hangs up at the Nth command of a remote session\n"
@@ -132,6 +134,9 @@ int main(int argc, char** argv) {
       if (!needValue()) return Usage("--password needs a text");
       password = value;
       ++i;
+    } else if (arg == "--prompt-delay") {
+      if (!needValue() || !ParseInt(value, sim.promptDelayMs)) return Usage("--prompt-delay needs milliseconds");
+      ++i;
     } else if (arg == "--remote-model") {
       if (!needValue()) return Usage("--remote-model needs a type 1-4 or an article number");
       remoteModel = value;
@@ -179,6 +184,7 @@ int main(int argc, char** argv) {
   modem.Diagnostics() = line;
   SimulationOptions& o = modem.Options();
   o.remoteNumber = sim.remoteNumber;
+  o.promptDelayMs = sim.promptDelayMs;
   o.dialResult = sim.dialResult;
   o.dropLineAfter = sim.dropLineAfter;
   o.cutLineOn = sim.cutLineOn;

@@ -242,7 +242,9 @@ void SimulatedModem::OnlineData(std::string_view bytes) {
       Emit(Result(RC_NO_CARRIER));
       return;
     }
-    Emit(far_->LineInput(std::string_view(&c, 1)));
+    int delayMs = 0;
+    std::string back = far_->LineInput(std::string_view(&c, 1), options_.promptDelayMs, delayMs);
+    Emit(std::move(back), delayMs);
   }
 }
 

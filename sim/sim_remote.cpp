@@ -57,8 +57,9 @@ SimulatedModem::Handled SimulatedModem::RemoteCommand(const std::string& name, i
   return Handled::No;
 }
 
-std::string SimulatedModem::LineInput(std::string_view bytes) {
+std::string SimulatedModem::LineInput(std::string_view bytes, int promptDelayMs, int& delayMs) {
   std::string back;
+  delayMs = 0;
   for (char c : bytes) {
     switch (session_) {
       case LineSession::Data:
@@ -69,12 +70,14 @@ std::string SimulatedModem::LineInput(std::string_view bytes) {
           if (active_.remoteEnable) {
             session_ = LineSession::Password;
             passwordBuf_.clear();
+            promptAt_ = now_ + promptDelayMs;
+            delayMs = promptDelayMs;
             back += "\r\nC_PASSWORD:";
           }
         }
         break;
       case LineSession::Password:
-        if (c == '\n') break;
+        if (c == '\n' || now_ < promptAt_) break;
         if (c != '\r') {
           if (passwordBuf_.size() < 64) passwordBuf_ += c;
           break;

@@ -173,6 +173,9 @@ struct SimulationOptions {
   // The one number that reaches the far modem ("" any number does); another
   // rings unanswered ("NO ANSWER").
   std::string remoteNumber;
+  // The far modem asks for the password this long after "++++" (a slow far
+  // end); a password typed before it asks is lost.
+  int promptDelayMs = 0;
   // The far modem's article ("" the same as this modem's).
   std::string farArticle;
   // The far modem drops the line when this many command lines of a remote
@@ -304,8 +307,9 @@ class SimulatedModem {
   // Remote configuration.
   Handled RemoteCommand(const std::string& name, int kind, std::string_view args,
                         std::string& out);
-  // Line side of the far modem: what it sends back over the line.
-  std::string LineInput(std::string_view bytes);
+  // Line side of the far modem: what it sends back over the line, and after
+  // how long (`delayMs`: its password prompt may come late).
+  std::string LineInput(std::string_view bytes, int promptDelayMs, int& delayMs);
   void LineDropped();
 
   // Dialling, online data, escape, firmware download and flashing.
@@ -364,6 +368,9 @@ class SimulatedModem {
   LineSession session_ = LineSession::Data;
   int linePlus_ = 0;
   std::string passwordBuf_;
+  // Before this time the far modem has not asked for the password yet: what
+  // arrives is lost.
+  long long promptAt_ = 0;
 };
 
 }  // namespace kelvane

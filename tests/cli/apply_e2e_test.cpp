@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -338,8 +339,9 @@ long long LoggedAt(const std::string& log, const std::string& part) {
 
 TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   ModemSimProcess sim;
+  // The far modem asks for the password late: sent at once, it would be lost.
   ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600", "--remote-number", "5551234",
-                                           "--password", "letmein", "--remote-model", "3"}));
+                                           "--password", "letmein", "--remote-model", "3", "--prompt-delay", "1500"}));
   const std::string dir = TempPath("fleet");
   ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
   std::ofstream(dir + "/pw") << "letmein\n";
@@ -378,6 +380,9 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   const long long logout = LoggedAt(traffic, " TX AT*WRCE"), escape = LoggedAt(traffic, " TX +++");
   ASSERT_GE(logout, 0) << traffic;
   EXPECT_LT(escape - logout, 2500) << "the logout waited for nothing";
+  const long long plus = LoggedAt(traffic, " TX ++++"), prompt = LoggedAt(traffic, " RX C_PASSWORD:");
+  EXPECT_GE(prompt - plus, 1500) << traffic;
+  EXPECT_GE(LoggedAt(traffic, " TX ********"), prompt) << traffic;
 
   const std::string pw = dir + "/pw";
   const ProcessResult named = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/numbered.txt",
@@ -415,6 +420,55 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   }
   ::unlink(reportPath.c_str());
   ::rmdir(dir.c_str());
+}
+
+// Without --jobs at most 32 ports run at once, with it at most N: ports
+// where no modem answers each take a few seconds, and the traffic log's
+// "started" and "ended" lines of each port show how many ran at a time.
+TEST(CliApply, AtMost32PortsRunAtOnce) {
+  const std::string profile = TempPath("capped.dat"), inventory = TempPath("capped.txt"), log = TempPath("capped.log");
+  CAdapter blank;
+  std::string error;
+  ASSERT_TRUE(SaveProfileFile(profile, blank.Config, error)) << error;
+  struct Case {
+    size_t ports;
+    std::vector<std::string> jobs;
+    int most;
+  };
+  for (const Case& c : {Case{40, {}, 32}, Case{5, {"--jobs", "2"}, 2}}) {
+    std::vector<int> masters;
+    std::ofstream list(inventory);
+    for (size_t i = 0; i < c.ports; ++i) {
+      const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+      ASSERT_GE(master, 0);
+      ASSERT_EQ(::grantpt(master), 0);
+      ASSERT_EQ(::unlockpt(master), 0);
+      masters.push_back(master);
+      list << ::ptsname(master) << "\n";
+    }
+    list.close();
+    ::unlink(log.c_str());
+    std::vector<std::string> args = {"apply", profile, "--inventory", inventory, "--log", log};
+    args.insert(args.end(), c.jobs.begin(), c.jobs.end());
+    const ProcessResult r = RunProcess(KELVANE_CLI, args, 90000);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(Has(r.out, std::to_string(c.ports) + " modems: " + std::to_string(c.ports) + " failed")) << r.out;
+    // (time, +1 for a start or -1 for an end); an end sorts before a start
+    // of the same millisecond.
+    std::vector<std::pair<long long, int>> events;
+    std::istringstream lines(ReadFile(log));
+    for (std::string line; std::getline(lines, line);) {
+      const bool start = Has(line, " -- traffic log started"), end = Has(line, " -- traffic log ended");
+      if (start || end) events.emplace_back(LoggedAt(line, " -- "), start ? 1 : -1);
+    }
+    ASSERT_EQ(events.size(), 2 * c.ports) << ReadFile(log);
+    std::sort(events.begin(), events.end());
+    int running = 0, most = 0;
+    for (const auto& [at, step] : events) most = std::max(most, running += step);
+    EXPECT_EQ(most, c.most);
+    for (int master : masters) ::close(master);
+  }
+  for (const std::string& f : {profile, inventory, log}) ::unlink(f.c_str());
 }
 
 TEST(CliApply, CtrlCStopsEveryTargetAndSummarises) {
