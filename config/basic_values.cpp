@@ -116,38 +116,6 @@ int CompressionIndex(int n, int c) {
   return 2;
 }
 
-const std::array<BasicRegister, 6>& BasicRegisters() {
-  static const std::array<BasicRegister, 6> registers = {{
-      {0, 255, "Rings to Auto-Answer [S0]", "Rigns to Auto-Answer\n\rDefault: 2"},
-      {7, 60, "Wait time for Carrier, Silence or Dial Tone [S7]",
-       "Wait Time for Carrier, Silence, or Dial Tone\n\rDefault: 50s"},
-      {10, 255, "Lost Carrier To Hang Up delay [S10]",
-       "Lost Carrier To Hang Up Delay\n\rDefault: 14 (1,4s)"},
-      {25, 255, "Delay to DTR [S25]", "Delay to DTR\n\rDefault: 5"},
-      {30, 255, "Disconnect Inactivity Timer [S30]", "Disconnect Inactivity timer 0-255\n\rDefault: 0"},
-      {91, 255, "PSTN Transmit Level [S91]", "PSTN Transmit Level 0-15"},
-  }};
-  return registers;
-}
-
-int BasicRegisterMax(int number) {
-  for (const BasicRegister& r : BasicRegisters()) {
-    if (r.number == number) return r.max;
-  }
-  return -1;
-}
-
-int ClipBasicRegister(int number, int value) {
-  const int max = BasicRegisterMax(number);
-  if (max < 0) return value;
-  // A minus sign typed into the edit must not reach the modem as "ATS0=-5".
-  return std::clamp(value, 0, max);
-}
-
-int BasicRegisterFromText(int number, std::string_view text) {
-  return ClipBasicRegister(number, LeadingInt(text));
-}
-
 // --- modulation ----------------------------------------------------------------
 
 namespace {

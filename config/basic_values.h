@@ -1,8 +1,7 @@
 #pragma once
 // The Basic page's values without widgets: its lists, the country code and
-// compression mappings, the S-register limits and the +MS modulation text
-// with its carrier table. Used by the page, its Modulation dialog and the
-// command line.
+// compression mappings and the +MS modulation text with its carrier table.
+// Used by the page, its Modulation dialog and the command line.
 
 #include <array>
 #include <cstddef>
@@ -44,23 +43,6 @@ bool CompressionPairAt(int index, CompressionPair& pair);
 // The combo index for a record pair. Tolerant: a pair the list lacks shows
 // as "2 - Reliable auto, with compression".
 int CompressionIndex(int errorCorrectionN, int compressionC);
-
-// --- S-registers ---------------------------------------------------------------
-
-struct BasicRegister {
-  int number;      // S0, S7, ...
-  int max;         // entries above are clipped to it
-  const char* label;
-  const char* tip;
-};
-// S0, S7, S10, S25, S30, S91 in page order.
-const std::array<BasicRegister, 6>& BasicRegisters();
-// The maximum of a Basic S-register, or -1 for a register the page lacks.
-int BasicRegisterMax(int number);
-// A register entry as it is stored: the leading integer of the text, clipped
-// into 0..max.
-int ClipBasicRegister(int number, int value);
-int BasicRegisterFromText(int number, std::string_view text);
 
 // --- modulation (+MS) ---------------------------------------------------------
 

@@ -347,8 +347,7 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
     }
     case ValueMap::Register: {
       if (!needNumber()) return false;
-      const int registerNumber = static_cast<int>(r.low);
-      const int stored = ClipBasicRegister(registerNumber, static_cast<int>(number));
+      const long long stored = ClipRegister(r, number);
       if (stored != number) notes.push_back(name + ": " + std::to_string(number) + " clipped to " + std::to_string(stored));
       StoreNumber(block, t, stored);
       return true;
@@ -509,7 +508,7 @@ std::vector<SettableField> SettableFields() {
       case ValueMap::FastDisconnect: values = "one of " + ChoiceList(r); break;
       case ValueMap::Parity: values = "N, E or O"; break;
       case ValueMap::Register:
-        values = "0-" + std::to_string(BasicRegisterMax(static_cast<int>(r.low))) + ", larger values clipped";
+        values = "0-" + std::to_string(r.high) + ", larger values clipped";
         break;
       case ValueMap::Country: values = "a country code of the list (0x.. or decimal)"; break;
       case ValueMap::CompressionPart: values = "with the other half a pair of the list: " + CompressionPairList(); break;

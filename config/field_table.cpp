@@ -78,9 +78,10 @@ struct Row {
     f.limit = limit;
     return *this;
   }
-  Row& Register(int number) {
+  // An S-register of three digits; entries above `max` are clipped to it.
+  Row& Register(long long max) {
     f.map = ValueMap::Register;
-    f.low = number;
+    f.high = max;
     f.limit = 3;
     return *this;
   }
@@ -176,23 +177,40 @@ std::vector<FieldInfo> BuildFields() {
           .Map(M::Numbered, SuppressionItems),
       SERIAL(IgnoreErrors).On(PG_SERIAL, 14, "Ignore Errors [*WIE]").Map(M::Numbered, IgnoreErrorsItems),
 
-      BASIC(S0).On(PG_BASIC, 8, "Rings to Auto-Answer [S0]").Register(0),
-      BASIC(S7).On(PG_BASIC, 9, "Wait time for Carrier, Silence or Dial Tone [S7]").Register(7),
-      BASIC(S10).On(PG_BASIC, 10, "Lost Carrier To Hang Up delay [S10]").Register(10),
-      BASIC(S25).On(PG_BASIC, 11, "Delay to DTR [S25]").Register(25),
-      BASIC(S30).On(PG_BASIC, 12, "Disconnect Inactivity Timer [S30]").Register(30),
-      BASIC(S91).On(PG_BASIC, 13, "PSTN Transmit Level [S91]").Register(91),
+      BASIC(S0).On(PG_BASIC, 8, "Rings to Auto-Answer [S0]").Tip("Rigns to Auto-Answer\n\rDefault: 2").Register(255),
+      BASIC(S7)
+          .On(PG_BASIC, 9, "Wait time for Carrier, Silence or Dial Tone [S7]")
+          .Tip("Wait Time for Carrier, Silence, or Dial Tone\n\rDefault: 50s")
+          .Register(60),
+      BASIC(S10)
+          .On(PG_BASIC, 10, "Lost Carrier To Hang Up delay [S10]")
+          .Tip("Lost Carrier To Hang Up Delay\n\rDefault: 14 (1,4s)")
+          .Register(255),
+      BASIC(S25).On(PG_BASIC, 11, "Delay to DTR [S25]").Tip("Delay to DTR\n\rDefault: 5").Register(255),
+      BASIC(S30)
+          .On(PG_BASIC, 12, "Disconnect Inactivity Timer [S30]")
+          .Tip("Disconnect Inactivity timer 0-255\n\rDefault: 0")
+          .Register(255),
+      BASIC(S91).On(PG_BASIC, 13, "PSTN Transmit Level [S91]").Tip("PSTN Transmit Level 0-15").Register(255),
       BASIC(FastDisconnect).On(PG_BASIC, 7, "Fast Disconnect [*WFD]").Map(M::FastDisconnect, FastDisconnectItems),
       BASIC(CompressionC)
           .On(PG_BASIC, 4, "Compression and Error correction [\\N%C] (%C)")
           .Map(M::CompressionPart, CompressionItems),
+      // The page's one combo for the pair is bound to this half.
       BASIC(ErrorCorrectionN)
           .On(PG_BASIC, 3, "Compression and Error correction [\\N%C] (\\N)")
+          .Tip("Compression and Error correction\n\rDefault: 2")
           .Map(M::CompressionPart, CompressionItems),
-      BASIC(CountryCode).On(PG_BASIC, 2, "Country code [+GCI]").Map(M::Country, CountryItems),
-      BASIC(BreakControl).On(PG_BASIC, 5, "Break Control [\\K]").Map(M::Numbered, BreakControlItems),
-      BASIC(LineQuality).On(PG_BASIC, 6, "Line Quality and auto-retrain [%E]").Map(M::Numbered, LineQualityItems),
-      BASIC(Modulation).On(PG_BASIC, 1, "Modulation [+MS]").Chars(M::Modulation, kModulationSize),
+      BASIC(CountryCode).On(PG_BASIC, 2, "Country code [+GCI]").Tip("Country code [+GCI]").Map(M::Country, CountryItems),
+      BASIC(BreakControl)
+          .On(PG_BASIC, 5, "Break Control [\\K]")
+          .Tip("Break Control [\\K]\n\rDefault: 5")
+          .Map(M::Numbered, BreakControlItems),
+      BASIC(LineQuality)
+          .On(PG_BASIC, 6, "Line Quality and auto-retrain [%E]")
+          .Tip("Line Quality and auto-retrain [%E]\n\rDefault: 2")
+          .Map(M::Numbered, LineQualityItems),
+      BASIC(Modulation).On(PG_BASIC, 1, "Modulation [+MS]").Tip("Modulation").Chars(M::Modulation, kModulationSize),
 
       DIAL(HotCall).On(PG_DIAL, 1, "DTR/TX Hotcall [&B]").Map(M::Numbered, HotCallItems),
       DIAL(DialAbort).On(PG_DIAL, 2, "Dial abort [&A]").Map(M::Numbered, DialAbortItems),
@@ -345,6 +363,8 @@ void FieldNumberRange(const FieldInfo& f, long long& low, long long& high) {
     high = f.kind == FieldKind::Byte ? 255 : kIntMax;
   }
 }
+
+long long ClipRegister(const FieldInfo& f, long long value) { return std::clamp(value, f.low, f.high); }
 
 std::string CheckFieldNumber(const FieldInfo& f, long long value) {
   long long low, high;

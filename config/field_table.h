@@ -36,7 +36,7 @@ enum class ValueMap {
   Parity,           // the parity combo: the first letter of "None", "Even", "Odd"
   BaudRate,         // the rate combo: items found by their leading digits, "0 - Auto" for 0
   FastDisconnect,   // item 1 for the byte 1, item 0 for any other
-  Register,         // a Basic S-register edit: clipped into 0..its maximum
+  Register,         // a Basic S-register edit: clipped into low..high
   Country,          // the country combo: a code of the list, "C7 - Universal" for any other
   CompressionPart,  // half of the compression pair, one combo for both
   Modulation,       // what the Modulation dialog composes
@@ -72,8 +72,8 @@ struct FieldInfo {
 
   ValueMap map = ValueMap::Range;
   ItemList items = nullptr;  // Numbered, Indexed
-  long long low = 0;         // Range; the register number of a Register
-  long long high = 0;        // Range
+  long long low = 0;         // Range, Register
+  long long high = 0;        // Range, Register
   size_t limit = 0;          // characters the control takes
 
   bool secret = false;  // a password: masked in every output and log
@@ -129,6 +129,9 @@ std::string CommandCharacterProblem(const FieldInfo& field, std::string_view tex
 // What is wrong with a number for a field, or "": the range a number edit
 // takes, or what its byte or integer holds.
 std::string CheckFieldNumber(const FieldInfo& field, long long value);
+// A Register entry as it is stored: clipped into the register's range, so a
+// minus sign typed into the edit never reaches the modem as "ATS0=-5".
+long long ClipRegister(const FieldInfo& field, long long value);
 // The range of numbers `CheckFieldNumber` takes.
 void FieldNumberRange(const FieldInfo& field, long long& low, long long& high);
 

@@ -13,6 +13,7 @@
 #include "app/prop_sheet.h"
 #include "app/transfer_dlg.h"
 #include "config/basic_values.h"
+#include "config/entry_rules.h"
 #include "config/field_table.h"
 #include "config/operation_hold.h"
 #include "config/page_values.h"
@@ -21,6 +22,7 @@
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"
 #include "controls/tip_text.h"
+#include "pages/entry_edits.h"
 
 namespace kelvane {
 
@@ -183,6 +185,10 @@ void CConfigPage::MarkSheetUnchanged(QWidget* container, CConfigPage* also, int 
 void CConfigPage::SetValueControlsEnabled(bool enabled) {
   valueControlsEnabled_ = enabled;
   for (QWidget* w : valueControls_) w->setEnabled(enabled);
+  // A combo that cannot show its record's value stays off.
+  for (const Binding& b : bindings_) {
+    if (b.combo && b.unshown) b.combo->setEnabled(false);
+  }
 }
 
 void CConfigPage::ShowsField(const std::string& name, QWidget* control) {
@@ -417,21 +423,116 @@ QString CConfigPage::Caption(std::string_view field) {
   return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
+void CConfigPage::AddBinding(const Binding& binding) {
+  bindings_.push_back(binding);
+  const FieldInfo& f = *binding.field;
+  QWidget* control = binding.combo ? static_cast<QWidget*>(binding.combo) : binding.edit;
+  ShowsField(f.ElementName(binding.element), control);
+  if (f.map == ValueMap::CompressionPart) {
+    ShowsField("BasicSettings.CompressionC", control);
+    ShowsField("BasicSettings.ErrorCorrectionN", control);
+  }
+  if (binding.valueControl) AddValueControl(control);
+  QString tip = QString::fromLatin1(f.tooltip);
+  tip.replace(QStringLiteral("%d"), QString::number(binding.element + static_cast<std::size_t>(f.firstNumber)));
+  if (!tip.isEmpty()) SetTip(control, tip);
+}
+
 void CConfigPage::Bind(QComboBox* combo, std::string_view field, std::size_t element, bool valueControl) {
   const FieldInfo* f = FindField(field);
   if (!combo || !f || element >= f->count) return;
   if (combo->count() == 0 && f->items) {
     for (const std::string& item : f->items()) combo->addItem(QString::fromLatin1(item.c_str()));
   }
-  bindings_.push_back({combo, f, element});
-  ShowsField(f->ElementName(element), combo);
-  if (valueControl) AddValueControl(combo);
+  AddBinding({combo, nullptr, f, element, valueControl});
   Watch(combo);
-  if (*f->tooltip) SetTip(combo, QString::fromLatin1(f->tooltip));
+}
+
+void CConfigPage::Bind(QLineEdit* edit, std::string_view field, std::size_t element, bool valueControl) {
+  const FieldInfo* f = FindField(field);
+  if (!edit || !f || element >= f->count) return;
+  const int limit = static_cast<int>(f->limit);
+  if (limit > 0) edit->setMaxLength(limit);
+  // A table number's own rule refuses the quote, and puts the caret back.
+  if (f->quoted && f->map != ValueMap::TableNumber) RefuseDoubleQuotes(edit);
+  AddBinding({nullptr, edit, f, element, valueControl});
+  Watch(edit);
+  if (f->map == ValueMap::Register) {
+    const std::size_t at = bindings_.size() - 1;
+    connect(edit, &QLineEdit::textEdited, this, [this, at, edit, limit] {
+      bindings_[at].unshown = false;
+      if (edit->text().size() <= limit) edit->setMaxLength(limit);
+      // The change notification may have come before this one.
+      SyncFromControls();
+    });
+  }
+}
+
+void CConfigPage::SetBindingActive(QWidget* control, bool active) {
+  for (Binding& b : bindings_) {
+    if (b.combo == control || b.edit == control) b.active = active;
+  }
+}
+
+void CConfigPage::LoadEdit(Binding& b) {
+  const FieldInfo& f = *b.field;
+  const char* text = reinterpret_cast<const char*>(&a_.Config) + f.offset + f.width * b.element;
+  QLineEdit* edit = b.edit;
+  switch (f.map) {
+    case ValueMap::Register: {
+      const long long value = ElementNumber(a_.Config, f, b.element);
+      const QString shown = QString::number(value);
+      edit->setMaxLength(std::max(static_cast<int>(f.limit), static_cast<int>(shown.size())));
+      edit->setText(shown);
+      b.unshown = ClipRegister(f, LeadingInt(ToLatin1(shown), -1)) != value;
+      break;
+    }
+    case ValueMap::Modulation:
+      ShowText(edit, text, f.limit);
+      edit->setCursorPosition(0);
+      break;
+    case ValueMap::Range:
+      edit->setText(Latin1Text(ShownNumber(static_cast<int32_t>(ElementNumber(a_.Config, f, b.element)), f.limit)));
+      break;
+    default: edit->setText(Latin1Text(ShownText(text, f.width, f.limit))); break;
+  }
+}
+
+void CConfigPage::StoreEdit(Binding& b) {
+  const FieldInfo& f = *b.field;
+  char* field = reinterpret_cast<char*>(&a_.Config) + f.offset + f.width * b.element;
+  const std::string typed = ToLatin1(b.edit->text());
+  switch (f.map) {
+    case ValueMap::Register:
+    case ValueMap::Range: {
+      int32_t value = 0;
+      std::memcpy(&value, field, sizeof value);
+      if (f.map == ValueMap::Range) {
+        StoreNumber(value, f.limit, typed);
+      } else if (!b.unshown) {
+        value = static_cast<int32_t>(ClipRegister(f, LeadingInt(typed, -1)));
+      }
+      std::memcpy(field, &value, sizeof value);
+      break;
+    }
+    case ValueMap::TableNumber:
+      if (!StoreTableNumber(field, f.width, f.limit, typed)) PutBackEntry(b.edit, ShownText(field, f.width, f.limit));
+      break;
+    case ValueMap::Text: StoreText(field, f.width, f.limit, typed); break;
+    // The modulation text is stored by its dialog.
+    default: break;
+  }
 }
 
 void CConfigPage::LoadBound() {
-  for (const Binding& b : bindings_) {
+  ++filling_;
+  const BasicSettings& basic = a_.Config.basic;
+  for (Binding& b : bindings_) {
+    if (!b.active) continue;
+    if (b.edit) {
+      LoadEdit(b);
+      continue;
+    }
     const FieldInfo& f = *b.field;
     const long long value = ElementNumber(a_.Config, f, b.element);
     int index = -1;
@@ -441,14 +542,29 @@ void CConfigPage::LoadBound() {
       case ValueMap::Parity: index = FindItemWithPrefix(ComboItems(b.combo), std::string(1, static_cast<char>(value))); break;
       // The page shows item 1 for the byte 1 and item 0 for any other.
       case ValueMap::FastDisconnect: index = value == 1 ? 1 : 0; break;
+      case ValueMap::CompressionPart: index = CompressionIndex(basic.ErrorCorrectionN, basic.CompressionC); break;
+      case ValueMap::Country:
+        index = CountryIndex(static_cast<int>(value));
+        b.unshown = index < 0;
+        // Shown as what the page will store for it.
+        if (b.unshown) index = CountryIndex(kUniversalCountryCode);
+        if (b.unshown || b.valueControl) b.combo->setEnabled(!b.unshown && ValueControlsEnabled());
+        break;
       default: index = value >= 0 && value < b.combo->count() ? static_cast<int>(value) : -1; break;
     }
     b.combo->setCurrentIndex(index);
   }
+  --filling_;
 }
 
 void CConfigPage::StoreBound() {
-  for (const Binding& b : bindings_) {
+  BasicSettings& basic = a_.Config.basic;
+  for (Binding& b : bindings_) {
+    if (!b.active) continue;
+    if (b.edit) {
+      StoreEdit(b);
+      continue;
+    }
     const int index = b.combo->currentIndex();
     if (index < 0) continue;
     const FieldInfo& f = *b.field;
@@ -459,6 +575,15 @@ void CConfigPage::StoreBound() {
       case ValueMap::Numbered: value = NumberBeforeDash(text); break;
       case ValueMap::BaudRate: value = LeadingInt(text, -1); break;
       case ValueMap::Parity: value = text.empty() ? 'N' : static_cast<unsigned char>(text.front()); break;
+      case ValueMap::Country: value = b.unshown ? kUniversalCountryCode : CountryCodeOfItem(text); break;
+      case ValueMap::CompressionPart: {
+        CompressionPair pair;
+        if (CompressionPairAt(index, pair)) {
+          basic.ErrorCorrectionN = pair.errorCorrectionN;
+          basic.CompressionC = pair.compressionC;
+        }
+        continue;
+      }
       default: break;
     }
     auto* at = reinterpret_cast<uint8_t*>(&a_.Config) + f.offset + f.width * b.element;

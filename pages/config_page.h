@@ -140,12 +140,31 @@ class CConfigPage : public QWidget {
   // --- controls bound to fields of the block --------------------------------
   // Binds a control to a field ("SerialSettings.DtrControl"), or to one
   // element of an array: the control shows that field (ControlForField),
-  // carries its tooltip, is watched, is a value control unless `valueControl`
-  // is false, and LoadBound / StoreBound move its value through the field's
-  // mapping. A combo without items takes the field's list.
+  // carries its tooltip ("%d" in it stands for the element's number), is
+  // watched, is a value control unless `valueControl` is false, and
+  // LoadBound / StoreBound move its value through the field's mapping.
+  // A combo without items takes the field's list. The combo hooks: a country
+  // code the list lacks shows "C7 - Universal" with the combo disabled, and
+  // stores that; one combo shows both halves of the compression pair.
   void Bind(QComboBox* combo, std::string_view field, std::size_t element = 0, bool valueControl = true);
+  // An edit takes the field's characters (its limit); a quoted text refuses
+  // a double quote. By the field's mapping:
+  //  - a text or a number shows what fits the edit and leaves the field alone
+  //    while the edit still shows that (config/entry_rules.h);
+  //  - a table number that breaks the number rule is refused: the field keeps
+  //    its value and the edit shows it again, the caret where the refused
+  //    character was typed;
+  //  - an S-register is clipped into its range; a record value the edit
+  //    cannot hold as it stands is shown whole and kept until that edit is
+  //    typed into;
+  //  - the modulation text is only shown (its dialog stores it).
+  void Bind(QLineEdit* edit, std::string_view field, std::size_t element = 0, bool valueControl = true);
+  // A control whose field this model lacks (hidden) is neither filled nor
+  // stored while inactive.
+  void SetBindingActive(QWidget* control, bool active);
   // Fills every bound control from the record / stores every bound control
   // into the record; a combo without a selection leaves its field alone.
+  // Filling stores nothing back.
   void LoadBound();
   void StoreBound();
   // A field's caption as a label shows it: an ampersand doubled.
@@ -250,10 +269,19 @@ class CConfigPage : public QWidget {
   std::vector<std::pair<QWidget*, QString>> tips_;
   std::map<std::string, QWidget*> fieldControls_;
   struct Binding {
-    QComboBox* combo;
+    QComboBox* combo;  // one of the two
+    QLineEdit* edit;
     const FieldInfo* field;
     std::size_t element;
+    bool valueControl;
+    bool active = true;
+    // The record holds what the control cannot show: a register kept as it
+    // is, a country code the list lacks.
+    bool unshown = false;
   };
+  void AddBinding(const Binding& binding);
+  void LoadEdit(Binding& b);
+  void StoreEdit(Binding& b);
   std::vector<Binding> bindings_;
   bool tooltipsOn_ = false;
   int maxTipWidth_ = 300;

@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include <algorithm>
-
 #include "config/basic_values.h"
 #include "controls/image_button.h"
 #include "pages/modulation_dlg.h"
@@ -16,25 +14,11 @@ namespace kelvane {
 
 namespace {
 
-QComboBox* MakeCombo(const std::vector<std::string>& items, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
-  for (const std::string& item : items) combo->addItem(QString::fromLatin1(item.c_str()));
-  return combo;
-}
-
-QLabel* MakeLabel(const char* text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(QString::fromLatin1(text), parent);
+QLabel* MakeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
   label->setBuddy(buddy);
   return label;
 }
-
-std::string Latin1(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-// What can be typed into an S-register edit.
-constexpr int kRegisterDigits = 3;
 
 }  // namespace
 
@@ -45,39 +29,40 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   auto* line = new QGroupBox(QStringLiteral("Line"), this);
   modulation_ = new QLineEdit(line);
   modulation_->setReadOnly(true);
-  modulation_->setMaxLength(static_cast<int>(kModulationSize));
+  Bind(modulation_, "BasicSettings.Modulation");
   edit_ = new QPushButton(QStringLiteral("Edit"), line);
   edit_->setAutoDefault(false);
   edit_->setMaximumWidth(edit_->fontMetrics().horizontalAdvance(edit_->text()) + 28);
-  country_ = MakeCombo(CountryItems(), line);
+  country_ = new QComboBox(line);
   country_->setMaxVisibleItems(20);
-  compression_ = MakeCombo(CompressionItems(), line);
-  breakControl_ = MakeCombo(BreakControlItems(), line);
-  lineQuality_ = MakeCombo(LineQualityItems(), line);
-  fastDisconnect_ = MakeCombo(FastDisconnectItems(), line);
-  for (QComboBox* c : {country_, compression_, breakControl_, lineQuality_, fastDisconnect_}) {
-    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    c->setMinimumContentsLength(12);
-  }
-
+  compression_ = new QComboBox(line);
+  breakControl_ = new QComboBox(line);
+  lineQuality_ = new QComboBox(line);
+  fastDisconnect_ = new QComboBox(line);
   auto* modulationRow = new QHBoxLayout;
   modulationRow->addWidget(modulation_, 1);
   modulationRow->addWidget(edit_);
   auto* lineGrid = new QGridLayout(line);
   lineGrid->setVerticalSpacing(3);
   lineGrid->setContentsMargins(8, 4, 8, 6);
-  lineGrid->addWidget(MakeLabel("Modulation [+MS]", modulation_, line), 0, 0);
+  lineGrid->addWidget(MakeLabel(Caption("BasicSettings.Modulation"), modulation_, line), 0, 0);
   lineGrid->addLayout(modulationRow, 0, 1);
   const std::pair<const char*, QComboBox*> lineRows[] = {
-      {"Country code [+GCI]", country_},
-      {"Compression and Error correction [\\N%C]", compression_},
-      {"Break Control [\\K]", breakControl_},
-      {"Line Quality and auto-retrain [%E]", lineQuality_},
-      {"Fast Disconnect [*WFD]", fastDisconnect_},
+      {"BasicSettings.CountryCode", country_},
+      {"BasicSettings.ErrorCorrectionN", compression_},
+      {"BasicSettings.BreakControl", breakControl_},
+      {"BasicSettings.LineQuality", lineQuality_},
+      {"BasicSettings.FastDisconnect", fastDisconnect_},
   };
   int row = 1;
-  for (const auto& [text, combo] : lineRows) {
-    QLabel* label = MakeLabel(text, combo, line);
+  for (const auto& [field, combo] : lineRows) {
+    Bind(combo, field, 0, combo != fastDisconnect_);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(12);
+    // One combo shows the compression pair under the caption of both.
+    QLabel* label = MakeLabel(combo == compression_ ? QStringLiteral("Compression and Error correction [\\N%C]")
+                                                    : Caption(field),
+                              combo, line);
     label->setWordWrap(true);
     lineGrid->addWidget(label, row, 0);
     lineGrid->addWidget(combo, row, 1);
@@ -94,13 +79,14 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   sGrid->setVerticalSpacing(3);
   sGrid->setContentsMargins(8, 4, 8, 6);
   const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  const char* const registerFields[] = {"BasicSettings.S0",  "BasicSettings.S7",  "BasicSettings.S10",
+                                        "BasicSettings.S25", "BasicSettings.S30", "BasicSettings.S91"};
   for (std::size_t i = 0; i < registers_.size(); ++i) {
-    const BasicRegister& r = BasicRegisters()[i];
     auto* edit = new QLineEdit(sregs);
-    edit->setMaxLength(kRegisterDigits);
+    Bind(edit, registerFields[i]);
     edit->setFixedWidth(digit * 4 + 12);
     registers_[i] = edit;
-    QLabel* label = MakeLabel(r.label, edit, sregs);
+    QLabel* label = MakeLabel(Caption(registerFields[i]), edit, sregs);
     label->setWordWrap(true);
     const int gridRow = static_cast<int>(i % 3);
     const int gridColumn = static_cast<int>(i / 3) * 2;
@@ -112,8 +98,10 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
 
   // --- factory defaults and the page buttons ---
   auto* defaultsBox = new QGroupBox(QStringLiteral("Load Default Settings  [&&F]"), this);
-  defaults_ = MakeCombo(FactoryDefaultItems(), defaultsBox);
+  defaults_ = new QComboBox(defaultsBox);
+  for (const std::string& item : FactoryDefaultItems()) defaults_->addItem(QString::fromLatin1(item.c_str()));
   defaults_->setAccessibleName(QStringLiteral("Load Default Settings  [&F]"));
+  Watch(defaults_);
 
   load_ = new QPushButton(QStringLiteral("Load"), defaultsBox);
   load_->setAutoDefault(false);
@@ -131,26 +119,10 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
   page->addStretch(1);
   page->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
 
-  // Enabled before a read and disabled after a failed one; the defaults
-  // combo, Fast Disconnect, Read and Edit stay as they are.
-  for (QWidget* w : std::initializer_list<QWidget*>{country_, compression_, modulation_, load_, lineQuality_,
-                                                   breakControl_, WriteButton(), WriteAllButton()}) {
-    AddValueControl(w);
-  }
-  for (std::size_t i = 0; i < registers_.size(); ++i) {
-    QLineEdit* edit = registers_[i];
-    AddValueControl(edit);
-    Watch(edit);
-    connect(edit, &QLineEdit::textEdited, this, [this, i, edit] {
-      keepRegister_[i] = false;
-      if (edit->text().size() <= kRegisterDigits) edit->setMaxLength(kRegisterDigits);
-      // The change notification may have come before this one.
-      SyncFromControls();
-    });
-  }
-  for (QComboBox* c : {country_, compression_, breakControl_, lineQuality_, fastDisconnect_, defaults_}) {
-    Watch(c);
-  }
+  // Enabled before a read and disabled after a failed one, as the bound
+  // controls are; the defaults combo, Fast Disconnect, Read and Edit stay as
+  // they are.
+  for (QWidget* w : std::initializer_list<QWidget*>{load_, WriteButton(), WriteAllButton()}) AddValueControl(w);
   connect(edit_, &QPushButton::clicked, this, [this] {
     SyncFromControls();
     OnEditModulation();
@@ -160,92 +132,15 @@ CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
     OnLoadDefaults();
   });
 
-  SetTip(modulation_, QStringLiteral("Modulation"));
-  SetTip(lineQuality_, QStringLiteral("Line Quality and auto-retrain [%E]\n\rDefault: 2"));
-  SetTip(breakControl_, QStringLiteral("Break Control [\\K]\n\rDefault: 5"));
-  SetTip(compression_, QStringLiteral("Compression and Error correction\n\rDefault: 2"));
-  SetTip(country_, QStringLiteral("Country code [+GCI]"));
-  for (std::size_t i = 0; i < registers_.size(); ++i) {
-    SetTip(registers_[i], QString::fromLatin1(BasicRegisters()[i].tip));
-  }
-
-  // Which control shows which field; one combo shows the compression pair.
-  const char* const registerFields[] = {"S0", "S7", "S10", "S25", "S30", "S91"};
-  for (std::size_t i = 0; i < registers_.size(); ++i) {
-    ShowsField(std::string("BasicSettings.") + registerFields[i], registers_[i]);
-  }
-  ShowsField("BasicSettings.Modulation", modulation_);
-  ShowsField("BasicSettings.CountryCode", country_);
-  ShowsField("BasicSettings.CompressionC", compression_);
-  ShowsField("BasicSettings.ErrorCorrectionN", compression_);
-  ShowsField("BasicSettings.BreakControl", breakControl_);
-  ShowsField("BasicSettings.LineQuality", lineQuality_);
-  ShowsField("BasicSettings.FastDisconnect", fastDisconnect_);
-
   RefillControls();
 }
 
-int32_t* CTabBasic::RegisterField(int i) {
-  BasicSettings& b = a_.Config.basic;
-  int32_t* fields[] = {&b.S0, &b.S7, &b.S10, &b.S25, &b.S30, &b.S91};
-  return fields[i];
-}
-
 void CTabBasic::LoadControls() {
-  const BasicSettings& b = a_.Config.basic;
-  const int country = CountryIndex(b.CountryCode);
-  countryUnknown_ = country < 0;
-  if (countryUnknown_) {
-    // Shown as what the page will store for it.
-    country_->setCurrentIndex(CountryIndex(kUniversalCountryCode));
-    country_->setEnabled(false);
-  } else {
-    country_->setCurrentIndex(country);
-    // As the other value controls are: off after a failed read.
-    country_->setEnabled(ValueControlsEnabled());
-  }
-  compression_->setCurrentIndex(CompressionIndex(b.ErrorCorrectionN, b.CompressionC));
-  modulation_->setText(QString::fromLatin1(ModulationFieldText(b.Modulation).c_str()));
-  modulation_->setCursorPosition(0);
-  SelectNumbered(breakControl_, b.BreakControl);
-  SelectNumbered(lineQuality_, b.LineQuality);
-  fastDisconnect_->setCurrentIndex(b.FastDisconnect == 1 ? 1 : 0);
-  for (std::size_t i = 0; i < registers_.size(); ++i) {
-    const int value = *RegisterField(static_cast<int>(i));
-    const QString text = QString::number(value);
-    registers_[i]->setMaxLength(std::max(kRegisterDigits, static_cast<int>(text.size())));
-    registers_[i]->setText(text);
-    keepRegister_[i] = BasicRegisterFromText(BasicRegisters()[i].number, Latin1(text)) != value;
-  }
+  LoadBound();
   defaults_->setCurrentIndex(0);
 }
 
-void CTabBasic::StoreControls() {
-  BasicSettings& b = a_.Config.basic;
-  if (countryUnknown_) {
-    b.CountryCode = kUniversalCountryCode;
-  } else if (country_->currentIndex() >= 0) {
-    b.CountryCode = CountryCodeOfItem(Latin1(country_->currentText()));
-  }
-  CompressionPair pair;
-  if (CompressionPairAt(compression_->currentIndex(), pair)) {
-    b.ErrorCorrectionN = pair.errorCorrectionN;
-    b.CompressionC = pair.compressionC;
-  }
-  StoreSelectedIndex(breakControl_, b.BreakControl);
-  StoreSelectedIndex(lineQuality_, b.LineQuality);
-  if (fastDisconnect_->currentIndex() >= 0) b.FastDisconnect = static_cast<uint8_t>(fastDisconnect_->currentIndex());
-  for (std::size_t i = 0; i < registers_.size(); ++i) {
-    if (keepRegister_[i]) continue;
-    *RegisterField(static_cast<int>(i)) =
-        BasicRegisterFromText(BasicRegisters()[i].number, Latin1(registers_[i]->text()));
-  }
-}
-
-void CTabBasic::SetValueControlsEnabled(bool enabled) {
-  CConfigPage::SetValueControlsEnabled(enabled);
-  if (countryUnknown_) country_->setEnabled(false);
-}
+void CTabBasic::StoreControls() { StoreBound(); }
 
 void CTabBasic::OnEditModulation() {
   PageOperation hold(*this);

@@ -21,7 +21,6 @@ class CTabBasic : public CConfigPage {
 
   void LoadControls() override;
   void StoreControls() override;
-  void SetValueControlsEnabled(bool enabled) override;
 
   // "Edit": the Modulation dialog; on OK the page shows the new text.
   void OnEditModulation();
@@ -41,8 +40,6 @@ class CTabBasic : public CConfigPage {
   QLineEdit* RegisterEdit(int i) const { return registers_[static_cast<std::size_t>(i)]; }
 
  private:
-  int32_t* RegisterField(int i);
-
   QLineEdit* modulation_;
   QPushButton* edit_;
   QComboBox* country_;
@@ -53,13 +50,6 @@ class CTabBasic : public CConfigPage {
   QComboBox* defaults_;
   QPushButton* load_;
   std::array<QLineEdit*, 6> registers_{};
-  // A register whose record value the edit cannot hold as it stands (wider
-  // than its three characters, or beyond what the page stores) is shown
-  // whole and kept in the record until the user edits that field.
-  std::array<bool, 6> keepRegister_{};
-  // The record's country code is one the list lacks: the combo is disabled
-  // and shows "C7 - Universal", which is what the next store writes.
-  bool countryUnknown_ = false;
 };
 
 }  // namespace kelvane

@@ -67,19 +67,6 @@ TEST(BasicValues, CompressionPairsAndTheirTolerantLoad) {
   EXPECT_EQ(untouched.errorCorrectionN, 7);
 }
 
-TEST(BasicValues, RegisterEntriesAreClipped) {
-  struct Case {
-    int reg;
-    const char* text;
-    int stored;
-  } cases[] = {{7, "99", 60},  {7, "60", 60},   {0, "300", 255}, {0, "abc", 0}, {10, "14", 14},
-               {91, "15", 15}, {25, "-5", 0},   {30, "", 0},     {0, "2x", 2}};
-  for (const Case& c : cases) EXPECT_EQ(BasicRegisterFromText(c.reg, c.text), c.stored) << c.text;
-  EXPECT_EQ(BasicRegisterMax(7), 60);
-  EXPECT_EQ(BasicRegisterMax(1), -1);
-  EXPECT_EQ(ClipBasicRegister(1, 999), 999);  // not a page register: untouched
-}
-
 TEST(BasicValues, CarrierNamesAreRewrittenInOrder) {
   struct Case {
     const char* in;

@@ -100,6 +100,7 @@ class TabBasicTest : public QObject {
     QTest::newRow("letters") << 0 << "abc" << "abc" << 0;
     QTest::newRow("minus sign") << 5 << "-7" << "-7" << 0;
     QTest::newRow("S91 in range") << 5 << "15" << "15" << 15;
+    QTest::newRow("digits before letters") << 3 << "2x" << "2x" << 2;
   }
   void RegisterEntriesAreClipped() {
     QFETCH(int, edit);
