@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "config/field_table.h"
+
 namespace kelvane {
 
 CAdapter::CAdapter() { ResetConfiguration(); }
@@ -46,17 +48,8 @@ void CAdapter::OnTimerTick() {
 }
 
 int PageOfSection(int sectionBit) {
-  switch (sectionBit) {
-    case SEC_BASIC: return PG_BASIC;
-    case SEC_SERIAL: return PG_SERIAL;
-    case SEC_DIAL: return PG_DIAL;
-    case SEC_CALLERID: return PG_CALLERID;
-    case SEC_REMOTE: return PG_REMOTE;
-    case SEC_DIAGNOSTIC: return PG_DIAGNOSTIC;
-    case SEC_CALLBACK: return PG_CALLBACK;
-    case SEC_IO: return PG_IO;
-    default: return -1;
-  }
+  const SectionInfo* section = SectionOfBit(sectionBit);
+  return section ? section->page : -1;
 }
 
 CAdapter& GetAdapter() {
