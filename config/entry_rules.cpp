@@ -83,7 +83,7 @@ std::optional<UnsendableText> FindUnsendableText(const ConfigBlock& block, int s
     // The I/O section goes to the I/O model only, and only the entries a
     // write of it sends, and only with its entries bit.
     const bool io = section->bit == SEC_IO;
-    if ((f.ioModelOnly || io) && modelType != 3) continue;
+    if ((f.sent == SentWhen::IoModelOnly || io) && modelType != 3) continue;
     if (io && !(sections & 2)) continue;
     for (std::size_t i = 0; i < f.count; ++i) {
       if (io && !WritesIoEntry(sections, static_cast<int>(i) + 1)) continue;

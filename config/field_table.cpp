@@ -101,8 +101,8 @@ struct Row {
     f.answerKey = answerKey;
     return *this;
   }
-  Row& IoModelOnly() {
-    f.ioModelOnly = true;
+  Row& Sent(SentWhen when) {
+    f.sent = when;
     return *this;
   }
   operator FieldInfo() const { return f; }
@@ -171,10 +171,12 @@ std::vector<FieldInfo> BuildFields() {
           .On(PG_SERIAL, 5, "Result format [V]")
           .Tip("Result format")
           .Map(M::Numbered, ResultFormatItems),
+      // The probe finds the quiet mode, and a write leaves it as it was.
       SERIAL(ResultSuppression)
           .On(PG_SERIAL, 9, "Result code suppression [Q]")
           .Tip("Supress result")
-          .Map(M::Numbered, SuppressionItems),
+          .Map(M::Numbered, SuppressionItems)
+          .Sent(SentWhen::Never),
       SERIAL(IgnoreErrors).On(PG_SERIAL, 14, "Ignore Errors [*WIE]").Map(M::Numbered, IgnoreErrorsItems),
 
       BASIC(S0).On(PG_BASIC, 8, "Rings to Auto-Answer [S0]").Tip("Rigns to Auto-Answer\n\rDefault: 2").Register(255),
@@ -219,12 +221,22 @@ std::vector<FieldInfo> BuildFields() {
           .On(PG_DIAL, 4, "Dial Backup [*WDB] Number")
           .Chars(M::Text, kBackupNumberChars)
           .Quoted("*WDB", 0)
-          .IoModelOnly(),
-      DIAL(BackupRetries).On(PG_DIAL, 5, "Dial Backup [*WDB] Retries").Numbers(0, 9, kBackupRetriesChars),
-      DIAL(BackupTime).On(PG_DIAL, 6, "Dial Backup [*WDB] Time").Numbers(0, 999, kBackupTimeChars),
+          .Sent(SentWhen::IoModelOnly),
+      DIAL(BackupRetries)
+          .On(PG_DIAL, 5, "Dial Backup [*WDB] Retries")
+          .Numbers(0, 9, kBackupRetriesChars)
+          .Sent(SentWhen::IoModelOnly),
+      DIAL(BackupTime)
+          .On(PG_DIAL, 6, "Dial Backup [*WDB] Time")
+          .Numbers(0, 999, kBackupTimeChars)
+          .Sent(SentWhen::IoModelOnly),
 
       CALLERID(CidFormat).On(PG_CALLERID, 1, "Format of CID/A-number presentation").Map(M::Numbered, CidFormatItems),
-      CALLERID(CidMode).On(PG_CALLERID, 2, "Mode (Caller Identification standard)").Map(M::Numbered, CidModeItems),
+      // Caller ID off is sent as "AT*WCID=0" alone: the modem keeps its mode.
+      CALLERID(CidMode)
+          .On(PG_CALLERID, 2, "Mode (Caller Identification standard)")
+          .Map(M::Numbered, CidModeItems)
+          .Sent(SentWhen::WithCallerId),
       CALLERID(AcceptedNumbers)
           .On(PG_CALLERID, 3, "Accepted numbers [*WACCTAB] %d")
           .Chars(M::TableNumber, kAcceptedNumberChars)
@@ -268,7 +280,7 @@ std::vector<FieldInfo> BuildFields() {
           .Secret("*WIOL", kIoData + 4, "_Data5="),
       IO(Data6).On(PG_IO, 6, "I/O Entry %d Data 6").Chars(M::IoText, kIoDataLimits[5]).Quoted("*WIOL", kIoData + 5),
       // The entry dialog keeps Data 7 hidden.
-      IO(Data7).Numbers(kIntMin, kIntMax),
+      IO(Data7).Numbers(kIntMin, kIntMax).Sent(SentWhen::Never),
   };
 }
 
@@ -347,6 +359,16 @@ const FieldInfo* FindFieldAt(size_t offset, size_t* element) {
     return &f;
   }
   return nullptr;
+}
+
+bool IsSent(const FieldInfo& f, const ConfigBlock& block, int modelType) {
+  switch (f.sent) {
+    case SentWhen::Always: return true;
+    case SentWhen::IoModelOnly: return modelType == 3;
+    case SentWhen::Never: return false;
+    case SentWhen::WithCallerId: return block.callerId.CidFormat != 0;
+  }
+  return true;
 }
 
 bool IsPasswordField(std::string_view name) {

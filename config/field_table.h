@@ -50,6 +50,15 @@ enum class ValueMap {
 
 using ItemList = const std::vector<std::string>& (*)();
 
+// When a write sends a field. Where it does not, the modem keeps its own
+// value, and a comparison with the modem takes the profile's.
+enum class SentWhen {
+  Always,
+  IoModelOnly,   // only to the I/O model (type 3)
+  Never,
+  WithCallerId,  // only while the caller ID format is not 0 (off)
+};
+
 // The page index of fields that no page shows (Data 7 of the I/O entries).
 inline constexpr int kNotShownPage = -1;
 
@@ -84,8 +93,7 @@ struct FieldInfo {
   const char* command = nullptr;
   int argument = -1;
   const char* answerKey = nullptr;
-  // Sent only to the I/O model (type 3).
-  bool ioModelOnly = false;
+  SentWhen sent = SentWhen::Always;
 
   bool IsArray() const { return kind == FieldKind::IntArray || kind == FieldKind::TextArray; }
   bool IsNumber() const { return kind == FieldKind::Int || kind == FieldKind::IntArray || kind == FieldKind::Byte; }
@@ -107,6 +115,9 @@ const FieldInfo* FindFieldElement(std::string_view name, size_t* element = nullp
 // The field or array element that holds the byte at `offset` in the block;
 // null for an unused or padding byte.
 const FieldInfo* FindFieldAt(size_t offset, size_t* element = nullptr);
+
+// Whether a write of `block` to a modem of `modelType` sends the field.
+bool IsSent(const FieldInfo& field, const ConfigBlock& block, int modelType);
 
 // The fields that hold passwords: masked in every output and log.
 inline bool IsSecret(const FieldInfo& field) { return field.secret; }

@@ -38,16 +38,11 @@ std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const C
   take(SEC_CALLBACK, PG_CALLBACK, &ConfigBlock::callback);
   if (modem.ModelType == 3) take(SEC_IO, PG_IO, &ConfigBlock::io);
 
-  // Never sent to the modem: the profile's own values stand.
-  held.serial.ResultSuppression = wanted.serial.ResultSuppression;
-  std::memcpy(held.io.Data7, wanted.io.Data7, sizeof held.io.Data7);
-  // Caller ID off is sent as "AT*WCID=0" alone: the modem keeps whatever
-  // mode it had, which a profile with the format off cannot change.
-  if (wanted.callerId.CidFormat == 0) held.callerId.CidMode = wanted.callerId.CidMode;
-  if (modem.ModelType != 3) {
-    std::memcpy(held.dial.BackupNumber, wanted.dial.BackupNumber, sizeof held.dial.BackupNumber);
-    held.dial.BackupRetries = wanted.dial.BackupRetries;
-    held.dial.BackupTime = wanted.dial.BackupTime;
+  // What a write did not send the modem keeps: the profile's own values stand.
+  for (const FieldInfo& f : ConfigFields()) {
+    if (IsSent(f, wanted, modem.ModelType)) continue;
+    std::memcpy(reinterpret_cast<char*>(&held) + f.offset, reinterpret_cast<const char*>(&wanted) + f.offset,
+                f.width * f.count);
   }
   auto diffs = CompareBlocks(wanted, held);
   std::erase_if(diffs, [](const FieldDifference& d) { return SectionOfField(d.name) == 0; });

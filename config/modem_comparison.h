@@ -13,12 +13,11 @@ namespace kelvane {
 
 // The fields of `sections` (section bits) in which the modem's records, as
 // the last read left them in `modem.Config`, differ from `wanted`. Only the
-// sections whose page is valid take part. Left out, because a write never
-// sends them and the modem keeps its own: ResultSuppression (the quiet mode
-// the probe found), Data7 of the I/O entries, the backup number of models
-// other than type 3, the caller ID mode when the profile has caller ID off,
-// the unused and padding bytes. FieldDifference.left is
-// the profile's value, .right the modem's.
+// sections whose page is valid take part. Left out, because a write does not
+// send them and the modem keeps its own: the fields the table marks as not
+// sent to this model or with this profile (IsSent), and the unused and
+// padding bytes. FieldDifference.left is the profile's value, .right the
+// modem's.
 std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const CAdapter& modem, int sections);
 
 // CompareWithModem, then the fields in which `stored` (the records a reset
