@@ -48,8 +48,8 @@ void CPropSheet::TurnPage(int step) {
   page->setFocus(Qt::TabFocusReason);
 }
 
-void CPropSheet::RegisterPage(int pageIndex, const QString& title, PageFactory factory) {
-  factories_[pageIndex] = Registered{title, std::move(factory)};
+void CPropSheet::RegisterPage(int pageIndex, PageFactory factory) {
+  factories_[pageIndex] = std::move(factory);
 }
 
 std::vector<int> CPropSheet::WantedPages(int linkState, int modelType) {
@@ -100,7 +100,7 @@ void CPropSheet::AddPage(int pageIndex) {
   if (present_.count(pageIndex)) return;
   const auto it = factories_.find(pageIndex);
   if (it == factories_.end()) return;
-  QWidget* page = it->second.factory(this);
+  QWidget* page = it->second(this);
   if (!page) return;
   // After the Connection page and the present pages that come before it.
   int position = 1;
@@ -109,7 +109,7 @@ void CPropSheet::AddPage(int pageIndex) {
     if (present_.count(other)) ++position;
   }
   present_[pageIndex] = page;
-  insertTab(position, page, it->second.title);
+  insertTab(position, page, QString::fromStdString(PageTitle(pageIndex)));
   PageState& state = adapter_.Page(pageIndex);
   state.present = 1;
   state.refreshing = 1;

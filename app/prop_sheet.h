@@ -23,9 +23,9 @@ class CPropSheet : public QTabWidget {
   CTabConnection& ConnectionPage() { return *connection_; }
 
   // Builds the widget of a configuration page. A page kind that has no
-  // factory is not offered.
+  // factory is not offered. Its tab takes the title of its section.
   using PageFactory = std::function<QWidget*(QWidget* parent)>;
-  void RegisterPage(int pageIndex, const QString& title, PageFactory factory);
+  void RegisterPage(int pageIndex, PageFactory factory);
 
   // Brings the configuration pages in line with LinkState and ModelType.
   // While Busy, the update is retried 100 ms later (timer 2); while a page
@@ -65,11 +65,7 @@ class CPropSheet : public QTabWidget {
 
   CAdapter& adapter_;
   CTabConnection* connection_;
-  struct Registered {
-    QString title;
-    PageFactory factory;
-  };
-  std::map<int, Registered> factories_;
+  std::map<int, PageFactory> factories_;
   std::map<int, QWidget*> present_;
   QTimer deferred_;
   int operations_ = 0;

@@ -152,6 +152,8 @@ struct SectionInfo {
   int bit;                // SEC_BASIC ...
   int page;               // PG_BASIC ...
   const char* record;     // "BasicSettings"; "" for the Diagnostic page
+  std::size_t offset;     // where the record lies in the block
+  std::size_t size;       // its bytes; 0 for the Diagnostic page
   const char* title;      // the tab title: "Dial Options"
   const char* pageName;   // the page's own name: its button group reads "<pageName> page"
   const char* cliName;    // the name on the command line: "dial"

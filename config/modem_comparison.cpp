@@ -8,6 +8,14 @@
 
 namespace kelvane {
 
+namespace {
+
+void CopyBytes(ConfigBlock& to, const ConfigBlock& from, size_t offset, size_t size) {
+  std::memcpy(reinterpret_cast<char*>(&to) + offset, reinterpret_cast<const char*>(&from) + offset, size);
+}
+
+}  // namespace
+
 int SectionOfField(std::string_view name) {
   const std::string_view record = name.substr(0, name.find('.'));
   for (const SectionInfo& s : Sections()) {
@@ -26,23 +34,16 @@ std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const C
   // The modem's side: the profile, with every record that was read from the
   // modem in its place.
   ConfigBlock held = wanted;
-  const ConfigBlock& read = modem.Config;
-  auto take = [&](int bit, int page, auto member) {
-    if ((sections & bit) && modem.pages[static_cast<size_t>(page)].valid) held.*member = read.*member;
-  };
-  take(SEC_SERIAL, PG_SERIAL, &ConfigBlock::serial);
-  take(SEC_BASIC, PG_BASIC, &ConfigBlock::basic);
-  take(SEC_DIAL, PG_DIAL, &ConfigBlock::dial);
-  take(SEC_CALLERID, PG_CALLERID, &ConfigBlock::callerId);
-  take(SEC_REMOTE, PG_REMOTE, &ConfigBlock::remote);
-  take(SEC_CALLBACK, PG_CALLBACK, &ConfigBlock::callback);
-  if (modem.ModelType == 3) take(SEC_IO, PG_IO, &ConfigBlock::io);
+  const int taken = sections & WritableSections(modem.ModelType);
+  for (const SectionInfo& s : Sections()) {
+    if (!(taken & s.bit) || !modem.pages[static_cast<size_t>(s.page)].valid) continue;
+    CopyBytes(held, modem.Config, s.offset, s.size);
+  }
 
   // What a write did not send the modem keeps: the profile's own values stand.
   for (const FieldInfo& f : ConfigFields()) {
     if (IsSent(f, wanted, modem.ModelType)) continue;
-    std::memcpy(reinterpret_cast<char*>(&held) + f.offset, reinterpret_cast<const char*>(&wanted) + f.offset,
-                f.width * f.count);
+    CopyBytes(held, wanted, f.offset, f.width * f.count);
   }
   auto diffs = CompareBlocks(wanted, held);
   std::erase_if(diffs, [](const FieldDifference& d) { return SectionOfField(d.name) == 0; });

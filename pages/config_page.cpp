@@ -35,17 +35,19 @@ std::string ToLatin1(const QString& text) {
 
 }  // namespace
 
-CConfigPage::CConfigPage(QtUserInterface& ui, int pageIndex, int sectionBit, void* record,
-                         std::size_t recordSize, const QString& pageName, QWidget* parent)
+CConfigPage::CConfigPage(QtUserInterface& ui, int pageIndex, QWidget* parent)
+    : CConfigPage(ui, *SectionOfPage(pageIndex), parent) {}
+
+CConfigPage::CConfigPage(QtUserInterface& ui, const SectionInfo& section, QWidget* parent)
     : QWidget(parent),
       ui_(ui),
       a_(ui.Adapter()),
-      pageIndex_(pageIndex),
-      sectionBit_(sectionBit),
-      record_(record),
-      recordSize_(recordSize),
-      snapshot_(recordSize, 0),
-      pageName_(pageName),
+      pageIndex_(section.page),
+      sectionBit_(section.bit),
+      record_(section.size ? reinterpret_cast<unsigned char*>(&a_.Config) + section.offset : nullptr),
+      recordSize_(section.size),
+      snapshot_(section.size, 0),
+      pageName_(QString::fromUtf8(section.pageName)),
       tooltipsOn_(a_.Options.Tooltip == 1) {}
 
 CConfigPage::~CConfigPage() = default;

@@ -35,6 +35,7 @@ class QSpinBox;
 namespace kelvane {
 
 struct FieldInfo;
+struct SectionInfo;
 class CImageButton;
 class CPropSheet;
 
@@ -42,12 +43,10 @@ class CConfigPage : public QWidget {
   Q_OBJECT
 
  public:
-  // `record` points into the adapter's block (or DiagnosticInfo for the
-  // read-only Diagnostic page, with recordSize 0: no snapshot, no changes).
-  // `pageName` is the page's own name: the button group is captioned
-  // "<pageName> page".
-  CConfigPage(QtUserInterface& ui, int pageIndex, int sectionBit, void* record,
-              std::size_t recordSize, const QString& pageName, QWidget* parent = nullptr);
+  // The section table gives the page its section bit, its record in the
+  // adapter's block (none for the read-only Diagnostic page: no snapshot, no
+  // changes) and its name: the button group is captioned "<name> page".
+  CConfigPage(QtUserInterface& ui, int pageIndex, QWidget* parent = nullptr);
   ~CConfigPage() override;
 
   int PageIndex() const { return pageIndex_; }
@@ -251,6 +250,7 @@ class CConfigPage : public QWidget {
   CAdapter& a_;
 
  private:
+  CConfigPage(QtUserInterface& ui, const SectionInfo& section, QWidget* parent);
   void ApplyTooltips();
   // Read, page Write and All pages Write as activation leaves them.
   void EnableButtons(bool offline);

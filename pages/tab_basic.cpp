@@ -23,8 +23,7 @@ QLabel* MakeLabel(const QString& text, QWidget* buddy, QWidget* parent) {
 }  // namespace
 
 CTabBasic::CTabBasic(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_BASIC, SEC_BASIC, &ui.Adapter().Config.basic, sizeof(BasicSettings),
-                  QStringLiteral("Basic"), parent) {
+    : CConfigPage(ui, PG_BASIC, parent) {
   // --- Line ---
   auto* line = new QGroupBox(QStringLiteral("Line"), this);
   modulation_ = new QLineEdit(line);

@@ -40,8 +40,7 @@ bool CTabCallback::PasswordTaken(int row) const {
 }
 
 CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_CALLBACK, SEC_CALLBACK, &ui.Adapter().Config.callback,
-                  sizeof(CallbackSettings), QStringLiteral("Callback"), parent) {
+    : CConfigPage(ui, PG_CALLBACK, parent) {
   const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
 
   auto* secure = new QGroupBox(QStringLiteral("Secure Callback"), this);

@@ -28,8 +28,7 @@ constexpr int kEntryRows = 5;
 }  // namespace
 
 CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_CALLERID, SEC_CALLERID, &ui.Adapter().Config.callerId,
-                  sizeof(CallerIdSettings), QStringLiteral("Caller ID"), parent) {
+    : CConfigPage(ui, PG_CALLERID, parent) {
   SetMaxTipWidth(200);
   auto* cid = new QGroupBox(QStringLiteral("Caller ID / A-Number [*WCID]"), this);
   auto* cidGrid = new QGridLayout(cid);

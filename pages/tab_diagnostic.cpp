@@ -41,8 +41,7 @@ std::tm LocalTimeNow() {
 }  // namespace
 
 CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_DIAGNOSTIC, SEC_DIAGNOSTIC, &ui.Adapter().Diagnostic, 0,
-                  QStringLiteral("Diagnostic"), parent) {
+    : CConfigPage(ui, PG_DIAGNOSTIC, parent) {
   setObjectName(QStringLiteral("Diagnostic"));
   InitKelvaneResources();
   off_ = QPixmap(BitmapResourcePath(IDB_DIP_OFF));

@@ -26,8 +26,7 @@ QComboBox* MakeCombo(const std::vector<std::string>& items, QWidget* parent) {
 }  // namespace
 
 CTabDialOpt::CTabDialOpt(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_DIAL, SEC_DIAL, &ui.Adapter().Config.dial, sizeof(DialSettings),
-                  QStringLiteral("Dial options"), parent) {
+    : CConfigPage(ui, PG_DIAL, parent) {
   auto* options = new QGroupBox(QStringLiteral("Dial options"), this);
   auto* grid = new QGridLayout(options);
   hotCall_ = MakeCombo(HotCallItems(), options);

@@ -50,8 +50,7 @@ void SelectIndex(QComboBox* combo, int index) {
 }  // namespace
 
 CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_IO, SEC_IO, &ui.Adapter().Config.io, sizeof(IoSettings), QStringLiteral("I/O"),
-                  parent) {
+    : CConfigPage(ui, PG_IO, parent) {
   setObjectName(QStringLiteral("I/O"));
 
   // --- I/O parameters ---

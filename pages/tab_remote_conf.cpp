@@ -18,8 +18,7 @@
 namespace kelvane {
 
 CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_REMOTE, SEC_REMOTE, &ui.Adapter().Config.remote, sizeof(RemoteSettings),
-                  QStringLiteral("Remote"), parent) {
+    : CConfigPage(ui, PG_REMOTE, parent) {
   setObjectName(QStringLiteral("Remote"));
 
   auto* settings = new QGroupBox(QStringLiteral("Remote Configuration"), this);

@@ -50,8 +50,7 @@ QGroupBox* CTabSerial::MakeGroup(const QString& title, std::initializer_list<Com
 }
 
 CTabSerial::CTabSerial(QtUserInterface& ui, QWidget* parent)
-    : CConfigPage(ui, PG_SERIAL, SEC_SERIAL, &ui.Adapter().Config.serial, sizeof(SerialSettings),
-                  QStringLiteral("Serial"), parent) {
+    : CConfigPage(ui, PG_SERIAL, parent) {
   // The control and result entries are sentences: those groups take the
   // page's width, and the DTR box shows its longest entry over two lines.
   QGroupBox* control = MakeGroup(QStringLiteral("Control"), {{"SerialSettings.ModemFlowControl", &flow_},

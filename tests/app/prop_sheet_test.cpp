@@ -26,7 +26,7 @@ class PropSheetTest : public QObject {
           {PG_CALLERID, "Caller ID"}, {PG_REMOTE, "Remote"},         {PG_DIAGNOSTIC, "Diagnostic"},
           {PG_CALLBACK, "Callback"},  {PG_IO, "I/O"}};
       for (const auto& [index, title] : pages) {
-        sheet.RegisterPage(index, title, [this, title = title](QWidget* parent) {
+        sheet.RegisterPage(index, [this, title = title](QWidget* parent) {
           ++created;
           return new QLabel(title, parent);
         });

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "config/adapter.h"
@@ -21,6 +22,13 @@ TEST(FieldTable, CoversEveryNamedFieldOnceWithoutOverlap) {
   size_t total = 0;
   for (const auto& f : ConfigFields()) {
     const size_t element = (f.kind == FieldKind::Int || f.kind == FieldKind::IntArray) ? 4 : f.width;
+    // Within the bytes its section's row gives its record: what a page
+    // snapshots and the comparison takes from the modem.
+    const auto s = std::find_if(Sections().begin(), Sections().end(),
+                                [&](const SectionInfo& s) { return std::string(s.record) == f.record; });
+    ASSERT_NE(s, Sections().end()) << f.name;
+    EXPECT_GE(f.offset, s->offset) << f.name;
+    EXPECT_LE(f.offset + element * f.count, s->offset + s->size) << f.name;
     for (size_t i = 0; i < element * f.count; ++i) {
       EXPECT_TRUE(bytes.insert(f.offset + i).second) << f.name;
       EXPECT_LT(f.offset + i, sizeof(ConfigBlock)) << f.name;

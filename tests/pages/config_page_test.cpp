@@ -26,8 +26,7 @@ namespace {
 class ProbePage : public CConfigPage {
  public:
   explicit ProbePage(QtUserInterface& ui, QWidget* parent = nullptr)
-      : CConfigPage(ui, PG_BASIC, SEC_BASIC, &ui.Adapter().Config.basic, sizeof(BasicSettings),
-                    QStringLiteral("Basic"), parent) {
+      : CConfigPage(ui, PG_BASIC, parent) {
     rings = new QLineEdit(this);
     rings->setMaxLength(3);
     compression = new QComboBox(this);
@@ -72,8 +71,7 @@ class ProbePage : public CConfigPage {
 class BarePage : public CConfigPage {
  public:
   BarePage(QtUserInterface& ui, QWidget* parent)
-      : CConfigPage(ui, PG_SERIAL, SEC_SERIAL, &ui.Adapter().Config.serial, sizeof(SerialSettings),
-                    QStringLiteral("Serial"), parent) {}
+      : CConfigPage(ui, PG_SERIAL, parent) {}
   void LoadControls() override {}
   void StoreControls() override {}
 };
@@ -264,8 +262,8 @@ class ConfigPageTest : public QObject {
     PortProvider ports;
     CPropSheet sheet(rig.a, new CTabConnection(rig.ui, ports, {}));
     rig.ui.SetSheet(&sheet);
-    sheet.RegisterPage(PG_BASIC, "Basic", [&](QWidget* parent) { return new ProbePage(rig.ui, parent); });
-    sheet.RegisterPage(PG_SERIAL, "Serial", [&](QWidget* parent) { return new BarePage(rig.ui, parent); });
+    sheet.RegisterPage(PG_BASIC, [&](QWidget* parent) { return new ProbePage(rig.ui, parent); });
+    sheet.RegisterPage(PG_SERIAL, [&](QWidget* parent) { return new BarePage(rig.ui, parent); });
     sheet.UpdatePages();
     auto* page = dynamic_cast<ProbePage*>(sheet.Page(PG_BASIC));
     QVERIFY(page);
@@ -300,8 +298,8 @@ class ConfigPageTest : public QObject {
     PortProvider ports;
     CPropSheet sheet(rig.a, new CTabConnection(rig.ui, ports, {}));
     rig.ui.SetSheet(&sheet);
-    sheet.RegisterPage(PG_BASIC, "Basic", [&](QWidget* parent) { return new ProbePage(rig.ui, parent); });
-    sheet.RegisterPage(PG_SERIAL, "Serial", [&](QWidget* parent) { return new BarePage(rig.ui, parent); });
+    sheet.RegisterPage(PG_BASIC, [&](QWidget* parent) { return new ProbePage(rig.ui, parent); });
+    sheet.RegisterPage(PG_SERIAL, [&](QWidget* parent) { return new BarePage(rig.ui, parent); });
     sheet.UpdatePages();
     rig.a.Config.basic.S0 = 11;
     rig.a.Page(PG_BASIC).reloadPending = 1;
