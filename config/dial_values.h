@@ -1,9 +1,8 @@
 #pragma once
-// The Dial options page's mapping between DialSettings and what its controls
-// show: the &B and &A combos, the four stored numbers and, on model type 3,
-// the dial backup number, retries and time.
+// The Dial options page's lists and edit limits: the &B and &A combos, the
+// four stored numbers and, on model type 3, the dial backup number, retries
+// and time.
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -22,20 +21,5 @@ const std::vector<std::string>& DialAbortItems();
 
 // Only the RM-40 485 (model type 3) has dial backup.
 inline bool HasDialBackup(int modelType) { return modelType == 3; }
-
-struct DialView {
-  int hotCall = -1;    // combo index; -1: no item matched the record
-  int dialAbort = -1;
-  std::array<std::string, 4> numbers;
-  // The backup fields take part only with dial backup; otherwise the record's
-  // backup fields are neither shown nor stored.
-  bool backup = false;
-  std::string backupNumber;
-  std::string backupRetries;
-  std::string backupTime;
-};
-
-DialView ShowDial(const DialSettings& d, int modelType);
-void StoreDial(const DialView& v, DialSettings& d);
 
 }  // namespace kelvane

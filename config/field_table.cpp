@@ -214,9 +214,15 @@ std::vector<FieldInfo> BuildFields() {
           .Map(M::Numbered, LineQualityItems),
       BASIC(Modulation).On(PG_BASIC, 1, "Modulation [+MS]").Tip("Modulation").Chars(M::Modulation, kModulationSize),
 
-      DIAL(HotCall).On(PG_DIAL, 1, "DTR/TX Hotcall [&B]").Map(M::Numbered, HotCallItems),
-      DIAL(DialAbort).On(PG_DIAL, 2, "Dial abort [&A]").Map(M::Numbered, DialAbortItems),
-      DIAL(StoredNumbers).On(PG_DIAL, 3, "Stores phone numbers [&Z] %d", 0).Chars(M::Text, kStoredNumberChars),
+      DIAL(HotCall)
+          .On(PG_DIAL, 1, "DTR/TX Hotcall [&B]")
+          .Tip("DTR/TX Hotcall [&B]")
+          .Map(M::Numbered, HotCallItems),
+      DIAL(DialAbort).On(PG_DIAL, 2, "Dial abort [&A]").Tip("Dial abort [&A]").Map(M::Numbered, DialAbortItems),
+      DIAL(StoredNumbers)
+          .On(PG_DIAL, 3, "Stores phone numbers [&Z] %d", 0)
+          .Tip("Number %d")
+          .Chars(M::Text, kStoredNumberChars),
       DIAL(BackupNumber)
           .On(PG_DIAL, 4, "Dial Backup [*WDB] Number")
           .Chars(M::Text, kBackupNumberChars)
