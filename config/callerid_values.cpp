@@ -1,7 +1,5 @@
 #include "config/callerid_values.h"
 
-#include "config/entry_rules.h"
-#include "config/page_values.h"
 
 namespace kelvane {
 
@@ -16,29 +14,6 @@ const std::vector<std::string>& CidModeItems() {
       "0 - Between first and second ring", "1 - After detecting CAS", "2 - After line reversal",
       "3 - DTMF CID"};
   return items;
-}
-
-CallerIdView ShowCallerId(const CallerIdSettings& c) {
-  CallerIdView v;
-  v.format = FindNumberedItem(CidFormatItems(), c.CidFormat);
-  v.mode = FindNumberedItem(CidModeItems(), c.CidMode);
-  for (int n = 0; n < kAcceptedNumberCount; ++n) {
-    v.numbers[n] = ShownText(c.AcceptedNumbers[n], sizeof c.AcceptedNumbers[n], kAcceptedNumberChars);
-  }
-  return v;
-}
-
-std::vector<int> StoreCallerId(const CallerIdView& v, CallerIdSettings& c) {
-  StoreSelection(c.CidFormat, v.format);
-  StoreSelection(c.CidMode, v.mode);
-  std::vector<int> refused;
-  for (int n = 0; n < kAcceptedNumberCount; ++n) {
-    if (!StoreTableNumber(c.AcceptedNumbers[n], sizeof c.AcceptedNumbers[n], kAcceptedNumberChars,
-                          v.numbers[n])) {
-      refused.push_back(n);
-    }
-  }
-  return refused;
 }
 
 }  // namespace kelvane

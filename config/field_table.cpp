@@ -245,6 +245,7 @@ std::vector<FieldInfo> BuildFields() {
           .Sent(SentWhen::WithCallerId),
       CALLERID(AcceptedNumbers)
           .On(PG_CALLERID, 3, "Accepted numbers [*WACCTAB] %d")
+          .Tip("Number entry\n\rMax 20 characters.")
           .Chars(M::TableNumber, kAcceptedNumberChars)
           .Quoted("*WACCTAB", 1),
 

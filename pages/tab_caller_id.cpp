@@ -9,19 +9,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/entry_rules.h"
 #include "controls/image_button.h"
 #include "pages/entry_edits.h"
 
 namespace kelvane {
 
 namespace {
-
-QComboBox* MakeCombo(const std::vector<std::string>& items, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
-  for (const std::string& item : items) combo->addItem(Latin1Text(item));
-  return combo;
-}
 
 constexpr int kEntryRows = 5;
 
@@ -32,17 +25,18 @@ CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
   SetMaxTipWidth(200);
   auto* cid = new QGroupBox(QStringLiteral("Caller ID / A-Number [*WCID]"), this);
   auto* cidGrid = new QGridLayout(cid);
-  format_ = MakeCombo(CidFormatItems(), cid);
-  mode_ = MakeCombo(CidModeItems(), cid);
-  auto* formatLabel = new QLabel(QStringLiteral("Format of CID/A-number presentation"), cid);
-  auto* modeLabel = new QLabel(QStringLiteral("Mode (Caller Identification standard)"), cid);
-  formatLabel->setBuddy(format_);
-  modeLabel->setBuddy(mode_);
   // Each label above its combo: side by side they would not fit the page.
-  cidGrid->addWidget(formatLabel, 0, 0);
-  cidGrid->addWidget(format_, 1, 0, Qt::AlignLeft);
-  cidGrid->addWidget(modeLabel, 2, 0);
-  cidGrid->addWidget(mode_, 3, 0, Qt::AlignLeft);
+  const std::pair<const char*, QComboBox**> combos[] = {{"CallerIdSettings.CidFormat", &format_},
+                                                        {"CallerIdSettings.CidMode", &mode_}};
+  int row = 0;
+  for (const auto& [field, combo] : combos) {
+    *combo = new QComboBox(cid);
+    Bind(*combo, field);
+    auto* label = new QLabel(Caption(field), cid);
+    label->setBuddy(*combo);
+    cidGrid->addWidget(label, row++, 0);
+    cidGrid->addWidget(*combo, row++, 0, Qt::AlignLeft);
+  }
 
   // The ten entries in two columns of five: 1 to 5, then 6 to 10.
   auto* table = new QGroupBox(QStringLiteral("Accepted numbers [*WACCTAB]"), this);
@@ -50,7 +44,7 @@ CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
   const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
   for (int i = 0; i < kAcceptedNumberCount; ++i) {
     auto* edit = new QLineEdit(table);
-    edit->setMaxLength(static_cast<int>(kAcceptedNumberChars));
+    Bind(edit, "CallerIdSettings.AcceptedNumbers", static_cast<std::size_t>(i));
     edit->setMinimumWidth(digit * 22);
     auto* label = new QLabel(QString::number(i + 1), table);
     label->setBuddy(edit);
@@ -75,55 +69,20 @@ CTabCallerID::CTabCallerID(QtUserInterface& ui, QWidget* parent)
   page->addStretch(1);
   page->addWidget(CreateButtonGroups(), 0, Qt::AlignRight);
 
-  for (QComboBox* combo : {format_, mode_}) {
-    AddValueControl(combo);
-    Watch(combo);
-  }
-  for (QLineEdit* edit : entries_) {
-    AddValueControl(edit);
-    Watch(edit);
-    SetTip(edit, QStringLiteral("Number entry\n\rMax 20 characters."));
-  }
   connect(clearList_, &QPushButton::clicked, this, &CTabCallerID::OnClearList);
   // The Write buttons stay off after a failed read, also when the page is
   // shown again.
   AddValueControl(WriteButton());
   AddValueControl(WriteAllButton());
 
-  // Which control shows which field.
-  ShowsField("CallerIdSettings.CidFormat", format_);
-  ShowsField("CallerIdSettings.CidMode", mode_);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    ShowsField("CallerIdSettings.AcceptedNumbers[" + std::to_string(i) + "]", entries_[i]);
-  }
-
   // Filled now as well as on activation, so that no notification can store
   // empty controls over a record they were never filled from.
   LoadControls();
 }
 
-void CTabCallerID::LoadControls() {
-  const CallerIdView v = ShowCallerId(a_.Config.callerId);
-  std::vector<QObject*> controls = {format_, mode_};
-  controls.insert(controls.end(), entries_.begin(), entries_.end());
-  const SignalHold hold(controls);
-  format_->setCurrentIndex(v.format);
-  mode_->setCurrentIndex(v.mode);
-  for (std::size_t i = 0; i < entries_.size(); ++i) entries_[i]->setText(Latin1Text(v.numbers[i]));
-}
+void CTabCallerID::LoadControls() { LoadBound(); }
 
-void CTabCallerID::StoreControls() {
-  CallerIdView v;
-  v.format = format_->currentIndex();
-  v.mode = mode_->currentIndex();
-  for (std::size_t i = 0; i < entries_.size(); ++i) v.numbers[i] = EditText(entries_[i]);
-  CallerIdSettings& c = a_.Config.callerId;
-  for (int i : StoreCallerId(v, c)) {
-    const auto n = static_cast<std::size_t>(i);
-    PutBackEntry(entries_[n], ShownText(c.AcceptedNumbers[n], sizeof c.AcceptedNumbers[n],
-                                        kAcceptedNumberChars));
-  }
-}
+void CTabCallerID::StoreControls() { StoreBound(); }
 
 void CTabCallerID::OnClearList() {
   for (QLineEdit* edit : entries_) SetEditQuietly(edit, QString());
