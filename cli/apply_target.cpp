@@ -163,7 +163,7 @@ class TargetRun {
   ApplyOutcome out_;
   StoredProfile stored_;
   bool foundQuiet_ = false;
-  bool wrote_ = false;  // "AT&W" may have stored the probe's result-code mode
+  bool wrote_ = false;  // "AT&W" stored the probe's result-code mode
   int storedQuiet_ = -1;  // -1 until a stored profile was listed
 };
 
@@ -179,6 +179,8 @@ std::vector<FieldDifference> TargetRun::Differences(int sections) {
 }
 
 void TargetRun::RestoreQuietMode() {
+  // Over a remote link the probe found the local modem quiet, not the far
+  // one: the logout puts it back (EndLink).
   if (a_.LinkState & LS_REMOTE) return;
   if (!(a_.LinkState & LS_IDENTIFIED) || !a_.PortIsOpen()) return;
   // In quiet mode the modem answers nothing: each command waits its budget.
@@ -330,7 +332,9 @@ void TargetRun::EndLink() {
   if ((a_.LinkState & (LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE)) == (LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE)) {
     a_.AbortRequested = false;
     a_.Busy = false;
-    DisconnectCommand(a_);
+    // The local modem the probe switched to result codes is put back once
+    // the call has ended.
+    DisconnectCommand(a_, foundQuiet_);
   } else {
     a_.CloseLink();
   }
@@ -455,9 +459,13 @@ ApplyOutcome TargetRun::Run() {
     if (toWrite & SEC_CALLBACK) c.callback = p.callback;
     if (toWrite & SEC_IO) c.io = p.io;
     ui_.TakeMessages();
-    wrote_ = true;
     out_.written = true;
-    if (WriteConfiguration(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0)) != 1 || Cancelled()) {
+    int stored = 0;
+    const int written = WriteConfiguration(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0), &stored);
+    // A write that stopped before its "AT&W" left the stored profile, and its
+    // quiet mode, alone: storing again would keep half a write.
+    wrote_ = stored != 0;
+    if (written != 1 || Cancelled()) {
       Fail(a_.PortIsOpen() ? "" : std::string(DisconnectedText));
       if (out_.error.empty()) out_.error = "Writing the configuration failed.";
       RestoreQuietMode();

@@ -42,7 +42,7 @@ std::string ConnectFailureMessage(const CAdapter& a, int result) {
   return {};
 }
 
-void DisconnectCommand(CAdapter& a) {
+void DisconnectCommand(CAdapter& a, bool localWasQuiet) {
   if (a.Busy) return;
   UserInterface& ui = a.Ui();
   if (!(a.LinkState & LS_PORT_OPEN)) {
@@ -71,6 +71,11 @@ void DisconnectCommand(CAdapter& a) {
     command = "ATH";
     a.Transact(command, 3, "OK\r\n", "0\r", MatchExact);
     ui.StepProgress();
+    if (localWasQuiet) {
+      // Quiet again, the modem answers nothing: the command has its budget.
+      command = "ATQ1";
+      a.Transact(command, 1);
+    }
   } else if (a.QuietWasOn) {
     const MsgAnswer answer = ui.MessageBox(
         "Result Code Suppression will now be activated, and\nthe active configuration will be "

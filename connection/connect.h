@@ -24,7 +24,9 @@ int RunConnectOperation(CAdapter& a);
 std::string ConnectFailureMessage(const CAdapter& a, int result);
 
 // The Disconnect command (page handler 2): the remote logout, or the quiet-mode
-// question, then CloseLink. Ignored while Busy.
-void DisconnectCommand(CAdapter& a);
+// question, then CloseLink. Ignored while Busy. `localWasQuiet`: the local
+// modem was found with result codes suppressed, and after a remote logout it
+// is put back to that (active only: nothing stored it otherwise).
+void DisconnectCommand(CAdapter& a, bool localWasQuiet = false);
 
 }  // namespace kelvane

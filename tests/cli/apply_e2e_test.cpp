@@ -206,6 +206,32 @@ TEST(CliApply, AQuietModemStaysQuiet) {
     EXPECT_TRUE(Has(stored, " Q1 ")) << stored;
     EXPECT_EQ(Has(stored, "S00:007"), !check) << stored;
   }
+  // A write the modem refused partway: quiet again, and nothing of the half
+  // write stored with it.
+  rig.Change({"BasicSettings.S0=9", "DialSettings.BackupNumber=abc"});
+  const ProcessResult refused = RunProcess(KELVANE_CLI, {"apply", rig.changed, "--port", quiet.SlavePath()}, 90000);
+  EXPECT_EQ(refused.exitCode, 1) << refused.out;
+  {
+    const auto [active, stored] = Profiles(quiet.SlavePath());
+    EXPECT_TRUE(Has(active, " Q1 ") && Has(active, "S00:009")) << active;
+    EXPECT_TRUE(Has(stored, " Q1 ") && Has(stored, "S00:007")) << stored;
+  }
+  rig.Change({"BasicSettings.S0=7"});
+  // Through a quiet local modem to a far one: the local modem is quiet again
+  // once the call has ended.
+  ModemSimProcess local;
+  ASSERT_TRUE(local.Start(KELVANE_MODEMSIM,
+                          {"--model", "3", "--quiet", "--remote-number", "5551234", "--password", "letmein"}));
+  ::setenv("KELVANE_PASSWORD", "letmein", 1);
+  const ProcessResult r =
+      RunProcess(KELVANE_CLI, {"apply", rig.changed, "--port", local.SlavePath(), "--remote", "5551234", "--check"},
+                 90000);
+  ::unsetenv("KELVANE_PASSWORD");
+  EXPECT_EQ(r.exitCode, 4) << r.err;
+  EXPECT_TRUE(Has(r.out, "would change (1 field: BasicSettings.S0)")) << r.out;
+  const auto [active, stored] = Profiles(local.SlavePath());
+  EXPECT_TRUE(Has(active, " Q1 ")) << active;
+  EXPECT_TRUE(Has(stored, " Q1 ")) << stored;
 }
 
 // A profile with another port rate: the result says where the modem answers
