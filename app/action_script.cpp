@@ -12,6 +12,7 @@
 
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
+#include "app/transfer_dlg.h"
 #include "config/adapter.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
@@ -96,7 +97,8 @@ void ActionScript::Step() {
   const QString verb = blank < 0 ? action : action.left(blank);
   const QString argument = blank < 0 ? QString() : action.mid(blank + 1).trimmed();
   settled_ = Idle() ? settled_ + 1 : 0;
-  if (verb != QLatin1String("answer") && settled_ < kSettleTicks) return;
+  const bool meetsAWindow = verb == QLatin1String("answer") || verb == QLatin1String("cancel");
+  if (!meetsAWindow && settled_ < kSettleTicks) return;
   if (Run(verb, argument)) {
     ++next_;
     stalledTicks_ = 0;
@@ -117,6 +119,13 @@ bool ActionScript::Run(const QString& verb, const QString& argument) {
       }
     }
     Fail(QStringLiteral("the box has no button \"%1\"").arg(argument));
+  } else if (verb == QLatin1String("cancel")) {
+    auto* progress = qobject_cast<CTransferDlg*>(QApplication::activeModalWidget());
+    if (!progress || !progress->isVisible()) return false;
+    // Queued, as a press of the button is: the operation hears it the next
+    // time it lets events run.
+    QMetaObject::invokeMethod(progress, &QDialog::reject, Qt::QueuedConnection);
+    return true;
   } else if (verb == QLatin1String("connect")) {
     Post([this, argument] {
       CTabConnection& page = window_.ConnectionPage();

@@ -10,9 +10,11 @@
 //                   whose object name or text is NAME
 //   menu ID         run the menu command with that identifier
 //   answer TEXT     wait for a message box and press its button TEXT
+//   cancel          wait for an operation's progress window and press its
+//                   Cancel
 //   quit            print the terminal pane and the pages, close the window
 //
-// An action other than "answer" waits until nothing has run for 200 ms (no
+// An action other than "answer" and "cancel" waits until nothing has run for 200 ms (no
 // operation held Busy, no handler started by the script was on the stack, no
 // modal window was up). Every message box is printed on standard output as it
 // appears ("box: " and its text, line ends escaped). A script that makes no

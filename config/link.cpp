@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "config/adapter.h"
 #include "config/operation_hold.h"
@@ -17,6 +18,30 @@ constexpr int kLogLimit = 9600;
 constexpr int kLogKeep = 9584;
 
 int ToInt(const std::string& text) { return std::atoi(text.c_str()); }
+
+// While the adapter opens the port or changes its settings, a port that
+// takes time for it (one across the network) waits through the user
+// interface: the window goes on painting and Cancel is heard.
+class WaitThroughUi {
+ public:
+  explicit WaitThroughUi(CAdapter& a) : port_(a.Port()) {
+    if (port_) {
+      previous_ = port_->SetWaiter([&a](int fd) {
+        a.Ui().PumpEvents(fd);
+        return !a.AbortRequested;
+      });
+    }
+  }
+  ~WaitThroughUi() {
+    if (port_) port_->SetWaiter(std::move(previous_));
+  }
+  WaitThroughUi(const WaitThroughUi&) = delete;
+  WaitThroughUi& operator=(const WaitThroughUi&) = delete;
+
+ private:
+  SerialPort* port_;
+  SerialPort::Waiter previous_;
+};
 
 }  // namespace
 
@@ -52,7 +77,15 @@ bool CAdapter::OpenPort() {
       port_->SetRtsEnable(Options.RTSEnable == 1);
       port_->SetHandshaking(Options.FlowControl);
     }
-    if (!port_ || !port_->Open(PortNumber, reason)) {
+    bool opened = false;
+    if (port_) {
+      const WaitThroughUi wait(*this);
+      opened = port_->Open(PortNumber, reason);
+    }
+    if (!opened) {
+      // A Cancel that ended the open is spent with it; a closing window's
+      // stays, to stop whatever else runs.
+      if (!ShuttingDown) AbortRequested = false;
       LinkState = LS_OPEN_FAILED;
       LastOpenError = reason;
       Ui().TerminalOutput("Unable to open " + PortNumber + ": " + reason + "\r\n");
@@ -157,7 +190,11 @@ std::string CAdapter::SettingsText() const {
 
 bool CAdapter::ApplyPortSettings() {
   SetTimeoutUnit(ToInt(BaudRate));
-  if (!port_ || !port_->SetSettings(SettingsText())) return false;
+  if (!port_) return false;
+  {
+    const WaitThroughUi wait(*this);
+    if (!port_->SetSettings(SettingsText())) return false;
+  }
   Ui().SelectPortSettings();
   Ui().RefreshTerminalInfo();
   return true;

@@ -15,8 +15,6 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -71,59 +69,24 @@ std::string PrintableLine(std::string_view text) {
 
 // A lookup on its own thread. getaddrinfo(3) takes no time limit, and with a
 // name server that does not answer it returns only when the resolver's own
-// retries are spent, 30 s and more. When the caller's deadline passes first
-// the lookup is left to finish alone, and whatever it finds is released.
+// retries are spent, 30 s and more. The thread signals `doneFd` when it has
+// finished; a caller whose deadline passed first abandons the lookup, which
+// then releases whatever it finds.
 struct PendingLookup {
+  PendingLookup() : doneFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~PendingLookup() {
+    if (doneFd >= 0) ::close(doneFd);
+  }
+  PendingLookup(const PendingLookup&) = delete;
+  PendingLookup& operator=(const PendingLookup&) = delete;
+
+  const int doneFd;
   std::mutex mutex;
-  std::condition_variable finished;
   bool done = false;
   bool abandoned = false;
   int result = EAI_AGAIN;
   addrinfo* found = nullptr;
 };
-
-// getaddrinfo's result, or EAI_AGAIN with `timedOut` set when the deadline
-// passed first.
-int LookUp(const NetworkSerialPort::Resolver& resolver, const std::string& host, const std::string& service,
-           long long deadline, addrinfo*& found, bool& timedOut) {
-  found = nullptr;
-  timedOut = false;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  const NetworkSerialPort::Resolver resolve =
-      resolver ? resolver : [](const char* h, const char* s, const addrinfo* i, addrinfo** f) {
-        return ::getaddrinfo(h, s, i, f);
-      };
-  const auto pending = std::make_shared<PendingLookup>();
-  try {
-    std::thread([pending, resolve, host, service, hints] {
-      addrinfo* result = nullptr;
-      const int code = resolve(host.c_str(), service.c_str(), &hints, &result);
-      const std::lock_guard lock(pending->mutex);
-      if (pending->abandoned) {
-        if (code == 0 && result) ::freeaddrinfo(result);
-        return;
-      }
-      pending->done = true;
-      pending->result = code;
-      pending->found = code == 0 ? result : nullptr;
-      pending->finished.notify_one();
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread to be had: look up here, unbounded, rather than not at all.
-    return resolve(host.c_str(), service.c_str(), &hints, &found);
-  }
-  std::unique_lock lock(pending->mutex);
-  const long long left = std::max(0LL, deadline - MonotonicMs());
-  if (!pending->finished.wait_for(lock, std::chrono::milliseconds(left), [&] { return pending->done; })) {
-    pending->abandoned = true;
-    timedOut = true;
-    return EAI_AGAIN;
-  }
-  found = pending->found;
-  return pending->result;
-}
 
 }  // namespace
 
@@ -177,15 +140,86 @@ std::string CanonicalPortName(const std::string& name) {
 
 NetworkSerialPort::~NetworkSerialPort() { Close(); }
 
+bool NetworkSerialPort::WaitReadable(int fd, long long deadline) {
+  if (cancelled_) return false;
+  const long long left = deadline - MonotonicMs();
+  if (left <= 0) return true;
+  if (waiter_) {
+    cancelled_ = !waiter_(fd);
+    return !cancelled_;
+  }
+  pollfd p{fd, POLLIN, 0};
+  ::poll(&p, 1, static_cast<int>(left));
+  return true;
+}
+
+int NetworkSerialPort::LookUp(const std::string& service, long long deadline, addrinfo*& found, bool& timedOut) {
+  found = nullptr;
+  timedOut = false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  const Resolver resolve = resolver_ ? resolver_ : [](const char* h, const char* s, const addrinfo* i, addrinfo** f) {
+    return ::getaddrinfo(h, s, i, f);
+  };
+  const auto pending = std::make_shared<PendingLookup>();
+  bool started = pending->doneFd >= 0;
+  if (started) {
+    try {
+      std::thread([pending, resolve, host = address_.host, service, hints] {
+        addrinfo* result = nullptr;
+        const int code = resolve(host.c_str(), service.c_str(), &hints, &result);
+        const std::lock_guard lock(pending->mutex);
+        if (pending->abandoned) {
+          if (code == 0 && result) ::freeaddrinfo(result);
+          return;
+        }
+        pending->done = true;
+        pending->result = code;
+        pending->found = code == 0 ? result : nullptr;
+        const uint64_t one = 1;
+        (void)!::write(pending->doneFd, &one, sizeof one);
+      }).detach();
+    } catch (const std::system_error&) {
+      started = false;
+    }
+  }
+  // No thread to be had: look up here, unbounded, rather than not at all.
+  if (!started) return resolve(address_.host.c_str(), service.c_str(), &hints, &found);
+
+  for (;;) {
+    {
+      const std::lock_guard lock(pending->mutex);
+      if (pending->done) {
+        found = pending->found;
+        return pending->result;
+      }
+      if (cancelled_ || MonotonicMs() >= deadline) {
+        pending->abandoned = true;
+        timedOut = !cancelled_;
+        return EAI_AGAIN;
+      }
+    }
+    WaitReadable(pending->doneFd, deadline);
+  }
+}
+
 bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
   const long long deadline = MonotonicMs() + timing_.connectMs;
+  cancelled_ = false;
   for (;;) {
     bool turnedAway = false;
     if (Connect(portName, deadline, reason, turnedAway)) return true;
     // A server still closing the previous session on its line turns the next
     // one away for a moment; commands run one after another expect to get in.
-    if (!turnedAway || MonotonicMs() + 100 >= deadline) return false;
-    ::poll(nullptr, 0, 100);
+    if (!turnedAway || cancelled_ || MonotonicMs() + 100 >= deadline) return false;
+    const long long retry = MonotonicMs() + 100;
+    while (MonotonicMs() < retry && WaitReadable(-1, retry)) {
+    }
+    if (cancelled_) {
+      reason = portName + ": cancelled.";
+      return false;
+    }
   }
 }
 
@@ -207,7 +241,11 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
 
   addrinfo* found = nullptr;
   bool timedOut = false;
-  const int lookup = LookUp(resolver_, address_.host, std::to_string(address_.port), deadline, found, timedOut);
+  const int lookup = LookUp(std::to_string(address_.port), deadline, found, timedOut);
+  if (cancelled_) {
+    reason = portName + ": cancelled.";
+    return false;
+  }
   if (lookup != 0) {
     if (timedOut) {
       reason = portName + ": the host " + address_.host + " could not be looked up within " + seconds +
@@ -222,7 +260,7 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
 
   int fd = -1;
   int error = ETIMEDOUT;
-  for (addrinfo* ai = found; ai && fd < 0 && MonotonicMs() < deadline; ai = ai->ai_next) {
+  for (addrinfo* ai = found; ai && fd < 0 && !cancelled_ && MonotonicMs() < deadline; ai = ai->ai_next) {
     const int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (s < 0) {
       error = errno;
@@ -230,16 +268,25 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
     }
     int result = ::connect(s, ai->ai_addr, ai->ai_addrlen);
     if (result != 0 && errno == EINPROGRESS) {
-      pollfd p{s, POLLOUT, 0};
-      int ready;
-      do {
-        const long long left = deadline - MonotonicMs();
-        ready = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
-      } while (ready < 0 && errno == EINTR);
+      // A wait takes a descriptor that polls readable: an epoll set that
+      // holds the socket's writability is one.
+      const int connected = ::epoll_create1(EPOLL_CLOEXEC);
+      epoll_event e{};
+      e.events = EPOLLOUT;
+      e.data.fd = s;
+      bool ready = false;
+      if (connected >= 0 && ::epoll_ctl(connected, EPOLL_CTL_ADD, s, &e) == 0) {
+        for (;;) {
+          pollfd p{s, POLLOUT, 0};
+          ready = ::poll(&p, 1, 0) > 0;
+          if (ready || MonotonicMs() >= deadline || !WaitReadable(connected, deadline)) break;
+        }
+      }
+      if (connected >= 0) ::close(connected);
       socklen_t length = sizeof result;
-      if (ready <= 0) {
+      if (!ready) {
         result = -1;
-        errno = ETIMEDOUT;
+        errno = cancelled_ ? ECANCELED : ETIMEDOUT;
       } else if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &result, &length) != 0 || result != 0) {
         errno = result != 0 ? result : errno;
         result = -1;
@@ -254,7 +301,10 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
   }
   ::freeaddrinfo(found);
   if (fd < 0) {
-    switch (error) {
+    switch (cancelled_ ? ECANCELED : error) {
+      case ECANCELED:
+        reason = portName + ": cancelled.";
+        break;
       case ECONNREFUSED:
         reason = portName + ": the connection was refused; check the port number and that the device server "
                             "listens on it.";
@@ -289,14 +339,14 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
   if (!Telnet()) return true;
 
   SendRaw(codec_.Opening());
-  while (!codec_.ComPortAgreed() && !codec_.ComPortRefused() && !lost_) {
-    const long long left = deadline - MonotonicMs();
-    if (left <= 0) break;
-    pollfd p{socket_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left)) > 0) Drain();
+  while (!codec_.ComPortAgreed() && !codec_.ComPortRefused() && !lost_ && MonotonicMs() < deadline) {
+    if (!WaitReadable(socket_, deadline)) break;
+    Drain();
   }
   if (!codec_.ComPortAgreed()) {
-    if (lost_) {
+    if (cancelled_) {
+      reason = portName + ": cancelled.";
+    } else if (lost_) {
       turnedAway = true;
       const std::string said = PrintableLine(input_);
       reason = portName + ": the device server closed the connection" + (said.empty() ? "" : " (\"" + said + "\")") +
@@ -321,6 +371,11 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
   SendRaw(TelnetCodec::Command(CPC_PURGE_DATA, 3));
   awaited_ |= 1u << CPC_PURGE_DATA;
   AwaitAcknowledgements();
+  if (cancelled_) {
+    reason = portName + ": cancelled.";
+    Close();
+    return false;
+  }
   if (lost_) {
     // ser2net, for one, agrees to the options before it finds its line busy.
     turnedAway = true;
@@ -422,13 +477,13 @@ void NetworkSerialPort::Take(const ComPortMessage& m) {
 
 void NetworkSerialPort::AwaitAcknowledgements() {
   const long long deadline = MonotonicMs() + timing_.acknowledgeMs;
-  while ((awaited_ & ~silent_) && !lost_ && socket_ >= 0) {
-    const long long left = deadline - MonotonicMs();
-    if (left <= 0) break;
-    pollfd p{socket_, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left)) > 0) Drain();
+  cancelled_ = false;
+  while ((awaited_ & ~silent_) && !lost_ && socket_ >= 0 && MonotonicMs() < deadline) {
+    if (!WaitReadable(socket_, deadline)) break;
+    Drain();
   }
-  silent_ |= awaited_;
+  // A wait the user cut short says nothing about the server.
+  if (!cancelled_) silent_ |= awaited_;
   awaited_ = 0;
 }
 

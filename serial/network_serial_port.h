@@ -58,6 +58,10 @@ class NetworkSerialPort : public SerialPort {
   NetworkSerialPort& operator=(const NetworkSerialPort&) = delete;
 
   void SetResolver(Resolver resolver) { resolver_ = std::move(resolver); }
+  Waiter SetWaiter(Waiter waiter) override {
+    std::swap(waiter, waiter_);
+    return waiter;
+  }
 
   // The host name's lookup counts against the connect time: a name server
   // that does not answer fails the open when that time is up.
@@ -89,6 +93,12 @@ class NetworkSerialPort : public SerialPort {
   // server accepted and closed the connection at once.
   bool Connect(const std::string& portName, long long deadline, std::string& reason, bool& turnedAway);
   bool Telnet() const { return address_.telnet; }
+  // Looks the host up on a thread of its own, within the deadline. With
+  // `timedOut` set when the deadline passed first.
+  int LookUp(const std::string& service, long long deadline, addrinfo*& found, bool& timedOut);
+  // Waits until `fd` polls readable (-1: none), the deadline, or the next
+  // tick of the waiter; false, and `cancelled_` set, once the user cancelled.
+  bool WaitReadable(int fd, long long deadline);
   // Sends bytes as they stand (already escaped); false when the connection
   // is gone.
   bool SendRaw(std::string_view bytes);
@@ -105,6 +115,8 @@ class NetworkSerialPort : public SerialPort {
 
   Timing timing_;
   Resolver resolver_;
+  Waiter waiter_;
+  bool cancelled_ = false;
   NetworkAddress address_;
   int socket_ = -1;
   int pollFd_ = -1;   // epoll set of the socket and `inputEvent_`

@@ -5,6 +5,7 @@
 // modem status lines and line events.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -68,6 +69,18 @@ class SerialPort {
   // A descriptor that polls readable while input is waiting, or -1. Waits
   // block on it instead of spinning.
   virtual int PollFd() const = 0;
+
+  // How the port waits where opening it or a setting takes time (a port
+  // across the network connects and waits for the server's answers):
+  // `wait(fd)` returns when `fd` polls readable or at the next tick, having
+  // let the program's events run meanwhile, and false once the user
+  // cancelled. Without one the port blocks in poll(2). Returns the waiter it
+  // replaces; ports that never wait keep none.
+  using Waiter = std::function<bool(int fd)>;
+  virtual Waiter SetWaiter(Waiter waiter) {
+    (void)waiter;
+    return {};
+  }
 
   // Set when the device went away underneath an open port (unplugged, the
   // other end of a pseudo-terminal closed). The port then reads as closed.

@@ -118,6 +118,7 @@ class TrafficLoggingPort : public SerialPort {
   bool CdHolding() const override { return inner_ && inner_->CdHolding(); }
   int PollFd() const override { return inner_ ? inner_->PollFd() : -1; }
   bool Lost() const override { return inner_ && inner_->Lost(); }
+  Waiter SetWaiter(Waiter waiter) override { return inner_ ? inner_->SetWaiter(std::move(waiter)) : Waiter(); }
 
  private:
   TrafficFileLog& log_;

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+
+#include "serial/clock.h"
+#include "serial/network_serial_port.h"
 
 namespace kelvane {
 namespace {
@@ -57,6 +64,37 @@ TEST(OpenPort, RefusedOpenSetsOpenFailedWithTheReason) {
   EXPECT_FALSE(r.Open());
   EXPECT_EQ(r.a.LinkState, LS_OPEN_FAILED);
   EXPECT_NE(r.ui.terminal.find("Permission denied"), std::string::npos);
+}
+
+TEST(OpenPort, ASilentDeviceServerIsWaitedForThroughTheUserInterfaceAndCancelEndsTheOpen) {
+  // Listens and never accepts: the connection is made by the kernel, and
+  // the Telnet negotiation goes unanswered for the whole connect time.
+  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(silent, 1), 0);
+  ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+
+  CAdapter a;
+  testing::VirtualUi ui(a);
+  NetworkSerialPort port;
+  a.SetPort(&port);
+  a.PortNumber = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  ui.onPump = [&a](testing::VirtualUi& u) {
+    if (u.pumps == 5) a.AbortRequested = true;
+  };
+  const long long start = MonotonicMs();
+  EXPECT_FALSE(a.OpenPort());
+  EXPECT_LT(MonotonicMs() - start, 2000);
+  EXPECT_GE(ui.pumps, 5);
+  EXPECT_EQ(a.LinkState, LS_OPEN_FAILED);
+  EXPECT_NE(a.LastOpenError.find("cancelled"), std::string::npos) << a.LastOpenError;
+  // The Cancel was spent on the open, not left for the next operation.
+  EXPECT_FALSE(a.AbortRequested);
+  ::close(silent);
 }
 
 TEST(OpenPort, OpeningDropsAFileProfileAndResetsTheBlock) {
