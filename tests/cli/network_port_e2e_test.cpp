@@ -8,12 +8,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "connection/connect.h"
+#include "connection/raw_transfer.h"
 #include "serial/clock.h"
+#include "serial/network_serial_port.h"
+#include "serial/user_interface.h"
 #include "sim/modemsim_process.h"
 #include "sim/ser2net_process.h"
 #include "support/firmware_text.h"
@@ -142,22 +147,95 @@ TEST(CliNetworkPort, FlashSwitchesTheServersLineTo115200) {
   ::unlink(file.c_str());
 }
 
-TEST(CliNetworkPort, AServerThatDiesMidReadIsALostModem) {
+TEST(CliNetworkPort, AServerThatDiesMidReadOrMidWriteIsALostModem) {
+  REQUIRE_SER2NET();
+  const std::string profile = TempPath("profile.dat");
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
+  struct Case {
+    const char* command;
+    std::vector<std::string> args;
+  };
+  const std::string out = TempPath("killed.dat");
+  const Case cases[] = {{"read", {"-o", out}}, {"write", {profile, "--yes"}}};
+  for (const Case& c : cases) {
+    ServedModem m;
+    // Paced at 9600 bit/s a whole read or write lasts several seconds.
+    ASSERT_TRUE(m.Start({"--model", "3", "--rate", "9600", "--pace"}, true));
+    std::vector<std::string> args = {c.command, "--port", m.url, "--baud", "9600"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ProcessResult r;
+    std::thread cli([&] { r = RunProcess(KELVANE_CLI, args, 60000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const long long killed = MonotonicMs();
+    m.server.Kill();
+    cli.join();
+    EXPECT_EQ(r.exitCode, 1) << c.command << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, "Modem disconnected during process!")) << c.command << "\n" << r.err;
+    EXPECT_LT(MonotonicMs() - killed, 5000) << c.command;
+  }
+  EXPECT_NE(::access(out.c_str(), F_OK), 0) << "a broken read left a file";
+  ::unlink(profile.c_str());
+}
+
+// What the window's Transfer menu and terminal pane send, through the same
+// core calls, over a real device server: typed commands, a file sent twice,
+// the escape from a call and a break.
+TEST(CliNetworkPort, TerminalSendFileEscapeAndBreakReachTheModemThroughTheServer) {
   REQUIRE_SER2NET();
   ServedModem m;
-  // Paced at 9600 bit/s a whole read lasts several seconds.
-  ASSERT_TRUE(m.Start({"--model", "3", "--rate", "9600", "--pace"}, true));
-  const std::string out = TempPath("killed.dat");
-  ProcessResult r;
-  std::thread cli([&] { r = RunProcess(KELVANE_CLI, {"read", "--port", m.url, "--baud", "9600", "-o", out}, 60000); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  const long long killed = MonotonicMs();
-  m.server.Kill();
-  cli.join();
-  EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_TRUE(Has(r.err, "Modem disconnected during process!")) << r.err;
-  EXPECT_LT(MonotonicMs() - killed, 5000);
-  EXPECT_NE(::access(out.c_str(), F_OK), 0) << "a broken read left a file";
+  ASSERT_TRUE(m.Start({"--model", "3", "--rate", "19200"}, true));
+  NetworkSerialPort port;
+  CAdapter a;
+  HeadlessUserInterface ui(a);
+  a.SetUi(&ui);
+  a.SetPort(&port);
+  a.PortNumber = m.url;
+  a.BaudRate = "19200";
+  a.Parity = "None";
+  a.DataBits = "8";
+  a.StopBits = "1";
+  ASSERT_EQ(RunConnectOperation(a), CONNECT_IDENTIFIED);
+  // What the modem sends until `count` times `text` came, within 5 s.
+  auto awaitText = [&](const std::string& text, int count = 1) {
+    std::string got;
+    const long long until = MonotonicMs() + 5000;
+    auto seen = [&] {
+      int n = 0;
+      for (size_t at = got.find(text); at != std::string::npos; at = got.find(text, at + 1)) ++n;
+      return n;
+    };
+    while (seen() < count && MonotonicMs() < until && a.PortIsOpen()) {
+      ui.PumpEvents(port.PollFd());
+      got += a.ReadText(false);
+    }
+    return got;
+  };
+
+  ASSERT_TRUE(a.SendText("ATI9\r"));
+  EXPECT_TRUE(Has(awaitText("OK\r\n"), "RM-40 485")) << "terminal";
+
+  const std::string file = "ATS7?\rATS10?\r";
+  EXPECT_EQ(SendRepeated(a, std::vector<uint8_t>(file.begin(), file.end()), 2, 100), 2);
+  const std::string sent = awaitText("OK\r\n", 4);
+  EXPECT_EQ(std::count(sent.begin(), sent.end(), '?'), 4) << "send file: " << sent;
+
+  // In a call the modem takes "+++" with its guard times, and only then
+  // answers commands again.
+  ASSERT_TRUE(a.SendText("ATD5550100\r"));
+  ASSERT_TRUE(Has(awaitText("CONNECT"), "CONNECT"));
+  EXPECT_EQ(SendEscapeSequence(a), 1);
+  EXPECT_TRUE(Has(awaitText("OK\r\n"), "OK")) << "escape";
+  ASSERT_TRUE(a.SendText("ATH\r"));
+  EXPECT_TRUE(Has(awaitText("OK\r\n"), "OK")) << "hang up";
+
+  // The server takes break on and off; the line works on after it.
+  port.SetBreak(true);
+  ui.Sleep(250);
+  port.SetBreak(false);
+  ASSERT_TRUE(a.SendText("AT\r"));
+  EXPECT_TRUE(Has(awaitText("OK\r\n"), "OK")) << "after the break";
+  EXPECT_FALSE(port.Lost());
+  a.CloseLink();
 }
 
 TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
