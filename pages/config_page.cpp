@@ -408,10 +408,6 @@ int CConfigPage::EditNumber(const QLineEdit* edit, int max) {
   return LeadingInt(ToLatin1(edit->text()), max);
 }
 
-void CConfigPage::CopyText(const QLineEdit* edit, char* field, std::size_t size) {
-  CopyFieldText(field, size, ToLatin1(edit->text()));
-}
-
 void CConfigPage::ShowText(QLineEdit* edit, const char* field, std::size_t size) {
   const std::string text = FieldText(field, size);
   edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));

@@ -240,9 +240,6 @@ class CConfigPage : public QWidget {
   // The leading decimal integer of an edit's text (0 when there is none),
   // clipped at `max` when max >= 0.
   static int EditNumber(const QLineEdit* edit, int max = -1);
-  // Copies an edit's text (Latin-1) into a fixed-size field, keeping the
-  // terminating zero.
-  static void CopyText(const QLineEdit* edit, char* field, std::size_t size);
   // Shows a fixed-size field's text (up to its terminating zero or its size).
   static void ShowText(QLineEdit* edit, const char* field, std::size_t size);
 

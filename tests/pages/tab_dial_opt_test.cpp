@@ -114,6 +114,12 @@ class TabDialOptTest : public QObject {
     QTest::keyClicks(page.BackupTimeEdit(), "2500");
     QCOMPARE(page.BackupTimeEdit()->text(), QString("250"));
     QCOMPARE(rig.a.Config.dial.BackupTime, 250);
+
+    // The modem gets the backup number inside double quotes: a typed quote is refused.
+    page.BackupNumberEdit()->clear();
+    QTest::keyClicks(page.BackupNumberEdit(), "12\"3");
+    QCOMPARE(page.BackupNumberEdit()->text(), QString("123"));
+    QCOMPARE(GetText(rig.a.Config.dial.BackupNumber), std::string("123"));
   }
 
   void LongNumberKeepsItsFirst31Characters() {
