@@ -19,12 +19,15 @@ constexpr int kLogKeep = 9584;
 
 int ToInt(const std::string& text) { return std::atoi(text.c_str()); }
 
-// While the adapter opens the port or changes its settings, a port that
+// While an operation opens the port or changes its settings, a port that
 // takes time for it (one across the network) waits through the user
-// interface: the window goes on painting and Cancel is heard.
+// interface: the window goes on painting and Cancel is heard. Only inside an
+// operation, which holds Busy: a settings change from a combo box or the
+// options dialog is no operation, and events run from its handler could
+// start one.
 class WaitThroughUi {
  public:
-  explicit WaitThroughUi(CAdapter& a) : port_(a.Port()) {
+  explicit WaitThroughUi(CAdapter& a) : port_(a.Busy ? a.Port() : nullptr) {
     if (port_) {
       previous_ = port_->SetWaiter([&a](int fd) {
         a.Ui().PumpEvents(fd);

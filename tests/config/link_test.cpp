@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "config/operation_hold.h"
 #include "serial/clock.h"
 #include "serial/network_serial_port.h"
 
@@ -87,7 +88,10 @@ TEST(OpenPort, ASilentDeviceServerIsWaitedForThroughTheUserInterfaceAndCancelEnd
     if (u.pumps == 5) a.AbortRequested = true;
   };
   const long long start = MonotonicMs();
-  EXPECT_FALSE(a.OpenPort());
+  {
+    BusyHold busy(a);
+    EXPECT_FALSE(a.OpenPort());
+  }
   EXPECT_LT(MonotonicMs() - start, 2000);
   EXPECT_GE(ui.pumps, 5);
   EXPECT_EQ(a.LinkState, LS_OPEN_FAILED);
