@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/apply.h"
+#include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/cli_ui.h"
 #include "config/adapter.h"
@@ -254,7 +255,7 @@ bool TargetRun::Connect() {
     return false;
   }
 
-  if (!a_.OpenAndIdentify(false)) {
+  if (!OpenPortCancellably(a_)) {
     Fail("Unable to open COM-port... " + a_.LastOpenError);
     return false;
   }

@@ -48,6 +48,10 @@ int ConnectForCommand(Session& s);
 // Makes the session's port from --port and gives the adapter the line
 // settings of the options (nothing is opened yet).
 void AttachPort(Session& s);
+// Opens the port without talking to the modem, as an operation: with Busy
+// held, a network port's connect (lookup, connection, negotiation) waits
+// through the user interface, so Ctrl-C ends it instead of the 5 s bound.
+bool OpenPortCancellably(CAdapter& a);
 // With --remote: opens the port, logs in to the remote modem through the
 // local one and identifies it. Prints the failure and returns the exit code.
 int RemoteConnectForCommand(Session& s);

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "config/adapter.h"
+#include "config/operation_hold.h"
 #include "config/version.h"
 #include "connection/connect.h"
 #include "connection/port_factory.h"
@@ -39,11 +40,18 @@ int ConnectForCommand(Session& s) {
   const int result = RunConnectOperation(a);
   s.ui.Finish();
   if (result == CONNECT_IDENTIFIED) return EXIT_OK;
+  // A cancel is no finding about the modem; the session says it was cancelled.
+  if (s.ui.CancelCount() > 0) return EXIT_FAILED;
   std::fprintf(stderr, "%s\n", ConnectFailureMessage(a, result).c_str());
   if (a.LinkState == LS_OPEN_FAILED && !a.LastOpenError.empty()) {
     std::fprintf(stderr, "%s\n", a.LastOpenError.c_str());
   }
   return result == CONNECT_UNSUPPORTED ? EXIT_UNSUPPORTED : EXIT_FAILED;
+}
+
+bool OpenPortCancellably(CAdapter& a) {
+  const BusyHold busy(a);
+  return a.OpenAndIdentify(false);
 }
 
 std::string Printable(std::string_view text) {

@@ -173,9 +173,10 @@ int RemoteConnectForCommand(Session& s) {
 
   if (s.options.debug) s.ui.SetSecret(password);
   AttachPort(s);
-  if (!a.OpenAndIdentify(false)) {
+  if (!OpenPortCancellably(a)) {
     Wipe(password);
     s.ui.Finish();
+    if (s.ui.CancelCount() > 0) return EXIT_FAILED;
     std::fprintf(stderr, "Unable to open COM-port...\n");
     if (!a.LastOpenError.empty()) std::fprintf(stderr, "%s\n", a.LastOpenError.c_str());
     return EXIT_FAILED;

@@ -76,7 +76,8 @@ int ScanCommand(Session& s) {
   // Through the traffic log when there is one (--log).
   a.SetPort(s.LinePort());
   a.PortNumber = o.port;
-  if (!a.OpenAndIdentify(false)) {
+  if (!OpenPortCancellably(a)) {
+    if (s.ui.CancelCount() > 0) return EXIT_FAILED;
     std::fprintf(stderr, "Unable to open COM-port...\n");
     if (!a.LastOpenError.empty()) std::fprintf(stderr, "%s\n", a.LastOpenError.c_str());
     return EXIT_FAILED;

@@ -5,6 +5,9 @@
 namespace kelvane {
 
 int RunConnectOperation(CAdapter& a) {
+  // The window runs it with Busy already held; the command line holds it
+  // here, so a network port's connect waits where Ctrl-C is heard.
+  const BusyHold busy(a);
   UserInterface& ui = a.Ui();
   ui.SetProgressCaption("Connecting...");
   ui.SetProgressText("Opening port...");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +30,7 @@ namespace {
 
 using testing::ProcessResult;
 using testing::RunProcess;
+using testing::RunProcessInterrupted;
 
 #define REQUIRE_SER2NET()                                                                              \
   if (Ser2NetProcess::Program().empty())                                                               \
@@ -247,7 +249,7 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof a;
   ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(::listen(silent, 4), 0);
+  ASSERT_EQ(::listen(silent, 16), 0);
   ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
   const std::string silentPort = std::to_string(ntohs(a.sin_port));
   // A port nobody listens on.
@@ -262,6 +264,7 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
     const char* reason;
     int exitCode;
     const char* message;
+    int signal = 0;  // sent half a second in: the connect ends then, not after 5 s
   };
   const Case cases[] = {
       {"rfc2217://127.0.0.1:" + closedPort, "the connection was refused", 1, "Unable to open COM-port..."},
@@ -271,14 +274,21 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
       {"rfc2217://127.0.0.1:" + silentPort, "did not answer within 5 s", 1, "Unable to open COM-port..."},
       // A plain byte stream may be quiet: that is a modem that does not answer.
       {"tcp://127.0.0.1:" + silentPort, "", 1, "No Dalmarin modem found!"},
+      {"rfc2217://127.0.0.1:" + silentPort, "", 1, "Cancelled by Ctrl-C.", SIGINT},
+      {"rfc2217://127.0.0.1:" + silentPort, "", 1, "Cancelled by SIGTERM.", SIGTERM},
   };
   for (const Case& c : cases) {
     const long long start = MonotonicMs();
-    const ProcessResult r = RunProcess(KELVANE_CLI, {"identify", "--port", c.port}, 30000);
+    const std::vector<std::string> args = {"identify", "--port", c.port};
+    const ProcessResult r = c.signal ? RunProcessInterrupted(KELVANE_CLI, args, 500, 30000, "", c.signal)
+                                     : RunProcess(KELVANE_CLI, args, 30000);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.port << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, c.message)) << c.port << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, c.reason)) << c.port << "\n" << r.err;
-    EXPECT_LT(MonotonicMs() - start, 8000) << c.port;
+    EXPECT_LT(MonotonicMs() - start, c.signal ? 2000 : 8000) << c.port;
+    if (c.signal) {
+      EXPECT_FALSE(Has(r.err, "Unable to open")) << "a cancel is no failed open:\n" << r.err;
+    }
   }
   ::close(silent);
   ::close(closed);
