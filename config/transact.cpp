@@ -179,6 +179,9 @@ int CAdapter::ProbeModem() {
       answer = "ATQ0";
       const int quiet = Transact(answer, 1, "OK\r\n", "0\r0\r", MatchInOrder);
       if (quiet < 0) {
+        // Cancelled while the answer was awaited: the switch was sent, and
+        // the modem may well have taken it.
+        if (PortIsOpen()) QuietWasOn = true;
         result = -1;
       } else if (!answer.empty() && PortIsOpen()) {
         QuietWasOn = true;

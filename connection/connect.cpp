@@ -4,6 +4,28 @@
 
 namespace kelvane {
 
+namespace {
+
+// Ends a connect that identified nothing it can serve. A quiet modem that the
+// probe switched to result codes is put back to quiet first, however the
+// connect ended: the probe changed only its active setting, so "ATQ1" alone
+// restores it. A cancel that ended the connect is set aside for that one
+// command; with echo on, the echo shows it arrived, since the answer is
+// suppressed.
+void AbandonConnect(CAdapter& a) {
+  if (a.QuietWasOn && a.PortIsOpen()) {
+    const bool abort = a.AbortRequested;
+    a.AbortRequested = false;
+    std::string command = "ATQ1";
+    a.Transact(command, 1, a.EchoOn ? "ATQ1\r" : "OK\r\n", MatchExact);
+    a.AbortRequested = abort;
+    a.QuietWasOn = false;
+  }
+  a.ClosePortQuietly();
+}
+
+}  // namespace
+
 int RunConnectOperation(CAdapter& a) {
   // The window runs it with Busy already held; the command line holds it
   // here, so a network port's connect waits where Ctrl-C is heard.
@@ -21,7 +43,7 @@ int RunConnectOperation(CAdapter& a) {
   ui.StepProgress();
   // A cancelled probe stops the connect as well.
   if (a.ProbeForIdentification() < 1) {
-    a.ClosePortQuietly();
+    AbandonConnect(a);
     return CONNECT_NOTHING_FOUND;
   }
   a.ApplyPortSettings();
@@ -30,7 +52,7 @@ int RunConnectOperation(CAdapter& a) {
 
   const int found = a.IdentifyModem(nullptr);
   if (found <= 0) {
-    a.ClosePortQuietly();
+    AbandonConnect(a);
     return found < 0 ? CONNECT_NOTHING_FOUND : CONNECT_UNSUPPORTED;
   }
   ui.StepProgress();

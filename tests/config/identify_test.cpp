@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "sim/simulated_port.h"
 
 namespace kelvane {
 namespace {
@@ -179,6 +182,56 @@ TEST(ProbeMode, CancelledProbeEndsTheConnect) {
   EXPECT_EQ(std::count(r.port.sentLines.begin(), r.port.sentLines.end(), "AT"), 1);
   EXPECT_FALSE(r.a.AbortRequested);
   EXPECT_EQ(r.a.LinkState, LS_IDLE);
+}
+
+// A quiet modem that the probe switched to result codes is quiet again after
+// every way the connect can end short of an identified modem; one that was
+// not quiet is not made so.
+TEST(ConnectOperation, EveryWayOutAfterTheQuietSwitchLeavesAQuietModemQuiet) {
+  struct Case {
+    const char* cancelAt;  // the command line whose answer is cancelled; "" none
+    const char* article;
+    bool quiet;
+    int echo;
+  };
+  const Case cases[] = {
+      {"ATQ0", "7730-08", true, 1},  {"AT", "7730-08", true, 1},   {"ATI9", "7730-08", true, 1},
+      {"ATI9", "7730-08", true, 0},  {"", "7730-99", true, 1},     {"ATI9", "7730-08", false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.cancelAt) + " " + c.article + (c.quiet ? " quiet" : "") + " echo " +
+                 std::to_string(c.echo));
+    CAdapter a;
+    VirtualUi ui{a};
+    SimulatedPort port{SimulatedModem(std::string_view(c.article))};
+    port.SetClock([&ui] { return ui.NowMs(); });
+    for (ModemSettings* s : {&port.Modem().State(), &port.Modem().Stored()}) {
+      s->quiet = c.quiet ? 1 : 0;
+      s->echo = c.echo;
+    }
+    a.SetPort(&port);
+    a.PortNumber = "sim";
+    a.BaudRate = "9600";
+    const std::string cancelLine = std::string(c.cancelAt) + "\r";
+    bool cancelled = false;
+    ui.onPump = [&](VirtualUi&) {
+      const std::string& sent = port.Written();
+      // The "AT" that counts is the one after the switch.
+      if (!cancelled && *c.cancelAt && sent.ends_with(cancelLine) &&
+          (!c.quiet || sent.find("ATQ0\r") != std::string::npos)) {
+        cancelled = true;
+        a.AbortRequested = true;
+      }
+    };
+    EXPECT_NE(RunConnectOperation(a), CONNECT_IDENTIFIED);
+    EXPECT_EQ(cancelled, *c.cancelAt != 0);
+    EXPECT_EQ(port.Modem().State().quiet, c.quiet ? 1 : 0);
+    EXPECT_EQ(port.Modem().Stored().quiet, c.quiet ? 1 : 0);
+    EXPECT_EQ(port.Written().find("ATQ1") != std::string::npos, c.quiet);
+    EXPECT_EQ(a.LinkState, LS_IDLE);
+    EXPECT_FALSE(a.AbortRequested);
+    EXPECT_FALSE(port.IsOpen());
+  }
 }
 
 TEST(Disconnect, AsksBeforeRestoringQuietMode) {
