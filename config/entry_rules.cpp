@@ -37,7 +37,7 @@ void StoreText(char* field, std::size_t size, std::size_t limit, std::string_vie
 
 std::string ShownNumber(int32_t value, std::size_t limit) {
   std::string text = std::to_string(value);
-  if (text.size() > limit) text.resize(limit);
+  if (limit && text.size() > limit) text.resize(limit);
   return text;
 }
 

@@ -29,7 +29,8 @@ std::string ShownText(const char* field, std::size_t size, std::size_t limit);
 // the field. An edit that still shows ShownText of the field leaves it alone.
 void StoreText(char* field, std::size_t size, std::size_t limit, std::string_view text);
 
-// The text an edit limited to `limit` characters shows for an integer.
+// The text an edit limited to `limit` characters (0: any number) shows for an
+// integer.
 std::string ShownNumber(int32_t value, std::size_t limit);
 
 // Stores the leading integer of an edit's text (0 when there is none), unless

@@ -78,6 +78,10 @@ struct Row {
     f.limit = limit;
     return *this;
   }
+  Row& ShownWhole() {
+    f.shownWhole = true;
+    return *this;
+  }
   // An S-register of three digits; entries above `max` are clipped to it.
   Row& Register(long long max) {
     f.map = ValueMap::Register;
@@ -253,6 +257,7 @@ std::vector<FieldInfo> BuildFields() {
       REMOTE(RemotePassword)
           .On(PG_REMOTE, 2, "Remote Configuration Password [*WRCP]")
           .Chars(M::Password, kRemotePasswordLimit)
+          .ShownWhole()
           .Secret("*WRCP", -1, "*WRCP: "),
 
       CALLBACK(CallbackMode).On(PG_CALLBACK, 1, "Callback security [*wcb]").Map(M::Indexed, CallbackModeItems),

@@ -83,7 +83,10 @@ struct FieldInfo {
   ItemList items = nullptr;  // Numbered, Indexed
   long long low = 0;         // Range, Register
   long long high = 0;        // Range, Register
-  size_t limit = 0;          // characters the control takes
+  size_t limit = 0;          // characters the control takes (0: any number)
+  // A longer text the record holds is shown and stored whole, not cut at
+  // `limit`, so that storing the page back never shortens it.
+  bool shownWhole = false;
 
   bool secret = false;  // a password: masked in every output and log
   bool quoted = false;  // sent inside double quotes: never holds one

@@ -71,8 +71,8 @@ std::string Indexed(const Items& items, long long value) {
                 value);
 }
 
-// A number edit limited to `limit` characters: it shows the decimal text cut
-// at the limit.
+// A number edit limited to `limit` characters (0: any number): it shows the
+// decimal text cut at the limit.
 std::string NumberEdit(int32_t value, std::size_t limit) {
   const std::string shown = ShownNumber(value, limit);
   return shown == std::to_string(value) ? shown : Stored(shown, std::to_string(value));
@@ -154,15 +154,13 @@ FieldWords ElementWords(const ConfigBlock& block, const FieldInfo& f, std::size_
       w.shown = number <= 1 ? fast : Stored(fast, std::to_string(number));
       break;
     }
-    case ValueMap::Register: w.shown = NumberEdit(static_cast<int32_t>(number), f.limit); break;
     case ValueMap::Country: w.shown = CountryWords(static_cast<int32_t>(number)); break;
     case ValueMap::CompressionPart:
       w.shown = CompressionWords(block.basic, std::string_view(f.name) == "ErrorCorrectionN");
       break;
     case ValueMap::Modulation: w.shown = ModulationFieldText(bytes); break;
-    case ValueMap::Range:
-      w.shown = f.limit ? NumberEdit(static_cast<int32_t>(number), f.limit) : std::to_string(number);
-      break;
+    case ValueMap::Register:
+    case ValueMap::Range: w.shown = NumberEdit(static_cast<int32_t>(number), f.limit); break;
     case ValueMap::Text:
     case ValueMap::TableNumber:
     case ValueMap::Password: w.shown = TextEdit(ShownText(bytes, f.width, f.limit), text); break;

@@ -17,6 +17,7 @@
 #include "config/field_table.h"
 #include "config/operation_hold.h"
 #include "config/page_values.h"
+#include "config/remote_values.h"
 #include "config/serial_values.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
@@ -492,6 +493,15 @@ void CConfigPage::LoadEdit(Binding& b) {
     case ValueMap::Range:
       edit->setText(Latin1Text(ShownNumber(static_cast<int32_t>(ElementNumber(a_.Config, f, b.element)), f.limit)));
       break;
+    case ValueMap::Password:
+      if (f.shownWhole) {
+        const int whole = static_cast<int>(FieldText(text, f.width).size());
+        edit->setMaxLength(std::max(static_cast<int>(f.limit), whole));
+        ShowText(edit, text, f.width);
+        break;
+      }
+      edit->setText(Latin1Text(ShownText(text, f.width, f.limit)));
+      break;
     default: edit->setText(Latin1Text(ShownText(text, f.width, f.limit))); break;
   }
 }
@@ -517,6 +527,16 @@ void CConfigPage::StoreEdit(Binding& b) {
       if (!StoreTableNumber(field, f.width, f.limit, typed)) PutBackEntry(b.edit, ShownText(field, f.width, f.limit));
       break;
     case ValueMap::Text: StoreText(field, f.width, f.limit, typed); break;
+    // A password of 1 to 5 characters stays in the edit only: the field keeps
+    // the last one that was taken.
+    case ValueMap::Password:
+      if (!IsStorablePassword(typed)) break;
+      if (f.shownWhole) {
+        CopyFieldText(field, f.width, typed);
+      } else {
+        StoreText(field, f.width, f.limit, typed);
+      }
+      break;
     // The modulation text is stored by its dialog.
     default: break;
   }

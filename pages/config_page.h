@@ -156,6 +156,9 @@ class CConfigPage : public QWidget {
   //  - an S-register is clipped into its range; a record value the edit
   //    cannot hold as it stands is shown whole and kept until that edit is
   //    typed into;
+  //  - a password of 1 to 5 characters is not stored: the field keeps the
+  //    last one taken; a field shown whole shows a longer password it holds
+  //    whole and stores the edit's text whole;
   //  - the modulation text is only shown (its dialog stores it).
   void Bind(QLineEdit* edit, std::string_view field, std::size_t element = 0, bool valueControl = true);
   // A control whose field this model lacks (hidden) is neither filled nor
