@@ -264,10 +264,12 @@ std::vector<FieldInfo> BuildFields() {
       CALLBACK(CallbackTime).On(PG_CALLBACK, 3, "Delay before callback (*wcbtime)").Numbers(0, 255, kCallbackDelayChars),
       CALLBACK(CallbackNumbers)
           .On(PG_CALLBACK, 2, "Callback table [*wcbtab] %d: Number")
+          .Tip("Callback number entry")
           .Chars(M::TableNumber, kCallbackNumberChars)
           .Quoted("*WCBTAB", 1),
       CALLBACK(CallbackPasswords)
           .On(PG_CALLBACK, 2, "Callback table [*wcbtab] %d: Password")
+          .Tip("Callback password entry")
           .Chars(M::Password, kCallbackPasswordChars)
           .Quoted("*WCBTAB", 2)
           .Secret("*WCBTAB", 2, "_Password="),

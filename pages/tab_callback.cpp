@@ -12,7 +12,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "config/entry_rules.h"
+#include "config/remote_values.h"
 #include "controls/image_button.h"
 #include "controls/wrap_combo.h"
 #include "pages/entry_edits.h"
@@ -26,7 +26,7 @@ namespace {
 // not what will be written.
 void MarkPassword(QLineEdit* edit) {
   QPalette palette = edit->palette();
-  const bool taken = IsCallbackPassword(edit->text().toLatin1().toStdString());
+  const bool taken = IsStorablePassword(edit->text().toLatin1().toStdString());
   palette.setColor(QPalette::Text, taken ? QApplication::palette(edit).color(QPalette::Text)
                                          : QColor(Qt::red));
   edit->setPalette(palette);
@@ -48,11 +48,11 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
   // The longest items are wider than the page: the box shows the chosen one
   // over two lines, and the list opens wide enough to show them whole.
   mode_ = new CWrapComboBox(2, secure);
-  for (const std::string& item : CallbackModeItems()) mode_->addItem(Latin1Text(item));
+  Bind(mode_, "CallbackSettings.CallbackMode");
   mode_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   mode_->setMinimumContentsLength(20);
   mode_->view()->setMinimumWidth(mode_->view()->sizeHintForColumn(0) + 8);
-  auto* modeLabel = new QLabel(QStringLiteral("Callback security [*wcb]"), secure);
+  auto* modeLabel = new QLabel(Caption("CallbackSettings.CallbackMode"), secure);
   modeLabel->setBuddy(mode_);
   secureRow->addWidget(modeLabel);
   secureRow->addWidget(mode_, 1);
@@ -61,11 +61,11 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
   auto* delayGrid = new QGridLayout(delayBox);
   delayGrid->setVerticalSpacing(2);
   delay_ = new QLineEdit(delayBox);
-  delay_->setMaxLength(static_cast<int>(kCallbackDelayChars));
+  Bind(delay_, "CallbackSettings.CallbackTime");
   delay_->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), delay_));
   delay_->setFixedWidth(digit * 5 + 12);
-  auto* delayLabel = new QLabel(QStringLiteral("Delay before callback (*wcbtime)"), delayBox);
+  auto* delayLabel = new QLabel(Caption("CallbackSettings.CallbackTime"), delayBox);
   delayLabel->setWordWrap(true);
   delayLabel->setBuddy(delay_);
   delayGrid->addWidget(delayLabel, 0, 0, 1, 2);
@@ -81,13 +81,13 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
   for (int row = 1; row <= kCallbackRows; ++row) {
     const auto i = static_cast<std::size_t>(row - 1);
     auto* number = new QLineEdit(table);
-    number->setMaxLength(static_cast<int>(kCallbackNumberChars));
+    Bind(number, "CallbackSettings.CallbackNumbers", i);
     number->setMinimumWidth(digit * 16);
     auto* password = new QLineEdit(table);
-    password->setMaxLength(static_cast<int>(kCallbackPasswordChars));
+    Bind(password, "CallbackSettings.CallbackPasswords", i);
     password->setMinimumWidth(digit * 12);
     password->setAccessibleName(QStringLiteral("Password %1").arg(row));
-    RefuseDoubleQuotes(password);
+    connect(password, &QLineEdit::textChanged, this, [password] { MarkPassword(password); });
     auto* clear = new QPushButton(QStringLiteral("Clear"), table);
     // As high as the edits beside it and no wider than its caption, so that
     // the ten rows fit the page.
@@ -117,66 +117,18 @@ CTabCallback::CTabCallback(QtUserInterface& ui, QWidget* parent)
   page->addStretch(1);
   page->addLayout(bottom);
 
-  AddValueControl(mode_);
-  Watch(mode_);
   // The Write buttons stay off after a failed read, also when the page is
   // shown again.
   AddValueControl(WriteButton());
   AddValueControl(WriteAllButton());
-  AddValueControl(delay_);
-  Watch(delay_);
-  for (std::size_t i = 0; i < numbers_.size(); ++i) {
-    for (QLineEdit* edit : {numbers_[i], passwords_[i]}) {
-      AddValueControl(edit);
-      Watch(edit);
-    }
-    SetTip(numbers_[i], QStringLiteral("Callback number entry"));
-    SetTip(passwords_[i], QStringLiteral("Callback password entry"));
-    QLineEdit* password = passwords_[i];
-    connect(password, &QLineEdit::textChanged, this, [password] { MarkPassword(password); });
-  }
-
-  // Which control shows which field.
-  ShowsField("CallbackSettings.CallbackMode", mode_);
-  ShowsField("CallbackSettings.CallbackTime", delay_);
-  for (std::size_t i = 0; i < numbers_.size(); ++i) {
-    ShowsField("CallbackSettings.CallbackNumbers[" + std::to_string(i) + "]", numbers_[i]);
-    ShowsField("CallbackSettings.CallbackPasswords[" + std::to_string(i) + "]", passwords_[i]);
-  }
 
   LoadControls();
 }
 
-void CTabCallback::LoadControls() {
-  const CallbackView v = ShowCallback(a_.Config.callback);
-  std::vector<QObject*> controls = {mode_, delay_};
-  controls.insert(controls.end(), numbers_.begin(), numbers_.end());
-  controls.insert(controls.end(), passwords_.begin(), passwords_.end());
-  const SignalHold hold(controls);
-  mode_->setCurrentIndex(v.mode);
-  delay_->setText(Latin1Text(v.delay));
-  for (std::size_t i = 0; i < numbers_.size(); ++i) {
-    numbers_[i]->setText(Latin1Text(v.numbers[i]));
-    passwords_[i]->setText(Latin1Text(v.passwords[i]));
-    MarkPassword(passwords_[i]);
-  }
-}
+// A password edit's colour follows its text.
+void CTabCallback::LoadControls() { LoadBound(); }
 
-void CTabCallback::StoreControls() {
-  CallbackView v;
-  v.mode = mode_->currentIndex();
-  v.delay = EditText(delay_);
-  for (std::size_t i = 0; i < numbers_.size(); ++i) {
-    v.numbers[i] = EditText(numbers_[i]);
-    v.passwords[i] = EditText(passwords_[i]);
-  }
-  CallbackSettings& c = a_.Config.callback;
-  for (int i : StoreCallback(v, c)) {
-    const auto n = static_cast<std::size_t>(i);
-    PutBackEntry(numbers_[n], ShownText(c.CallbackNumbers[n], sizeof c.CallbackNumbers[n],
-                                        kCallbackNumberChars));
-  }
-}
+void CTabCallback::StoreControls() { StoreBound(); }
 
 void CTabCallback::OnClearRow(int row) {
   if (row < 1 || row > kCallbackRows) return;

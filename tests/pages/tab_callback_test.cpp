@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <cstring>
+
 #include "pages/tab_callback.h"
 #include "controls/image_button.h"
 #include "page_test_rig.h"
@@ -152,19 +154,26 @@ class TabCallbackTest : public QObject {
     QCOMPARE(rig.a.Config.callback.CallbackMode, 2);
   }
 
-  void LongStoredPasswordSurvivesOtherEdits() {
+  void WhatTheEditsCannotShowSurvivesOtherEdits() {
     Rig rig;
-    SetText(rig.a.Config.callback.CallbackPasswords[5], "fifteen-chars!!");
+    CallbackSettings& c = rig.a.Config.callback;
+    SetText(c.CallbackPasswords[5], "fifteen-chars!!");
+    SetText(c.CallbackNumbers[7], "12\x01" "34");
+    std::memset(c.CallbackNumbers[8], '1', sizeof c.CallbackNumbers[8]);  // no terminating zero
+    c.CallbackTime = 4096;
     CTabCallback page(rig.ui);
     rig.Activate(page);
     QCOMPARE(page.PasswordEdit(6)->text(), QString("fifteen-char"));
+    QCOMPARE(page.NumberEdit(8)->text(), QString("1234"));
+    QCOMPARE(page.DelayEdit()->text(), QString("409"));
     // A stored password shorter than the rule allows is shown as not taken.
-    SetText(rig.a.Config.callback.CallbackPasswords[6], "abc");
+    SetText(c.CallbackPasswords[6], "abc");
     page.LoadControls();
     QVERIFY(!page.PasswordTaken(7));
+    CallbackSettings expected = c;
+    SetText(expected.CallbackNumbers[5], "5550069");
     QTest::keyClicks(page.NumberEdit(6), "9");
-    QCOMPARE(rig.Password(6), std::string("fifteen-chars!!"));
-    QCOMPARE(rig.Number(6), std::string("5550069"));
+    QCOMPARE(std::memcmp(&expected, &c, sizeof c), 0);
   }
 
   void FailedReadDisablesValuesAndWritesButNotReadOrClear() {
