@@ -11,10 +11,4 @@ const std::vector<std::string>& RemoteEnableItems() {
 
 bool IsStorablePassword(std::string_view text) { return text.empty() || text.size() >= 6; }
 
-bool StoreRemotePassword(RemoteSettings& remote, std::string_view text) {
-  if (!IsStorablePassword(text)) return false;
-  CopyFieldText(remote.RemotePassword, sizeof remote.RemotePassword, text);
-  return true;
-}
-
 }  // namespace kelvane

@@ -19,8 +19,4 @@ constexpr int kRemotePasswordLimit = 12;
 // to 5 characters is an unfinished password.
 bool IsStorablePassword(std::string_view text);
 
-// Copies the typed password into the record when it is storable; otherwise
-// the record keeps its previous password. True when it was stored.
-bool StoreRemotePassword(RemoteSettings& remote, std::string_view text);
-
 }  // namespace kelvane

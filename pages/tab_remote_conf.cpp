@@ -1,7 +1,5 @@
 #include "pages/tab_remote_conf.h"
 
-#include <algorithm>
-
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,8 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/page_values.h"
-#include "config/remote_values.h"
 #include "controls/image_button.h"
 
 namespace kelvane {
@@ -23,15 +19,15 @@ CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
 
   auto* settings = new QGroupBox(QStringLiteral("Remote Configuration"), this);
   enable_ = new QComboBox(settings);
-  for (const std::string& item : RemoteEnableItems()) enable_->addItem(QString::fromLatin1(item.c_str()));
+  Bind(enable_, "RemoteSettings.RemoteEnable");
   password_ = new QLineEdit(settings);
-  password_->setMaxLength(kRemotePasswordLimit);
+  Bind(password_, "RemoteSettings.RemotePassword");
   auto* grid = new QGridLayout(settings);
-  auto* enableLabel = new QLabel(QStringLiteral("Enable Remote Configuration [*WRCA]"), settings);
+  auto* enableLabel = new QLabel(Caption("RemoteSettings.RemoteEnable"), settings);
   enableLabel->setBuddy(enable_);
   grid->addWidget(enableLabel, 0, 0, 1, 2);
   grid->addWidget(enable_, 1, 0);
-  auto* passwordLabel = new QLabel(QStringLiteral("Remote Configuration Password [*WRCP]"), settings);
+  auto* passwordLabel = new QLabel(Caption("RemoteSettings.RemotePassword"), settings);
   passwordLabel->setBuddy(password_);
   grid->addWidget(passwordLabel, 2, 0, 1, 2);
   grid->addWidget(password_, 3, 0);
@@ -56,42 +52,21 @@ CTabRemoteConf::CTabRemoteConf(QtUserInterface& ui, QWidget* parent)
   bottom->addWidget(CreateButtonGroups());
   column->addLayout(bottom);
 
-  AddValueControl(enable_);
-  AddValueControl(password_);
   AddValueControl(end_);
   // The Write buttons stay off after a failed read, also when the page is
   // shown again.
   AddValueControl(WriteButton());
   AddValueControl(WriteAllButton());
-  Watch(enable_);
-  Watch(password_);
   connect(end_, &QPushButton::clicked, this, [this] {
     SyncFromControls();
     OnEnd();
   });
-  ShowsField("RemoteSettings.RemoteEnable", enable_);
-  ShowsField("RemoteSettings.RemotePassword", password_);
   // The controls are filled on activation or by Read, not here.
 }
 
-void CTabRemoteConf::LoadControls() {
-  const RemoteSettings& r = a_.Config.remote;
-  SelectNumbered(enable_, r.RemoteEnable);
-  // The edit takes 12 characters from the keyboard, but a longer password
-  // the modem holds is shown whole, so that storing it back never cuts it.
-  const std::string password = FieldText(r.RemotePassword, sizeof r.RemotePassword);
-  password_->setMaxLength(std::max<int>(kRemotePasswordLimit, static_cast<int>(password.size())));
-  ShowText(password_, r.RemotePassword, sizeof r.RemotePassword);
-}
+void CTabRemoteConf::LoadControls() { LoadBound(); }
 
-void CTabRemoteConf::StoreControls() {
-  RemoteSettings& r = a_.Config.remote;
-  // Without a selection (the record held a value no item stands for) the
-  // field is left as it is.
-  if (enable_->currentIndex() >= 0) r.RemoteEnable = static_cast<uint8_t>(enable_->currentIndex());
-  const QByteArray typed = password_->text().toLatin1();
-  StoreRemotePassword(r, std::string_view(typed.constData(), static_cast<std::size_t>(typed.size())));
-}
+void CTabRemoteConf::StoreControls() { StoreBound(); }
 
 void CTabRemoteConf::SetValueControlsEnabled(bool enabled) {
   CConfigPage::SetValueControlsEnabled(enabled);
