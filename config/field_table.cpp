@@ -274,15 +274,24 @@ std::vector<FieldInfo> BuildFields() {
           .Quoted("*WCBTAB", 2)
           .Secret("*WCBTAB", 2, "_Password="),
 
-      IO(PulseTa).On(PG_IO, 2, "Trig pulse time in 10 ms Ta").Numbers(0, kIntMax),
-      IO(PulseTp).On(PG_IO, 1, "Trig pulse time in 10 ms Tp").Numbers(0, kIntMax),
-      IO(TrigType).On(PG_IO, 4, "Trig type <type>").Map(M::Numbered, TrigTypeItems),
-      IO(TrigLevel).On(PG_IO, 3, "Trig level <trig>").Map(M::Indexed, TrigLevelItems),
+      IO(PulseTa).On(PG_IO, 2, "Trig pulse time in 10 ms Ta").Tip("Input pulsing timings [ta]").Numbers(0, kIntMax),
+      IO(PulseTp).On(PG_IO, 1, "Trig pulse time in 10 ms Tp").Tip("Input pulsing timings [tp]").Numbers(0, kIntMax),
+      IO(TrigType).On(PG_IO, 4, "Trig type <type>").Tip("Trig source and type").Map(M::Numbered, TrigTypeItems),
+      IO(TrigLevel).On(PG_IO, 3, "Trig level <trig>").Tip("Trigger level").Map(M::Indexed, TrigLevelItems),
       IO(OutputCtrl).On(PG_IO, 5, "Output ctrl <norm>").Map(M::Numbered, OutputCtrlItems),
-      IO(Service).On(PG_IO, 6, "I/O List [*WIOL] %d: Service").Map(M::Indexed, IoServiceItems),
-      IO(Retry).On(PG_IO, 6, "I/O List [*WIOL] %d: Retry <flag>").Map(M::Indexed, IoRetryItems),
-      IO(Timeout).On(PG_IO, 6, "I/O List [*WIOL] %d: Time").Numbers(0, 999),
-      IO(Priority).On(PG_IO, 6, "I/O List [*WIOL] %d: Priority").Map(M::Indexed, IoPriorityItems),
+      IO(Service).On(PG_IO, 6, "I/O List [*WIOL] %d: Service").Tip("Service").Map(M::Indexed, IoServiceItems),
+      IO(Retry)
+          .On(PG_IO, 6, "I/O List [*WIOL] %d: Retry <flag>")
+          .Tip("Defines if the establishment of service shall br retried.")
+          .Map(M::Indexed, IoRetryItems),
+      IO(Timeout)
+          .On(PG_IO, 6, "I/O List [*WIOL] %d: Time")
+          .Tip("Timeout for service, used for Dail, text and Transparant IO")
+          .Numbers(0, 999),
+      IO(Priority)
+          .On(PG_IO, 6, "I/O List [*WIOL] %d: Priority")
+          .Tip("Priority ot he service.")
+          .Map(M::Indexed, IoPriorityItems),
       IO(Data1).On(PG_IO, 6, "I/O Entry %d Data 1").Chars(M::IoText, kIoDataLimits[0]).Quoted("*WIOL", kIoData),
       IO(Data2).On(PG_IO, 6, "I/O Entry %d Data 2").Chars(M::IoText, kIoDataLimits[1]).Quoted("*WIOL", kIoData + 1),
       IO(Data3).On(PG_IO, 6, "I/O Entry %d Data 3").Chars(M::IoText, kIoDataLimits[2]).Quoted("*WIOL", kIoData + 2),

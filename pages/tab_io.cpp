@@ -19,9 +19,8 @@ namespace kelvane {
 
 namespace {
 
-QComboBox* MakeCombo(QWidget* parent, const std::vector<std::string>& items) {
+QComboBox* MakeCombo(QWidget* parent) {
   auto* combo = new QComboBox(parent);
-  for (const std::string& item : items) combo->addItem(QString::fromLatin1(item.c_str()));
   combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return combo;
 }
@@ -42,11 +41,6 @@ QPushButton* MakeButton(QWidget* parent, const QString& text) {
   return button;
 }
 
-// An index a combo has, or no selection.
-void SelectIndex(QComboBox* combo, int index) {
-  combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
-
 }  // namespace
 
 CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
@@ -57,9 +51,14 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   auto* parameters = new QGroupBox(QStringLiteral("I/O parameters [*WIOP]"), this);
   tp_ = MakeNumberEdit(parameters, 48);
   ta_ = MakeNumberEdit(parameters, 48);
-  trigType_ = MakeCombo(parameters, TrigTypeItems());
-  trigLevel_ = MakeCombo(parameters, TrigLevelItems());
-  outputCtrl_ = MakeCombo(parameters, OutputCtrlItems());
+  trigType_ = MakeCombo(parameters);
+  trigLevel_ = MakeCombo(parameters);
+  outputCtrl_ = MakeCombo(parameters);
+  Bind(tp_, "IoSettings.PulseTp");
+  Bind(ta_, "IoSettings.PulseTa");
+  Bind(trigType_, "IoSettings.TrigType");
+  Bind(trigLevel_, "IoSettings.TrigLevel");
+  Bind(outputCtrl_, "IoSettings.OutputCtrl");
   saveParameters_ = MakeButton(parameters, QStringLiteral("Save"));
   auto* pgrid = new QGridLayout(parameters);
   pgrid->setHorizontalSpacing(6);
@@ -95,11 +94,16 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   const char* heads[] = {"Service", "Retry <flag>", "Time", "Priority"};
   for (int c = 0; c < 4; ++c) lgrid->addWidget(new QLabel(QString::fromLatin1(heads[c]), list), 0, c + 1);
   for (int n = 1; n <= 10; ++n) {
-    Row& row = rows_[static_cast<size_t>(n - 1)];
-    row.service = MakeCombo(list, IoServiceItems());
-    row.retry = MakeCombo(list, IoRetryItems());
+    const auto i = static_cast<size_t>(n - 1);
+    Row& row = rows_[i];
+    row.service = MakeCombo(list);
+    row.retry = MakeCombo(list);
     row.time = MakeNumberEdit(list, 36);
-    row.priority = MakeCombo(list, IoPriorityItems());
+    row.priority = MakeCombo(list);
+    Bind(row.service, "IoSettings.Service", i);
+    Bind(row.retry, "IoSettings.Retry", i);
+    Bind(row.time, "IoSettings.Timeout", i);
+    Bind(row.priority, "IoSettings.Priority", i);
     row.edit = MakeButton(list, QStringLiteral("Edit"));
     row.remove = MakeButton(list, QStringLiteral("Delete"));
     row.save = MakeButton(list, QStringLiteral("Save"));
@@ -142,23 +146,12 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   column->addStretch(1);
 
   // --- what the controls do ---
-  for (QWidget* w : std::initializer_list<QWidget*>{tp_, ta_, trigType_, trigLevel_, outputCtrl_, saveParameters_})
-    AddValueControl(w);
-  Watch(tp_);
-  Watch(ta_);
-  Watch(trigType_);
-  Watch(trigLevel_);
-  Watch(outputCtrl_);
+  AddValueControl(saveParameters_);
   for (int n = 1; n <= 10; ++n) {
     const Row& row = rows_[static_cast<size_t>(n - 1)];
     // "Edit" is not a value control: entries can be edited in every state.
-    for (QWidget* w : std::initializer_list<QWidget*>{row.service, row.retry, row.time, row.priority,
-                                                      row.remove, row.save})
-      AddValueControl(w);
-    Watch(row.service);
-    Watch(row.retry);
-    Watch(row.time);
-    Watch(row.priority);
+    AddValueControl(row.remove);
+    AddValueControl(row.save);
     connect(row.edit, &QPushButton::clicked, this, [this, n] { OnEditEntry(n); });
     connect(row.remove, &QPushButton::clicked, this, [this, n] { OnDeleteEntry(n); });
     connect(row.save, &QPushButton::clicked, this, [this, n] { OnSaveEntry(n); });
@@ -178,18 +171,10 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   connect(WriteButton(), &QAbstractButton::clicked, this, &CTabIO::OnWritePage);
 
   // --- tooltips ---
-  SetTip(ta_, QStringLiteral("Input pulsing timings [ta]"));
-  SetTip(tp_, QStringLiteral("Input pulsing timings [tp]"));
-  SetTip(trigType_, QStringLiteral("Trig source and type"));
-  SetTip(trigLevel_, QStringLiteral("Trigger level"));
   SetTip(saveParameters_, QStringLiteral("tip"));
   SetTip(ReadButton(), QStringLiteral("Read configuration from adapter."));
   SetTip(WriteButton(), QStringLiteral("Write configuration to adapter."));
   for (const Row& row : rows_) {
-    SetTip(row.service, QStringLiteral("Service"));
-    SetTip(row.retry, QStringLiteral("Defines if the establishment of service shall br retried."));
-    SetTip(row.time, QStringLiteral("Timeout for service, used for Dail, text and Transparant IO"));
-    SetTip(row.priority, QStringLiteral("Priority ot he service."));
     SetTip(row.edit, QStringLiteral("Edit entry"));
     SetTip(row.remove, QStringLiteral("Delete entry"));
     SetTip(row.save, QStringLiteral("Save entry"));
@@ -197,20 +182,10 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
 
   // Which control shows which field. The entry dialog shows an entry's
   // service data; on the page its row's Edit button stands for them.
-  ShowsField("IoSettings.PulseTa", ta_);
-  ShowsField("IoSettings.PulseTp", tp_);
-  ShowsField("IoSettings.TrigType", trigType_);
-  ShowsField("IoSettings.TrigLevel", trigLevel_);
-  ShowsField("IoSettings.OutputCtrl", outputCtrl_);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const std::string n = "[" + std::to_string(i) + "]";
-    const Row& row = rows_[i];
-    ShowsField("IoSettings.Service" + n, row.service);
-    ShowsField("IoSettings.Retry" + n, row.retry);
-    ShowsField("IoSettings.Timeout" + n, row.time);
-    ShowsField("IoSettings.Priority" + n, row.priority);
     for (const char* data : {"Data1", "Data2", "Data3", "Data4", "Data5", "Data6"}) {
-      ShowsField(std::string("IoSettings.") + data + n, row.edit);
+      ShowsField(std::string("IoSettings.") + data + n, rows_[i].edit);
     }
   }
 
@@ -218,37 +193,11 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
 }
 
 void CTabIO::LoadControls() {
-  const IoSettings& io = a_.Config.io;
-  for (size_t i = 0; i < rows_.size(); ++i) {
-    const Row& row = rows_[i];
-    SelectIndex(row.service, io.Service[i]);
-    SelectIndex(row.priority, io.Priority[i]);
-    SelectIndex(row.retry, io.Retry[i]);
-    row.time->setText(QString::number(io.Timeout[i]));
-  }
-  SelectIndex(trigLevel_, io.TrigLevel);
-  tp_->setText(QString::number(io.PulseTp));
-  ta_->setText(QString::number(io.PulseTa));
-  SelectNumbered(trigType_, io.TrigType);
-  SelectNumbered(outputCtrl_, io.OutputCtrl);
+  LoadBound();
   testEntry_->setCurrentIndex(0);
 }
 
-void CTabIO::StoreControls() {
-  IoSettings& io = a_.Config.io;
-  io.PulseTa = EditNumber(ta_);
-  io.PulseTp = EditNumber(tp_);
-  StoreSelectedIndex(trigLevel_, io.TrigLevel);
-  StoreSelectedNumber(trigType_, io.TrigType);
-  StoreSelectedNumber(outputCtrl_, io.OutputCtrl);
-  for (size_t i = 0; i < rows_.size(); ++i) {
-    const Row& row = rows_[i];
-    StoreSelectedIndex(row.service, io.Service[i]);
-    StoreSelectedIndex(row.retry, io.Retry[i]);
-    StoreSelectedIndex(row.priority, io.Priority[i]);
-    io.Timeout[i] = EditNumber(row.time);
-  }
-}
+void CTabIO::StoreControls() { StoreBound(); }
 
 std::vector<QWidget*> CTabIO::ModemButtons() const {
   std::vector<QWidget*> buttons = {saveParameters_, test_, WriteButton(), WriteAllButton()};
