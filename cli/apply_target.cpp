@@ -16,6 +16,7 @@
 #include "cli/interrupt.h"
 #include "cli/cli_ui.h"
 #include "config/adapter.h"
+#include "config/field_table.h"
 #include "config/modem_comparison.h"
 #include "config/page_words.h"
 #include "config/read_engine.h"
@@ -450,15 +451,7 @@ ApplyOutcome TargetRun::Run() {
     // The profile's records take the place of what was read, and only those
     // sections are written, as a page's own Write does (the I/O page: its
     // parameters and all ten entries).
-    const ConfigBlock& p = plan_.profile;
-    ConfigBlock& c = a_.Config;
-    if (toWrite & SEC_SERIAL) c.serial = p.serial;
-    if (toWrite & SEC_BASIC) c.basic = p.basic;
-    if (toWrite & SEC_DIAL) c.dial = p.dial;
-    if (toWrite & SEC_CALLERID) c.callerId = p.callerId;
-    if (toWrite & SEC_REMOTE) c.remote = p.remote;
-    if (toWrite & SEC_CALLBACK) c.callback = p.callback;
-    if (toWrite & SEC_IO) c.io = p.io;
+    CopySections(a_.Config, plan_.profile, toWrite);
     ui_.TakeMessages();
     out_.written = true;
     int stored = 0;

@@ -109,11 +109,11 @@ bool CompressionPairAt(int index, CompressionPair& pair) {
 }
 
 int CompressionIndex(int n, int c) {
-  if (c == 0 && n == 0) return 0;
-  if (c == 0 && n == 1) return 1;
-  if (c == 2 && n == 4) return 3;
-  if (c == 1 && n == 5) return 4;
-  return 2;
+  for (std::size_t i = 0; i < std::size(kCompressionPairs); ++i) {
+    const CompressionPair& pair = kCompressionPairs[i];
+    if (pair.errorCorrectionN == n && pair.compressionC == c) return static_cast<int>(i);
+  }
+  return 2;  // a pair the list lacks shows as the automatic one
 }
 
 // --- modulation ----------------------------------------------------------------

@@ -478,6 +478,12 @@ const SectionInfo* SectionOfBit(int bit) {
   return nullptr;
 }
 
+void CopySections(ConfigBlock& to, const ConfigBlock& from, int sections) {
+  for (const SectionInfo& s : Sections()) {
+    if (sections & s.bit) std::memcpy(reinterpret_cast<char*>(&to) + s.offset, Bytes(from) + s.offset, s.size);
+  }
+}
+
 std::string SectionProgressText(std::string_view verb, int bit) {
   const SectionInfo* section = SectionOfBit(bit);
   return std::string(verb) + " configuration (" + (section ? section->progress : "") + ")";

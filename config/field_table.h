@@ -167,6 +167,8 @@ const std::vector<SectionInfo>& Sections();
 // The section of a page index or of a section bit; null for none.
 const SectionInfo* SectionOfPage(int page);
 const SectionInfo* SectionOfBit(int bit);
+// Copies the records of the sections whose bits `sections` holds.
+void CopySections(ConfigBlock& to, const ConfigBlock& from, int sections);
 // "<verb> configuration (<progress>)" for the section of `bit`.
 std::string SectionProgressText(std::string_view verb, int bit);
 

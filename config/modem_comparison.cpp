@@ -35,10 +35,11 @@ std::vector<FieldDifference> CompareWithModem(const ConfigBlock& wanted, const C
   // modem in its place.
   ConfigBlock held = wanted;
   const int taken = sections & WritableSections(modem.ModelType);
+  int valid = 0;
   for (const SectionInfo& s : Sections()) {
-    if (!(taken & s.bit) || !modem.pages[static_cast<size_t>(s.page)].valid) continue;
-    CopyBytes(held, modem.Config, s.offset, s.size);
+    if (modem.pages[static_cast<size_t>(s.page)].valid) valid |= s.bit;
   }
+  CopySections(held, modem.Config, taken & valid);
 
   // What a write did not send the modem keeps: the profile's own values stand.
   for (const FieldInfo& f : ConfigFields()) {

@@ -86,7 +86,7 @@ bool StoreElement(ConfigBlock& block, const FieldInfo& f, size_t index, const Js
   }
   // A text keeps its terminating zero, except the one field that may be full
   // without it (as the block allows).
-  const bool mayFill = f.offset == offsetof(ConfigBlock, basic) + offsetof(BasicSettings, Modulation);
+  const bool mayFill = f.map == ValueMap::Modulation;
   const size_t limit = mayFill ? f.width : f.width - 1;
   if (text.size() > limit || text.find('\0') != std::string::npos) {
     error = name + ": " + (text.size() > limit ? "longer than " + std::to_string(limit) + " characters"
@@ -152,9 +152,8 @@ std::string BlockToJson(const ConfigBlock& block, bool withPasswords) {
   Json out = Json::object();
   for (const FieldInfo& f : ConfigFields()) {
     Json value = FieldJson(block, f);
-    const bool array = f.kind == FieldKind::IntArray || f.kind == FieldKind::TextArray;
-    if (!withPasswords && IsPasswordField(std::string(f.record) + "." + f.name + (array ? "[0]" : ""))) {
-      if (array) {
+    if (!withPasswords && IsSecret(f)) {
+      if (f.IsArray()) {
         for (Json& element : value) element = MaskedPassword(element.get<std::string>());
       } else {
         value = MaskedPassword(value.get<std::string>());
