@@ -223,6 +223,16 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       return true;
     };
     std::string text;
+    // A line setting: one of `allowed` or a range of them. A wrong one is
+    // `problem`, followed by the value given when `namesValue`.
+    auto choice = [&](std::string& target, bool& given, std::initializer_list<const char*> allowed,
+                      const char* problem, bool namesValue = false) {
+      if (!value(target)) return false;
+      given = true;
+      if (ValueOrRange(target, allowed)) return true;
+      error = problem + (namesValue ? target : std::string());
+      return false;
+    };
     if (arg == "-h" || arg == "--help") {
       out.help = true;
     } else if (arg == "--version") {
@@ -233,33 +243,19 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       if (!value(out.port)) return false;
       out.ports.push_back(out.port);
     } else if (arg == "--baud") {
-      if (!value(out.baud)) return false;
-      out.baudGiven = true;
-      if (!ValueOrRange(out.baud, {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})) {
-        error = "unsupported baud rate: " + out.baud;
+      if (!choice(out.baud, out.baudGiven,
+                  {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"},
+                  "unsupported baud rate: ", true)) {
         return false;
       }
     } else if (arg == "--parity") {
-      if (!value(out.parity)) return false;
-      out.parityGiven = true;
-      if (!ValueOrRange(out.parity, {"None", "Odd", "Even"})) {
-        error = "parity must be None, Odd or Even";
+      if (!choice(out.parity, out.parityGiven, {"None", "Odd", "Even"}, "parity must be None, Odd or Even")) {
         return false;
       }
     } else if (arg == "--data") {
-      if (!value(out.data)) return false;
-      out.dataGiven = true;
-      if (!ValueOrRange(out.data, {"7", "8"})) {
-        error = "data bits must be 7 or 8";
-        return false;
-      }
+      if (!choice(out.data, out.dataGiven, {"7", "8"}, "data bits must be 7 or 8")) return false;
     } else if (arg == "--stop") {
-      if (!value(out.stop)) return false;
-      out.stopGiven = true;
-      if (!ValueOrRange(out.stop, {"1", "2"})) {
-        error = "stop bits must be 1 or 2";
-        return false;
-      }
+      if (!choice(out.stop, out.stopGiven, {"1", "2"}, "stop bits must be 1 or 2")) return false;
     } else if (arg == "--response-timeout") {
       int v = 0;
       if (!value(text)) return false;
