@@ -448,17 +448,18 @@ std::string CheckFieldText(const FieldInfo& f, std::string_view text) {
 const std::vector<SectionInfo>& Sections() {
 #define KV_RECORD(rec) offsetof(ConfigBlock, rec), sizeof(ConfigBlock::rec)
   static const std::vector<SectionInfo> sections = {
-      {SEC_BASIC, PG_BASIC, "BasicSettings", KV_RECORD(basic), "Basic", "Basic", "basic", "Basic"},
-      {SEC_SERIAL, PG_SERIAL, "SerialSettings", KV_RECORD(serial), "Serial", "Serial", "serial", "Serial"},
-      {SEC_DIAL, PG_DIAL, "DialSettings", KV_RECORD(dial), "Dial Options", "Dial options", "dial", "Dial options"},
-      {SEC_CALLERID, PG_CALLERID, "CallerIdSettings", KV_RECORD(callerId), "Caller ID", "Caller ID", "callerid",
-       "Caller ID"},
-      {SEC_REMOTE, PG_REMOTE, "RemoteSettings", KV_RECORD(remote), "Remote", "Remote", "remote",
-       "Remote Configuration"},
-      {SEC_DIAGNOSTIC, PG_DIAGNOSTIC, "", 0, 0, "Diagnostic", "Diagnostic", "diagnostic", "Diagnostic"},
-      {SEC_CALLBACK, PG_CALLBACK, "CallbackSettings", KV_RECORD(callback), "Callback", "Callback", "callback",
-       "Callback"},
-      {SEC_IO, PG_IO, "IoSettings", KV_RECORD(io), "I/O", "I/O", "io", "I/O"},
+      {SEC_BASIC, PG_BASIC, "BasicSettings", KV_RECORD(basic), "Basic", "Basic", "Basic", "basic", "Basic"},
+      {SEC_SERIAL, PG_SERIAL, "SerialSettings", KV_RECORD(serial), "Serial", "Serial", "Serial", "serial", "Serial"},
+      {SEC_DIAL, PG_DIAL, "DialSettings", KV_RECORD(dial), "Dial Options", "Dial options", "Dial options", "dial",
+       "Dial options"},
+      {SEC_CALLERID, PG_CALLERID, "CallerIdSettings", KV_RECORD(callerId), "Caller ID", "Caller ID", "Caller ID",
+       "callerid", "Caller ID"},
+      {SEC_REMOTE, PG_REMOTE, "RemoteSettings", KV_RECORD(remote), "Remote", "Remote", "Remote configuration",
+       "remote", "Remote Configuration"},
+      {SEC_DIAGNOSTIC, PG_DIAGNOSTIC, "", 0, 0, "Diagnostic", "Diagnostic", "", "diagnostic", "Diagnostic"},
+      {SEC_CALLBACK, PG_CALLBACK, "CallbackSettings", KV_RECORD(callback), "Callback", "Callback", "Callback",
+       "callback", "Callback"},
+      {SEC_IO, PG_IO, "IoSettings", KV_RECORD(io), "I/O", "I/O", "I/O", "io", "I/O"},
   };
 #undef KV_RECORD
   return sections;

@@ -159,6 +159,7 @@ struct SectionInfo {
   std::size_t size;       // its bytes; 0 for the Diagnostic page
   const char* title;      // the tab title: "Dial Options"
   const char* pageName;   // the page's own name: its button group reads "<pageName> page"
+  const char* words;      // the section in messages: "Remote configuration"; "" for the Diagnostic page
   const char* cliName;    // the name on the command line: "dial"
   const char* progress;   // in "Reading configuration (<progress>)"
 };

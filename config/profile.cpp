@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
 
+#include "config/field_table.h"
 #include "config/replacement_file.h"
 
 namespace kelvane {
@@ -71,21 +73,6 @@ bool ReadRegularFile(const std::string& path, size_t limit, std::string& bytes, 
   if (got < limit) size = got;
   return true;
 }
-
-struct SectionRange {
-  const char* name;
-  size_t begin, end;  // offsets in the block
-};
-
-#define KELVANE_SECTION(name, member) \
-  SectionRange { name, offsetof(ConfigBlock, member), offsetof(ConfigBlock, member) + sizeof(ConfigBlock::member) }
-const SectionRange kSectionRanges[] = {
-    KELVANE_SECTION("Serial", serial),     KELVANE_SECTION("Basic", basic),
-    KELVANE_SECTION("Dial options", dial), KELVANE_SECTION("Caller ID", callerId),
-    KELVANE_SECTION("Remote configuration", remote), KELVANE_SECTION("Callback", callback),
-    KELVANE_SECTION("I/O", io),
-};
-#undef KELVANE_SECTION
 
 }  // namespace
 
@@ -156,9 +143,13 @@ bool LoadProfileFile(const std::string& path, ConfigBlock& out, std::string& err
 std::vector<std::string> SectionsFilledWithDefaults(size_t fileSize) {
   std::vector<std::string> names;
   const size_t body = fileSize > ProfileHeaderSize ? fileSize - ProfileHeaderSize : 0;
-  for (const SectionRange& r : kSectionRanges) {
-    if (body < r.end) names.emplace_back(r.name);
+  // In the order of the block.
+  std::vector<const SectionInfo*> sections;
+  for (const SectionInfo& s : Sections()) {
+    if (s.size && body < s.offset + s.size) sections.push_back(&s);
   }
+  std::sort(sections.begin(), sections.end(), [](auto* a, auto* b) { return a->offset < b->offset; });
+  for (const SectionInfo* s : sections) names.emplace_back(s->words);
   return names;
 }
 

@@ -283,15 +283,8 @@ void WriteSession::ReportSkippedPages() {
   if (skipped_.empty()) return;
   std::string text = "The following pages was not saved: \r\n";
   for (int bit : skipped_) {
-    switch (bit) {
-      case SEC_BASIC: text += "Basic\r\n"; break;
-      case SEC_SERIAL: text += "Serial\r\n"; break;
-      case SEC_DIAL: text += "Dial options\r\n"; break;
-      case SEC_CALLERID: text += "Caller ID\r\n"; break;
-      case SEC_REMOTE: text += "Remote configuration\r\n"; break;
-      case SEC_CALLBACK: text += "Callback\r\n"; break;
-      case SEC_IO: text += "I/O\r\n"; break;
-      default: break;
+    if (const SectionInfo* section = SectionOfBit(bit); section && *section->words) {
+      text += std::string(section->words) + "\r\n";
     }
   }
   ui_.MessageBox(text, MsgIcon::None, MsgButtons::Ok);
