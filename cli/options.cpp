@@ -233,6 +233,13 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       error = problem + (namesValue ? target : std::string());
       return false;
     };
+    // A whole number of low..high; a wrong one is "<option> takes <low> to <high>".
+    auto number = [&](int low, int high, int& target, const char* unit = "") {
+      if (!value(text)) return false;
+      if (ParseInt(text, low, high, target)) return true;
+      error = arg + " takes " + std::to_string(low) + " to " + std::to_string(high) + unit;
+      return false;
+    };
     if (arg == "-h" || arg == "--help") {
       out.help = true;
     } else if (arg == "--version") {
@@ -258,19 +265,11 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       if (!choice(out.stop, out.stopGiven, {"1", "2"}, "stop bits must be 1 or 2")) return false;
     } else if (arg == "--response-timeout") {
       int v = 0;
-      if (!value(text)) return false;
-      if (!ParseInt(text, 0, 5, v)) {
-        error = "--response-timeout takes 0 to 5";
-        return false;
-      }
+      if (!number(0, 5, v)) return false;
       out.responseTimeout = v;
     } else if (arg == "--delay") {
       int v = 0;
-      if (!value(text)) return false;
-      if (!ParseInt(text, 0, 1000, v)) {
-        error = "--delay takes 0 to 1000 (milliseconds)";
-        return false;
-      }
+      if (!number(0, 1000, v, " (milliseconds)")) return false;
       out.delayMs = v;
     } else if (arg == "--debug") {
       out.debug = true;
@@ -303,11 +302,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     } else if (arg == "--report-dir") {
       if (!value(out.reportDir)) return false;
     } else if (arg == "--jobs") {
-      if (!value(text)) return false;
-      if (!ParseInt(text, 1, 1000, out.jobs)) {
-        error = "--jobs takes 1 to 1000";
-        return false;
-      }
+      if (!number(1, 1000, out.jobs)) return false;
     } else if (arg == "-o" || arg == "--output") {
       if (!value(out.output)) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {
