@@ -160,7 +160,16 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
 
 int CAdapter::ProbeModem() {
   SendText("\r");
-  Ui().Sleep(TimeoutTicks * 5);
+  // What the modem still sends from before (the rest of a long answer to a
+  // command whose sender was cancelled) is dropped until the line has been
+  // silent for one wait; read as the answer to "AT" it would shift every
+  // later answer by one. A line that keeps talking is given up on after 3 s.
+  constexpr int kMostMsDropped = 3000;
+  const int pause = std::max(TimeoutTicks * 5, 1);
+  for (int waited = 0; waited < kMostMsDropped && !AbortRequested; waited += pause) {
+    Ui().Sleep(pause);
+    if (ReadText(false).empty()) break;
+  }
 
   std::string answer = "AT";
   int result = Transact(answer, 1, "OK\r\n", "0\r", MatchExact);
