@@ -11,8 +11,6 @@ namespace kelvane {
 
 namespace {
 
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
 std::string Printable(std::string_view text, std::size_t limit) {
   std::string out;
   out.reserve(text.size() < limit ? text.size() : limit);

@@ -320,9 +320,9 @@ const uint8_t* Bytes(const ConfigBlock& block) { return reinterpret_cast<const u
 
 bool IsTextual(FieldKind k) { return k == FieldKind::Char || k == FieldKind::Text || k == FieldKind::TextArray; }
 
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
 }  // namespace
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
 std::string FieldInfo::FullName() const { return std::string(record) + "." + name; }
 

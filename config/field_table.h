@@ -183,6 +183,8 @@ std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field);
 nlohmann::ordered_json FieldJson(const ConfigBlock& block, const FieldInfo& field);
 // The same as JSON text.
 std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field);
+// A control character (below 0x20, or DEL): never sent in a text field.
+bool IsControl(char c);
 // Text of a fixed field read at most `width` bytes, stopping at a zero byte.
 std::string FieldText(const ConfigBlock& block, size_t offset, size_t width);
 int32_t FieldInt(const ConfigBlock& block, size_t offset);
