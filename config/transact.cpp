@@ -162,13 +162,22 @@ int CAdapter::ProbeModem() {
   SendText("\r");
   // What the modem still sends from before (the rest of a long answer to a
   // command whose sender was cancelled) is dropped until the line has been
-  // silent for one wait; read as the answer to "AT" it would shift every
-  // later answer by one. A line that keeps talking is given up on after 3 s.
-  constexpr int kMostMsDropped = 3000;
+  // silent for a while; read as the answer to "AT" it would shift every later
+  // answer by one. A clean line costs the one wait it always had (the echo
+  // of the return, or a few bytes of it at a wrong speed, are not old
+  // output); once old output is seen, a pause between its lines does not end
+  // the wait. A line that keeps talking is given up on after 10 s.
+  constexpr size_t kMostBytesAnsweringTheReturn = 8;
+  constexpr int kQuietAfterOldOutputMs = 750;
+  constexpr int kMostMsDropped = 10000;
   const int pause = std::max(TimeoutTicks * 5, 1);
-  for (int waited = 0; waited < kMostMsDropped && !AbortRequested; waited += pause) {
+  size_t dropped = 0;
+  for (int waited = 0, silent = 0; waited < kMostMsDropped && !AbortRequested; waited += pause) {
     Ui().Sleep(pause);
-    if (ReadText(false).empty()) break;
+    const size_t read = ReadText(false).size();
+    dropped += read;
+    silent = read > 0 ? 0 : silent + pause;
+    if (silent >= (dropped > kMostBytesAnsweringTheReturn ? kQuietAfterOldOutputMs : pause)) break;
   }
 
   std::string answer = "AT";
