@@ -163,10 +163,11 @@ int CAdapter::ProbeModem() {
   // What the modem still sends from before (the rest of a long answer to a
   // command whose sender was cancelled) is dropped until the line has been
   // silent for a while; read as the answer to "AT" it would shift every later
-  // answer by one. A clean line costs the one wait it always had (the echo
-  // of the return, or a few bytes of it at a wrong speed, are not old
-  // output); once old output is seen, a pause between its lines does not end
-  // the wait. A line that keeps talking is given up on after 10 s.
+  // answer by one. A clean line costs the one wait it always had, and one
+  // more when it echoes the return (that echo, or a few bytes of it at a
+  // wrong speed, are not old output); once old output is seen, a pause
+  // between its lines does not end the wait. A line that keeps talking is
+  // given up on after 10 s.
   constexpr size_t kMostBytesAnsweringTheReturn = 8;
   constexpr int kQuietAfterOldOutputMs = 750;
   constexpr int kMostMsDropped = 10000;
