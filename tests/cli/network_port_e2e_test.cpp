@@ -24,6 +24,7 @@
 #include "sim/ser2net_process.h"
 #include "support/firmware_text.h"
 #include "support/run_process.h"
+#include "support/silent_listener.h"
 
 namespace kelvane {
 namespace {
@@ -243,18 +244,15 @@ TEST(CliNetworkPort, TerminalSendFileEscapeAndBreakReachTheModemThroughTheServer
 TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
   // A port that listens but never accepts: the kernel completes the
   // connection and nothing ever answers.
-  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const testing::SilentListener silent;
+  ASSERT_NE(silent.Port(), 0);
+  const std::string silentPort = std::to_string(silent.Port());
+  // A port nobody listens on.
+  const int closed = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof a;
-  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(::listen(silent, 16), 0);
-  ::getsockname(silent, reinterpret_cast<sockaddr*>(&a), &length);
-  const std::string silentPort = std::to_string(ntohs(a.sin_port));
-  // A port nobody listens on.
-  const int closed = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  a.sin_port = 0;
   ::bind(closed, reinterpret_cast<sockaddr*>(&a), sizeof a);
   ::getsockname(closed, reinterpret_cast<sockaddr*>(&a), &length);
   const std::string closedPort = std::to_string(ntohs(a.sin_port));
@@ -290,7 +288,6 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
       EXPECT_FALSE(Has(r.err, "Unable to open")) << "a cancel is no failed open:\n" << r.err;
     }
   }
-  ::close(silent);
   ::close(closed);
 }
 

@@ -18,6 +18,7 @@
 #include "sim/modemsim_process.h"
 #include "sim/ser2net_process.h"
 #include "support/run_process.h"
+#include "support/silent_listener.h"
 
 #ifdef KELVANE
 
@@ -137,26 +138,19 @@ TEST(WindowNetworkPort, ConnectsAndReadsThePagesThroughRfc2217) {
 // it connects, and Cancel in the progress window ends the connect at once
 // rather than when the 5 s are up.
 TEST(WindowNetworkPort, CancelEndsAConnectToAServerThatDoesNotAnswer) {
-  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(silent, 4), 0);
-  ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+  const testing::SilentListener silent;
+  ASSERT_NE(silent.Port(), 0);
   const fs::path dir = fs::temp_directory_path() / ("kelvane-window-silent-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  std::ofstream(dir / "actions") << "connect rfc2217://127.0.0.1:" << ntohs(address.sin_port)
+  std::ofstream(dir / "actions") << "connect rfc2217://127.0.0.1:" << silent.Port()
                                  << "\ncancel\nanswer OK\nquit\n";
   ::setenv("KELVANE_ACTIONS", (dir / "actions").c_str(), 1);
   const auto r = RunProcess(KELVANE, {}, 90000);
   ::unsetenv("KELVANE_ACTIONS");
-  ::close(silent);
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("box: Unable to open COM-port..."), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(": cancelled."), std::string::npos) << r.out;

@@ -12,6 +12,7 @@
 #include "config/operation_hold.h"
 #include "serial/clock.h"
 #include "serial/network_serial_port.h"
+#include "support/silent_listener.h"
 
 namespace kelvane {
 namespace {
@@ -70,20 +71,14 @@ TEST(OpenPort, RefusedOpenSetsOpenFailedWithTheReason) {
 TEST(OpenPort, ASilentDeviceServerIsWaitedForThroughTheUserInterfaceAndCancelEndsTheOpen) {
   // Listens and never accepts: the connection is made by the kernel, and
   // the Telnet negotiation goes unanswered for the whole connect time.
-  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(silent, 1), 0);
-  ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+  const testing::SilentListener silent;
+  ASSERT_NE(silent.Port(), 0);
 
   CAdapter a;
   testing::VirtualUi ui(a);
   NetworkSerialPort port;
   a.SetPort(&port);
-  a.PortNumber = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  a.PortNumber = "rfc2217://127.0.0.1:" + std::to_string(silent.Port());
   ui.onPump = [&a](testing::VirtualUi& u) {
     if (u.pumps == 5) a.AbortRequested = true;
   };
@@ -98,7 +93,6 @@ TEST(OpenPort, ASilentDeviceServerIsWaitedForThroughTheUserInterfaceAndCancelEnd
   EXPECT_NE(a.LastOpenError.find("cancelled"), std::string::npos) << a.LastOpenError;
   // The Cancel was spent on the open, not left for the next operation.
   EXPECT_FALSE(a.AbortRequested);
-  ::close(silent);
 }
 
 TEST(OpenPort, OpeningDropsAFileProfileAndResetsTheBlock) {
