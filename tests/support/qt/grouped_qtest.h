@@ -28,6 +28,12 @@ using QtTestMain = int (*)(int argc, char* argv[]);
 // Records the test of the source file `file` (its __FILE__); returns true.
 bool RegisterQtTest(const char* file, QtTestMain run);
 
+// Whether data row `row` (counted from 0) is one this run takes: with
+// KELVANE_QTEST_PART=k/n in the environment, the rows whose index modulo n is
+// k - 1; without it, every row. A table run in parts (PARTS in
+// grouped_qtest.cmake) adds only these rows.
+bool InThisPart(int row);
+
 }  // namespace kelvane::testing
 
 #undef QTEST_MAIN

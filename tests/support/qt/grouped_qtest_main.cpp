@@ -7,6 +7,7 @@
 // it the settings and cache files of the test, follow from that name.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -43,6 +44,19 @@ bool RegisterQtTest(const char* file, QtTestMain run) {
     ++SameNames();
   }
   return added;
+}
+
+bool InThisPart(int row) {
+  static const std::pair<int, int> part = [] {
+    const char* text = std::getenv("KELVANE_QTEST_PART");
+    int k = 0, n = 0;
+    if (!text || std::sscanf(text, "%d/%d", &k, &n) != 2 || n < 1 || k < 1 || k > n) {
+      if (text) std::fprintf(stderr, "KELVANE_QTEST_PART=%s is not k/n; every row runs\n", text);
+      return std::pair{0, 1};
+    }
+    return std::pair{k - 1, n};
+  }();
+  return row % part.second == part.first;
 }
 
 }  // namespace kelvane::testing
