@@ -24,8 +24,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -56,31 +54,15 @@ namespace {
 
 constexpr const char* kDisconnected = "Modem disconnected during process!";
 
-bool Readable(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
-}
-
-// The test's user interface on virtual time: a wait with nothing to read
-// jumps to the next tick. A message box or modal dialog lets the event loop
-// run once, as the user reads it, and the page update that a busy operation
-// deferred (timer 2) falls due in it.
-class MatrixUi : public TestUi {
+// The test's user interface on virtual time. A message box or modal dialog
+// lets the event loop run once, as the user reads it, and the page update
+// that a busy operation deferred (timer 2) falls due in it.
+class MatrixUi : public VirtualTimeUi {
  public:
-  using TestUi::TestUi;
+  using VirtualTimeUi::VirtualTimeUi;
 
   CPropSheet* sheet = nullptr;
-  long long NowMs() const { return now_; }
 
-  void PumpEvents(int portFd) override {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (portFd >= 0 && Readable(portFd)) return;
-    Advance(next_ - now_);
-  }
-  void Sleep(int milliseconds) override {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (milliseconds > 0) Advance(milliseconds);
-  }
   MsgAnswer MessageBox(std::string_view text, MsgIcon icon, MsgButtons buttons) override {
     UserReads();
     return TestUi::MessageBox(text, icon, buttons);
@@ -88,14 +70,6 @@ class MatrixUi : public TestUi {
   int ExecModal(QDialog& dialog) override {
     UserReads();
     return TestUi::ExecModal(dialog);
-  }
-  // Time passes without an operation (the line is watched on every tick).
-  void Idle(int milliseconds) {
-    for (int t = 0; t < milliseconds; t += 50) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents);
-      Advance(50);
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
 
   bool Shown(const std::string& text) const {
@@ -114,15 +88,6 @@ class MatrixUi : public TestUi {
   }
 
  private:
-  void Advance(long long ms) {
-    const long long until = now_ + ms;
-    while (next_ <= until) {
-      now_ = next_;
-      next_ += 50;
-      Adapter().OnTimerTick();
-    }
-    now_ = until;
-  }
   void UserReads() {
     QEventLoop loop;
     QTimer::singleShot(0, &loop, [this] {
@@ -132,9 +97,6 @@ class MatrixUi : public TestUi {
     QTimer::singleShot(0, &loop, &QEventLoop::quit);
     loop.exec();
   }
-
-  long long now_ = 0;
-  long long next_ = 50;
 };
 
 // The main window with one port, "fault:3": a type 3 modem (every page,

@@ -1,8 +1,11 @@
 #include "test_ui.h"
 
-#include <QEventLoop>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
+
+#include <poll.h>
 
 #include "connection/ui/tab_connection.h"
 
@@ -66,6 +69,38 @@ MsgAnswer TestUi::AskKeepEdits(const QString& text, const QString&, bool cancel)
   const MsgAnswer a = answers.front();
   answers.pop_front();
   return a;
+}
+
+void VirtualTimeUi::PumpEvents(int portFd) {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (portFd >= 0) {
+    pollfd p{portFd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) return;
+  }
+  Advance(next_ - now_);
+}
+
+void VirtualTimeUi::Sleep(int milliseconds) {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (milliseconds > 0) Advance(milliseconds);
+}
+
+void VirtualTimeUi::Idle(int milliseconds) {
+  for (int t = 0; t < milliseconds; t += 50) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    Advance(50);
+  }
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void VirtualTimeUi::Advance(long long ms) {
+  const long long until = now_ + ms;
+  while (next_ <= until) {
+    now_ = next_;
+    next_ += 50;
+    Adapter().OnTimerTick();
+  }
+  now_ = until;
 }
 
 std::vector<std::string> TestUi::BoxTexts() const {

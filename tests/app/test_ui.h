@@ -58,6 +58,28 @@ class TestUi : public QtUserInterface {
   std::vector<std::string> BoxTexts() const;
 };
 
+// The test user interface on virtual time: a wait with nothing to read jumps
+// to the next 50 ms tick, so a modem that stays silent costs no real
+// seconds. Events are still processed at every wait, as the window would.
+// Give a simulated port NowMs() as its clock.
+class VirtualTimeUi : public TestUi {
+ public:
+  using TestUi::TestUi;
+
+  void PumpEvents(int portFd) override;
+  void Sleep(int milliseconds) override;
+  // Time passes without an operation (the line is watched on every tick).
+  void Idle(int milliseconds);
+  // Virtual milliseconds since construction.
+  long long NowMs() const { return now_; }
+
+ private:
+  void Advance(long long ms);
+
+  long long now_ = 0;
+  long long next_ = 50;
+};
+
 // Tool options stored in a scratch file instead of the user's settings.
 struct ScratchSettings {
   QTemporaryDir dir;

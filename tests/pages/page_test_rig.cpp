@@ -5,6 +5,7 @@
 namespace kelvane::testing {
 
 PageRig::PageRig(int modelType) : port(std::make_unique<SimulatedPort>(SimulatedModem(modelType))) {
+  port->SetClock([this] { return ui.NowMs(); });
   ui.SetStatusPanel(&status);
   a.Options.AutoLoad = 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// What the page tests share: an adapter with the test user interface, a
-// status panel for the change markers, and an in-process simulated modem the
-// adapter can be linked to as if Connect had identified it.
+// What the page tests share: an adapter with the test user interface on
+// virtual time, a status panel for the change markers, and an in-process
+// simulated modem on the same clock that the adapter can be linked to as if
+// Connect had identified it.
 
 #include <memory>
 #include <string>
@@ -15,7 +16,7 @@ namespace kelvane::testing {
 
 struct PageRig {
   CAdapter a;
-  TestUi ui{a};
+  VirtualTimeUi ui{a};
   CStatusPanel status;
   std::unique_ptr<SimulatedPort> port;
 
