@@ -64,10 +64,6 @@ int RefusedCaret(int selectionStart, int restoredLength) {
   return caret < 0 ? 0 : caret;
 }
 
-void StoreSelection(int32_t& value, int index) {
-  if (index >= 0) value = index;
-}
-
 bool WritesIoEntry(int sections, int n) {
   const int selection = sections & 0xFF;
   return selection < 6 || (selection >> 2) == n || selection == 0xFF;

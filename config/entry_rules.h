@@ -51,11 +51,6 @@ bool StoreTableNumber(char* field, std::size_t size, std::size_t limit, std::str
 // refused character was typed), within the restored text.
 int RefusedCaret(int selectionStart, int restoredLength);
 
-// A combo's selected index stored into a record value. Without a selection
-// (index -1, a record value no item matched) the value is kept: the page
-// never writes a value it did not show.
-void StoreSelection(int32_t& value, int index);
-
 // --- texts that would change the command they travel in -----------------------
 // Some texts go to the modem inside double quotes (the I/O entries' data in
 // "AT*WIOL", the backup number, the caller ID and callback tables): a double

@@ -121,20 +121,6 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-std::string Trimmed(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  return std::string(text);
-}
-
-// The value a combo item stands for: the number it begins with (Numbered) or
-// its place (Indexed); -1 for an item that stands for nothing (the empty
-// fifth item of the DTR list).
-long long ItemValue(const FieldInfo& r, std::size_t i) {
-  if (r.map == ValueMap::Indexed || r.map == ValueMap::FastDisconnect) return static_cast<long long>(i);
-  return ItemNumber(r.items()[i], -1);
-}
-
 // The item's words without its number ("Auto" of "0 - Auto").
 std::string ItemWords(std::string_view item) {
   const std::size_t dash = item.find(" -");
@@ -179,12 +165,6 @@ bool ChoiceValue(const FieldInfo& r, std::string_view text, long long& value) {
     }
   }
   return matches == 1 && !wanted.empty();
-}
-
-std::string Hex2(long long code) {
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%02llX", code);
-  return hex;
 }
 
 // Every code of the country list once, ascending, with its countries.
@@ -282,24 +262,10 @@ std::string CarrierNames() {
 
 // --- storing -------------------------------------------------------------------
 
-uint8_t* Bytes(ConfigBlock& block) { return reinterpret_cast<uint8_t*>(&block); }
-
-void StoreNumber(ConfigBlock& block, const Target& t, long long value) {
-  const FieldInfo& f = *t.field;
-  if (f.kind == FieldKind::Byte) {
-    Bytes(block)[f.offset] = static_cast<uint8_t>(value);
-  } else if (f.kind == FieldKind::Char) {
-    Bytes(block)[f.offset] = static_cast<uint8_t>(value);
-  } else {
-    const auto v = static_cast<int32_t>(value);
-    std::memcpy(Bytes(block) + f.offset + 4 * t.index, &v, 4);
-  }
-}
-
 // Zero-fills the field and copies the text; only Modulation's limit lets a
 // text fill its field without a terminating zero.
 void StoreFieldText(ConfigBlock& block, const Target& t, std::string_view text) {
-  uint8_t* at = Bytes(block) + t.field->offset + t.field->width * t.index;
+  char* at = ElementBytes(block, *t.field, t.index);
   std::memset(at, 0, t.field->width);
   std::memcpy(at, text.data(), std::min(text.size(), t.field->width));
 }
@@ -332,13 +298,13 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
         problem = Quoted(value) + " is not in the list; valid: " + ChoiceList(r);
         return false;
       }
-      StoreNumber(block, t, number);
+      StoreElementNumber(block, *t.field, t.index, number);
       return true;
     case ValueMap::Parity: {
       const std::string v = Lower(Trimmed(value));
       for (const std::string& item : ParityItems()) {
         if (v == Lower(item) || v == Lower(item.substr(0, 1))) {
-          StoreNumber(block, t, item.front());
+          StoreElementNumber(block, *t.field, t.index, item.front());
           return true;
         }
       }
@@ -349,7 +315,7 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       if (!needNumber()) return false;
       const long long stored = ClipRegister(r, number);
       if (stored != number) notes.push_back(name + ": " + std::to_string(number) + " clipped to " + std::to_string(stored));
-      StoreNumber(block, t, stored);
+      StoreElementNumber(block, *t.field, t.index, stored);
       return true;
     }
     case ValueMap::Country:
@@ -359,13 +325,13 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
                   " is not in the list; valid codes: " + CountryCodeList();
         return false;
       }
-      StoreNumber(block, t, number);
+      StoreElementNumber(block, *t.field, t.index, number);
       return true;
     case ValueMap::CompressionPart:
     case ValueMap::Range:
     case ValueMap::IoNumber:
       if (!needNumber()) return false;
-      StoreNumber(block, t, number);
+      StoreElementNumber(block, *t.field, t.index, number);
       return true;
     case ValueMap::Modulation:
       if (!ValidModulation(value)) {

@@ -11,6 +11,7 @@
 #include "config/dial_values.h"
 #include "config/io_values.h"
 #include "config/json_text.h"
+#include "config/page_values.h"
 #include "config/remote_values.h"
 #include "config/serial_values.h"
 
@@ -455,7 +456,7 @@ const std::vector<SectionInfo>& Sections() {
       {SEC_CALLERID, PG_CALLERID, "CallerIdSettings", KV_RECORD(callerId), "Caller ID", "Caller ID", "Caller ID",
        "callerid", "Caller ID"},
       {SEC_REMOTE, PG_REMOTE, "RemoteSettings", KV_RECORD(remote), "Remote", "Remote", "Remote configuration",
-       "remote", "Remote Configuration"},
+       "remote", "Remote Configuration", 2, 54},
       {SEC_DIAGNOSTIC, PG_DIAGNOSTIC, "", 0, 0, "Diagnostic", "Diagnostic", "", "diagnostic", "Diagnostic"},
       {SEC_CALLBACK, PG_CALLBACK, "CallbackSettings", KV_RECORD(callback), "Callback", "Callback", "Callback",
        "callback", "Callback"},
@@ -506,9 +507,71 @@ std::string FieldText(const ConfigBlock& block, size_t offset, size_t width) {
   return std::string(start, zero ? static_cast<size_t>(static_cast<const char*>(zero) - start) : width);
 }
 
+const char* ElementBytes(const ConfigBlock& block, const FieldInfo& f, size_t i) {
+  return reinterpret_cast<const char*>(&block) + f.offset + f.width * i;
+}
+
+char* ElementBytes(ConfigBlock& block, const FieldInfo& f, size_t i) {
+  return reinterpret_cast<char*>(&block) + f.offset + f.width * i;
+}
+
 long long ElementNumber(const ConfigBlock& block, const FieldInfo& f, size_t i) {
   if (f.kind == FieldKind::Byte || f.kind == FieldKind::Char) return Bytes(block)[f.offset];
   return FieldInt(block, f.offset + 4 * i);
+}
+
+void StoreElementNumber(ConfigBlock& block, const FieldInfo& f, size_t i, long long value) {
+  if (f.kind == FieldKind::Byte || f.kind == FieldKind::Char) {
+    *ElementBytes(block, f, i) = static_cast<char>(value);
+  } else {
+    const auto number = static_cast<int32_t>(value);
+    std::memcpy(ElementBytes(block, f, i), &number, sizeof number);
+  }
+}
+
+long long ItemValue(const FieldInfo& f, size_t index) {
+  const std::string& item = f.items()[index];
+  switch (f.map) {
+    case ValueMap::Indexed:
+    case ValueMap::FastDisconnect: return static_cast<long long>(index);
+    case ValueMap::Parity: return item.empty() ? 'N' : static_cast<unsigned char>(item.front());
+    case ValueMap::Country: return CountryCodeOfItem(item);
+    case ValueMap::CompressionPart: {
+      CompressionPair pair{};
+      CompressionPairAt(static_cast<int>(index), pair);
+      return std::string_view(f.name) == "ErrorCorrectionN" ? pair.errorCorrectionN : pair.compressionC;
+    }
+    default: return ItemNumber(item, -1);
+  }
+}
+
+int ShownItem(const ConfigBlock& block, const FieldInfo& f, size_t i) {
+  const long long value = ElementNumber(block, f, i);
+  const auto& items = f.items();
+  switch (f.map) {
+    case ValueMap::Numbered: return FindNumberedItem(items, static_cast<int>(value));
+    case ValueMap::BaudRate: return BaudRateIndex(static_cast<int>(value));
+    case ValueMap::Parity: return FindItemWithPrefix(items, std::string(1, static_cast<char>(value)));
+    case ValueMap::FastDisconnect: return value == 1 ? 1 : 0;
+    case ValueMap::CompressionPart: return CompressionIndex(block.basic.ErrorCorrectionN, block.basic.CompressionC);
+    case ValueMap::Country: {
+      const int country = CountryIndex(static_cast<int>(value));
+      return country >= 0 ? country : CountryIndex(kUniversalCountryCode);
+    }
+    default: return value >= 0 && value < static_cast<long long>(items.size()) ? static_cast<int>(value) : -1;
+  }
+}
+
+void StoreItem(ConfigBlock& block, const FieldInfo& f, size_t i, int index) {
+  if (index < 0 || static_cast<size_t>(index) >= f.items().size()) return;
+  if (f.map == ValueMap::CompressionPart) {
+    CompressionPair pair{};
+    if (!CompressionPairAt(index, pair)) return;
+    block.basic.ErrorCorrectionN = pair.errorCorrectionN;
+    block.basic.CompressionC = pair.compressionC;
+    return;
+  }
+  StoreElementNumber(block, f, i, std::max(ItemValue(f, static_cast<size_t>(index)), 0LL));
 }
 
 std::string ElementText(const ConfigBlock& block, const FieldInfo& f, size_t i) {
@@ -518,7 +581,7 @@ std::string ElementText(const ConfigBlock& block, const FieldInfo& f, size_t i) 
     case FieldKind::Byte:
       return std::to_string(ElementNumber(block, f, i));
     case FieldKind::Char:
-      return std::string(1, static_cast<char>(Bytes(block)[f.offset]));
+      return std::string(1, *ElementBytes(block, f, 0));
     case FieldKind::Text:
     case FieldKind::TextArray:
       return FieldText(block, f.offset + f.width * i, f.width);

@@ -162,6 +162,10 @@ struct SectionInfo {
   const char* words;      // the section in messages: "Remote configuration"; "" for the Diagnostic page
   const char* cliName;    // the name on the command line: "dial"
   const char* progress;   // in "Reading configuration (<progress>)"
+  // A page notices a change in units of `compareUnit` bytes over the first
+  // `compareSize` bytes of its record (0: all of it).
+  int compareUnit = 4;
+  std::size_t compareSize = 0;
 };
 // The sections in the order of the sheet's tabs.
 const std::vector<SectionInfo>& Sections();
@@ -188,9 +192,30 @@ bool IsControl(char c);
 // Text of a fixed field read at most `width` bytes, stopping at a zero byte.
 std::string FieldText(const ConfigBlock& block, size_t offset, size_t width);
 int32_t FieldInt(const ConfigBlock& block, size_t offset);
+// Where one element of a field lies in the block.
+const char* ElementBytes(const ConfigBlock& block, const FieldInfo& field, size_t element);
+char* ElementBytes(ConfigBlock& block, const FieldInfo& field, size_t element);
 // One element as a number (integers and bytes) or as text (texts, characters).
 long long ElementNumber(const ConfigBlock& block, const FieldInfo& field, size_t element);
+// Stores a number into one element: its byte or its integer.
+void StoreElementNumber(ConfigBlock& block, const FieldInfo& field, size_t element, long long value);
 std::string ElementText(const ConfigBlock& block, const FieldInfo& field, size_t element);
+// --- combos: a field shown as one item of its list ---------------------------------
+
+// What the item at `index` of the field's list stands for: the number it
+// begins with (Numbered, BaudRate), its place (Indexed, FastDisconnect), the
+// parity letter, the country code, or this field's half of the compression
+// pair; -1 for an item that stands for nothing (the DTR list's empty item).
+long long ItemValue(const FieldInfo& field, size_t index);
+// The item the combo shows for the element's value, or -1 for none. A byte
+// other than 1 shows as item 0 of FastDisconnect; a country code the list
+// lacks shows as "C7 - Universal", and a compression pair it lacks as the
+// automatic one: what storing the combo back then stores.
+int ShownItem(const ConfigBlock& block, const FieldInfo& field, size_t element);
+// Stores what the item at `index` stands for (an item that stands for nothing
+// stores 0); the compression items store both halves of the pair.
+void StoreItem(ConfigBlock& block, const FieldInfo& field, size_t element, int index);
+
 // A single-byte text as a JSON string, plain ASCII.
 std::string JsonString(const std::string& text);
 

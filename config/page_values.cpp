@@ -1,6 +1,7 @@
 #include "config/page_values.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 namespace kelvane {
@@ -39,6 +40,18 @@ int LeadingInt(std::string_view text, int max) {
   int result = static_cast<int>(negative ? -value : value);
   if (max >= 0 && result > max) result = max;
   return result;
+}
+
+std::string Trimmed(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  return std::string(text);
+}
+
+std::string Hex2(long long code) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(code));
+  return hex;
 }
 
 void CopyFieldText(char* field, std::size_t size, std::string_view text) {

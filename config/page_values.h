@@ -17,6 +17,10 @@ int ItemNumber(std::string_view item, int none = 0);
 // The leading decimal integer of a text (0 when there is none; digits beyond
 // the range of int saturate), clipped at `max` when max >= 0.
 int LeadingInt(std::string_view text, int max = -1);
+// The text without the blanks around it (some items end in one: "3D - France ").
+std::string Trimmed(std::string_view text);
+// A code as "0x" and two or more hexadecimal digits of its 32 bits.
+std::string Hex2(long long code);
 // Copies `text` into a field of `size` bytes: at most size - 1 characters,
 // then zero bytes to the end of the field.
 void CopyFieldText(char* field, std::size_t size, std::string_view text);

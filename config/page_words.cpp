@@ -1,7 +1,6 @@
 #include "config/page_words.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 #include "config/adapter.h"
@@ -19,15 +18,6 @@
 namespace kelvane {
 
 namespace {
-
-using Items = std::vector<std::string>;
-
-// Some items end in blanks ("3D - France "): they are part of the list, not
-// of what a reader needs to see.
-std::string Trimmed(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return std::string(text);
-}
 
 // A stored text in a note: control characters as \xNN, so that a note never
 // breaks a line.
@@ -51,26 +41,6 @@ std::string Stored(std::string shown, const std::string& stored) {
   return (shown.empty() ? "" : shown + " ") + "(stored " + stored + ")";
 }
 
-// A combo: the item at `index`, or the stored value when the page shows no
-// item for it.
-std::string ItemAt(const Items& items, int index, long long stored) {
-  if (index < 0 || index >= static_cast<int>(items.size()) || items[static_cast<std::size_t>(index)].empty()) {
-    return "(none, stored " + std::to_string(stored) + ")";
-  }
-  return Trimmed(items[static_cast<std::size_t>(index)]);
-}
-
-// A combo loaded by its "<number> -" item (FindNumberedItem).
-std::string Numbered(const Items& items, long long value) {
-  return ItemAt(items, FindNumberedItem(items, static_cast<int>(value)), value);
-}
-
-// A combo whose item index is the value.
-std::string Indexed(const Items& items, long long value) {
-  return ItemAt(items, value >= 0 && value < static_cast<long long>(items.size()) ? static_cast<int>(value) : -1,
-                value);
-}
-
 // A number edit limited to `limit` characters (0: any number): it shows the
 // decimal text cut at the limit.
 std::string NumberEdit(int32_t value, std::size_t limit) {
@@ -83,52 +53,24 @@ std::string TextEdit(const std::string& shown, const std::string& stored) {
   return shown == stored ? shown : Stored(shown, "\"" + Escaped(stored) + "\"");
 }
 
-std::string Hex2(int code) {
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(code));
-  return hex;
+// What the stored value is called beside a combo item: a country code in
+// hexadecimal, a parity byte as its character when it is printable.
+std::string StoredValue(const FieldInfo& f, long long value) {
+  if (f.map == ValueMap::Country) return Hex2(value);
+  if (f.map == ValueMap::Parity && value >= 0x20 && value < 0x7F) return "'" + std::string(1, static_cast<char>(value)) + "'";
+  return std::to_string(value);
 }
 
-const char* ElementBytes(const ConfigBlock& block, const FieldInfo& f, std::size_t i) {
-  return reinterpret_cast<const char*>(&block) + f.offset + f.width * i;
-}
-
-// The country combo shows a code the list lacks as the universal code, which
-// the page then stores.
-std::string CountryWords(int32_t code) {
-  const int country = CountryIndex(code);
-  if (country >= 0) return Trimmed(CountryItems()[static_cast<std::size_t>(country)]);
-  return Stored(Trimmed(CountryItems()[static_cast<std::size_t>(CountryIndex(kUniversalCountryCode))]), Hex2(code));
-}
-
-// One combo shows the compression pair; each half is stored beside it when
-// the pair is not the item's.
-std::string CompressionWords(const BasicSettings& b, bool errorCorrection) {
-  const int compression = CompressionIndex(b.ErrorCorrectionN, b.CompressionC);
-  CompressionPair pair{};
-  CompressionPairAt(compression, pair);
-  const std::string item = Trimmed(CompressionItems()[static_cast<std::size_t>(compression)]);
-  const int shown = errorCorrection ? pair.errorCorrectionN : pair.compressionC;
-  const int32_t stored = errorCorrection ? b.ErrorCorrectionN : b.CompressionC;
-  return shown == stored ? item : Stored(item, std::to_string(stored));
-}
-
-// The baud item is found by its leading digits: 96 would show "9600".
-std::string BaudWords(int32_t rate) {
-  const int baud = BaudRateIndex(rate);
-  const std::string shown = ItemAt(BaudRateItems(), baud, rate);
-  if (baud >= 0 && LeadingInt(BaudRateItems()[static_cast<std::size_t>(baud)]) != rate) {
-    return Stored(shown, std::to_string(rate));
+// A combo: the item it shows, and the stored value beside it when the item
+// stands for another.
+std::string ComboWords(const ConfigBlock& block, const FieldInfo& f, std::size_t i) {
+  const long long value = ElementNumber(block, f, i);
+  const int index = ShownItem(block, f, i);
+  if (index < 0 || f.items()[static_cast<std::size_t>(index)].empty()) {
+    return "(none, stored " + StoredValue(f, value) + ")";
   }
-  return shown;
-}
-
-std::string ParityWords(char stored) {
-  const int parity = FindItemWithPrefix(ParityItems(), std::string(1, stored));
-  const auto code = static_cast<unsigned char>(stored);
-  if (parity >= 0 && code != 0) return ParityItems()[static_cast<std::size_t>(parity)];
-  return "(none, stored " + (code >= 0x20 && code < 0x7F ? "'" + std::string(1, stored) + "'" : std::to_string(code)) +
-         ")";
+  const std::string item = Trimmed(f.items()[static_cast<std::size_t>(index)]);
+  return ItemValue(f, static_cast<std::size_t>(index)) == value ? item : Stored(item, StoredValue(f, value));
 }
 
 // The words of one element of a field: its caption and what its control shows.
@@ -144,20 +86,13 @@ FieldWords ElementWords(const ConfigBlock& block, const FieldInfo& f, std::size_
     return w;
   }
   switch (f.map) {
-    case ValueMap::Numbered: w.shown = Numbered(f.items(), number); break;
-    case ValueMap::Indexed: w.shown = Indexed(f.items(), number); break;
-    case ValueMap::Parity: w.shown = ParityWords(static_cast<char>(number)); break;
-    case ValueMap::BaudRate: w.shown = BaudWords(static_cast<int32_t>(number)); break;
-    case ValueMap::FastDisconnect: {
-      // The page shows item 1 for the byte 1 and item 0 for any other.
-      const std::string fast = Trimmed(FastDisconnectItems()[number == 1 ? 1 : 0]);
-      w.shown = number <= 1 ? fast : Stored(fast, std::to_string(number));
-      break;
-    }
-    case ValueMap::Country: w.shown = CountryWords(static_cast<int32_t>(number)); break;
-    case ValueMap::CompressionPart:
-      w.shown = CompressionWords(block.basic, std::string_view(f.name) == "ErrorCorrectionN");
-      break;
+    case ValueMap::Numbered:
+    case ValueMap::Indexed:
+    case ValueMap::Parity:
+    case ValueMap::BaudRate:
+    case ValueMap::FastDisconnect:
+    case ValueMap::Country:
+    case ValueMap::CompressionPart: w.shown = ComboWords(block, f, i); break;
     case ValueMap::Modulation: w.shown = ModulationFieldText(bytes); break;
     case ValueMap::Register:
     case ValueMap::Range: w.shown = NumberEdit(static_cast<int32_t>(number), f.limit); break;

@@ -72,12 +72,6 @@ const std::vector<std::string>& IgnoreErrorsItems() {
   return items;
 }
 
-int NumberBeforeDash(std::string_view item) {
-  const std::size_t dash = item.find('-');
-  if (dash == std::string_view::npos) return 0;
-  return LeadingInt(item.substr(0, dash));
-}
-
 int BaudRateIndex(int rate) {
   if (rate == 0) return 0;
   return FindItemWithPrefix(BaudRateItems(), std::to_string(rate));

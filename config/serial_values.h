@@ -24,10 +24,6 @@ const std::vector<std::string>& DsrControlItems();      // &S
 const std::vector<std::string>& DtrControlItems();      // &D, with an empty fifth item
 const std::vector<std::string>& IgnoreErrorsItems();    // *WIE
 
-// The number an item stands for: its text up to the first "-" read as a
-// leading decimal integer; 0 for a text without "-".
-int NumberBeforeDash(std::string_view item);
-
 // The baud item for a DTE rate: item 0 for 0, otherwise the first item that
 // begins with the rate in decimal; -1 when none does.
 int BaudRateIndex(int rate);

@@ -18,7 +18,6 @@
 #include "config/operation_hold.h"
 #include "config/page_values.h"
 #include "config/remote_values.h"
-#include "config/serial_values.h"
 #include "connection/ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"
@@ -26,15 +25,6 @@
 #include "pages/entry_edits.h"
 
 namespace kelvane {
-
-namespace {
-
-std::string ToLatin1(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-}  // namespace
 
 CConfigPage::CConfigPage(QtUserInterface& ui, int pageIndex, QWidget* parent)
     : CConfigPage(ui, *SectionOfPage(pageIndex), parent) {}
@@ -71,8 +61,9 @@ void CConfigPage::MarkUnchanged() {
 
 bool CConfigPage::RecordDiffers() const {
   if (recordSize_ == 0 || !record_) return false;
-  const std::size_t size = std::min(CompareSize(), recordSize_);
-  return RecordsDiffer(record_, snapshot_.data(), size, CompareUnit());
+  const SectionInfo& section = *SectionOfPage(pageIndex_);
+  const std::size_t size = section.compareSize ? section.compareSize : recordSize_;
+  return RecordsDiffer(record_, snapshot_.data(), size, section.compareUnit);
 }
 
 void CConfigPage::SyncFromControls() {
@@ -375,45 +366,6 @@ int CConfigPage::RunTransfer(int operation, int sections, int* storedSections) {
   return result;
 }
 
-// --- combo boxes and edits -------------------------------------------------
-
-namespace {
-
-std::vector<std::string> ComboItems(const QComboBox* combo) {
-  std::vector<std::string> items;
-  items.reserve(static_cast<std::size_t>(combo->count()));
-  for (int i = 0; i < combo->count(); ++i) items.push_back(ToLatin1(combo->itemText(i)));
-  return items;
-}
-
-}  // namespace
-
-void CConfigPage::SelectNumbered(QComboBox* combo, int value) {
-  combo->setCurrentIndex(FindNumberedItem(ComboItems(combo), value));
-}
-
-int CConfigPage::SelectedNumber(const QComboBox* combo, int none) {
-  if (combo->currentIndex() < 0) return none;
-  return ItemNumber(ToLatin1(combo->currentText()), none);
-}
-
-void CConfigPage::StoreSelectedNumber(const QComboBox* combo, int32_t& field) {
-  if (combo->currentIndex() >= 0) field = SelectedNumber(combo, field);
-}
-
-void CConfigPage::StoreSelectedIndex(const QComboBox* combo, int32_t& field) {
-  if (combo->currentIndex() >= 0) field = combo->currentIndex();
-}
-
-int CConfigPage::EditNumber(const QLineEdit* edit, int max) {
-  return LeadingInt(ToLatin1(edit->text()), max);
-}
-
-void CConfigPage::ShowText(QLineEdit* edit, const char* field, std::size_t size) {
-  const std::string text = FieldText(field, size);
-  edit->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-}
-
 // --- controls bound to fields ------------------------------------------------
 
 QString CConfigPage::Caption(std::string_view field) {
@@ -475,19 +427,21 @@ void CConfigPage::SetBindingActive(QWidget* control, bool active) {
 
 void CConfigPage::LoadEdit(Binding& b) {
   const FieldInfo& f = *b.field;
-  const char* text = reinterpret_cast<const char*>(&a_.Config) + f.offset + f.width * b.element;
+  const char* text = ElementBytes(a_.Config, f, b.element);
   QLineEdit* edit = b.edit;
+  // Shows a field's whole text (up to its terminating zero or `size`).
+  auto showWhole = [&](std::size_t size) { edit->setText(Latin1Text(FieldText(text, size))); };
   switch (f.map) {
     case ValueMap::Register: {
       const long long value = ElementNumber(a_.Config, f, b.element);
       const QString shown = QString::number(value);
       edit->setMaxLength(std::max(static_cast<int>(f.limit), static_cast<int>(shown.size())));
       edit->setText(shown);
-      b.unshown = ClipRegister(f, LeadingInt(ToLatin1(shown), -1)) != value;
+      b.unshown = ClipRegister(f, value) != value;
       break;
     }
     case ValueMap::Modulation:
-      ShowText(edit, text, f.limit);
+      showWhole(f.limit);
       edit->setCursorPosition(0);
       break;
     case ValueMap::Range:
@@ -495,21 +449,19 @@ void CConfigPage::LoadEdit(Binding& b) {
       break;
     case ValueMap::Password:
       if (f.shownWhole) {
-        const int whole = static_cast<int>(FieldText(text, f.width).size());
-        edit->setMaxLength(std::max(static_cast<int>(f.limit), whole));
-        ShowText(edit, text, f.width);
+        edit->setMaxLength(std::max(static_cast<int>(f.limit), static_cast<int>(FieldText(text, f.width).size())));
+        showWhole(f.width);
         break;
       }
-      edit->setText(Latin1Text(ShownText(text, f.width, f.limit)));
-      break;
+      [[fallthrough]];
     default: edit->setText(Latin1Text(ShownText(text, f.width, f.limit))); break;
   }
 }
 
 void CConfigPage::StoreEdit(Binding& b) {
   const FieldInfo& f = *b.field;
-  char* field = reinterpret_cast<char*>(&a_.Config) + f.offset + f.width * b.element;
-  const std::string typed = ToLatin1(b.edit->text());
+  char* field = ElementBytes(a_.Config, f, b.element);
+  const std::string typed = EditText(b.edit);
   switch (f.map) {
     case ValueMap::Register:
     case ValueMap::Range: {
@@ -544,7 +496,6 @@ void CConfigPage::StoreEdit(Binding& b) {
 
 void CConfigPage::LoadBound() {
   ++filling_;
-  const BasicSettings& basic = a_.Config.basic;
   for (Binding& b : bindings_) {
     if (!b.active) continue;
     if (b.edit) {
@@ -552,64 +503,23 @@ void CConfigPage::LoadBound() {
       continue;
     }
     const FieldInfo& f = *b.field;
-    const long long value = ElementNumber(a_.Config, f, b.element);
-    int index = -1;
-    switch (f.map) {
-      case ValueMap::Numbered: index = FindNumberedItem(ComboItems(b.combo), static_cast<int>(value)); break;
-      case ValueMap::BaudRate: index = BaudRateIndex(static_cast<int>(value)); break;
-      case ValueMap::Parity: index = FindItemWithPrefix(ComboItems(b.combo), std::string(1, static_cast<char>(value))); break;
-      // The page shows item 1 for the byte 1 and item 0 for any other.
-      case ValueMap::FastDisconnect: index = value == 1 ? 1 : 0; break;
-      case ValueMap::CompressionPart: index = CompressionIndex(basic.ErrorCorrectionN, basic.CompressionC); break;
-      case ValueMap::Country:
-        index = CountryIndex(static_cast<int>(value));
-        b.unshown = index < 0;
-        // Shown as what the page will store for it.
-        if (b.unshown) index = CountryIndex(kUniversalCountryCode);
-        if (b.unshown || b.valueControl) b.combo->setEnabled(!b.unshown && ValueControlsEnabled());
-        break;
-      default: index = value >= 0 && value < b.combo->count() ? static_cast<int>(value) : -1; break;
+    if (f.map == ValueMap::Country) {
+      // Shown as what the page will store for it.
+      b.unshown = CountryIndex(static_cast<int>(ElementNumber(a_.Config, f, b.element))) < 0;
+      if (b.unshown || b.valueControl) b.combo->setEnabled(!b.unshown && ValueControlsEnabled());
     }
-    b.combo->setCurrentIndex(index);
+    b.combo->setCurrentIndex(ShownItem(a_.Config, f, b.element));
   }
   --filling_;
 }
 
 void CConfigPage::StoreBound() {
-  BasicSettings& basic = a_.Config.basic;
   for (Binding& b : bindings_) {
     if (!b.active) continue;
     if (b.edit) {
       StoreEdit(b);
-      continue;
-    }
-    const int index = b.combo->currentIndex();
-    if (index < 0) continue;
-    const FieldInfo& f = *b.field;
-    const std::string text = ToLatin1(b.combo->currentText());
-    long long value = index;
-    switch (f.map) {
-      // The number before "-" of the item: the DTR list's empty item stores 0.
-      case ValueMap::Numbered: value = NumberBeforeDash(text); break;
-      case ValueMap::BaudRate: value = LeadingInt(text, -1); break;
-      case ValueMap::Parity: value = text.empty() ? 'N' : static_cast<unsigned char>(text.front()); break;
-      case ValueMap::Country: value = b.unshown ? kUniversalCountryCode : CountryCodeOfItem(text); break;
-      case ValueMap::CompressionPart: {
-        CompressionPair pair;
-        if (CompressionPairAt(index, pair)) {
-          basic.ErrorCorrectionN = pair.errorCorrectionN;
-          basic.CompressionC = pair.compressionC;
-        }
-        continue;
-      }
-      default: break;
-    }
-    auto* at = reinterpret_cast<uint8_t*>(&a_.Config) + f.offset + f.width * b.element;
-    if (f.kind == FieldKind::Byte || f.kind == FieldKind::Char) {
-      *at = static_cast<uint8_t>(value);
     } else {
-      const auto number = static_cast<int32_t>(value);
-      std::memcpy(at, &number, sizeof number);
+      StoreItem(a_.Config, *b.field, b.element, b.combo->currentIndex());
     }
   }
 }

@@ -66,8 +66,8 @@ class CConfigPage : public QWidget {
   // LoadControls with the control-to-record step held off, so that a refill
   // never stores half-filled controls.
   void RefillControls();
-  // True when the record differs from the snapshot, compared in units of
-  // CompareUnit() bytes (4 by default; the Remote page compares 16-bit units).
+  // True when the record differs from the snapshot, compared as the section
+  // table says (the Remote page compares 16-bit units over 54 bytes).
   bool RecordDiffers() const;
 
   // The sheet shows the page: offline enabling, tooltips, refill after a
@@ -122,11 +122,6 @@ class CConfigPage : public QWidget {
    private:
     QPointer<CPropSheet> sheet_;
   };
-
-  // Comparison unit for the snapshot (4 or 2) and the number of leading
-  // bytes of the record that are compared (the Remote page: 54 of 56).
-  virtual int CompareUnit() const { return 4; }
-  virtual std::size_t CompareSize() const { return recordSize_; }
 
   // Value controls are enabled after a successful read and disabled after a
   // failed one; the Read/Write buttons are not value controls.
@@ -228,24 +223,6 @@ class CConfigPage : public QWidget {
   // profile) or disabled after a failed read.
   bool ValueControlsEnabled() const { return valueControlsEnabled_; }
 
-  // Combo boxes whose items begin with "<number> - ".
-  // Selects the first item that begins with "<value> -"; none matches: no
-  // selection (index -1).
-  static void SelectNumbered(QComboBox* combo, int value);
-  // The number before " -" of the selected item; `none` when nothing is
-  // selected.
-  static int SelectedNumber(const QComboBox* combo, int none = 0);
-  // Store the selected item's number / index into `field`; without a
-  // selection (the record held a value no item matches) the field keeps its
-  // value, so nothing the user did not see is written back.
-  static void StoreSelectedNumber(const QComboBox* combo, int32_t& field);
-  static void StoreSelectedIndex(const QComboBox* combo, int32_t& field);
-  // The leading decimal integer of an edit's text (0 when there is none),
-  // clipped at `max` when max >= 0.
-  static int EditNumber(const QLineEdit* edit, int max = -1);
-  // Shows a fixed-size field's text (up to its terminating zero or its size).
-  static void ShowText(QLineEdit* edit, const char* field, std::size_t size);
-
   QtUserInterface& ui_;
   CAdapter& a_;
 
@@ -258,11 +235,7 @@ class CConfigPage : public QWidget {
   int pageIndex_;
   int sectionBit_;
   void* record_;
-
- protected:
   const std::size_t recordSize_;
-
- private:
   std::vector<unsigned char> snapshot_;
   QString pageName_;
   std::vector<QWidget*> valueControls_;

@@ -28,11 +28,6 @@ class CTabRemoteConf : public CConfigPage {
   QLineEdit* PasswordEdit() const { return password_; }
   QPushButton* EndButton() const { return end_; }
 
- protected:
-  // The record is compared in 16-bit units over its first 54 bytes.
-  int CompareUnit() const override { return 2; }
-  std::size_t CompareSize() const override { return 54; }
-
  private:
   QComboBox* enable_;
   QLineEdit* password_;

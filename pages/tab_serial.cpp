@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "config/field_table.h"
 #include "config/serial_values.h"
 #include "controls/image_button.h"
 #include "controls/wrap_combo.h"
@@ -134,7 +135,9 @@ void CTabSerial::StoreControls() {
   const QSignalBlocker holdParity(parity_);
   const QSignalBlocker holdData(dataBits_);
   if (stored.parity != shown.parity) parity_->setCurrentIndex(0);
-  if (stored.dataBits != shown.dataBits) SelectNumbered(dataBits_, stored.dataBits);
+  if (stored.dataBits != shown.dataBits) {
+    dataBits_->setCurrentIndex(ShownItem(a_.Config, *FindField("SerialSettings.DteDataBits"), 0));
+  }
 }
 
 }  // namespace kelvane

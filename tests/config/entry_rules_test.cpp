@@ -139,14 +139,6 @@ TEST(EntryRules, RefusedCaretStandsWhereTheCharacterWasTyped) {
   EXPECT_EQ(RefusedCaret(12, 3), 3);  // pasted text longer than what comes back
 }
 
-TEST(EntryRules, NoSelectionKeepsTheRecordValue) {
-  int32_t value = 9;
-  StoreSelection(value, -1);
-  EXPECT_EQ(value, 9);
-  StoreSelection(value, 2);
-  EXPECT_EQ(value, 2);
-}
-
 TEST(EntryRules, AQuoteInAQuotedTextIsFoundInPageOrder) {
   ConfigBlock block{};
   std::string error;

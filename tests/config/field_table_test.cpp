@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "config/adapter.h"
@@ -38,6 +39,27 @@ TEST(FieldTable, CoversEveryNamedFieldOnceWithoutOverlap) {
   // Everything but the unused areas and the paddings.
   const size_t unusedAndPadding = 4 + 32 + 3 + 3 + 4 + 12 + 34 + 32 + 2 + 32 + 4 + 2 + 2 + 32;
   EXPECT_EQ(total, sizeof(ConfigBlock) - unusedAndPadding);
+}
+
+// Every item a combo offers, stored into the last element of its field,
+// comes back as an item that stands for the same value, and leaves the
+// other elements alone.
+TEST(FieldTable, EveryComboItemIsStoredAndShownAgain) {
+  for (const auto& f : ConfigFields()) {
+    if (!f.items) continue;
+    for (size_t i = 0; i < f.items().size(); ++i) {
+      ConfigBlock block{};
+      std::memset(&block, 0x5A, sizeof block);
+      const ConfigBlock before = block;
+      StoreItem(block, f, f.count - 1, static_cast<int>(i));
+      const int shown = ShownItem(block, f, f.count - 1);
+      ASSERT_GE(shown, 0) << f.FullName() << " item " << i;
+      EXPECT_EQ(ItemValue(f, static_cast<size_t>(shown)), std::max(ItemValue(f, i), 0LL)) << f.FullName() << " item " << i;
+      if (f.count > 1) {
+        EXPECT_EQ(ElementNumber(block, f, 0), ElementNumber(before, f, 0)) << f.FullName();
+      }
+    }
+  }
 }
 
 TEST(FieldTable, ValuesAsTextAndJson) {

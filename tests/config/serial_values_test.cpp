@@ -8,23 +8,6 @@
 namespace kelvane {
 namespace {
 
-TEST(SerialValues, ItemsStandForTheNumberBeforeTheirDash) {
-  struct Case {
-    const char* item;
-    int number;
-  } cases[] = {{"3 - Enables RTS/CTS", 3},  {"0 - Auto", 0},      {"1 - DTE-, DCE-Speed  & Error Corr", 1},
-               {"", 0},                     {"115200", 0},        {"None", 0},
-               {"5 -", 5},                  {"12-x", 12}};
-  for (const Case& c : cases) EXPECT_EQ(NumberBeforeDash(c.item), c.number) << c.item;
-  // Every item of the numbered lists stands for the number it begins with.
-  for (const auto* list : {&FlowControlItems(), &DtrControlItems(), &ReducedResultItems(), &IgnoreErrorsItems()}) {
-    for (const std::string& item : *list) {
-      if (item.empty()) continue;
-      EXPECT_EQ(std::to_string(NumberBeforeDash(item)), item.substr(0, item.find(' '))) << item;
-    }
-  }
-}
-
 TEST(SerialValues, BaudRatesFindTheirItem) {
   struct Case {
     int rate;

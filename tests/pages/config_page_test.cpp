@@ -28,41 +28,33 @@ class ProbePage : public CConfigPage {
   explicit ProbePage(QtUserInterface& ui, QWidget* parent = nullptr)
       : CConfigPage(ui, PG_BASIC, parent) {
     rings = new QLineEdit(this);
-    rings->setMaxLength(3);
-    compression = new QComboBox(this);
-    compression->addItems({"0 - Disabled", "1 - Transmit only", "2 - Receive only", "3 - Both"});
+    breaks = new QComboBox(this);
     fast = new QCheckBox(QStringLiteral("Fast disconnect"), this);
     auto* column = new QVBoxLayout(this);
-    for (QWidget* w : std::initializer_list<QWidget*>{rings, compression, fast}) {
-      column->addWidget(w);
-      AddValueControl(w);
-    }
+    for (QWidget* w : std::initializer_list<QWidget*>{rings, breaks, fast}) column->addWidget(w);
     column->addWidget(CreateButtonGroups());
-    Watch(rings);
-    Watch(compression);
+    Bind(rings, "BasicSettings.S0");
+    Bind(breaks, "BasicSettings.BreakControl");
+    AddValueControl(fast);
     Watch(fast);
     SetTip(rings, QStringLiteral("Rings\n\rbefore answer"));
   }
 
   void LoadControls() override {
     ++loads;
-    const BasicSettings& b = a_.Config.basic;
     // Each control's change notification fires while the others still show
     // old values: the refill must not store them.
-    SelectNumbered(compression, b.CompressionC);
-    rings->setText(QString::number(b.S0));
-    fast->setChecked(b.FastDisconnect != 0);
+    LoadBound();
+    fast->setChecked(a_.Config.basic.FastDisconnect != 0);
   }
   void StoreControls() override {
-    BasicSettings& b = a_.Config.basic;
-    b.S0 = EditNumber(rings, 255);
-    StoreSelectedNumber(compression, b.CompressionC);
-    b.FastDisconnect = fast->isChecked() ? 1 : 0;
+    StoreBound();
+    a_.Config.basic.FastDisconnect = fast->isChecked() ? 1 : 0;
   }
 
   using CConfigPage::RunModemCommand;
   QLineEdit* rings;
-  QComboBox* compression;
+  QComboBox* breaks;
   QCheckBox* fast;
   int loads = 0;
 };
@@ -97,10 +89,11 @@ class ConfigPageTest : public QObject {
     page.OnSetActive();
     QCOMPARE(int(rig.a.Page(PG_BASIC).changed), 0);
 
+    const int breaks = page.breaks->currentIndex();
     auto change = [&](bool away) {
       switch (control) {
         case 0: page.rings->setText(away ? "7" : "2"); break;
-        case 1: page.compression->setCurrentIndex(away ? 1 : 3); break;
+        case 1: page.breaks->setCurrentIndex(away ? 1 : breaks); break;
         default: page.fast->setChecked(away); break;
       }
     };
@@ -117,14 +110,14 @@ class ConfigPageTest : public QObject {
     rig.Offline();
     ProbePage page(rig.ui);
     // A value no item matches: the combo shows nothing...
-    rig.a.Config.basic.CompressionC = 9;
+    rig.a.Config.basic.BreakControl = 9;
     rig.a.Page(PG_BASIC).reloadPending = 1;
     page.OnSetActive();
-    QCOMPARE(page.compression->currentIndex(), -1);
+    QCOMPARE(page.breaks->currentIndex(), -1);
     // ...and an edit elsewhere does not write a value the user never saw.
     page.rings->setText("300");
     QCOMPARE(rig.a.Config.basic.S0, 255);  // clipped at its maximum
-    QCOMPARE(rig.a.Config.basic.CompressionC, 9);
+    QCOMPARE(rig.a.Config.basic.BreakControl, 9);
     page.rings->setText("12 rings");
     QCOMPARE(rig.a.Config.basic.S0, 12);
     page.rings->setText("none");
@@ -137,7 +130,7 @@ class ConfigPageTest : public QObject {
     ProbePage page(rig.ui);
     BasicSettings& b = rig.a.Config.basic;
     b.S0 = 9;
-    b.CompressionC = 2;
+    b.BreakControl = 2;
     b.FastDisconnect = 1;
     PageState& s = rig.a.Page(PG_BASIC);
     s.refreshing = 1;
@@ -147,11 +140,11 @@ class ConfigPageTest : public QObject {
 
     QCOMPARE(page.loads, 1);
     QCOMPARE(page.rings->text(), QString("9"));
-    QCOMPARE(page.compression->currentText(), QString("2 - Receive only"));
+    QCOMPARE(page.breaks->currentText(), QString("2 -"));
     QVERIFY(page.fast->isChecked());
     // The refill stored nothing half-filled into the record.
     QCOMPARE(b.S0, 9);
-    QCOMPARE(b.CompressionC, 2);
+    QCOMPARE(b.BreakControl, 2);
     QCOMPARE(int(s.changed), 0);
     QCOMPARE(int(s.refreshing), 0);
     QCOMPARE(int(s.reloadPending), 0);
@@ -193,7 +186,7 @@ class ConfigPageTest : public QObject {
     ProbePage page(rig.ui);
     rig.a.Page(PG_BASIC).refreshing = 0;
     page.OnRead();
-    for (QWidget* w : std::initializer_list<QWidget*>{page.rings, page.compression, page.fast}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{page.rings, page.breaks, page.fast}) {
       QVERIFY(!w->isEnabled());
     }
     QCOMPARE(int(rig.a.Page(PG_BASIC).refreshing), 0);
@@ -205,7 +198,7 @@ class ConfigPageTest : public QObject {
     rig.Modem().State().s[0] = 5;
     page.OnRead();
     QVERIFY(page.rings->isEnabled());
-    QVERIFY(page.compression->isEnabled());
+    QVERIFY(page.breaks->isEnabled());
     QCOMPARE(page.rings->text(), QString("5"));
     QCOMPARE(int(rig.a.Page(PG_BASIC).changed), 0);
   }
