@@ -29,7 +29,7 @@ class RemoteFlashTest : public QObject {
   struct App : WindowRig {
     std::vector<QString> wizardTexts;  // what each wizard dialog asked
     std::deque<std::optional<QString>> wizardAnswers;
-    App() : WindowRig({{"Settings/AutoLoad", 0}}, {"sim:2", "sim:3"}) {
+    App() : WindowRig({{"Settings/AutoLoad", 0}}, {"sim:2", "sim:3"}, /*virtualTime=*/true) {
       ui.onModal = [this](QDialog& d) {
         auto* wizard = dynamic_cast<CRemoteWizardDlg*>(&d);
         if (!wizard) return int(QDialog::Rejected);

@@ -28,7 +28,8 @@ class TabConnectionTest : public QObject {
 
  private:
   struct App : WindowRig {
-    explicit App(int32_t autoLoad = 0) : WindowRig({{"Settings/AutoLoad", autoLoad}}) {}
+    explicit App(int32_t autoLoad = 0, bool virtualTime = true)
+        : WindowRig({{"Settings/AutoLoad", autoLoad}}, {"sim:1", "sim:2", "sim:3", "sim:4"}, virtualTime) {}
     bool Enabled(int id) { return window->Action(id)->isEnabled(); }
   };
 
@@ -180,7 +181,8 @@ class TabConnectionTest : public QObject {
   }
 
   void QuietDisconnectShowsTheWaitAndRefusesASecondOperation() {
-    App app;
+    // A timer looks in while the modem is given its time: real time.
+    App app(0, /*virtualTime=*/false);
     SimulatedPort* port = app.ports.Simulated(2);
     port->Modem().State().quiet = 1;
     port->Modem().Stored().quiet = 1;

@@ -8,11 +8,19 @@
 #include <poll.h>
 
 #include "connection/ui/tab_connection.h"
+#include "serial/clock.h"
 
 namespace kelvane::testing {
 
-WindowRig::WindowRig(std::initializer_list<std::pair<const char*, QVariant>> settings, const QStringList& portList) {
+WindowRig::WindowRig(std::initializer_list<std::pair<const char*, QVariant>> settings, const QStringList& portList,
+                     bool virtualTime) {
   for (const auto& [key, value] : settings) store.settings->setValue(QString::fromLatin1(key), value);
+  ui.virtualTime = virtualTime;
+  if (virtualTime) {
+    for (int modelType = 1; modelType <= 4; ++modelType) {
+      ports.Simulated(modelType)->SetClock([this] { return ui.NowMs(); });
+    }
+  }
   window = std::make_unique<CMainDlg>(ui, ports, *store.settings, portList);
   window->show();
 }
@@ -71,7 +79,10 @@ MsgAnswer TestUi::AskKeepEdits(const QString& text, const QString&, bool cancel)
   return a;
 }
 
+long long VirtualTimeUi::NowMs() const { return virtualTime ? now_ : MonotonicMs(); }
+
 void VirtualTimeUi::PumpEvents(int portFd) {
+  if (!virtualTime) return QtUserInterface::PumpEvents(portFd);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (portFd >= 0) {
     pollfd p{portFd, POLLIN, 0};
@@ -81,11 +92,13 @@ void VirtualTimeUi::PumpEvents(int portFd) {
 }
 
 void VirtualTimeUi::Sleep(int milliseconds) {
+  if (!virtualTime) return QtUserInterface::Sleep(milliseconds);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (milliseconds > 0) Advance(milliseconds);
 }
 
 void VirtualTimeUi::Idle(int milliseconds) {
+  if (!virtualTime) return RunEventsFor(milliseconds);
   for (int t = 0; t < milliseconds; t += 50) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     Advance(50);

@@ -66,12 +66,17 @@ class VirtualTimeUi : public TestUi {
  public:
   using TestUi::TestUi;
 
+  // Off, the waits run on the real clock as in the window, and NowMs() is
+  // the monotonic clock: for a test that looks in from a timer while an
+  // operation waits, or that measures a real pause.
+  bool virtualTime = true;
+
   void PumpEvents(int portFd) override;
   void Sleep(int milliseconds) override;
   // Time passes without an operation (the line is watched on every tick).
   void Idle(int milliseconds);
   // Virtual milliseconds since construction.
-  long long NowMs() const { return now_; }
+  long long NowMs() const;
 
  private:
   void Advance(long long ms);
@@ -89,16 +94,17 @@ struct ScratchSettings {
 
 // The main window, shown, with simulated modems as its ports and its tool
 // options in a scratch file. `settings` ("Settings/AutoLoad", 0) are stored
-// before the window reads them.
+// before the window reads them. With `virtualTime`, the waits and the
+// simulated modems run on virtual time.
 struct WindowRig {
   explicit WindowRig(std::initializer_list<std::pair<const char*, QVariant>> settings,
-                     const QStringList& portList = {"sim:1", "sim:2", "sim:3", "sim:4"});
+                     const QStringList& portList = {"sim:1", "sim:2", "sim:3", "sim:4"}, bool virtualTime = false);
   CTabConnection& Page() const;
   // Chooses the port and connects as the page's Connect button does.
   void ConnectTo(const QString& port);
 
   CAdapter a;
-  TestUi ui{a};
+  VirtualTimeUi ui{a};
   PortProvider ports;
   ScratchSettings store;
   std::unique_ptr<CMainDlg> window;
