@@ -529,6 +529,14 @@ void StoreElementNumber(ConfigBlock& block, const FieldInfo& f, size_t i, long l
   }
 }
 
+void StoreElementText(ConfigBlock& block, const FieldInfo& f, size_t i, std::string_view text) {
+  if (f.IsNumber()) {
+    StoreElementNumber(block, f, i, LeadingInt(text));
+  } else {
+    CopyFieldText(ElementBytes(block, f, i), f.width, text);
+  }
+}
+
 long long ItemValue(const FieldInfo& f, size_t index) {
   const std::string& item = f.items()[index];
   switch (f.map) {

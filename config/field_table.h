@@ -199,6 +199,9 @@ char* ElementBytes(ConfigBlock& block, const FieldInfo& field, size_t element);
 long long ElementNumber(const ConfigBlock& block, const FieldInfo& field, size_t element);
 // Stores a number into one element: its byte or its integer.
 void StoreElementNumber(ConfigBlock& block, const FieldInfo& field, size_t element, long long value);
+// Stores an edit's text into one element as it stands: into a number its
+// leading integer, into a text as much as its field holds.
+void StoreElementText(ConfigBlock& block, const FieldInfo& field, size_t element, std::string_view text);
 std::string ElementText(const ConfigBlock& block, const FieldInfo& field, size_t element);
 // --- combos: a field shown as one item of its list ---------------------------------
 

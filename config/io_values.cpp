@@ -60,40 +60,6 @@ const std::array<IoDataField, 7>& IoServiceFields(int service) {
   return service >= 0 && service < 8 ? table[service] : table[0];
 }
 
-IoEntryTexts LoadIoEntry(const IoSettings& io, int index) {
-  IoEntryTexts t;
-  if (index < 0 || index >= kIoEntries) return t;
-  const auto i = static_cast<std::size_t>(index);
-  t.service = io.Service[i];
-  t.retry = io.Retry[i];
-  t.priority = io.Priority[i];
-  t.time = std::to_string(io.Timeout[i]);
-  t.data[0] = FieldText(io.Data1[i], sizeof io.Data1[i]);
-  t.data[1] = FieldText(io.Data2[i], sizeof io.Data2[i]);
-  t.data[2] = FieldText(io.Data3[i], sizeof io.Data3[i]);
-  t.data[3] = std::to_string(io.Data4[i]);
-  t.data[4] = FieldText(io.Data5[i], sizeof io.Data5[i]);
-  t.data[5] = FieldText(io.Data6[i], sizeof io.Data6[i]);
-  t.data[6] = std::to_string(io.Data7[i]);
-  return t;
-}
-
-void StoreIoEntry(IoSettings& io, int index, const IoEntryTexts& t) {
-  if (index < 0 || index >= kIoEntries) return;
-  const auto i = static_cast<std::size_t>(index);
-  io.Service[i] = t.service;
-  io.Retry[i] = t.retry;
-  io.Priority[i] = t.priority;
-  io.Timeout[i] = LeadingInt(t.time);
-  CopyFieldText(io.Data1[i], sizeof io.Data1[i], t.data[0]);
-  CopyFieldText(io.Data2[i], sizeof io.Data2[i], t.data[1]);
-  CopyFieldText(io.Data3[i], sizeof io.Data3[i], t.data[2]);
-  io.Data4[i] = LeadingInt(t.data[3]);
-  CopyFieldText(io.Data5[i], sizeof io.Data5[i], t.data[4]);
-  CopyFieldText(io.Data6[i], sizeof io.Data6[i], t.data[5]);
-  io.Data7[i] = LeadingInt(t.data[6]);
-}
-
 void ClearIoEntry(IoSettings& io, int index) {
   if (index < 0 || index >= kIoEntries) return;
   const auto i = static_cast<std::size_t>(index);

@@ -49,22 +49,6 @@ const std::array<IoDataField, 7>& IoServiceFields(int service);
 constexpr int kIoTimeLimit = 3;
 constexpr std::array<int, 7> kIoDataLimits = {20, 160, 20, 2, 8, 15, 2};
 
-// One entry as the entry dialog's controls hold it. Data 4 and Data 7 are
-// numbers shown as text; the indexes are -1 when nothing is selected.
-struct IoEntryTexts {
-  int service = 0;
-  int retry = 0;
-  int priority = 0;
-  std::string time;
-  std::array<std::string, 7> data;
-};
-
-// Entry `index` (0..9) of the record as texts.
-IoEntryTexts LoadIoEntry(const IoSettings& io, int index);
-// Stores every field of entry `index` (0..9), also those the service leaves
-// unused: numbers as the leading integer of their text, texts cut at their
-// field's limit and padded with zero bytes.
-void StoreIoEntry(IoSettings& io, int index, const IoEntryTexts& texts);
 // What Delete leaves of an entry: numbers 0 and texts empty, except Data7,
 // which no command carries and which stays as it is.
 void ClearIoEntry(IoSettings& io, int index);

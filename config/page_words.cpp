@@ -106,7 +106,7 @@ FieldWords ElementWords(const ConfigBlock& block, const FieldInfo& f, std::size_
       const std::size_t k = static_cast<std::size_t>(f.name[4] - '1');
       const char* label = IoServiceFields(block.io.Service[i])[k].label;
       if (*label) w.caption += std::string(" (") + label + ")";
-      w.shown = LoadIoEntry(block.io, static_cast<int>(i)).data[k];
+      w.shown = ElementText(block, f, i);
       break;
     }
   }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "config/field_table.h"
 #include "controls/tip_text.h"
 #include "pages/entry_edits.h"
 
@@ -19,17 +20,9 @@ namespace kelvane {
 
 namespace {
 
-QStringList Items(const std::vector<std::string>& items) {
-  QStringList out;
-  for (const std::string& item : items) out << QString::fromLatin1(item.c_str());
-  return out;
-}
-
 // Multi-line tips are written with "\n\r" line breaks; the dialog's
 // tooltips are at most 400 pixels wide.
 QString TipText(const char* text) { return LimitedTipText(QString::fromLatin1(text), 400); }
-
-std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
 
 // The limit holds for typing. A value that is already longer (a number the
 // modem reported with more digits) is shown whole, so that OK does not cut it.
@@ -51,15 +44,22 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
   grid->setHorizontalSpacing(10);
 
   service_ = new QComboBox(group_);
-  service_->addItems(Items(IoServiceItems()));
   retry_ = new QComboBox(group_);
-  retry_->addItems(Items(IoRetryItems()));
   time_ = new QLineEdit(group_);
   time_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), time_));
   time_->setMaxLength(kIoTimeLimit);
   time_->setMaximumWidth(60);
   prio_ = new QComboBox(group_);
-  prio_->addItems(Items(IoPriorityItems()));
+
+  auto field = [](const std::string& name) { return FindField("IoSettings", name); };
+  fields_ = {{service_, nullptr, field("Service"), 0},
+             {retry_, nullptr, field("Retry"), 0},
+             {prio_, nullptr, field("Priority"), 0},
+             {nullptr, time_, field("Timeout"), kIoTimeLimit}};
+  for (const FieldControl& c : fields_) {
+    if (!c.combo) continue;
+    for (const std::string& item : c.field->items()) c.combo->addItem(QString::fromLatin1(item.c_str()));
+  }
 
   const char* columns[] = {"Service", "Retry", "Time", "Prio"};
   QWidget* heads[] = {service_, retry_, time_, prio_};
@@ -83,8 +83,8 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
     label->setBuddy(edit);
     labels_[static_cast<size_t>(k)] = label;
     data_[static_cast<size_t>(k)] = edit;
-    // Data 1, 2, 3, 5 and 6 go to the modem inside double quotes.
-    if (k != 3 && k != 6) RefuseDoubleQuotes(edit);
+    fields_.push_back({nullptr, edit, field("Data" + std::to_string(k + 1)), kIoDataLimits[static_cast<size_t>(k)]});
+    if (fields_.back().field->quoted) RefuseDoubleQuotes(edit);
     if (k == 6) {
       label->hide();
       edit->hide();
@@ -125,26 +125,13 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
 }
 
 void CIOEntryDlg::LoadControls() {
-  const IoEntryTexts t = LoadIoEntry(a_.Config.io, index_);
-  // An index outside a combo's items leaves it without a selection.
-  auto select = [](QComboBox* combo, int index) {
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-  };
-  select(service_, t.service);
-  select(retry_, t.retry);
-  select(prio_, t.priority);
-  ShowLimited(time_, t.time, kIoTimeLimit);
-  for (size_t k = 0; k < 7; ++k) ShowLimited(data_[k], t.data[k], kIoDataLimits[k]);
-}
-
-IoEntryTexts CIOEntryDlg::Texts() const {
-  IoEntryTexts t;
-  t.service = service_->currentIndex();
-  t.retry = retry_->currentIndex();
-  t.priority = prio_->currentIndex();
-  t.time = Latin1(time_->text());
-  for (size_t k = 0; k < 7; ++k) t.data[k] = Latin1(data_[k]->text());
-  return t;
+  for (const FieldControl& c : fields_) {
+    if (c.combo) {
+      c.combo->setCurrentIndex(ShownItem(a_.Config, *c.field, static_cast<size_t>(index_)));
+    } else {
+      ShowLimited(c.edit, ElementText(a_.Config, *c.field, static_cast<size_t>(index_)), c.limit);
+    }
+  }
 }
 
 void CIOEntryDlg::FollowService() {
@@ -156,16 +143,26 @@ void CIOEntryDlg::FollowService() {
 }
 
 void CIOEntryDlg::OnClear() {
-  service_->setCurrentIndex(0);
-  retry_->setCurrentIndex(0);
-  prio_->setCurrentIndex(0);
-  ShowLimited(time_, "", kIoTimeLimit);
-  for (size_t k = 0; k < 7; ++k) ShowLimited(data_[k], "", kIoDataLimits[k]);
+  for (const FieldControl& c : fields_) {
+    if (c.combo) {
+      c.combo->setCurrentIndex(0);
+    } else {
+      ShowLimited(c.edit, "", c.limit);
+    }
+  }
   FollowService();
 }
 
+// A combo without a selection (the record held a value no item matches)
+// leaves its field as it is.
 void CIOEntryDlg::accept() {
-  StoreIoEntry(a_.Config.io, index_, Texts());
+  for (const FieldControl& c : fields_) {
+    if (c.combo) {
+      StoreItem(a_.Config, *c.field, static_cast<size_t>(index_), c.combo->currentIndex());
+    } else {
+      StoreElementText(a_.Config, *c.field, static_cast<size_t>(index_), EditText(c.edit));
+    }
+  }
   QDialog::accept();
 }
 

@@ -7,6 +7,7 @@
 #include <QDialog>
 
 #include <array>
+#include <vector>
 
 #include "config/adapter.h"
 #include "config/io_values.h"
@@ -18,6 +19,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace kelvane {
+
+struct FieldInfo;
 
 class CIOEntryDlg : public QDialog {
   Q_OBJECT
@@ -39,8 +42,6 @@ class CIOEntryDlg : public QDialog {
   QPushButton* OkButton() const { return ok_; }
   QPushButton* CancelButton() const { return cancel_; }
 
-  // The controls as an entry.
-  IoEntryTexts Texts() const;
   // Every control back to "NONE", "NO", "0" and empty texts; the record is
   // not touched.
   void OnClear();
@@ -53,6 +54,15 @@ class CIOEntryDlg : public QDialog {
   void FollowService();
   void ApplyTooltips(bool on);
 
+  // Each control with the field of the entry it shows and, for an edit, the
+  // characters it takes.
+  struct FieldControl {
+    QComboBox* combo;
+    QLineEdit* edit;
+    const FieldInfo* field;
+    int limit;
+  };
+  std::vector<FieldControl> fields_;
   CAdapter& a_;
   int index_;
   QGroupBox* group_;

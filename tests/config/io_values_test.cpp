@@ -1,5 +1,5 @@
-// The I/O values: combo searches, button masks, the service table, moving an
-// entry between texts and record, and Delete and Test against a simulated
+// The I/O values: combo searches, button masks, the service table, storing
+// an entry's edits, and Delete and Test against a simulated
 // type 3 modem (checked by the commands the modem received).
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "config/field_table.h"
 #include "config/io_values.h"
 #include "config/page_values.h"
 #include "config/write_engine.h"
@@ -89,19 +90,16 @@ TEST(IoServiceTable, LabelsAndEnablesPerService) {
   }
 }
 
-TEST(IoEntry, StoreCutsTextsAtTheirFieldsAndKeepsEveryField) {
-  IoSettings io{};
+// What the entry dialog stores of its edits.
+TEST(IoEntry, EditTextsAreStoredCutAtTheirFieldsAndKeepOtherEntries) {
+  ConfigBlock block{};
+  IoSettings& io = block.io;
   std::memset(&io, 0x55, sizeof io);  // every byte dirty: padding must come out zero
-  IoEntryTexts t;
-  t.service = 1;  // DIAL: only Data 1 and 7 in use, the rest is stored anyway
-  t.retry = 2;
-  t.priority = 1;
-  t.time = "999";
-  t.data = {std::string(25, '1'), std::string(200, 'm'), "0707", "x7", "secretpw9", std::string(20, 's'), "12"};
-  StoreIoEntry(io, 9, t);
-  EXPECT_EQ(io.Service[9], 1);
-  EXPECT_EQ(io.Retry[9], 2);
-  EXPECT_EQ(io.Priority[9], 1);
+  const std::pair<const char*, std::string> typed[] = {
+      {"Timeout", "999"},         {"Data1", std::string(25, '1')}, {"Data2", std::string(200, 'm')},
+      {"Data3", "0707"},          {"Data4", "x7"},                 {"Data5", "secretpw9"},
+      {"Data6", std::string(20, 's')}, {"Data7", "12"}};
+  for (const auto& [field, text] : typed) StoreElementText(block, *FindField("IoSettings", field), 9, text);
   EXPECT_EQ(io.Timeout[9], 999);  // not limited to 255
   EXPECT_EQ(FieldText(io.Data1[9], 21), std::string(20, '1'));
   EXPECT_EQ(FieldText(io.Data2[9], 161), std::string(160, 'm'));
@@ -113,35 +111,25 @@ TEST(IoEntry, StoreCutsTextsAtTheirFieldsAndKeepsEveryField) {
   EXPECT_EQ(io.Data3[9][20], 0);
   EXPECT_EQ(io.Data3[9][5], 0) << "the rest of a field is zero-filled";
   // Entry 9 (index 8) untouched.
-  EXPECT_EQ(io.Service[8], 0x55555555);
-
-  // Round trip through the texts.
-  const IoEntryTexts back = LoadIoEntry(io, 9);
-  EXPECT_EQ(back.time, "999");
-  EXPECT_EQ(back.data[3], "0");
-  EXPECT_EQ(back.data[6], "12");
-  EXPECT_EQ(back.data[1].size(), 160u);
+  EXPECT_EQ(io.Timeout[8], 0x55555555);
 }
 
 TEST(IoEntry, ClearLeavesData7AndOtherEntries) {
   IoSettings io{};
   for (int i = 0; i < 10; ++i) {
-    IoEntryTexts t;
-    t.service = 2;
-    t.retry = 3;
-    t.priority = 1;
-    t.time = "12";
-    t.data = {"123", "hello", "456", "7", "pw", "me", "3"};
-    StoreIoEntry(io, i, t);
+    io.Service[i] = 2;
+    io.Timeout[i] = 12;
+    io.Data4[i] = 7;
+    io.Data7[i] = 3;
+    std::strcpy(io.Data2[i], "hello");
   }
   IoSettings expected = io;
   ClearIoEntry(io, 4);
   EXPECT_EQ(io.Data7[4], 3);
-  IoEntryTexts cleared = LoadIoEntry(io, 4);
-  EXPECT_EQ(cleared.service, 0);
-  EXPECT_EQ(cleared.time, "0");
-  for (int k : {0, 1, 2, 4, 5}) EXPECT_EQ(cleared.data[static_cast<size_t>(k)], "") << k;
-  EXPECT_EQ(cleared.data[3], "0");
+  EXPECT_EQ(io.Service[4], 0);
+  EXPECT_EQ(io.Timeout[4], 0);
+  EXPECT_EQ(io.Data4[4], 0);
+  EXPECT_EQ(io.Data2[4][0], '\0');
   // Restore entry 5 in the expectation by hand and compare the whole record.
   ClearIoEntry(expected, 4);
   EXPECT_EQ(std::memcmp(&io, &expected, sizeof io), 0);
@@ -150,7 +138,6 @@ TEST(IoEntry, ClearLeavesData7AndOtherEntries) {
   // Out-of-range indexes change nothing.
   ClearIoEntry(io, 10);
   ClearIoEntry(io, -1);
-  StoreIoEntry(io, 10, IoEntryTexts{});
   EXPECT_EQ(std::memcmp(&io, &expected, sizeof io), 0);
 }
 
@@ -319,11 +306,14 @@ TEST(IoTest, FailureIsReportedAndNumericModeRestored) {
 TEST(IoWrite, EntryMaskSendsOnlyThatEntry) {
   IoRig rig(true);
   rig.a.Page(PG_IO).valid = 1;
-  IoEntryTexts t;
-  t.service = 2;
-  t.time = "30";
-  t.data = {"0701234567", "Door opened", "46705008999", "1", "pw123456", "Gate", "4"};
-  StoreIoEntry(rig.a.Config.io, 1, t);
+  IoSettings& io = rig.a.Config.io;
+  io.Service[1] = 2;
+  io.Timeout[1] = 30;
+  io.Data4[1] = 1;
+  for (auto [field, text] : {std::pair{io.Data1[1], "0701234567"}, {io.Data2[1], "Door opened"},
+                             {io.Data3[1], "46705008999"}, {io.Data5[1], "pw123456"}, {io.Data6[1], "Gate"}}) {
+    std::strcpy(field, text);
+  }
   rig.a.Config.io.Service[5] = 1;  // another edited row, not to be sent
   const size_t mark = rig.Modem().ReceivedLines().size();
   EXPECT_EQ(WriteConfiguration(rig.a, IoEntryMask(2)), 1);

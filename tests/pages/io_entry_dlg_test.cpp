@@ -19,14 +19,17 @@ using kelvane::testing::PageRig;
 
 namespace {
 
-void FillSms(IoSettings& io, int index) {
-  IoEntryTexts t;
-  t.service = 2;
-  t.retry = 3;
-  t.priority = 1;
-  t.time = "30";
-  t.data = {"0701234567", "Door opened", "46705008999", "1", "pw123456", "Gate", "4"};
-  StoreIoEntry(io, index, t);
+void FillSms(IoSettings& io, int i) {
+  io.Service[i] = 2;
+  io.Retry[i] = 3;
+  io.Priority[i] = 1;
+  io.Timeout[i] = 30;
+  io.Data4[i] = 1;
+  io.Data7[i] = 4;
+  for (auto [field, text] : {std::pair{io.Data1[i], "0701234567"}, {io.Data2[i], "Door opened"},
+                             {io.Data3[i], "46705008999"}, {io.Data5[i], "pw123456"}, {io.Data6[i], "Gate"}}) {
+    std::strcpy(field, text);
+  }
 }
 
 }  // namespace
@@ -136,15 +139,18 @@ class IoEntryDlgTest : public QObject {
 
   void ValuesWiderThanTheirEditsAreKept() {
     // A number the modem holds may have more digits than the edit takes from
-    // the keyboard; OK must not cut it.
+    // the keyboard; OK must not cut it. A service no item shows is kept too.
     PageRig rig(3);
     rig.a.Config.io.Data4[0] = 12345;
     rig.a.Config.io.Timeout[0] = 4000;
+    rig.a.Config.io.Service[0] = 9;
     CIOEntryDlg dialog(rig.a, 0);
     QCOMPARE(dialog.DataEdit(4)->text(), QString("12345"));
+    QCOMPARE(dialog.ServiceCombo()->currentIndex(), -1);
     dialog.OkButton()->click();
     QCOMPARE(rig.a.Config.io.Data4[0], 12345);
     QCOMPARE(rig.a.Config.io.Timeout[0], 4000);
+    QCOMPARE(rig.a.Config.io.Service[0], 9);
   }
 
   void DoubleQuotesAreRefusedWhereTheModemQuotesTheText() {

@@ -251,11 +251,10 @@ class TabIoTest : public QObject {
   void OfflineProfileEntriesCanBeEditedAndSaved() {
     PageRig rig(3);
     rig.Offline();
-    IoEntryTexts t;
-    t.service = 3;
-    t.time = "20";
-    t.data = {"0311234567", "Status", "", "0", "", "", "0"};
-    StoreIoEntry(rig.a.Config.io, 4, t);
+    rig.a.Config.io.Service[4] = 3;
+    rig.a.Config.io.Timeout[4] = 20;
+    std::strcpy(rig.a.Config.io.Data1[4], "0311234567");
+    std::strcpy(rig.a.Config.io.Data2[4], "Status");
     rig.a.Page(PG_IO).reloadPending = 1;
     rig.a.Page(PG_IO).valid = 1;
     CTabIO page(rig.ui);
