@@ -363,31 +363,52 @@ long long LoggedAt(const std::string& log, const std::string& part) {
   return ((h * 60LL + m) * 60 + sec) * 1000 + ms;
 }
 
-TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
-  ModemSimProcess sim;
-  // The far modem asks for the password late: sent at once, it would be lost.
-  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600", "--remote-number", "5551234",
-                                           "--password", "letmein", "--remote-model", "3", "--prompt-delay", "1500"}));
-  const std::string dir = TempPath("fleet");
-  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
-  std::ofstream(dir + "/pw") << "letmein\n";
-  // The password file is found beside the inventory.
-  std::ofstream(dir + "/modems.txt") << "# pumping stations\n\n" << sim.SlavePath() << ", 5551234, pw  # north\n";
-  // The number and the password file from the command line, for lines that
-  // do not give their own.
-  std::ofstream(dir + "/numbered.txt") << sim.SlavePath() << ",5551234\n";
-  std::ofstream(dir + "/ports.txt") << sim.SlavePath() << "\n";
-  // A profile from a local modem of the far modem's type: its remote
-  // configuration (off, no password) would lock the far modem.
-  const std::string profile = dir + "/far.dat", log = dir + "/traffic.log";
-  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
-  ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", profile, "BasicSettings.S0=4", "SerialSettings.IgnoreErrors=1"}).exitCode,
-            0);
+// A local modem at 9600 bit/s that reaches a far modem of type 3 at
+// 5551234 (password "letmein"), listed in inventories beside a password
+// file, and a profile read from a local modem of the far modem's type. The
+// far modem asks for the password late: sent at once, it would be lost.
+struct RemoteFleet {
+  RemoteFleet(const std::string& name, const std::vector<std::string>& profileFields) : dir(TempPath(name)) {
+    EXPECT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600", "--remote-number", "5551234",
+                                             "--password", "letmein", "--remote-model", "3", "--prompt-delay",
+                                             "1500"}));
+    EXPECT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    std::ofstream(pw) << "letmein\n";
+    // The password file is found beside the inventory.
+    std::ofstream(dir + "/modems.txt") << "# pumping stations\n\n" << sim.SlavePath() << ", 5551234, pw  # north\n";
+    // The number and the password file from the command line, for lines that
+    // do not give their own.
+    std::ofstream(dir + "/numbered.txt") << sim.SlavePath() << ",5551234\n";
+    std::ofstream(dir + "/ports.txt") << sim.SlavePath() << "\n";
+    // Its remote configuration (off, no password) would lock the far modem.
+    EXPECT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
+    if (profileFields.empty()) return;
+    std::vector<std::string> args = {"set", profile};
+    args.insert(args.end(), profileFields.begin(), profileFields.end());
+    EXPECT_EQ(RunProcess(KELVANE_CLI, args).exitCode, 0);
+  }
+  ~RemoteFleet() {
+    for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log",
+                          "/apply-summary.json"}) {
+      ::unlink((dir + f).c_str());
+    }
+    for (const std::string& f : extraFiles) ::unlink(f.c_str());
+    ::rmdir(dir.c_str());
+  }
 
-  const std::string label = sim.SlavePath() + ",5551234";
+  ModemSimProcess sim;
+  std::string dir;
+  std::string pw = dir + "/pw", profile = dir + "/far.dat", log = dir + "/traffic.log";
+  std::vector<std::string> extraFiles;
+};
+
+TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
+  RemoteFleet fleet("fleet", {"BasicSettings.S0=4", "SerialSettings.IgnoreErrors=1"});
+  const std::string& dir = fleet.dir;
+  const std::string label = fleet.sim.SlavePath() + ",5551234";
   // What was left alone is a difference: a result of its own, exit 5.
-  const ProcessResult first = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud",
-                                                       "9600", "--report-dir", dir, "--log", log},
+  const ProcessResult first = RunProcess(KELVANE_CLI, {"apply", fleet.profile, "--inventory", dir + "/modems.txt",
+                                                       "--baud", "9600", "--report-dir", dir, "--log", fleet.log},
                                          90000);
   EXPECT_EQ(first.exitCode, 5) << first.err;
   const std::string skipped = "; not written over the remote link (name serial or remote in --sections to write "
@@ -396,13 +417,14 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
                            "3 fields: SerialSettings.IgnoreErrors, RemoteSettings.RemoteEnable, "
                            "RemoteSettings.RemotePassword\n1 modem: 1 partial\n");
   const std::string reportPath = nlohmann::json::parse(ReadFile(dir + "/apply-summary.json"))["targets"][0]["report"];
+  fleet.extraFiles.push_back(reportPath);
   const std::string report = ReadFile(reportPath);
   EXPECT_TRUE(Has(report, "RM-40 485")) << "no report";
   EXPECT_TRUE(Has(report, "<td>Remote number</td><td>5551234</td>")) << report;
   EXPECT_TRUE(Has(report, "<td>Result</td><td>partial</td>")) << report;
   // The logout goes on as soon as the far modem has answered "AT*WRCE":
   // the guard time before "+++" and little more.
-  const std::string traffic = ReadFile(log);
+  const std::string traffic = ReadFile(fleet.log);
   const long long logout = LoggedAt(traffic, " TX AT*WRCE"), escape = LoggedAt(traffic, " TX +++");
   ASSERT_GE(logout, 0) << traffic;
   EXPECT_LT(escape - logout, 2500) << "the logout waited for nothing";
@@ -410,42 +432,52 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   EXPECT_GE(prompt - plus, 1500) << traffic;
   EXPECT_GE(LoggedAt(traffic, " TX ********"), prompt) << traffic;
 
-  const std::string pw = dir + "/pw";
-  const ProcessResult named = RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", dir + "/numbered.txt",
-                                                       "--password-file", pw, "--baud", "9600", "--sections",
+  const ProcessResult named = RunProcess(KELVANE_CLI, {"apply", fleet.profile, "--inventory", dir + "/numbered.txt",
+                                                       "--password-file", fleet.pw, "--baud", "9600", "--sections",
                                                        "basic,serial"},
                                          90000);
   EXPECT_EQ(named.exitCode, 0) << named.err;
   // The remote configuration is not among the sections compared now.
   EXPECT_EQ(named.out, label + ": RM-40 485: changed (1 field: SerialSettings.IgnoreErrors)\n1 modem: 1 changed\n");
-  // --check: the skipped differences are differences.
-  const ProcessResult check = RunProcess(
-      KELVANE_CLI, {"apply", profile, "--inventory", dir + "/ports.txt", "--remote", "5551234", "--password-file", pw,
-                    "--baud", "9600", "--check"},
-      90000);
+}
+
+// --check over the remote link: the differences a write would leave alone
+// (here the far modem's remote configuration, the profile's only ones) are
+// differences.
+TEST(CliApply, RemoteCheckCountsWhatIsNotWrittenOverTheLinkAsADifference) {
+  RemoteFleet fleet("fleet-check", {});
+  const std::string label = fleet.sim.SlavePath() + ",5551234";
+  const ProcessResult check =
+      RunProcess(KELVANE_CLI, {"apply", fleet.profile, "--inventory", fleet.dir + "/ports.txt", "--remote", "5551234",
+                               "--password-file", fleet.pw, "--baud", "9600", "--check"},
+                 90000);
   EXPECT_EQ(check.exitCode, 4) << check.err;
   EXPECT_TRUE(Has(check.out, label + ": RM-40 485: would change (only fields not written over the remote link)"))
       << check.out;
-  // The wrong line settings: which were tried, and what to do.
-  const ProcessResult wrong = RunProcess(KELVANE_CLI, {"apply", profile, "--port", sim.SlavePath(), "--baud", "1200"});
+}
+
+// The wrong line settings: which were tried, and what to do.
+TEST(CliApply, ATargetAtTheWrongLineSettingsIsToldWhatWasTried) {
+  RemoteFleet fleet("fleet-wrong", {"BasicSettings.S0=4"});
+  const std::string& path = fleet.sim.SlavePath();
+  const ProcessResult wrong = RunProcess(KELVANE_CLI, {"apply", fleet.profile, "--port", path, "--baud", "1200"});
   EXPECT_TRUE(Has(wrong.out, "No Dalmarin modem found! (tried 1200 bit/s, 8 data bits, parity None, 1 stop bits; "
-                             "\"kelvane-cli scan --port " + sim.SlavePath() + "\" searches every setting)"))
+                             "\"kelvane-cli scan --port " + path + "\" searches every setting)"))
       << wrong.out;
+}
+
+TEST(CliApply, ACancelledRemoteTargetIsHungUp) {
+  RemoteFleet fleet("fleet-cancel", {"BasicSettings.S0=4"});
+  const std::string& path = fleet.sim.SlavePath();
   // SIGTERM cancels as Ctrl-C does: the call is ended before the program.
   const ProcessResult terminated = testing::RunProcessInterrupted(
-      KELVANE_CLI, {"apply", profile, "--inventory", dir + "/modems.txt", "--baud", "9600"}, 3000, 60000, "", SIGTERM);
+      KELVANE_CLI, {"apply", fleet.profile, "--inventory", fleet.dir + "/modems.txt", "--baud", "9600"}, 3000, 60000,
+      "", SIGTERM);
   EXPECT_EQ(terminated.exitCode, 1) << terminated.err;
   EXPECT_TRUE(Has(terminated.err, "Cancelled by SIGTERM.")) << terminated.err;
   // The local modem is back in command mode, the call ended.
-  EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", sim.SlavePath(), "--baud", "9600"}).out.rfind(
-                "Model: RM-40\n", 0),
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", path, "--baud", "9600"}).out.rfind("Model: RM-40\n", 0),
             0u);
-  for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log",
-                        "/apply-summary.json"}) {
-    ::unlink((dir + f).c_str());
-  }
-  ::unlink(reportPath.c_str());
-  ::rmdir(dir.c_str());
 }
 
 // Without --jobs at most 32 ports run at once, with it at most N: ports
