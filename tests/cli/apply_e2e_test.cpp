@@ -216,9 +216,13 @@ TEST(CliApply, AQuietModemStaysQuiet) {
     EXPECT_TRUE(Has(active, " Q1 ") && Has(active, "S00:009")) << active;
     EXPECT_TRUE(Has(stored, " Q1 ") && Has(stored, "S00:007")) << stored;
   }
+}
+
+// Through a quiet local modem to a far one: the local modem is quiet again
+// once the call has ended.
+TEST(CliApply, AQuietLocalModemStaysQuietAfterARemoteTarget) {
+  ApplyRig rig;
   rig.Change({"BasicSettings.S0=7"});
-  // Through a quiet local modem to a far one: the local modem is quiet again
-  // once the call has ended.
   ModemSimProcess local;
   ASSERT_TRUE(local.Start(KELVANE_MODEMSIM,
                           {"--model", "3", "--quiet", "--remote-number", "5551234", "--password", "letmein"}));
