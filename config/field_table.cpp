@@ -597,8 +597,6 @@ std::string ElementText(const ConfigBlock& block, const FieldInfo& f, size_t i) 
   return {};
 }
 
-std::string JsonString(const std::string& text) { return JsonText(Json(Utf8FromLatin1(text))); }
-
 std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field) {
   if (!field.IsArray()) return ElementText(block, field, 0);
   std::string out;
@@ -620,10 +618,6 @@ Json FieldJson(const ConfigBlock& block, const FieldInfo& field) {
   Json out = Json::array();
   for (size_t i = 0; i < field.count; ++i) out.push_back(element(i));
   return out;
-}
-
-std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field) {
-  return JsonText(FieldJson(block, field));
 }
 
 std::vector<FieldDifference> CompareBlocks(const ConfigBlock& left, const ConfigBlock& right) {

@@ -185,8 +185,6 @@ std::string FieldValueText(const ConfigBlock& block, const FieldInfo& field);
 // The field as a JSON value (number, string, or array of them); texts as
 // their single-byte characters U+0000 to U+00FF.
 nlohmann::ordered_json FieldJson(const ConfigBlock& block, const FieldInfo& field);
-// The same as JSON text.
-std::string FieldValueJson(const ConfigBlock& block, const FieldInfo& field);
 // A control character (below 0x20, or DEL): never sent in a text field.
 bool IsControl(char c);
 // Text of a fixed field read at most `width` bytes, stopping at a zero byte.
@@ -218,9 +216,6 @@ int ShownItem(const ConfigBlock& block, const FieldInfo& field, size_t element);
 // Stores what the item at `index` stands for (an item that stands for nothing
 // stores 0); the compression items store both halves of the pair.
 void StoreItem(ConfigBlock& block, const FieldInfo& field, size_t element, int index);
-
-// A single-byte text as a JSON string, plain ASCII.
-std::string JsonString(const std::string& text);
 
 struct FieldDifference {
   std::string name;  // "BasicSettings.S0", "DialSettings.StoredNumbers[2]"

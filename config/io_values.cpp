@@ -1,7 +1,9 @@
 #include "config/io_values.h"
 
+#include <cstring>
+
+#include "config/field_table.h"
 #include "config/operation_hold.h"
-#include "config/page_values.h"
 
 namespace kelvane {
 
@@ -60,19 +62,13 @@ const std::array<IoDataField, 7>& IoServiceFields(int service) {
   return service >= 0 && service < 8 ? table[service] : table[0];
 }
 
-void ClearIoEntry(IoSettings& io, int index) {
+void ClearIoEntry(ConfigBlock& block, int index) {
   if (index < 0 || index >= kIoEntries) return;
-  const auto i = static_cast<std::size_t>(index);
-  io.Service[i] = 0;
-  io.Retry[i] = 0;
-  io.Timeout[i] = 0;
-  io.Priority[i] = 0;
-  io.Data4[i] = 0;
-  CopyFieldText(io.Data1[i], sizeof io.Data1[i], "");
-  CopyFieldText(io.Data2[i], sizeof io.Data2[i], "");
-  CopyFieldText(io.Data3[i], sizeof io.Data3[i], "");
-  CopyFieldText(io.Data5[i], sizeof io.Data5[i], "");
-  CopyFieldText(io.Data6[i], sizeof io.Data6[i], "");
+  for (const FieldInfo& f : ConfigFields()) {
+    if (f.count == kIoEntries && f.sent != SentWhen::Never && std::string_view(f.record) == "IoSettings") {
+      std::memset(ElementBytes(block, f, static_cast<std::size_t>(index)), 0, f.width);
+    }
+  }
 }
 
 namespace {
@@ -108,7 +104,7 @@ bool DeleteIoEntry(CAdapter& a, int entry, std::string& failed, const IoFailureR
   bool ok = PrepareVerbose(a, verbose, failed);
   if (ok) a.Ui().StepProgress();
   if (ok) ok = SendEntryCommand(a, "AT*WIOD=", entry, failed);
-  if (ok) ClearIoEntry(a.Config.io, entry - 1);
+  if (ok) ClearIoEntry(a.Config, entry - 1);
   if (!ok && reportFailure) reportFailure(failed);
   // "AT&W" follows the return to numeric results.
   verbose.End();

@@ -51,7 +51,7 @@ constexpr std::array<int, 7> kIoDataLimits = {20, 160, 20, 2, 8, 15, 2};
 
 // What Delete leaves of an entry: numbers 0 and texts empty, except Data7,
 // which no command carries and which stays as it is.
-void ClearIoEntry(IoSettings& io, int index);
+void ClearIoEntry(ConfigBlock& block, int index);
 
 // Deletes entry `entry` (1..10) in the modem and in the record: probe,
 // verbose results if the modem is numeric, "AT*WIOD=n", numeric results

@@ -95,9 +95,6 @@ class CConfigPage : public QWidget {
   // call the base first.
   virtual void SetValueControlsEnabled(bool enabled);
 
-  // The page's tooltips follow the "Tooltip" option.
-  bool TooltipsActive() const { return tooltipsOn_; }
-
   // The control that shows a field of the block ("BasicSettings.S0",
   // "DialSettings.StoredNumbers[2]"), or null when the page shows none.
   QWidget* ControlForField(const std::string& name) const;
@@ -126,7 +123,6 @@ class CConfigPage : public QWidget {
   // Value controls are enabled after a successful read and disabled after a
   // failed one; the Read/Write buttons are not value controls.
   void AddValueControl(QWidget* control);
-  const std::vector<QWidget*>& ValueControls() const { return valueControls_; }
 
   // Tells which control shows a field (several fields may share one).
   void ShowsField(const std::string& name, QWidget* control);

@@ -1,15 +1,13 @@
 #pragma once
 // Small widget helpers of the Dial options, Caller ID and Callback pages:
-// Latin-1 texts between edits and the core's value mappings, signals held
-// while controls are filled, and putting a refused entry back.
+// Latin-1 texts between edits and the core's value mappings, a text set
+// without a notification, and putting a refused entry back.
 
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QString>
 
-#include <initializer_list>
 #include <string>
-#include <vector>
 
 namespace kelvane {
 
@@ -18,19 +16,6 @@ inline QString Latin1Text(const std::string& text) {
 }
 
 inline std::string EditText(const QLineEdit* edit) { return edit->text().toLatin1().toStdString(); }
-
-// Holds the change signals of a set of controls while a page fills them, so
-// that no half-filled page is stored into its record.
-class SignalHold {
- public:
-  explicit SignalHold(const std::vector<QObject*>& objects) {
-    held_.reserve(objects.size());
-    for (QObject* o : objects) held_.emplace_back(o);
-  }
-
- private:
-  std::vector<QSignalBlocker> held_;
-};
 
 // Sets an edit's text without a change notification.
 inline void SetEditQuietly(QLineEdit* edit, const QString& text) {

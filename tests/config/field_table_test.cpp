@@ -7,6 +7,7 @@
 #include <set>
 
 #include "config/adapter.h"
+#include "config/json_text.h"
 
 namespace kelvane {
 namespace {
@@ -62,18 +63,20 @@ TEST(FieldTable, EveryComboItemIsStoredAndShownAgain) {
   }
 }
 
+std::string FieldJsonText(const ConfigBlock& block, const FieldInfo& f) { return JsonText(FieldJson(block, f)); }
+
 TEST(FieldTable, ValuesAsTextAndJson) {
   CAdapter a;
   SetTextFull(a.Config.basic.Modulation, std::string(32, 'V'));
   SetText(a.Config.dial.StoredNumbers[1], "0123 \"quoted\"\\");
   a.Config.serial.DteParity = 'E';
   EXPECT_EQ(FieldValueText(a.Config, Field("Modulation")), std::string(32, 'V'));
-  EXPECT_EQ(FieldValueJson(a.Config, Field("DteParity")), "\"E\"");
-  EXPECT_EQ(FieldValueJson(a.Config, Field("CountryCode")), "199");
-  EXPECT_EQ(FieldValueJson(a.Config, Field("StoredNumbers")), R"(["", "0123 \"quoted\"\\", "", ""])");
-  EXPECT_EQ(FieldValueJson(a.Config, Field("Service")), "[0, 0, 0, 0, 0, 0, 0, 0, 0, 0]");
+  EXPECT_EQ(FieldJsonText(a.Config, Field("DteParity")), "\"E\"");
+  EXPECT_EQ(FieldJsonText(a.Config, Field("CountryCode")), "199");
+  EXPECT_EQ(FieldJsonText(a.Config, Field("StoredNumbers")), R"(["", "0123 \"quoted\"\\", "", ""])");
+  EXPECT_EQ(FieldJsonText(a.Config, Field("Service")), "[0, 0, 0, 0, 0, 0, 0, 0, 0, 0]");
   SetText(a.Config.remote.RemotePassword, "\x01\xE9");
-  EXPECT_EQ(FieldValueJson(a.Config, Field("RemotePassword")), "\"\\u0001\\u00e9\"");
+  EXPECT_EQ(FieldJsonText(a.Config, Field("RemotePassword")), "\"\\u0001\\u00e9\"");
 }
 
 TEST(FieldTable, ComparisonNamesTheDifferingElements) {
