@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QtTest>
+#include <QTest>
 
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"

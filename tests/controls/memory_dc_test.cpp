@@ -1,6 +1,6 @@
 #include <QImage>
 #include <QPainter>
-#include <QtTest>
+#include <QTest>
 
 #include "controls/memory_dc.h"
 

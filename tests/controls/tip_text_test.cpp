@@ -1,6 +1,6 @@
 #include <QLabel>
 #include <QToolTip>
-#include <QtTest>
+#include <QTest>
 
 #include "controls/tip_text.h"
 

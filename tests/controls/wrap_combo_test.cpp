@@ -1,5 +1,5 @@
 #include <QImage>
-#include <QtTest>
+#include <QTest>
 
 #include "controls/wrap_combo.h"
 

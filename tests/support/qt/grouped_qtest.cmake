@@ -29,8 +29,18 @@ function(kelvane_add_qtest_program target)
   target_link_libraries(${target} PRIVATE ${arg_LIBRARIES} Qt6::Test)
   target_include_directories(${target} PRIVATE ${KELVANE_GROUPED_QTEST_DIR})
   target_compile_definitions(${target} PRIVATE KELVANE_QTEST_PROGRAM_PREFIX="${arg_PROGRAM_PREFIX}")
-  # grouped_qtest.h comes before the test file's own includes.
-  target_compile_options(${target} PRIVATE -include ${KELVANE_GROUPED_QTEST_DIR}/grouped_qtest.h)
+  # grouped_qtest.h comes before the test file's own includes: as the last of
+  # the precompiled headers (Qt Widgets, QtTest and the standard library,
+  # whose parsing was most of the work of compiling a test file), or on its
+  # own where those are switched off. Each program has its own: QtTest's
+  # headers depend on the folder the program is built in.
+  if(CMAKE_DISABLE_PRECOMPILE_HEADERS)
+    target_compile_options(${target} PRIVATE -include ${KELVANE_GROUPED_QTEST_DIR}/grouped_qtest.h)
+  else()
+    target_precompile_headers(${target} PRIVATE <QApplication> <QTest> <QWidget> <QDialog> <QComboBox> <QLabel>
+      <QLineEdit> <QPushButton> <QGroupBox> <QBoxLayout> <QGridLayout> <QTimer> <QTemporaryDir> <functional> <map>
+      <memory> <string> <vector> ${KELVANE_GROUPED_QTEST_DIR}/grouped_qtest.h)
+  endif()
 
   foreach(source ${arg_SOURCES})
     get_filename_component(name ${source} NAME_WE)
