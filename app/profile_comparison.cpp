@@ -11,6 +11,7 @@
 #include "config/field_copy.h"
 #include "config/profile.h"
 #include "pages/config_page.h"
+#include "pages/entry_edits.h"
 
 namespace kelvane {
 
@@ -18,10 +19,6 @@ namespace {
 
 // The pages that show a part of the block (the Diagnostic page shows none).
 constexpr int kRecordPages[] = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE, PG_CALLBACK, PG_IO};
-
-QString FromLatin1(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -127,9 +124,9 @@ void ProfileComparison::MarkPage(int pageIndex) {
                                       [&](const WordsDifference* d) { return d->there == fields.front()->there; });
     QStringList lines;
     if (oneValue) {
-      lines << in + FromLatin1(fields.front()->there);
+      lines << in + Latin1Text(fields.front()->there);
     } else {
-      for (const WordsDifference* d : fields) lines << in + FromLatin1(d->here.caption + ": " + d->there);
+      for (const WordsDifference* d : fields) lines << in + Latin1Text(d->here.caption + ": " + d->there);
     }
     CFieldMark::Set(control, lines.join(QLatin1Char('\n')));
   }

@@ -21,15 +21,12 @@
 #include "controls/gradient_progress.h"
 #include "controls/image_button.h"
 #include "pages/dip_switches.h"
+#include "pages/entry_edits.h"
 #include "report/html_report.h"
 
 namespace kelvane {
 
 namespace {
-
-QString Latin1(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::tm LocalTimeNow() {
   const std::time_t now = std::time(nullptr);
@@ -195,13 +192,13 @@ void CTabDiagnostic::ShowData() {
     }
     bar->SetRange(v.lower, v.upper);
     bar->SetPos(v.position);
-    values_[i]->setText(Latin1(v.text));
+    values_[i]->setText(Latin1Text(v.text));
   }
-  revision_->setText(Latin1(d.AdapterVersion));
-  software_->setText(Latin1(d.SoftwareVersion));
+  revision_->setText(Latin1Text(d.AdapterVersion));
+  software_->setText(Latin1Text(d.SoftwareVersion));
   revision_->setCursorPosition(0);
   software_->setCursorPosition(0);
-  info_->setPlainText(Latin1(d.InfoText));
+  info_->setPlainText(Latin1Text(d.InfoText));
   ShowSwitches(true);
 }
 

@@ -26,7 +26,7 @@ namespace kelvane {
 
 namespace {
 
-std::string ComboText(const QComboBox* combo) {
+std::string TrimmedComboText(const QComboBox* combo) {
   const QByteArray text = QFile::encodeName(combo->currentText().trimmed());
   return std::string(text.constData(), static_cast<size_t>(text.size()));
 }
@@ -196,11 +196,11 @@ void CTabConnection::FillPortList(const QStringList&) {
 }
 
 void CTabConnection::CopySettings() {
-  a_.PortNumber = ComboText(port_);
-  a_.BaudRate = ComboText(baud_);
-  a_.Parity = ComboText(parity_);
-  a_.DataBits = ComboText(dataBits_);
-  a_.StopBits = ComboText(stopBits_);
+  a_.PortNumber = TrimmedComboText(port_);
+  a_.BaudRate = TrimmedComboText(baud_);
+  a_.Parity = TrimmedComboText(parity_);
+  a_.DataBits = TrimmedComboText(dataBits_);
+  a_.StopBits = TrimmedComboText(stopBits_);
 }
 
 void CTabConnection::FollowLineSettings() {
@@ -212,10 +212,10 @@ void CTabConnection::FollowLineSettings() {
       changed = true;
     }
   };
-  follow(a_.BaudRate, ComboText(baud_));
-  follow(a_.Parity, ComboText(parity_));
-  follow(a_.DataBits, ComboText(dataBits_));
-  follow(a_.StopBits, ComboText(stopBits_));
+  follow(a_.BaudRate, TrimmedComboText(baud_));
+  follow(a_.Parity, TrimmedComboText(parity_));
+  follow(a_.DataBits, TrimmedComboText(dataBits_));
+  follow(a_.StopBits, TrimmedComboText(stopBits_));
   if (changed) a_.ApplyPortSettings();
 }
 
@@ -339,7 +339,7 @@ void CTabConnection::RunAutoconnect() {
   // Only the port is taken from the page; the search sets the rest, and
   // applying each setting selects it in the combo boxes here.
   const int losses = a_.PortLosses;
-  AutoConnectCommand(a_, ComboText(port_), hooks);
+  AutoConnectCommand(a_, TrimmedComboText(port_), hooks);
   if (a_.LinkState & LS_PORT_OPEN) RememberPort();
   ui_.ReportLostLink(losses);
 }

@@ -61,10 +61,6 @@ QFont TerminalFont(const QFont& base) {
   return system;
 }
 
-QString Latin1(std::string_view text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString FromText(const std::string& text) { return QString::fromLatin1(text.c_str()); }
 
 // The parity text with its first letter in upper case ("none" -> "None").
@@ -223,7 +219,9 @@ void CTerminalDlg::RefreshTerminalInfo() {
     return;
   }
   if (a.LinkState & LS_IDENTIFIED) {
-    status_->setText(QStringLiteral("Connected to %1").arg(Latin1(ModelName(a.ModelType))));
+    const std::string_view model = ModelName(a.ModelType);
+    status_->setText(QStringLiteral("Connected to %1")
+                         .arg(QString::fromLatin1(model.data(), static_cast<qsizetype>(model.size()))));
     const bool remote = (a.LinkState & (LS_IDENTIFIED | LS_REMOTE)) == (LS_IDENTIFIED | LS_REMOTE);
     mode_->setText(remote ? QStringLiteral("Remote Configurator") : QStringLiteral("AT Command set"));
   } else {
