@@ -113,25 +113,26 @@ phase configure cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 phase "sanitizer configure" cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS_DEBUG="-g1" -DKELVANE_BUILD_BENCH=OFF
 
-# The three builds run side by side, the normal one first in line: the
-# sanitizer build (nice 10) and the fuzzers' build (nice 15) take the
-# processor time the one ahead of them leaves (its links, the tests waiting on
-# their clocks), so no processor idles while there is something to compile.
+# The two builds run side by side, the normal one first in line: the
+# sanitizer build (nice 10) takes the processor time the normal one leaves
+# (its links, then its tests waiting on their clocks), so no processor idles
+# while there is something to compile.
 phase "sanitizer build" nice -n 10 cmake --build build-asan -j"$jobs" >build-asan/build.log 2>&1 &
 sanitizer_build=$!
 background+=($sanitizer_build)
+phase build cmake --build build -j"$jobs"
+phase tests ctest --test-dir build --output-on-failure -j"$test_jobs"
+wait_for $sanitizer_build build-asan/build.log
+
+# The sanitizer tests leave about a third of the processors idle: the fuzzers'
+# build and the package check take it, at a lower priority.
 mkdir -p build-fuzz
 phase "fuzz build" nice -n 15 bash fuzz/run_fuzzers.sh build >build-fuzz/build.log 2>&1 &
 fuzz_build=$!
 background+=($fuzz_build)
-
-phase build cmake --build build -j"$jobs"
-phase tests ctest --test-dir build --output-on-failure -j"$test_jobs"
-phase package nice -n 10 bash scripts/check-package.sh build >build/package.log 2>&1 &
+phase package nice -n 15 bash scripts/check-package.sh build >build/package.log 2>&1 &
 package=$!
 background+=($package)
-wait_for $sanitizer_build build-asan/build.log
-
 # The sanitizer tests start the longest first: CTest orders by the times
 # the normal build's tests just took (the same tests under the same names).
 mkdir -p build-asan/Testing/Temporary

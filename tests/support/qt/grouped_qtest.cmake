@@ -26,6 +26,7 @@ function(kelvane_add_qtest_program target)
   add_executable(${target} ${arg_SOURCES} ${KELVANE_GROUPED_QTEST_DIR}/grouped_qtest_main.cpp
     ${KELVANE_GROUPED_QTEST_DIR}/grouped_qtest.h)
   set_target_properties(${target} PROPERTIES AUTOMOC ON)
+  kelvane_test_optimisation(${target})
   target_link_libraries(${target} PRIVATE ${arg_LIBRARIES} Qt6::Test)
   target_include_directories(${target} PRIVATE ${KELVANE_GROUPED_QTEST_DIR})
   target_compile_definitions(${target} PRIVATE KELVANE_QTEST_PROGRAM_PREFIX="${arg_PROGRAM_PREFIX}")
