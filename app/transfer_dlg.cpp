@@ -77,7 +77,12 @@ int CTransferDlg::RunOperation() {
   int result = 0;
   switch (operation_) {
     case OP_READ: result = ReadConfiguration(a, sections_); break;
-    case OP_WRITE: result = WriteConfiguration(a, sections_, &stored_); break;
+    case OP_WRITE: {
+      const ProfileWrite written = WriteProfile(a, sections_);
+      stored_ = written.stored;
+      result = written.result;
+      break;
+    }
     case OP_ESCAPE: result = SendEscapeSequence(a); break;
     case OP_SEND_FILE:
       result = SendFileOperation(a, [this](const std::string& path, SendFileParams& params) {

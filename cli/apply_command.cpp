@@ -271,7 +271,8 @@ int ApplyCommand(Session& s) {
   // Everything that can be checked is, before any modem is asked.
   ApplyPlan plan;
   plan.options = &o;
-  if (!LoadProfileForWriting("apply", o.positional[0], plan.profile, true)) return EXIT_FAILED;
+  if (!LoadProfileForWriting("apply", o.positional[0], plan.profile,
+                             sections | ((sections & SEC_IO) ? 0x03 : 0))) return EXIT_FAILED;
   plan.sections = sections;
   plan.namedSections = NamedSections(o.sections);
   plan.check = o.check;

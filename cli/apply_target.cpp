@@ -451,15 +451,13 @@ ApplyOutcome TargetRun::Run() {
     // The profile's records take the place of what was read, and only those
     // sections are written, as a page's own Write does (the I/O page: its
     // parameters and all ten entries).
-    CopySections(a_.Config, plan_.profile, toWrite);
     ui_.TakeMessages();
     out_.written = true;
-    int stored = 0;
-    const int written = WriteConfiguration(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0), &stored);
+    const ProfileWrite written = WriteProfile(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0), &plan_.profile);
     // A write that stopped before its "AT&W" left the stored profile, and its
     // quiet mode, alone: storing again would keep half a write.
-    wrote_ = stored != 0;
-    if (written != 1 || Cancelled()) {
+    wrote_ = written.stored != 0;
+    if (written.result != 1 || written.notWritten || Cancelled()) {
       Fail(a_.PortIsOpen() ? "" : std::string(DisconnectedText));
       if (out_.error.empty()) out_.error = "Writing the configuration failed.";
       RestoreQuietMode();

@@ -80,12 +80,12 @@ int ParseSections(const std::string& list, std::string& error);
 // Loads a profile for a command; prints what is wrong with it, and names the
 // sections a short file left at their defaults.
 bool LoadProfileForCommand(const std::string& path, ConfigBlock& block);
-// Loads a profile that is to go to modems: as LoadProfileForCommand, and a
-// value that its page would not hold is refused, naming the field. With
-// `refuseShort` a short file is refused too (a fleet run must not spread
-// defaults that nobody chose).
-bool LoadProfileForWriting(const std::string& command, const std::string& path, ConfigBlock& block,
-                           bool refuseShort);
+// Loads a profile that is to go to modems. Refused, before any modem is
+// touched: a file that cannot be read, a short one (a run must not spread
+// defaults that nobody chose), and a text among `sections` that cannot be
+// sent as it stands. A number its page would not let a person type is
+// written as it stands and named in a note.
+bool LoadProfileForWriting(const std::string& command, const std::string& path, ConfigBlock& block, int sections);
 // The remote password of --password-file, KELVANE_PASSWORD or the terminal,
 // by the rules of --remote.
 bool ObtainRemotePassword(const Options& o, std::string& password, std::string& error);

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "config/field_setting.h"
+#include "config/entry_rules.h"
 #include "config/field_table.h"
 #include "config/json_text.h"
 #include "config/modem_comparison.h"
@@ -72,8 +73,7 @@ bool LoadProfileForCommand(const std::string& path, ConfigBlock& block) {
   return true;
 }
 
-bool LoadProfileForWriting(const std::string& command, const std::string& path, ConfigBlock& block,
-                           bool refuseShort) {
+bool LoadProfileForWriting(const std::string& command, const std::string& path, ConfigBlock& block, int sections) {
   FileProblem problem;
   size_t size = 0;
   if (!LoadProfileFile(path, block, problem, &size)) {
@@ -82,17 +82,24 @@ bool LoadProfileForWriting(const std::string& command, const std::string& path, 
   }
   if (const auto note = ShortProfileNote(path, size)) {
     PrintProblem(*note);
-    if (refuseShort) {
-      std::fprintf(stderr, "kelvane-cli %s: a short profile is refused; no modem was touched.\n", command.c_str());
-      return false;
-    }
+    std::fprintf(stderr, "kelvane-cli %s: a short profile is refused; no modem was touched.\n", command.c_str());
+    return false;
   }
-  const std::vector<std::string> problems = BlockValueProblems(block);
-  if (problems.empty()) return true;
-  for (const std::string& p : problems) std::fprintf(stderr, "%s: %s\n", ShownPath(path).c_str(), p.c_str());
-  std::fprintf(stderr, "kelvane-cli %s: the profile holds values its pages do not allow; no modem was touched.\n",
-               command.c_str());
-  return false;
+  // A number a page would not let a person type is what a modem may hold:
+  // it goes out as it stands, and the user hears of it.
+  for (const std::string& note : ValuesBeyondTyping(block, sections)) {
+    std::fprintf(stderr, "%s: note: %s\n", ShownPath(path).c_str(), note.c_str());
+  }
+  // The I/O model is the one that is sent the most texts; which model
+  // answers is known only later, and the write checks again for it.
+  if (const auto bad = FindUnsendableText(block, sections, 3)) {
+    std::fprintf(stderr, "%s: %s: %s\n", ShownPath(path).c_str(), bad->name.c_str(), bad->problem.c_str());
+    std::fprintf(stderr, "kelvane-cli %s: the profile holds a text that cannot be sent as it stands; no modem was "
+                         "touched.\n",
+                 command.c_str());
+    return false;
+  }
+  return true;
 }
 
 namespace {
@@ -163,18 +170,9 @@ int WriteCommand(Session& s) {
     return EXIT_USAGE;
   }
 
-  // A profile never carries the remote configuration (only a read from a
-  // modem fills it): a write of that section alone would send nothing.
-  if ((mask & ~(SEC_DIAGNOSTIC | 0xFF)) == SEC_REMOTE) {
-    std::fprintf(stderr,
-                 "kelvane-cli write: the remote section holds no data read from a modem (a profile does not "
-                 "carry it); nothing was sent.\n");
-    return EXIT_FAILED;
-  }
-
   // Check the file before talking to the modem.
   ConfigBlock block;
-  if (!LoadProfileForWriting("write", s.options.positional[0], block, false)) return EXIT_FAILED;
+  if (!LoadProfileForWriting("write", s.options.positional[0], block, mask)) return EXIT_FAILED;
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   CAdapter& a = s.adapter;
@@ -184,11 +182,20 @@ int WriteCommand(Session& s) {
     EndForCommand(s);
     return EXIT_FAILED;
   }
-  ApplyProfileBlock(a, block);
-  const int result = StillConnected(a) ? WriteConfiguration(a, mask) : 0;
+  const ProfileWrite written = StillConnected(a) ? WriteProfile(a, mask, &block) : ProfileWrite{};
   s.ui.Finish();
   EndForCommand(s);
-  return result == 1 ? EXIT_OK : EXIT_FAILED;
+  if (written.result != 1) return EXIT_FAILED;
+  // Every section asked for went out, or the command says which did not.
+  if (written.notWritten) {
+    std::string names;
+    for (const SectionInfo& section : Sections()) {
+      if (written.notWritten & section.bit) names += (names.empty() ? "" : ", ") + std::string(section.words);
+    }
+    std::fprintf(stderr, "kelvane-cli write: not written: %s.\n", names.c_str());
+    return EXIT_FAILED;
+  }
+  return EXIT_OK;
 }
 
 // Words and values for the terminal: single-byte texts as UTF-8, control

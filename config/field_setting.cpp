@@ -439,28 +439,25 @@ SettingOutcome ApplyFieldSettings(ConfigBlock& block, const std::vector<std::str
   return out;
 }
 
-std::vector<std::string> BlockValueProblems(const ConfigBlock& block) {
-  // Each number is set again as "set" would take it: a value the pages would
-  // refuse is an error, one they would clip or change comes out different.
-  // Texts are bounded by their fields already; a modulation the modem itself
-  // reported may hold rates the dialog does not list and is still taken.
-  std::vector<std::string> assignments;
+std::vector<std::string> ValuesBeyondTyping(const ConfigBlock& block, int sections) {
+  // Each number is set again as "set" would take it: one the pages would
+  // refuse, or would clip or change, is beyond what a person can type.
+  std::vector<std::string> notes;
   for (const FieldInfo& f : ConfigFields()) {
-    if (f.kind == FieldKind::Text || f.kind == FieldKind::TextArray) continue;
-    for (size_t i = 0; i < f.count; ++i) assignments.push_back(f.ElementName(i) + "=" + ElementText(block, f, i));
-  }
-  std::vector<std::string> problems;
-  // A text that would end its command early never reaches a modem.
-  if (std::string error; !CheckSentTexts(block, error)) problems.push_back(error);
-  for (const std::string& assignment : assignments) {
-    ConfigBlock again = block;
-    SettingOutcome outcome = ApplyFieldSettings(again, {assignment});
-    problems.insert(problems.end(), outcome.errors.begin(), outcome.errors.end());
-    for (const FieldDifference& d : CompareBlocks(block, again)) {
-      problems.push_back(d.name + ": " + d.left + " is outside what its page allows (it would hold " + d.right + ")");
+    const SectionInfo* section = SectionOfPage(f.page);
+    const bool text = f.kind == FieldKind::Text || f.kind == FieldKind::TextArray;
+    if (text || !section || !(sections & section->bit)) continue;
+    for (size_t i = 0; i < f.count; ++i) {
+      ConfigBlock again = block;
+      const SettingOutcome outcome = ApplyFieldSettings(again, {f.ElementName(i) + "=" + ElementText(block, f, i)});
+      for (const std::string& error : outcome.errors) notes.push_back(error + "; written as it stands");
+      for (const FieldDifference& d : CompareBlocks(block, again)) {
+        notes.push_back(d.name + ": " + d.left + " is outside what its page allows (it would hold " + d.right +
+                        "); written as it stands");
+      }
     }
   }
-  return problems;
+  return notes;
 }
 
 std::vector<SettableField> SettableFields() {

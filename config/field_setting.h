@@ -29,10 +29,13 @@ struct SettingOutcome {
 // nothing: `block` changes only when the outcome has no errors.
 SettingOutcome ApplyFieldSettings(ConfigBlock& block, const std::vector<std::string>& assignments);
 
-// The values of `block` that the pages would not hold (out of range, not in
-// a list, a pair or format the page does not offer), one line each naming
-// the field; empty for a block every page could have stored.
-std::vector<std::string> BlockValueProblems(const ConfigBlock& block);
+// The numbers of the sections in `sections` that a page would not let a
+// person type (out of range, a number its combo has no item for, a pair the
+// list lacks), one line each naming the field. A modem may hold such values
+// and a page leaves them alone until they are typed into, so a profile that
+// holds them is written as it stands: these are notes, not refusals. Texts
+// are judged by what can be sent (FindUnsendableText).
+std::vector<std::string> ValuesBeyondTyping(const ConfigBlock& block, int sections);
 
 // Every name that can be set (array elements one by one, in field order)
 // with the values it takes ("0-255, larger values are clipped", ...).

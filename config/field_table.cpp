@@ -106,6 +106,11 @@ struct Row {
     f.answerKey = answerKey;
     return *this;
   }
+  // Sent bare: the text must be exactly its form.
+  Row& Bare(BareText rule) {
+    f.bare = rule;
+    return *this;
+  }
   Row& Sent(SentWhen when) {
     f.sent = when;
     return *this;
@@ -217,7 +222,8 @@ std::vector<FieldInfo> BuildFields() {
           .On(PG_BASIC, 6, "Line Quality and auto-retrain [%E]")
           .Tip("Line Quality and auto-retrain [%E]\n\rDefault: 2")
           .Map(M::Numbered, LineQualityItems),
-      BASIC(Modulation).On(PG_BASIC, 1, "Modulation [+MS]").Tip("Modulation").Chars(M::Modulation, kModulationSize),
+      BASIC(Modulation).On(PG_BASIC, 1, "Modulation [+MS]").Tip("Modulation").Chars(M::Modulation, kModulationSize)
+          .Bare(BareText::Modulation),
 
       DIAL(HotCall)
           .On(PG_DIAL, 1, "DTR/TX Hotcall [&B]")
@@ -227,7 +233,8 @@ std::vector<FieldInfo> BuildFields() {
       DIAL(StoredNumbers)
           .On(PG_DIAL, 3, "Stores phone numbers [&Z] %d", 0)
           .Tip("Number %d")
-          .Chars(M::Text, kStoredNumberChars),
+          .Chars(M::Text, kStoredNumberChars)
+          .Bare(BareText::DialString),
       DIAL(BackupNumber)
           .On(PG_DIAL, 4, "Dial Backup [*WDB] Number")
           .Chars(M::Text, kBackupNumberChars)
@@ -259,6 +266,7 @@ std::vector<FieldInfo> BuildFields() {
           .On(PG_REMOTE, 2, "Remote Configuration Password [*WRCP]")
           .Chars(M::Password, kRemotePasswordLimit)
           .ShownWhole()
+          .Bare(BareText::Password)
           .Secret("*WRCP", -1, "*WRCP: "),
 
       CALLBACK(CallbackMode).On(PG_CALLBACK, 1, "Callback security [*wcb]").Map(M::Indexed, CallbackModeItems),
@@ -419,10 +427,89 @@ std::string CheckFieldNumber(const FieldInfo& f, long long value) {
   return std::to_string(value) + " out of range " + std::to_string(low) + "-" + std::to_string(high);
 }
 
+namespace {
+
+bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The text as a write sends it: control characters never go out.
+std::string WithoutControls(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (!IsControl(c)) out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool IsBareModulation(std::string_view text) {
+  // An empty field goes out as no carrier at all, which the modem refuses.
+  if (text.empty()) return true;
+  const std::string_view name = text.substr(0, text.find(','));
+  // The carriers of the Modulation dialog, and the older names the write
+  // turns into the modem's or marks as a Bell carrier.
+  auto same = [&](std::string_view carrier) {
+    return carrier.size() == name.size() &&
+           std::equal(name.begin(), name.end(), carrier.begin(), [](char a, char b) { return UpperAscii(a) == b; });
+  };
+  bool known = same("AUTO") || same("AUTOV8") || same("BEL103");
+  for (const Carrier& c : Carriers()) known = known || same(c.name);
+  if (!known) return false;
+  // Then at most five numbers, each after a comma; the modem reads a number
+  // of at most five digits.
+  int numbers = 0;
+  std::size_t i = name.size();
+  while (i < text.size()) {
+    if (text[i] != ',' || ++numbers > 5) return false;
+    const std::size_t start = ++i;
+    while (i < text.size() && IsDecimalDigit(text[i])) ++i;
+    if (i == start || i - start > 5) return false;
+  }
+  return true;
+}
+
+bool IsDialString(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return IsDecimalDigit(c) || std::string_view(" *#+,!@ABCDPTW").find(UpperAscii(c)) != std::string_view::npos;
+  });
+}
+
+bool IsModemPassword(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E && c != ';'; });
+}
+
 std::string CommandCharacterProblem(const FieldInfo& f, std::string_view text) {
   if (f.quoted) return text.find('"') == std::string_view::npos ? std::string() : std::string(kQuoteProblem);
-  if (text.find(';') == std::string_view::npos) return {};
-  return "a semicolon (;) is not taken: the modem would run what follows it as a command of its own";
+  if (f.bare == BareText::None) return {};
+  const std::string sent = WithoutControls(text);
+  bool fits = true;
+  std::string form;
+  switch (f.bare) {
+    case BareText::Modulation:
+      fits = IsBareModulation(sent);
+      form = "a carrier name (AUTO, AUTOV8, BEL103";
+      for (const Carrier& c : Carriers()) form += std::string(", ") + c.name;
+      form += ") followed by at most five decimal numbers of up to five digits, each after a comma";
+      break;
+    case BareText::DialString:
+      fits = IsDialString(sent);
+      form = "only digits, blanks and the dial characters * # + , ! @ A B C D P T W";
+      break;
+    case BareText::Password:
+      fits = IsModemPassword(sent);
+      form = "only the printable characters a password takes (blank to '~', no semicolon)";
+      break;
+    case BareText::None: break;
+  }
+  if (fits) return {};
+  // A semicolon is the plainest way to smuggle a command: say so.
+  if (sent.find(';') != std::string::npos) {
+    return "a semicolon (;) is not taken: the modem would run what follows it as a command of its own";
+  }
+  return "\"" + sent + "\" is not taken: the modem gets this text bare and would run what follows its form as "
+         "commands of its own; it takes " + form;
 }
 
 std::string CheckFieldText(const FieldInfo& f, std::string_view text) {

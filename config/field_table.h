@@ -59,6 +59,16 @@ enum class SentWhen {
   WithCallerId,  // only while the caller ID format is not 0 (off)
 };
 
+// What a text sent bare (outside quotes) may hold. The modem reads such a
+// text up to where its own form ends and runs whatever follows as further
+// commands, so each has a positive rule: the text is exactly its form.
+enum class BareText {
+  None,        // not sent bare
+  Modulation,  // a carrier name and at most five decimal numbers, separated by commas
+  DialString,  // digits, blanks and the dial characters
+  Password,    // the printable characters the modem takes in a password
+};
+
 // The page index of fields that no page shows (Data 7 of the I/O entries).
 inline constexpr int kNotShownPage = -1;
 
@@ -90,6 +100,7 @@ struct FieldInfo {
 
   bool secret = false;  // a password: masked in every output and log
   bool quoted = false;  // sent inside double quotes: never holds one
+  BareText bare = BareText::None;  // sent bare: holds only its own form
   // The command that sends it ("*WIOL") and its place among that command's
   // arguments (-1: the rest of the line), and the key before it in the
   // modem's answer ("_Data5="). Set for secrets and quoted texts.
@@ -136,10 +147,15 @@ std::string CheckFieldText(const FieldInfo& field, std::string_view text);
 inline constexpr std::string_view kQuoteProblem =
     "a double quote (\") is not taken: the modem gets this text inside double quotes";
 // What keeps a text from reaching the modem as the value it is, or "": a
-// double quote would end a quoted text early; in a text sent bare a semicolon
-// would end the command, and the modem would run the rest as commands of its
-// own.
+// double quote would end a quoted text early; a text sent bare must be
+// exactly its own form (BareText), or the modem would run the rest as
+// commands of its own. Control characters are left out of every text sent,
+// so they are not judged here.
 std::string CommandCharacterProblem(const FieldInfo& field, std::string_view text);
+// The bare forms on their own, for a text as it is sent.
+bool IsBareModulation(std::string_view text);
+bool IsDialString(std::string_view text);
+bool IsModemPassword(std::string_view text);
 // What is wrong with a number for a field, or "": the range a number edit
 // takes, or what its byte or integer holds.
 std::string CheckFieldNumber(const FieldInfo& field, long long value);

@@ -1,5 +1,6 @@
 #include "config/read_engine.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,6 +8,7 @@
 #include "config/answer_cutting.h"
 #include "config/field_table.h"
 #include "config/operation_hold.h"
+#include "config/page_values.h"
 
 namespace kelvane {
 
@@ -14,7 +16,11 @@ namespace {
 
 // A failed exchange, or an answer that lacks what the read needs. Thrown
 // inside the read and caught once where it ends and cleans up.
-struct ReadFailed {};
+struct ReadFailed {
+  // Why, when the modem answered but its answer is not taken; empty for a
+  // failed exchange.
+  std::string reason;
+};
 
 constexpr std::string_view kOk = "OK\r\n";
 // Line ends never belong to a value.
@@ -142,6 +148,12 @@ class ReadSession {
   }
   void Advance() { ui_.StepProgress(); }
   void SetValid(int sectionBit) { a_.Page(PageOfSection(sectionBit)).valid = 1; }
+  // Stores a text the write sends bare only when it is exactly its form:
+  // otherwise a modem's answer could carry commands to the next modem the
+  // profile is written to. Such an answer stops the read; the field keeps
+  // what it held.
+  template <size_t N, typename Store>
+  void StoreBare(char (&field)[N], Store store);
 
   void ReadBasic();
   void ReadSerial();
@@ -183,6 +195,22 @@ int ReadSession::QueryNumber(std::string_view command) {
   return LeadingDecimal(AfterColon(WithoutEcho(text, command)));
 }
 
+template <size_t N, typename Store>
+void ReadSession::StoreBare(char (&field)[N], Store store) {
+  char answer[N];
+  std::memcpy(answer, field, N);
+  store(answer);
+  size_t element = 0;
+  const auto offset = static_cast<size_t>(field - reinterpret_cast<const char*>(&a_.Config));
+  const FieldInfo* f = FindFieldAt(offset, &element);
+  if (f) {
+    if (std::string problem = CommandCharacterProblem(*f, FieldText(answer, N)); !problem.empty()) {
+      throw ReadFailed{"The modem's answer for " + f->ElementCaption(element) + " was not stored: " + problem + "."};
+    }
+  }
+  std::memcpy(field, answer, N);
+}
+
 void ReadSession::ReadBasic() {
   ui_.SetProgressText(SectionProgressText("Reading", SEC_BASIC));
   BasicSettings& b = a_.Config.basic;
@@ -191,7 +219,8 @@ void ReadSession::ReadBasic() {
     CutBasicListing(ActiveProfile(answer), b);
     Advance();
   }
-  SetTextFull(b.Modulation, AfterColon(QueryText("AT+MS?")));
+  const std::string modulation = QueryText("AT+MS?");
+  StoreBare(b.Modulation, [&](auto& field) { SetTextFull(field, AfterColon(modulation)); });
   Advance();
   b.CountryCode = LeadingHex(AfterColon(QueryText("AT+GCI?")));
   Advance();
@@ -248,7 +277,8 @@ void ReadSession::ReadDial() {
       const std::string key = std::to_string(n) + "=";
       // The numbers stand in blank-padded columns; a number never runs on
       // into the next line either.
-      SetText(d.StoredNumbers[n], TextUpToAny(c.After(key).Rest(), " \r\n"), 31);
+      const std::string_view number = TextUpToAny(c.After(key).Rest(), " \r\n");
+      StoreBare(d.StoredNumbers[n], [&](auto& field) { SetText(field, number, 31); });
     }
     Advance();
   }
@@ -298,7 +328,8 @@ void ReadSession::ReadRemote() {
   }
   {
     const std::string answer = Exchange("AT*WRCP?");
-    SetText(r.RemotePassword, Cut(answer).LineAfter("*WRCP: "), 20);
+    const std::string_view password = Cut(answer).LineAfter("*WRCP: ");
+    StoreBare(r.RemotePassword, [&](auto& field) { SetText(field, password, 20); });
     Advance();
   }
   SetValid(SEC_REMOTE);
@@ -442,8 +473,9 @@ int ReadSession::Run(int sections) {
     if (io) ReadIo();
     if (stored_) ReadStored(sections);
     result = 1;
-  } catch (const ReadFailed&) {
+  } catch (const ReadFailed& f) {
     result = 0;
+    if (!f.reason.empty()) ui_.MessageBox(f.reason, MsgIcon::Error, MsgButtons::Ok);
   }
   verbose_.End();
   return result;

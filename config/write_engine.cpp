@@ -80,6 +80,10 @@ class WriteSession {
     Advance();
   }
   std::string RefusedFieldsText(const std::string& answer, Members members) const;
+  // A text that goes out bare is checked against its form once more as it
+  // is put into its command: nothing but the form itself reaches the modem.
+  template <size_t N>
+  std::string Bare(const char (&field)[N]) const;
   void Advance() { ui_.StepProgress(); }
 
   void WriteBasic();
@@ -116,10 +120,23 @@ std::string WriteSession::RefusedFieldsText(const std::string& answer, Members m
   return std::string("\n\r\n\rThe modem refused ") + (members.size() > 1 ? "one of " : "") + names + ".";
 }
 
+template <size_t N>
+std::string WriteSession::Bare(const char (&field)[N]) const {
+  const std::string text = Field(field);
+  size_t element = 0;
+  const auto offset = static_cast<size_t>(field - reinterpret_cast<const char*>(&a_.Config));
+  const FieldInfo* f = FindFieldAt(offset, &element);
+  if (!f) throw WriteFailed{"A text outside the settings table was to be sent."};
+  if (std::string problem = CommandCharacterProblem(*f, text); !problem.empty()) {
+    throw WriteFailed{f->ElementCaption(element) + ": " + problem + "."};
+  }
+  return text;
+}
+
 void WriteSession::WriteBasic() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_BASIC));
   const BasicSettings& b = a_.Config.basic;
-  const std::string modulation = Field(b.Modulation);
+  const std::string modulation = Bare(b.Modulation);
   std::string ms = "AT+MS=" + modulation;
   ms = ReplaceAll(ms, "V32B", "V32");
   ms = ReplaceAll(ms, "AUTOV8", "V34");
@@ -201,7 +218,7 @@ void WriteSession::WriteDial() {
   SendStep("AT&A" + std::to_string(d.DialAbort), {&d.DialAbort});
   SendStep("AT&B" + std::to_string(d.HotCall), {&d.HotCall});
   for (int n = 0; n < 4; ++n) {
-    SendStep("AT&Z" + std::to_string(n) + "=" + Field(d.StoredNumbers[n]), {&d.StoredNumbers[n]});
+    SendStep("AT&Z" + std::to_string(n) + "=" + Bare(d.StoredNumbers[n]), {&d.StoredNumbers[n]});
   }
   if (a_.ModelType == 3) {
     Send("AT*WDB=" + Quoted(Field(d.BackupNumber)) + "," + std::to_string(d.BackupRetries) + "," +
@@ -229,7 +246,7 @@ void WriteSession::WriteRemote() {
   ui_.SetProgressText(SectionProgressText("Writing", SEC_REMOTE));
   const RemoteSettings& r = a_.Config.remote;
   SendStep(r.RemoteEnable != 0 ? "AT*WRCA=1" : "AT*WRCA=0", {&r.RemoteEnable});
-  SendStep("AT*WRCP=" + Field(r.RemotePassword), {&r.RemotePassword});
+  SendStep("AT*WRCP=" + Bare(r.RemotePassword), {&r.RemotePassword});
 }
 
 void WriteSession::WriteCallback() {
@@ -394,6 +411,26 @@ int WriteConfiguration(CAdapter& a, int sections, int* storedSections) {
   const int result = session.Run(sections);
   if (storedSections) *storedSections = session.Stored();
   return result;
+}
+
+ProfileWrite WriteProfile(CAdapter& a, int sections, const ConfigBlock* profile) {
+  ProfileWrite out;
+  int asked = 0;
+  for (const SectionInfo& s : Sections()) {
+    if (!(sections & s.bit) || s.size == 0 || (s.bit == SEC_IO && a.ModelType != 3)) continue;
+    asked |= s.bit;
+  }
+  if (profile && !a.Busy && (a.LinkState & LS_IDENTIFIED)) {
+    CopySections(a.Config, *profile, asked);
+    for (const SectionInfo& s : Sections()) {
+      if (!(asked & s.bit)) continue;
+      a.Page(s.page).valid = 1;
+      a.Page(s.page).reloadPending = 1;
+    }
+  }
+  out.result = WriteConfiguration(a, sections, &out.stored);
+  out.notWritten = asked & ~out.stored;
+  return out;
 }
 
 }  // namespace kelvane

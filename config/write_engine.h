@@ -17,4 +17,19 @@ namespace kelvane {
 // 1): the pages whose records now match the modem.
 int WriteConfiguration(CAdapter& a, int sections, int* storedSections = nullptr);
 
+// What a write of a profile did.
+struct ProfileWrite {
+  int result = 0;      // as WriteConfiguration: 1 when everything, "AT&W" included, went through
+  int stored = 0;      // the section bits sent and stored with "AT&W"
+  int notWritten = 0;  // sections asked for, present on this model, and not stored
+};
+
+// The one way a profile reaches a modem: the window's writes, kelvane-cli
+// write and apply all come here, so one rule decides what is written. With
+// `profile`, its records of `sections` take the place of the adapter's and
+// hold data from then on, the Remote configuration as much as any other (a
+// profile carries every record). Without it the records are written as they
+// stand: what the pages hold, read or loaded. Then WriteConfiguration.
+ProfileWrite WriteProfile(CAdapter& a, int sections, const ConfigBlock* profile = nullptr);
+
 }  // namespace kelvane

@@ -405,7 +405,7 @@ void CConfigPage::Bind(QLineEdit* edit, std::string_view field, std::size_t elem
   const int limit = static_cast<int>(f->limit);
   if (limit > 0) edit->setMaxLength(limit);
   // A table number's own rule refuses the quote, and puts the caret back.
-  if (f->quoted && f->map != ValueMap::TableNumber) RefuseDoubleQuotes(edit);
+  if ((f->quoted && f->map != ValueMap::TableNumber) || f->bare != BareText::None) RefuseUnsendable(edit, *f);
   AddBinding({nullptr, edit, f, element, valueControl});
   Watch(edit);
   if (f->map == ValueMap::Register) {

@@ -24,7 +24,25 @@ class NoDoubleQuote : public QValidator {
   }
 };
 
+class SendableText : public QValidator {
+ public:
+  SendableText(const FieldInfo& field, QObject* parent) : QValidator(parent), field_(field) {}
+  State validate(QString& input, int&) const override {
+    for (const QChar c : input) {
+      if (c.unicode() > 0xFF) return Invalid;
+    }
+    return CommandCharacterProblem(field_, input.toLatin1().toStdString()).empty() ? Acceptable : Invalid;
+  }
+
+ private:
+  const FieldInfo& field_;
+};
+
 }  // namespace
+
+void RefuseUnsendable(QLineEdit* edit, const FieldInfo& field) {
+  edit->setValidator(new SendableText(field, edit));
+}
 
 void RefuseDoubleQuotes(QLineEdit* edit) {
   // A line edit undoes a change only when its text was acceptable before it,

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "config/field_table.h"
+
 namespace kelvane {
 
 inline QString Latin1Text(const std::string& text) {
@@ -31,5 +33,10 @@ void PutBackEntry(QLineEdit* edit, const std::string& stored);
 // pasting a double quote is refused. A text that already holds one (from a
 // profile) stays editable until the quote is taken out.
 void RefuseDoubleQuotes(QLineEdit* edit);
+
+// For an edit whose text goes to the modem quoted or bare: what the field's
+// command could not carry as it stands (a double quote in a quoted text, in
+// a bare one anything beyond its form) is refused as it is typed or pasted.
+void RefuseUnsendable(QLineEdit* edit, const FieldInfo& field);
 
 }  // namespace kelvane

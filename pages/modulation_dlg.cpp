@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "config/basic_values.h"
+#include "config/field_table.h"
 
 namespace kelvane {
 
@@ -96,7 +97,13 @@ std::string CModulationDlg::BuildText() const {
 }
 
 void CModulationDlg::accept() {
-  StoreModulationField(basic_.Modulation, BuildText());
+  // The modem gets the text bare: only the form it takes is stored.
+  const std::string text = BuildText();
+  if (!IsBareModulation(text)) {
+    QDialog::reject();
+    return;
+  }
+  StoreModulationField(basic_.Modulation, text);
   QDialog::accept();
 }
 

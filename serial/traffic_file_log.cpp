@@ -100,18 +100,29 @@ std::string MaskPasswordFields(std::string_view line) {
   auto maskFrom = [&](size_t start, size_t end) {
     if (start < end && start < out.size()) out.replace(start, end - start, TrafficFileLog::kMask);
   };
+  // A secret has its place at the start of a line: a command line's own
+  // command, or the key the modem answers it with (after a session's ">"
+  // prompt, the entry number of a table row). Text further on belongs to
+  // something else and is left as it stands, so a masked line never hides
+  // what is not the secret.
+  size_t begin = 0;
+  while (begin < out.size() && (out[begin] == '>' || out[begin] == ' ')) ++begin;
+  auto startsWith = [&](size_t at, std::string_view text) { return FindNoCase(out.substr(at, text.size()), text) == 0; };
   for (const FieldInfo& f : ConfigFields()) {
     if (!IsSecret(f)) continue;
     // In the modem's answer ("*WRCP: ...", "3_Data5=...") the rest of the line.
     const std::string_view key = f.answerKey;
-    if (const size_t at = FindNoCase(out, key); at != std::string::npos) maskFrom(at + key.size(), out.size());
+    size_t keyAt = begin;
+    if (!key.empty() && key.front() == '_') {
+      while (keyAt < out.size() && out[keyAt] >= '0' && out[keyAt] <= '9') ++keyAt;
+    }
+    if (startsWith(keyAt, key)) maskFrom(keyAt + key.size(), out.size());
     // In a write ("AT*WIOL=n,...") the field's argument, or the rest of the
     // line. Texts are quoted and hold no quote of their own, so a comma
     // inside quotes does not end an argument.
-    const std::string command = std::string(f.command) + "=";
-    const size_t at = FindNoCase(out, command);
-    if (at == std::string::npos) continue;
-    size_t start = at + command.size();
+    const std::string command = "AT" + std::string(f.command) + "=";
+    if (!startsWith(begin, command)) continue;
+    size_t start = begin + command.size();
     if (f.argument < 0) {
       maskFrom(start, out.size());
       continue;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -48,6 +49,8 @@ constexpr const char* kUsage =
     "  --flash-mode 1|2    the loader answers \"Download initiated...\" (1) or\n"
     "                      \"Downloading Record Data...\" (2)\n"
     "  --flash-fail        the flash fails even with good records\n"
+    "  --answer CMD=TEXT   \"AT\" CMD (e.g. +MS?) is answered with the line TEXT and OK\n"
+    "                      instead of being run (a modem with answers of its own)\n"
     "  --help           this text\n"
     "  --version        the version\n"
     "\n"
@@ -159,6 +162,14 @@ int main(int argc, char** argv) {
       if (!needValue() || !ParseInt(value, sim.downloadMode) || sim.downloadMode < 1 || sim.downloadMode > 2)
         return Usage("--flash-mode needs 1 or 2");
       ++i;
+    } else if (arg == "--answer") {
+      const std::string_view given = value ? value : "";
+      const size_t eq = given.find('=');
+      if (eq == std::string_view::npos || eq == 0) return Usage("--answer needs CMD=TEXT, e.g. +MS?=+MS: V34");
+      std::string command(given.substr(0, eq));
+      for (char& c : command) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      sim.rawAnswers[command] = "\r\n" + std::string(given.substr(eq + 1)) + "\r\n\r\nOK\r\n";
+      ++i;
     } else if (arg == "--flash-fail") {
       sim.flashSucceeds = false;
     } else if (arg == "--link") {
@@ -190,6 +201,7 @@ int main(int argc, char** argv) {
   o.cutLineOn = sim.cutLineOn;
   o.downloadMode = sim.downloadMode;
   o.flashSucceeds = sim.flashSucceeds;
+  o.rawAnswers = sim.rawAnswers;
   int remoteType = 0;
   if (remoteModel.size() == 1 && ParseInt(remoteModel.c_str(), remoteType) && remoteType >= 1 && remoteType <= 4) {
     o.farArticle = SimulatedModem(remoteType).Article();

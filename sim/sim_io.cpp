@@ -1,5 +1,6 @@
 #include "sim/simulated_modem.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "sim/sim_text.h"
@@ -11,6 +12,29 @@
 namespace kelvane {
 
 using namespace simtext;
+
+namespace {
+
+// Data 4 is a signed 32-bit number in the modem; an empty argument keeps it.
+bool SignedArg(const std::vector<Arg>& args, size_t index, int& value) {
+  if (index >= args.size() || (args[index].text.empty() && !args[index].quoted)) return true;
+  if (args[index].quoted) return false;
+  std::string_view t = Trim(args[index].text);
+  const bool negative = !t.empty() && t.front() == '-';
+  if (!t.empty() && (t.front() == '-' || t.front() == '+')) t.remove_prefix(1);
+  if (t.empty() || t.size() > 10) return false;
+  long long v = 0;
+  for (char c : t) {
+    if (!IsDigit(c)) return false;
+    v = v * 10 + (c - '0');
+  }
+  if (negative) v = -v;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
 
 SimulatedModem::Handled SimulatedModem::IoCommand(const std::string& name, int kind,
                                                   std::string_view args, std::string& out) {
@@ -61,7 +85,7 @@ SimulatedModem::Handled SimulatedModem::IoCommand(const std::string& name, int k
     if (!NumArg(list, 1, 7, e.service) || !NumArg(list, 2, 5, e.retry) ||
         !NumArg(list, 3, 255, e.timeout) || !NumArg(list, 4, 1, e.priority) ||
         !TextArg(list, 5, 20, e.data1) || !TextArg(list, 6, 160, e.data2) ||
-        !TextArg(list, 7, 20, e.data3) || !NumArg(list, 8, 99999, e.data4) ||
+        !TextArg(list, 7, 20, e.data3) || !SignedArg(list, 8, e.data4) ||
         !TextArg(list, 9, 8, e.data5) || !TextArg(list, 10, 15, e.data6))
       return Handled::Refused;
     a.io[static_cast<size_t>(index - 1)] = e;

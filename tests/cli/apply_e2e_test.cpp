@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -576,6 +577,10 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   outside.callback.CallbackTime = 500;
   std::snprintf(outside.basic.Modulation, sizeof outside.basic.Modulation, "V34;*WRCA=1;S0=1");
   ASSERT_TRUE(SaveProfileFile(wide, outside, error)) << error;
+  const std::string ioQuote = TempPath("io-quote.dat");
+  ConfigBlock quoted = blank.Config;
+  std::snprintf(quoted.io.Data2[3], sizeof quoted.io.Data2[3], "Door \"A\"");
+  ASSERT_TRUE(SaveProfileFile(ioQuote, quoted, error)) << error;
   std::ofstream(inventory) << "sim:1\nsim:2,12ab\n";
   const std::string comments = TempPath("comments.txt");
   std::ofstream(comments) << "# nothing here yet\n\n";
@@ -601,10 +606,20 @@ TEST(CliApply, InventoriesAndUsageErrors) {
        "the report folder /nonexistent/reports does not exist"},
       // Refused before any modem is asked: sim:1 would answer if it were.
       {{"apply", shortProfile, "--port", "sim:1"}, 1, "a short profile is refused; no modem was touched"},
-      {{"apply", wide, "--port", "sim:1"}, 1, "BasicSettings.S7: 200 is outside what its page allows"},
-      {{"apply", wide, "--port", "sim:1"}, 1, "CallbackSettings.CallbackTime: 500"},
+      // Numbers beyond what a page lets a person type are only noted; the
+      // text that cannot be sent as it stands refuses the profile.
+      {{"apply", wide, "--port", "sim:1"}, 1, "note: BasicSettings.S7: 200 is outside what its page allows"},
+      {{"apply", wide, "--port", "sim:1"}, 1, "note: CallbackSettings.CallbackTime: 500"},
       {{"apply", wide, "--port", "sim:1"}, 1, "BasicSettings.Modulation: a semicolon (;) is not taken"},
-      {{"write", "--port", "sim:1", wide, "--yes"}, 1, "values its pages do not allow; no modem was touched"},
+      {{"write", "--port", "sim:1", wide, "--yes"}, 1, "a text that cannot be sent as it stands; no modem was touched"},
+      {{"write", "--port", "sim:1", shortProfile, "--yes"}, 1, "a short profile is refused; no modem was touched"},
+      // Only the sections written are checked: the port is tried (and does
+      // not exist) when the unsendable text lies in another section.
+      {{"write", "--port", "/nonexistent/tty", ioQuote}, 1, "IoSettings.Data2[3]: a double quote"},
+      {{"write", "--port", "/nonexistent/tty", ioQuote, "--sections", "dial"}, 1, "Unable to open COM-port..."},
+      {{"write", "--port", "/nonexistent/tty", wide, "--sections", "callback"}, 1,
+       "note: CallbackSettings.CallbackTime: 500"},
+      {{"write", "--port", "/nonexistent/tty", wide, "--sections", "callback"}, 1, "Unable to open COM-port..."},
   };
   for (const Case& c : cases) {
     const ProcessResult r = RunProcess(KELVANE_CLI, c.args);
@@ -629,7 +644,258 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   EXPECT_EQ(j[1]["port"], "/dev/nonexistent-kelvane-b");
   EXPECT_TRUE(j[1]["remote"].is_null());
   EXPECT_TRUE(Has(j[1]["error"].get<std::string>(), "Unable to open COM-port...")) << r.out;
-  for (const std::string& f : {profile, inventory, shortProfile, wide, comments}) ::unlink(f.c_str());
+  for (const std::string& f : {profile, inventory, shortProfile, wide, comments, ioQuote}) ::unlink(f.c_str());
+}
+
+// A profile read from a modem goes back to a modem of its kind as it stands:
+// write, apply and verify all take it, also when the modem holds numbers no
+// page lets a person type (those are named in notes), and an apply after the
+// write finds nothing to do. One row a model and profile.
+struct WriteBackCase {
+  int model;
+  bool beyondTyping;
+};
+
+class WriteBack : public ::testing::TestWithParam<WriteBackCase> {};
+
+TEST_P(WriteBack, ReadWriteApplyVerifyOfTheSameFile) {
+  const WriteBackCase c = GetParam();
+  ModemSimProcess source, target;
+  ASSERT_TRUE(source.Start(KELVANE_MODEMSIM, {"--model", std::to_string(c.model)}));
+  ASSERT_TRUE(target.Start(KELVANE_MODEMSIM, {"--model", std::to_string(c.model)}));
+  if (c.beyondTyping) {
+    // S7 above the page's 60, the smallest and largest register, a
+    // compression pair the combo has no item for; on the I/O model a
+    // negative Data 4 and the smallest and largest the modem holds.
+    std::vector<std::string> commands = {"ATS7=255", "ATS0=0", "ATS91=255", "AT\\N1%C3"};
+    if (c.model == 3) {
+      for (const char* data4 : {"-5", "-2147483648", "2147483647"}) {
+        commands.push_back("AT*WIOL=" + std::to_string(commands.size() - 3) + ",1,0,30,0,\"123\",\"\",\"\"," + data4 +
+                           ",\"\",\"\"");
+      }
+    }
+    for (const std::string& command : commands) EXPECT_TRUE(Has(ModemAnswer(source.SlavePath(), command), "OK")) << command;
+  }
+  const std::string profile = TempPath("write-back.dat"), log = TempPath("write-back.log");
+  const ProcessResult read = RunProcess(KELVANE_CLI, {"read", "--port", source.SlavePath(), "-o", profile});
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+
+  const ProcessResult write = RunProcess(KELVANE_CLI, {"write", "--port", target.SlavePath(), profile, "--yes"}, 90000);
+  EXPECT_EQ(write.exitCode, 0) << write.err;
+  EXPECT_FALSE(Has(write.err, "was not saved")) << write.err;
+  EXPECT_EQ(Has(write.err, "note: BasicSettings.S7: 255"), c.beyondTyping) << write.err;
+  EXPECT_EQ(Has(write.err, "note: IoSettings.Data4[0]: -5"), c.beyondTyping && c.model == 3) << write.err;
+
+  const ProcessResult apply = RunProcess(KELVANE_CLI, {"apply", profile, "--port", target.SlavePath()}, 90000);
+  EXPECT_EQ(apply.exitCode, 0) << apply.err;
+  const ProcessResult verify = RunProcess(KELVANE_CLI, {"verify", "--port", target.SlavePath(), profile}, 90000);
+  EXPECT_EQ(verify.exitCode, 0) << verify.out << verify.err;
+
+  const ProcessResult again =
+      RunProcess(KELVANE_CLI, {"apply", profile, "--port", target.SlavePath(), "--log", log}, 90000);
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_TRUE(Has(again.out, ": unchanged\n")) << again.out;
+  const auto sent = SentCommands(ReadFile(log));
+  EXPECT_NE(IndexOf(sent, "AT+MS?"), std::string::npos) << "nothing was compared";
+  for (const std::string& command : sent) EXPECT_FALSE(ChangesTheModem(command)) << command;
+  for (const std::string& f : {profile, log}) ::unlink(f.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, WriteBack,
+                         ::testing::Values(WriteBackCase{1, false}, WriteBackCase{1, true}, WriteBackCase{2, false},
+                                           WriteBackCase{2, true}, WriteBackCase{3, false}, WriteBackCase{3, true},
+                                           WriteBackCase{4, false}, WriteBackCase{4, true}),
+                         [](const ::testing::TestParamInfo<WriteBackCase>& info) {
+                           return "Type" + std::to_string(info.param.model) +
+                                  (info.param.beyondTyping ? "BeyondTyping" : "Plain");
+                         });
+
+// A text the modem gets bare is exactly its form, whichever way it came in:
+// kelvane-cli set, import, a profile file given to write and apply, or a
+// modem's own answer read into a profile. No "+MS", "&Z" or "*WRCP" line
+// other than its own form reaches a modem, and the smuggled command never.
+enum class WayIn { Set, Import, ProfileFile, ModemAnswer };
+
+struct BareTextCase {
+  const char* name;
+  const char* field;    // as set and show name it
+  const char* text;
+  const char* payload;  // what must never reach a modem
+  WayIn way;
+};
+
+class BareTexts : public ::testing::TestWithParam<BareTextCase> {};
+
+// A command line of the bare-text commands in nothing but its own form.
+bool InItsOwnForm(const std::string& command) {
+  auto only = [](std::string_view text, std::string_view allowed) {
+    return std::all_of(text.begin(), text.end(), [&](char ch) {
+      return (ch >= '0' && ch <= '9') || allowed.find(ch) != std::string_view::npos;
+    });
+  };
+  if (command == "AT+MS?" || command == "AT*WRCP?") return true;
+  if (command.rfind("AT+MS=", 0) == 0) {
+    std::string_view rest = std::string_view(command).substr(6);
+    if (rest.size() < 2 || rest[rest.size() - 2] != 'B') return false;
+    rest.remove_suffix(2);
+    const size_t comma = rest.find(',');
+    const std::string_view carrier = rest.substr(0, comma);
+    return only(carrier, "VBFCDHXA") && (comma == std::string_view::npos || only(rest.substr(comma), ","));
+  }
+  if (command.rfind("AT&Z", 0) == 0) return command.size() > 5 && only(command.substr(6), " *#+,!@ABCDPTW");
+  if (command.rfind("AT*WRCP=", 0) == 0) return true;
+  return command.find("+MS") == std::string::npos && command.find("&Z") == std::string::npos &&
+         command.find("*WRCP") == std::string::npos;
+}
+
+TEST_P(BareTexts, NoSmuggledCommandReachesTheModem) {
+  const BareTextCase c = GetParam();
+  const std::string base = TempPath("bare-base.dat"), file = TempPath("bare.dat"), json = TempPath("bare.json");
+  const std::string log = TempPath("bare.log");
+  ModemSimProcess target;
+  ASSERT_TRUE(target.Start(KELVANE_MODEMSIM, {"--model", "3"}));
+  {
+    const ProcessResult r = RunProcess(KELVANE_CLI, {"read", "--port", target.SlavePath(), "-o", base});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  std::ifstream in(base, std::ios::binary);
+  std::ofstream(file, std::ios::binary) << in.rdbuf();
+  ProcessResult way;
+  switch (c.way) {
+    case WayIn::Set: way = RunProcess(KELVANE_CLI, {"set", file, std::string(c.field) + "=" + c.text}); break;
+    case WayIn::Import: {
+      const std::string name(c.field);
+      const std::string record = name.substr(0, name.find('.'));
+      std::string field = name.substr(name.find('.') + 1);
+      const size_t open = field.find('[');
+      nlohmann::json value = c.text;
+      if (open != std::string::npos) {
+        value = nlohmann::json::array({"", "", "", ""});
+        value[std::stoul(field.substr(open + 1))] = c.text;
+        field.resize(open);
+      }
+      std::ofstream(json) << nlohmann::json{{record, {{field, value}}}}.dump();
+      ::unlink(file.c_str());
+      way = RunProcess(KELVANE_CLI, {"import", json, "-o", file});
+      break;
+    }
+    case WayIn::ProfileFile: {
+      // Put straight into the file's bytes, as another program could.
+      ConfigBlock block;
+      std::string error;
+      ASSERT_TRUE(LoadProfileFile(file, block, error)) << error;
+      const std::string name(c.field);
+      char* at = name.find("Modulation") != std::string::npos ? block.basic.Modulation
+                 : name.find("StoredNumbers") != std::string::npos ? block.dial.StoredNumbers[1]
+                                                                  : block.remote.RemotePassword;
+      std::strcpy(at, c.text);
+      ASSERT_TRUE(SaveProfileFile(file, block, error)) << error;
+      way.exitCode = 0;
+      break;
+    }
+    case WayIn::ModemAnswer: {
+      // A modem whose own answer carries the text.
+      ModemSimProcess source;
+      const std::string query = std::string(c.field).find("Modulation") != std::string::npos ? "+MS?" : "*WRCP?";
+      const std::string key = query == "+MS?" ? "+MS: " : "*WRCP: ";
+      ASSERT_TRUE(source.Start(KELVANE_MODEMSIM, {"--model", "3", "--answer", query + "=" + key + c.text}));
+      ::unlink(file.c_str());
+      way = RunProcess(KELVANE_CLI, {"read", "--port", source.SlavePath(), "-o", file});
+      if (way.exitCode != 0) {
+        EXPECT_TRUE(Has(way.err, "was not stored")) << way.err;
+        EXPECT_FALSE(::access(file.c_str(), F_OK) == 0) << "a profile was written";
+      }
+      break;
+    }
+  }
+  // Whatever file the way in left is given to write and apply.
+  bool refused = way.exitCode != 0;
+  std::vector<std::string> sent;
+  if (::access(file.c_str(), F_OK) == 0) {
+    for (const char* command : {"write", "apply"}) {
+      ::unlink(log.c_str());
+      const ProcessResult r =
+          std::string(command) == "write"
+              ? RunProcess(KELVANE_CLI, {"write", "--port", target.SlavePath(), file, "--yes", "--log", log}, 90000)
+              : RunProcess(KELVANE_CLI, {"apply", file, "--port", target.SlavePath(), "--log", log}, 90000);
+      if (r.exitCode != 0) {
+        refused = true;
+        EXPECT_TRUE(Has(r.err, "cannot be sent as it stands")) << command << ": " << r.err;
+      }
+      const auto lines = SentCommands(ReadFile(log));
+      sent.insert(sent.end(), lines.begin(), lines.end());
+    }
+  }
+  EXPECT_TRUE(refused) << "the text was taken on every way";
+  for (const std::string& command : sent) {
+    EXPECT_TRUE(InItsOwnForm(command)) << command;
+    EXPECT_FALSE(Has(command, c.payload)) << command;
+  }
+  // The modem did not take the smuggled command either.
+  EXPECT_FALSE(Has(ModemAnswer(target.SlavePath(), "AT*WRCP?"), "owned12"));
+  EXPECT_TRUE(Has(ModemAnswer(target.SlavePath(), "AT*WRCA?"), "*WRCA: 0"));
+  for (const std::string& f : {base, file, json, log}) ::unlink(f.c_str());
+}
+
+std::vector<BareTextCase> BareTextCases() {
+  struct Text {
+    const char* name;
+    const char* field;
+    const char* text;
+    const char* payload;
+    bool fromModem;  // the simulator can answer with it
+  };
+  const Text texts[] = {
+      {"ModulationSetsThePassword", "BasicSettings.Modulation", "V34*WRCP=owned12", "*WRCP=owned12", false},
+      {"ModulationResetsTheModem", "BasicSettings.Modulation", "V34&F", "&F", false},
+      {"ModulationOfTheModemEnablesRemote", "BasicSettings.Modulation", "V34*WRCA=1", "*WRCA=1", true},
+      {"StoredNumberResetsTheModem", "DialSettings.StoredNumbers[1]", "555&F", "&F", false},
+      {"PasswordEnablesRemote", "RemoteSettings.RemotePassword", "owned12;*WRCA=1", "*WRCA=1", true},
+  };
+  const std::pair<WayIn, const char*> ways[] = {{WayIn::Set, "Set"},
+                                                {WayIn::Import, "Import"},
+                                                {WayIn::ProfileFile, "ProfileFile"},
+                                                {WayIn::ModemAnswer, "ModemAnswer"}};
+  std::vector<BareTextCase> out;
+  static std::vector<std::string> names;
+  names.reserve(std::size(texts) * std::size(ways));
+  for (const Text& t : texts) {
+    for (const auto& [way, wayName] : ways) {
+      if (way == WayIn::ModemAnswer && !t.fromModem) continue;
+      names.push_back(std::string(t.name) + "By" + wayName);
+      out.push_back({names.back().c_str(), t.field, t.text, t.payload, way});
+    }
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(WaysIn, BareTexts, ::testing::ValuesIn(BareTextCases()),
+                         [](const ::testing::TestParamInfo<BareTextCase>& info) { return std::string(info.param.name); });
+
+// write and apply write a profile the same way: the same modem state after
+// either, the Remote configuration section included.
+TEST(CliApply, WriteAndApplyLeaveTheSameModem) {
+  ApplyRig rig;
+  rig.Change({"BasicSettings.S0=5", "RemoteSettings.RemoteEnable=1", "RemoteSettings.RemotePassword=Secret99",
+              "DialSettings.StoredNumbers[2]=0W5551234", "IoSettings.Data4[4]=42"});
+  ModemSimProcess written, applied;
+  ASSERT_TRUE(written.Start(KELVANE_MODEMSIM, {"--model", "3"}));
+  ASSERT_TRUE(applied.Start(KELVANE_MODEMSIM, {"--model", "3"}));
+  const ProcessResult w = RunProcess(KELVANE_CLI, {"write", "--port", written.SlavePath(), rig.changed, "--yes"}, 90000);
+  EXPECT_EQ(w.exitCode, 0) << w.err;
+  EXPECT_FALSE(Has(w.err, "not saved")) << w.err;
+  const ProcessResult a = RunProcess(KELVANE_CLI, {"apply", rig.changed, "--port", applied.SlavePath()}, 90000);
+  EXPECT_EQ(a.exitCode, 0) << a.err;
+  for (const char* query : {"AT&V", "AT+MS?", "AT*WRCA?", "AT*WRCP?", "AT*WIOL=5?", "AT*WCBTAB=1?", "AT+IPR?"}) {
+    EXPECT_EQ(ModemAnswer(written.SlavePath(), query), ModemAnswer(applied.SlavePath(), query)) << query;
+  }
+  EXPECT_TRUE(Has(ModemAnswer(written.SlavePath(), "AT*WRCP?"), "Secret99"));
+  EXPECT_TRUE(Has(ModemAnswer(written.SlavePath(), "AT*WRCA?"), "*WRCA: 1"));
+  // Asked for alone, the Remote configuration goes out too.
+  const ProcessResult remote =
+      RunProcess(KELVANE_CLI, {"write", "--port", rig.sim.SlavePath(), rig.changed, "--sections", "remote"}, 90000);
+  EXPECT_EQ(remote.exitCode, 0) << remote.err;
+  EXPECT_TRUE(Has(ModemAnswer(rig.sim.SlavePath(), "AT*WRCP?"), "Secret99"));
 }
 
 }  // namespace

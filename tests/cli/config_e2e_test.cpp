@@ -95,6 +95,8 @@ TEST(CliConfiguration, WritesThatCannotWorkFailBeforeTheModem) {
   CAdapter a;
   std::string error;
   ASSERT_TRUE(SaveProfileFile(profile, a.Config, error)) << error;
+  const std::string cut = TempPath("cut.dat");
+  std::ofstream(cut, std::ios::binary) << ProfileBytes(a.Config).substr(0, 39 + 1000);
   struct Case {
     std::vector<std::string> args;
     std::string err;
@@ -105,9 +107,12 @@ TEST(CliConfiguration, WritesThatCannotWorkFailBeforeTheModem) {
                 "Unable to open file...\n/nonexistent/dir/x.dat: No such file or directory\n"},
            Case{{"read", "--port", "/nonexistent/tty", "-o", "/nonexistent/../nonexistent/x.dat"},
                 "Unable to open file...\n/nonexistent/x.dat: No such file or directory\n"},
-           Case{{"write", "--port", "/nonexistent/tty", profile, "--sections", "remote"},
-                "kelvane-cli write: the remote section holds no data read from a modem (a profile does not "
-                "carry it); nothing was sent.\n"},
+           // A profile carries its Remote configuration, which is written like
+           // any other section; a short one would spread defaults nobody chose.
+           Case{{"write", "--port", "/nonexistent/tty", cut, "--sections", "remote"},
+                "The profile is shorter than 3739 bytes. These sections were filled with default values: "
+                "Callback, I/O.\n" + cut + ": 1039 bytes\nkelvane-cli write: a short profile is refused; no modem "
+                "was touched.\n"},
        }) {
     const auto r = RunProcess(KELVANE_CLI, k.args);
     EXPECT_EQ(r.exitCode, 1) << k.args[0];
@@ -118,6 +123,7 @@ TEST(CliConfiguration, WritesThatCannotWorkFailBeforeTheModem) {
   EXPECT_EQ(io.exitCode, 1);
   EXPECT_EQ(io.err, "kelvane-cli write: the RM-40 has no I/O section; nothing was sent.\n");
   ::unlink(profile.c_str());
+  ::unlink(cut.c_str());
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ TEST(FieldSetting, EachKindOfFieldStoresWhatThePageWould) {
       {{"SerialSettings.DteParity=O"}, "SerialSettings.DteParity=O;", {}},
       {{"SerialSettings.DteParity=even"}, "SerialSettings.DteParity=E;", {}},
       {{"DialSettings.StoredNumbers[2]=5551234"}, "DialSettings.StoredNumbers[2]=5551234;", {}},
-      {{"DialSettings.StoredNumbers[0]=" + umlaut}, "DialSettings.StoredNumbers[0]=Z\xFCrich;", {}},
+      {{"IoSettings.Data2[0]=" + umlaut}, "IoSettings.Data2[0]=Z\xFCrich;", {}},
+      {{"DialSettings.StoredNumbers[0]=0W555 12,34"}, "DialSettings.StoredNumbers[0]=0W555 12,34;", {}},
       {{"DialSettings.StoredNumbers[3]=" + std::string(31, '9')},
        "DialSettings.StoredNumbers[3]=" + std::string(31, '9') + ";",
        {}},
@@ -132,6 +133,12 @@ TEST(FieldSetting, RefusedValuesNameTheFieldAndLeaveTheBlockAlone) {
        "RemoteSettings.RemotePassword: a semicolon (;) is not taken: the modem would run what follows it as a command "
        "of its own"},
       {"DialSettings.StoredNumbers[1]=555;*WRCA=1", "DialSettings.StoredNumbers[1]: a semicolon (;) is not taken: ..."},
+      // Bare texts are exactly their form.
+      {"DialSettings.StoredNumbers[1]=555&F", "DialSettings.StoredNumbers[1]: \"555&F\" is not taken: the modem gets "
+                                               "this text bare ..."},
+      {"BasicSettings.Modulation=V34*WRCP=owned12", "BasicSettings.Modulation: \"V34*WRCP=owned12\" is not a modulation ..."},
+      {"BasicSettings.Modulation=V34&F", "BasicSettings.Modulation: \"V34&F\" is not a modulation ..."},
+      {"RemoteSettings.RemotePassword=p\xC3\xA4sswort", "RemoteSettings.RemotePassword: \"p\xE4sswort\" is not taken: ..."},
       {"BasicSettings.Modulation=V34;*WRCA=1;S0=1", "BasicSettings.Modulation: \"V34;*WRCA=1;S0=1\" is not a modulation ..."},
       {"CallbackSettings.CallbackPasswords[0]=pass\"wd",
        "CallbackSettings.CallbackPasswords[0]: a double quote (\") is not taken: ..."},

@@ -22,20 +22,23 @@ TEST(ProfileJson, FieldsOfEveryKindAreStored) {
   std::string error;
   ASSERT_TRUE(BlockFromJson(R"({
     "SerialSettings": {"DteRate": 19200, "DteParity": "E"},
-    "BasicSettings": {"S0": -3, "FastDisconnect": 255, "Modulation": "V90 \u00e9\u00FF\\\"x"},
-    "DialSettings": {"StoredNumbers": ["0123", "", "45\u00e4", "6"]},
+    "BasicSettings": {"S0": -3, "FastDisconnect": 255, "Modulation": "V90A,1,300,56000"},
+    "DialSettings": {"StoredNumbers": ["0123", "", "45W", "6"], "BackupNumber": "V90 \u00e9\u00FF\\x"},
+    "CallerIdSettings": {"AcceptedNumbers": ["", "", "45\u00e4", "", "", "", "", "", "", ""]},
     "IoSettings": {"Retry": [1, 2, 3, 4, 5, 6, 7, 8, 9, -2147483648]},
-    "RemoteSettings": {"RemotePassword": "Gr\u00fc\u00dfe"}
+    "CallbackSettings": {"CallbackPasswords": ["Gr\u00fc\u00dfe", "", "", "", "", "", "", "", "", ""]}
   })", block, error)) << error;
   EXPECT_EQ(block.serial.DteRate, 19200);
   EXPECT_EQ(block.serial.DteParity, 'E');
   EXPECT_EQ(block.basic.S0, -3);
   EXPECT_EQ(block.basic.FastDisconnect, 255);
-  EXPECT_EQ(GetText(block.basic.Modulation), "V90 \xE9\xFF\\\"x");
-  EXPECT_EQ(GetText(block.dial.StoredNumbers[2]), "45\xE4");
+  EXPECT_EQ(GetText(block.basic.Modulation), "V90A,1,300,56000");
+  EXPECT_EQ(GetText(block.dial.StoredNumbers[2]), "45W");
+  EXPECT_EQ(GetText(block.dial.BackupNumber), "V90 \xE9\xFF\\x");
+  EXPECT_EQ(GetText(block.callerId.AcceptedNumbers[2]), "45\xE4");
   EXPECT_EQ(block.io.Retry[9], INT32_MIN);
   // Raw UTF-8 in the file means the same single-byte characters.
-  EXPECT_EQ(GetText(block.remote.RemotePassword), "Gr\xFC\xDF" "e");
+  EXPECT_EQ(GetText(block.callback.CallbackPasswords[0]), "Gr\xFC\xDF" "e");
   // What the text leaves out keeps its value.
   EXPECT_EQ(block.basic.S7, Reset().basic.S7);
 }
@@ -43,7 +46,7 @@ TEST(ProfileJson, FieldsOfEveryKindAreStored) {
 TEST(ProfileJson, TextsAtTheirLimits) {
   ConfigBlock block = Reset();
   std::string error;
-  const std::string full32(32, 'M'), twenty(20, '9');
+  const std::string full32 = "V23HDX,1,75000,75000,12000,12000", twenty(20, '9');
   ASSERT_TRUE(BlockFromJson("{\"BasicSettings\": {\"Modulation\": \"" + full32 +
                                 "\"}, \"RemoteSettings\": {\"RemotePassword\": \"" + twenty + "\"}}",
                             block, error))
@@ -86,6 +89,15 @@ TEST(ProfileJson, RefusalsNameWhatIsWrongAndChangeNothing) {
        "its own"},
       {R"({"DialSettings": {"StoredNumbers": ["", "", "1;&F", ""]}})", "DialSettings.StoredNumbers[2]: a semicolon (;) is not taken: the modem would run what follows it as a command of "
        "its own"},
+      {R"({"BasicSettings": {"Modulation": "V34*WRCP=owned12"}})",
+       "BasicSettings.Modulation: \"V34*WRCP=owned12\" is not taken: the modem gets this text bare..."},
+      {R"({"BasicSettings": {"Modulation": "V34&F"}})", "BasicSettings.Modulation: \"V34&F\" is not taken..."},
+      {R"({"DialSettings": {"StoredNumbers": ["", "555&F", "", ""]}})",
+       "DialSettings.StoredNumbers[1]: \"555&F\" is not taken: the modem gets this text bare and would run what "
+       "follows its form as commands of its own; it takes only digits, blanks and the dial characters * # + , ! @ A "
+       "B C D P T W"},
+      {R"({"RemoteSettings": {"RemotePassword": "Gr\u00fc\u00dfe"}})",
+       "RemoteSettings.RemotePassword: \"Gr\xFC\xDF" "e\" is not taken..."},
       {R"({"RemoteSettings": {"RemotePassword": "ab;&F;x"}})", "RemoteSettings.RemotePassword: a semicolon (;) is not taken: the modem would run what follows it as a command of "
        "its own"},
       // Syntax errors in the library's words, with line and column.
@@ -116,7 +128,12 @@ TEST(ProfileJson, RefusalsNameWhatIsWrongAndChangeNothing) {
     const ConfigBlock before = block;
     std::string error;
     EXPECT_FALSE(BlockFromJson(c.json, block, error)) << c.json;
-    EXPECT_EQ(error, c.error) << c.json;
+    // "..." ends a message whose rest is the form the field takes.
+    if (c.error.ends_with("...")) {
+      EXPECT_EQ(error.substr(0, c.error.size() - 3), c.error.substr(0, c.error.size() - 3)) << c.json;
+    } else {
+      EXPECT_EQ(error, c.error) << c.json;
+    }
     EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0) << c.json;
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 
 #include "config/modem_script.h"
@@ -259,7 +260,7 @@ TEST(ReadConfiguration, AcceptedNumberListWithoutAnEntryFails) {
 }
 
 TEST(ReadConfiguration, ModulationOfThirtyTwoCharactersFillsTheField) {
-  const std::string full = "V90,1,300,56000,300,33600,BELL12";
+  const std::string full = "V23HDX,1,75000,75000,12000,12000";
   ASSERT_EQ(full.size(), 32u);
   ReadRig r;
   r.modem.answers["AT+MS?"] = "+MS: " + full;
@@ -283,6 +284,42 @@ TEST(ReadConfiguration, TelephoneNumbersStayInTheirColumns) {
   EXPECT_EQ(GetText(r.a.Config.dial.StoredNumbers[1]), "");
   EXPECT_EQ(GetText(r.a.Config.dial.StoredNumbers[2]), "0046812345678");
   EXPECT_EQ(GetText(r.a.Config.dial.StoredNumbers[3]), "9W555");
+}
+
+// A modem's answer that a write would send bare must be exactly its form:
+// one that carries more stops the read with a message naming the field, and
+// the field keeps what it held, so no profile takes it to another modem.
+TEST(ReadConfiguration, AnAnswerBeyondItsBareFormIsNotStored) {
+  struct Case {
+    const char* command;
+    const char* from;  // what the classic answer holds
+    const char* to;
+    int section;
+    const char* field;
+  };
+  for (const Case& k : {
+           Case{"AT+MS?", "V32B,1,300,14400,300,14400", "V34*WRCA=1", SEC_BASIC, "Modulation [+MS]"},
+           Case{"AT+MS?", "V32B,1,300,14400,300,14400", "V34&F", SEC_BASIC, "Modulation [+MS]"},
+           Case{"AT&V", "9W555", "9&F", SEC_DIAL, "Stores phone numbers [&Z] 3"},
+           Case{"AT*WRCP?", "*WRCP: secret", "*WRCP: pw;*WRCA=1", SEC_REMOTE, "Remote Configuration Password [*WRCP]"},
+       }) {
+    SCOPED_TRACE(k.to);
+    ReadRig r;
+    std::string& answer = r.modem.answers[k.command];
+    const size_t at = answer.find(k.from);
+    ASSERT_NE(at, std::string::npos) << answer;
+    answer.replace(at, std::strlen(k.from), k.to);
+    const ConfigBlock before = r.a.Config;
+    EXPECT_EQ(ReadConfiguration(r.a, k.section), 0);
+    EXPECT_EQ(r.Valid(k.section), 0);
+    EXPECT_EQ(std::memcmp(&r.a.Config.basic.Modulation, &before.basic.Modulation, sizeof before.basic.Modulation), 0);
+    EXPECT_EQ(std::memcmp(&r.a.Config.dial.StoredNumbers[3], &before.dial.StoredNumbers[3], 32), 0);
+    EXPECT_EQ(std::memcmp(&r.a.Config.remote.RemotePassword, &before.remote.RemotePassword, 21), 0);
+    ASSERT_EQ(r.ui.boxes.size(), 1u);
+    EXPECT_EQ(r.ui.boxes[0].text.rfind(std::string("The modem's answer for ") + k.field + " was not stored: ", 0), 0u)
+        << r.ui.boxes[0].text;
+    EXPECT_FALSE(r.a.Busy);
+  }
 }
 
 TEST(ReadConfiguration, DialBackupIsAskedOnlyOfTypeThree) {

@@ -117,7 +117,7 @@ TEST(WriteConfiguration, ModulationIsRewrittenForTheModem) {
 
 TEST(WriteConfiguration, FullLengthModulationIsSentWhole) {
   WriteRig r;
-  const std::string full = "V90,1,300,56000,300,33600,BELL12";
+  const std::string full = "V23HDX,1,75000,75000,12000,12000";
   SetTextFull(r.a.Config.basic.Modulation, full);
   r.a.Config.basic.S0 = 7;  // the field after it in memory is not part of the text
   ASSERT_EQ(WriteConfiguration(r.a, SEC_BASIC), 1);
@@ -492,8 +492,22 @@ TEST(WriteConfiguration, ATextThatWouldEndItsCommandStopsTheWriteBeforeAnythingI
       {"backup number not sent to type 2", [](ConfigBlock& c) { SetText(c.dial.BackupNumber, "\""); }, SEC_DIAL, 2,
        nullptr},
       {"I/O not written to type 2", [](ConfigBlock& c) { SetText(c.io.Data2[0], "\""); }, SEC_ALL, 2, nullptr},
-      {"unquoted stored number", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[0], "1\""); }, SEC_DIAL, 3,
-       nullptr},
+      {"a quote is no dial character", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[0], "1\""); }, SEC_DIAL, 3,
+       "Dial options page, Stores phone numbers [&Z] 0: \"1\"\" is not taken: the modem gets this text bare"},
+      {"modulation setting the password", [](ConfigBlock& c) { SetText(c.basic.Modulation, "V34*WRCP=owned12"); },
+       SEC_BASIC, 1, "Basic page, Modulation [+MS]: \"V34*WRCP=owned12\" is not taken"},
+      {"modulation resetting the modem", [](ConfigBlock& c) { SetText(c.basic.Modulation, "V34&F"); }, SEC_ALL, 4,
+       "Basic page, Modulation [+MS]: \"V34&F\" is not taken"},
+      {"six numbers after the carrier", [](ConfigBlock& c) { SetText(c.basic.Modulation, "V34,1,0,0,0,0,0"); },
+       SEC_BASIC, 2, "Basic page, Modulation [+MS]"},
+      {"stored number resetting the modem", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[3], "555&F"); },
+       SEC_DIAL, 2, "Stores phone numbers [&Z] 3: \"555&F\" is not taken"},
+      {"password beyond what the modem takes", [](ConfigBlock& c) { SetText(c.remote.RemotePassword, "p\xE4sswort"); },
+       SEC_REMOTE, 2, "Remote Configuration Password [*WRCP]"},
+      {"modem's own modulation", [](ConfigBlock& c) { SetText(c.basic.Modulation, "V90A,1,300,56000,300,33600"); },
+       SEC_BASIC, 3, nullptr},
+      {"dial string with pauses", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[0], "0W,555 12*#+!@P"); },
+       SEC_DIAL, 3, nullptr},
       {"unquoted remote password", [](ConfigBlock& c) { SetText(c.remote.RemotePassword, "pw\"pw"); }, SEC_REMOTE,
        3, nullptr},
   };
@@ -528,13 +542,14 @@ TEST(WriteConfiguration, EveryTextIsSentAsTheTableSays) {
     SCOPED_TRACE(f.FullName());
     WriteRig r;
     char* last = reinterpret_cast<char*>(&r.a.Config) + f.offset + f.width * (f.count - 1);
-    std::strcpy(last, "Q7x");
+    // A text every form takes, the dial strings' among them.
+    std::strcpy(last, "7#*7");
     ASSERT_EQ(WriteConfiguration(r.a, SEC_ALL), 1);
     const auto line = std::find_if(r.port.sentLines.begin(), r.port.sentLines.end(),
-                                   [](const std::string& l) { return l.find("Q7x") != std::string::npos; });
+                                   [](const std::string& l) { return l.find("7#*7") != std::string::npos; });
     ASSERT_NE(line, r.port.sentLines.end());
-    EXPECT_EQ(line->find("\"Q7x\"") != std::string::npos, f.quoted) << *line;
-    EXPECT_EQ(MaskPasswordFields(*line).find("Q7x") == std::string::npos, f.secret) << *line;
+    EXPECT_EQ(line->find("\"7#*7\"") != std::string::npos, f.quoted) << *line;
+    EXPECT_EQ(MaskPasswordFields(*line).find("7#*7") == std::string::npos, f.secret) << *line;
   }
 }
 

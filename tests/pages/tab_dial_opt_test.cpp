@@ -133,6 +133,28 @@ class TabDialOptTest : public QObject {
     QCOMPARE(page.NumberEdit(1)->text(), QString(31, QLatin1Char('9')));
   }
 
+  // A stored number goes to the modem bare ("AT&Z1=..."): only the dial
+  // characters are taken as they are typed, so no command rides along.
+  void StoredNumbersTakeOnlyDialCharacters_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("dial characters") << "0W555 12,34*#+!@PT" << "0W555 12,34*#+!@PT";
+    QTest::newRow("factory reset") << "555&F" << "555";
+    QTest::newRow("second command") << "555;*WRCA=1" << "555*WCA1";
+    QTest::newRow("quote") << "1\"2" << "12";
+  }
+  void StoredNumbersTakeOnlyDialCharacters() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    Rig rig(2);
+    CTabDialOpt page(rig.ui);
+    rig.Activate(page);
+    page.NumberEdit(1)->clear();
+    QTest::keyClicks(page.NumberEdit(1), typed);
+    QCOMPARE(page.NumberEdit(1)->text(), stored);
+    QCOMPARE(QString::fromLatin1(GetText(rig.a.Config.dial.StoredNumbers[1]).c_str()), stored);
+  }
+
   void EditAndEditBackTurnsTheMarkerOnAndOff() {
     Rig rig(3);
     CTabDialOpt page(rig.ui);

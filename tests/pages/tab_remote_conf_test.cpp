@@ -56,6 +56,16 @@ class TabRemoteConfTest : public QObject {
     QCOMPARE(int(p.rig.a.Page(PG_REMOTE).changed), 0);
   }
 
+  // The password goes to the modem bare ("AT*WRCP=..."): a semicolon, which
+  // would end the command there, is refused as it is typed.
+  void PasswordTakesWhatTheModemTakes() {
+    RemotePage p;
+    p.page->PasswordEdit()->clear();
+    QTest::keyClicks(p.page->PasswordEdit(), "ab;cdef!");
+    QCOMPARE(p.page->PasswordEdit()->text(), QString("abcdef!"));
+    QCOMPARE(GetText(p.rig.a.Config.remote.RemotePassword), std::string("abcdef!"));
+  }
+
   void TheEditTakesTwelveButShowsALongerPasswordWhole() {
     RemotePage p(std::string(16, 'q'));
     QCOMPARE(p.page->PasswordEdit()->text(), QString(16, 'q'));

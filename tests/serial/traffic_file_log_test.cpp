@@ -146,6 +146,14 @@ TEST_F(TrafficFileLogTest, PasswordFieldsOfConfigurationTrafficAreMasked) {
       {"2_Data6=Sender", "2_Data6=Sender"},
       {"AT*WRCP=", "AT*WRCP="},
       {"ATS0=2", "ATS0=2"},
+      // Only the secret's own place is masked: a command smuggled into
+      // another text stays visible as what it is.
+      {"AT+MS=V34*WRCP=owned12B0", "AT+MS=V34*WRCP=owned12B0"},
+      {"+MS: V34*WRCP=owned12", "+MS: V34*WRCP=owned12"},
+      {"AT&Z0=1*WRCP: x", "AT&Z0=1*WRCP: x"},
+      {"1_Data1=2_Data5=x", "1_Data1=2_Data5=x"},
+      {">*WRCP: Hidden42", ">*WRCP: ********"},
+      {"> AT*WRCP=Hidden42", "> AT*WRCP=********"},
   };
   for (const Case& c : cases) EXPECT_EQ(MaskPasswordFields(c.line), c.logged) << c.line;
 
