@@ -32,9 +32,9 @@ struct ApplyTarget {
 };
 
 // Reads an inventory: one target a line, "port[,number[,password-file]]",
-// and after the port any number of line settings "baud=RATE" and
-// "format=7E1" (data bits, parity N/E/O, stop bits), each a field of its own
-// or blank-separated in one;
+// and after the port, after a blank or a comma, line settings "baud=RATE"
+// and "format=7E1" (data bits, parity N/E/O, stop bits), blank-separated
+// ("/dev/ttyUSB3 baud=9600 format=7E1"; they may also end any later field);
 // "#" starts a comment, blank lines are skipped, a field may stand in double
 // quotes (a number with the dial pause ","). A relative password file is
 // taken from the inventory's folder. On failure `error` names the file and
@@ -51,8 +51,9 @@ bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error);
 // "pts_3-5551234~5d0e21c4.htm".
 std::string ReportFileName(const ApplyTarget& target);
 
-// A target as an inventory line ("port[,number[,password-file]]", fields in
-// double quotes where they hold a comma, "#", a quote or blanks): the
+// A target as an inventory line ("port[ baud=N format=8N1][,number[,password-file]]",
+// fields in double quotes where they hold a comma, "#", "=", a quote or
+// blanks; a local target names no password file): the
 // failed targets of a run, written for the next run. A field holding a
 // double quote cannot be read back; ports and numbers never hold one.
 std::string InventoryLine(const ApplyTarget& target);

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -21,6 +23,7 @@
 #include "cli/apply.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "config/file_problem.h"
 #include "config/json_text.h"
 #include "config/modem_comparison.h"
 #include "config/replacement_file.h"
@@ -32,8 +35,22 @@ namespace kelvane::cli {
 namespace {
 
 constexpr size_t kDefaultJobs = 32;
-// Beside the reports; no report name ends in ".json".
-constexpr const char* kSummaryName = "apply-summary.json";
+// Beside the reports; no report name ends in ".json". Each run keeps its
+// own summary, "apply-summary-20261208T121314Z.json" (UTC), so that a rerun of
+// the failed targets does not overwrite the first run's; two runs within one
+// second get "-2", "-3", ...
+std::string SummaryPath(const std::string& dir) {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+  const std::string base = dir + "/apply-summary-" + stamp;
+  std::string path = base + ".json";
+  struct stat st {};
+  for (int n = 2; ::lstat(path.c_str(), &st) == 0 && n < 1000; ++n) path = base + "-" + std::to_string(n) + ".json";
+  return path;
+}
 
 constexpr const char* kUsage =
     "usage: kelvane-cli apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]\n"
@@ -144,9 +161,44 @@ int NamedSections(const std::string& list) {
   return named;
 }
 
-bool IsFolder(const std::string& path) {
+// The report folder, made with its parents (readable by the owner only) when
+// missing. A folder that another user may have put in place for this run
+// (a link of theirs in a shared folder, or a folder they own) is refused:
+// they could swap the reports for links to any file.
+bool PrepareReportFolder(std::string dir, std::string& error, int depth = 0) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  int err = 0;
+  std::string refused;
+  std::string resolved = FollowLinks(dir, err, refused);
+  if (resolved.empty() && refused.empty() && err == ENOENT && depth < 64) {
+    const std::string parent = std::filesystem::path(dir).parent_path().string();
+    if (!parent.empty() && parent != dir && !PrepareReportFolder(parent, error, depth + 1)) return false;
+    resolved = FollowLinks(dir, err, refused);
+  }
+  if (!refused.empty()) {
+    error = "the report folder " + dir + " is not used: " + ForeignLinkReason(refused);
+    return false;
+  }
+  if (resolved.empty() || (::mkdir(resolved.c_str(), 0700) != 0 && errno != EEXIST)) {
+    error = "the report folder " + dir + " cannot be made: " + FileDetail(dir, resolved.empty() ? err : errno);
+    return false;
+  }
+  const int fd = ::open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  const bool opened = fd >= 0 && ::fstat(fd, &st) == 0;
+  err = errno;
+  if (fd >= 0) ::close(fd);
+  if (!opened) {
+    error = "the report folder " + dir + " cannot be used: " + FileDetail(dir, err);
+    return false;
+  }
+  // Only the report folder itself: its parents may well be another user's.
+  if (depth == 0 && st.st_uid != ::geteuid() && st.st_uid != 0) {
+    error = "the report folder " + dir + " belongs to another user (uid " + std::to_string(st.st_uid) +
+            "); not used";
+    return false;
+  }
+  return true;
 }
 
 // The state the port threads and the main thread share.
@@ -239,7 +291,7 @@ int ApplyCommand(Session& s) {
     ApplyTarget t;
     t.port = port;
     t.remote = o.remote;
-    t.passwordFile = o.passwordFile;
+    if (!t.remote.empty()) t.passwordFile = o.passwordFile;
     targets.push_back(std::move(t));
   }
   const size_t fromInventory = targets.size();
@@ -251,7 +303,7 @@ int ApplyCommand(Session& s) {
   // give its own.
   for (size_t i = fromInventory; i < targets.size(); ++i) {
     if (targets[i].remote.empty()) targets[i].remote = o.remote;
-    if (targets[i].passwordFile.empty()) targets[i].passwordFile = o.passwordFile;
+    if (targets[i].passwordFile.empty() && !targets[i].remote.empty()) targets[i].passwordFile = o.passwordFile;
   }
   if (!o.passwordFile.empty() &&
       std::none_of(targets.begin(), targets.end(), [](const ApplyTarget& t) { return !t.remote.empty(); })) {
@@ -278,8 +330,8 @@ int ApplyCommand(Session& s) {
   plan.check = o.check;
   plan.reportDir = o.reportDir;
   plan.profilePath = o.positional[0];
-  if (!plan.reportDir.empty() && !IsFolder(plan.reportDir)) {
-    std::fprintf(stderr, "kelvane-cli apply: the report folder %s does not exist\n", plan.reportDir.c_str());
+  if (!plan.reportDir.empty() && !PrepareReportFolder(plan.reportDir, error)) {
+    std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
     return EXIT_FAILED;
   }
   // The list of failed targets is written at the end; whether it can be
@@ -441,10 +493,11 @@ int ApplyCommand(Session& s) {
                      {"check", o.check},
                      {"summary", Utf8FromLatin1(summary)},
                      {"targets", all}};
-    ReplacementFile file(plan.reportDir + "/" + kSummaryName);
+    const std::string summaryPath = SummaryPath(plan.reportDir);
+    ReplacementFile file(summaryPath);
     if (!file.Create(error) || !file.Commit(JsonText(total, 2) + "\n", error)) {
-      std::fprintf(stderr, "kelvane-cli apply: the summary %s/%s was not written: %s\n", plan.reportDir.c_str(),
-                   kSummaryName, error.c_str());
+      std::fprintf(stderr, "kelvane-cli apply: the summary %s was not written: %s\n", summaryPath.c_str(),
+                   error.c_str());
       failed = true;
     }
   }

@@ -342,7 +342,32 @@ void TargetRun::EndLink() {
   }
 }
 
-// The report says which target it is and what this run did to it.
+// The rows that say which target a report is of and what this run did to it.
+std::string RunRows(const ApplyTarget& target, const ApplyPlan& plan, const ApplyOutcome& out) {
+  auto row = [](const std::string& caption, const std::string& value) {
+    return "<tr><td>" + caption + "</td><td>" + HtmlEscaped(value) + "</td></tr>\r\n";
+  };
+  auto names = [](const std::vector<FieldDifference>& list) {
+    std::string text;
+    for (const FieldDifference& d : list) text += (text.empty() ? "" : ", ") + d.name;
+    return text.empty() ? std::string("none") : text;
+  };
+  std::string rows = "<h3>kelvane-cli apply</h3>\r\n<table border='0' CellPadding='5' CellSpacing='2'>\r\n";
+  rows += row("Target", target.Label());
+  if (!target.remote.empty()) rows += row("Remote number", target.remote);
+  rows += row("Profile", plan.profilePath);
+  if (!out.model.empty()) rows += row("Modem", out.model);
+  rows += row("Result", ResultWord(out.result));
+  if (out.result == ApplyResult::Failed) {
+    rows += row("What failed", out.error);
+    rows += row("Settings written", out.written ? "yes, before the failure" : "no");
+  }
+  rows += row(plan.check ? "Fields that would change" : "Fields changed", names(out.fields));
+  if (!out.skipped.empty()) rows += row("Fields left alone over the remote link", names(out.skipped));
+  rows += "</table>\r\n";
+  return rows;
+}
+
 bool TargetRun::AddRunToReport(const std::string& path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream html;
@@ -353,25 +378,27 @@ bool TargetRun::AddRunToReport(const std::string& path, std::string& error) {
     error = "The report has no end.";
     return false;
   }
-  auto row = [](const std::string& caption, const std::string& value) {
-    return "<tr><td>" + caption + "</td><td>" + HtmlEscaped(value) + "</td></tr>\r\n";
-  };
-  auto names = [](const std::vector<FieldDifference>& list) {
-    std::string out;
-    for (const FieldDifference& d : list) out += (out.empty() ? "" : ", ") + d.name;
-    return out.empty() ? std::string("none") : out;
-  };
-  std::string rows = "<h3>kelvane-cli apply</h3>\r\n<table border='0' CellPadding='5' CellSpacing='2'>\r\n";
-  rows += row("Target", target_.Label());
-  if (!target_.remote.empty()) rows += row("Remote number", target_.remote);
-  rows += row("Profile", plan_.profilePath);
-  rows += row("Result", ResultWord(out_.result));
-  rows += row(plan_.check ? "Fields that would change" : "Fields changed", names(out_.fields));
-  if (!out_.skipped.empty()) rows += row("Fields left alone over the remote link", names(out_.skipped));
-  rows += "</table>\r\n";
-  text.insert(end, rows);
+  text.insert(end, RunRows(target_, plan_, out_));
   ReplacementFile file(path);
   return file.Create(error) && file.Commit(text, error);
+}
+
+// A target that failed gets a report too, saying what failed, so that the
+// folder accounts for every target of the run.
+void WriteFailureReport(const ApplyTarget& target, const ApplyPlan& plan, ApplyOutcome& out) {
+  const std::string path = plan.reportDir + "/" + ReportFileName(target);
+  const std::string html =
+      "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\r\n<html>\r\n<head>\r\n"
+      "<meta HTTP-EQUIV=\"Content-Type\" Content=\"text/html; CHARSET=iso-8859-1\">\r\n"
+      "<title>Kelvane apply: " + HtmlEscaped(target.Label()) + " failed</title>\r\n</head>\r\n<body>\r\n" +
+      RunRows(target, plan, out) + "</body>\r\n</html>\r\n";
+  ReplacementFile file(path);
+  std::string error;
+  if (file.Create(error) && file.Commit(html, error)) {
+    out.report = path;
+  } else {
+    out.error += " The report " + path + " was not written: " + error;
+  }
 }
 
 void TargetRun::WriteReport() {
@@ -490,8 +517,15 @@ ApplyOutcome TargetRun::Run() {
 }  // namespace
 
 ApplyOutcome ApplyToTarget(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd) {
-  TargetRun run(target, plan, cancelFd);
-  return run.Run();
+  ApplyOutcome out;
+  {
+    TargetRun run(target, plan, cancelFd);
+    out = run.Run();
+  }
+  if (out.result == ApplyResult::Failed && out.report.empty() && !plan.reportDir.empty()) {
+    WriteFailureReport(target, plan, out);
+  }
+  return out;
 }
 
 }  // namespace kelvane::cli

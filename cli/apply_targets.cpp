@@ -1,6 +1,7 @@
 // The targets of kelvane-cli apply: the inventory file, the checks on the
 // list, and the names of the reports.
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <set>
@@ -30,10 +31,20 @@ std::string Trim(std::string_view text) {
 
 // Splits a line at its commas; a field in double quotes keeps its commas and
 // "#" signs. A "#" outside quotes ends the line. False on an unclosed quote.
-bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
+// A field's text outside quotes is its `tail` (all of an unquoted field,
+// what follows the closing quote of a quoted one): only there do line
+// settings stand.
+bool SplitFields(std::string_view line, std::vector<std::string>& fields, std::vector<std::string>& tails) {
   fields.clear();
-  std::string field;
+  tails.clear();
+  std::string field, tail;
   bool quoted = false, wasQuoted = false;
+  auto push = [&] {
+    fields.push_back(wasQuoted ? field : std::string());
+    tails.push_back(Trim(wasQuoted ? tail : field));
+    field.clear();
+    tail.clear();
+  };
   for (char c : line) {
     if (quoted) {
       if (c == '"') {
@@ -46,20 +57,40 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields) {
       if (!wasQuoted) field = Trim(field);
       quoted = wasQuoted = true;
     } else if (c == ',') {
-      fields.push_back(wasQuoted ? field : Trim(field));
-      field.clear();
+      push();
       wasQuoted = false;
     } else if (c == '#') {
       break;
-    } else if (!(wasQuoted && (c == ' ' || c == '\t' || c == '\r'))) {
+    } else if (wasQuoted) {
+      tail += c;
+    } else {
       field += c;
     }
   }
   if (quoted) return false;
-  fields.push_back(wasQuoted ? field : Trim(field));
+  const bool blank = !wasQuoted && fields.empty() && Trim(field).empty();
+  push();
   // A line of blanks or only a comment.
-  if (fields.size() == 1 && fields[0].empty() && !wasQuoted) fields.clear();
+  if (blank) fields.clear();
   return true;
+}
+
+// The line settings of a field's text outside quotes: from its first word that
+// holds "=" to its end ("/dev/ttyUSB3 baud=9600 format=7E1" gives
+// "baud=9600 format=7E1" and leaves "/dev/ttyUSB3"). Empty when it has none.
+std::string TakeLineSettings(std::string& field) {
+  size_t word = 0;
+  while (word < field.size()) {
+    const size_t end = std::min(field.find_first_of(" \t", word), field.size());
+    if (field.substr(word, end - word).find('=') != std::string::npos) {
+      std::string settings = field.substr(word);
+      field = Trim(field.substr(0, word));
+      return settings;
+    }
+    word = field.find_first_not_of(" \t", end);
+    if (word == std::string::npos) break;
+  }
+  return {};
 }
 
 std::string FolderOf(const std::string& path) {
@@ -104,27 +135,31 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
   }
   std::string line;
   std::vector<std::string> fields;
+  std::vector<std::string> tails;
   const size_t before = out.size();
   for (int number = 1; std::getline(in, line); ++number) {
     // A byte-order mark that an editor put at the start is no part of the
     // first port.
     if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
     const std::string where = path + " line " + std::to_string(number) + ": ";
-    if (!SplitFields(line, fields)) {
+    if (!SplitFields(line, fields, tails)) {
       error = where + "a double quote is not closed";
       return false;
     }
     if (fields.empty()) continue;
     ApplyTarget t;
-    // Line settings may stand in any field after the port.
-    for (size_t i = fields.size(); i-- > 1;) {
-      if (fields[i].find('=') == std::string::npos) continue;
+    // Line settings follow the port after a blank or a comma, and may stand
+    // at the end of any field; a field of settings alone is no field.
+    for (size_t i = fields.size(); i-- > 0;) {
+      const std::string settings = TakeLineSettings(tails[i]);
+      fields[i] += tails[i];
+      if (settings.empty()) continue;
       std::string problem;
-      if (!ReadLineSettings(fields[i], t, problem)) {
+      if (!ReadLineSettings(settings, t, problem)) {
         error = where + problem;
         return false;
       }
-      fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
+      if (i > 0 && fields[i].empty()) fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
     }
     if (fields.size() > 3) {
       error = where + "more than port, number and password file (put a number with \",\" in double quotes)";
@@ -215,7 +250,7 @@ std::string InventoryLine(const ApplyTarget& target) {
   auto field = [](const std::string& text) {
     // A byte-order mark at the start of a file is skipped when it is read,
     // so a port that begins with one is quoted too.
-    const bool quote = text.find_first_of(",#\" \t\r") != std::string::npos || text.rfind("\xEF\xBB\xBF", 0) == 0;
+    const bool quote = text.find_first_of(",#\" \t\r=") != std::string::npos || text.rfind("\xEF\xBB\xBF", 0) == 0;
     return quote ? "\"" + text + "\"" : text;
   };
   std::string line = field(target.port);
@@ -225,8 +260,10 @@ std::string InventoryLine(const ApplyTarget& target) {
   if (!target.data.empty() && !target.parity.empty() && !target.stop.empty()) {
     settings += " format=" + target.data + target.parity.substr(0, 1) + target.stop;
   }
-  if (!settings.empty()) line += "," + settings;
-  if (!target.remote.empty()) line += "," + field(target.remote);
+  line += settings;
+  if (target.remote.empty()) return line;
+  line += "," + field(target.remote);
+  // A password file belongs to a number: a local target has none.
   if (!target.passwordFile.empty()) {
     // A relative name would be read from the folder of the file this line
     // goes to: it is written from the working folder's root.

@@ -243,6 +243,14 @@ std::string ShownValue(const Session& s, const ConfigBlock& block, const FieldIn
   return out;
 }
 
+// A row's caption for the terminal. The pages number the rows of a table
+// from 1 and "set" from 0: an element of a table carries the name "set"
+// takes ("Accepted numbers [*WACCTAB] 1 (CallerIdSettings.AcceptedNumbers[0])").
+std::string WordsCaption(const FieldWords& w) {
+  const std::string caption = Terminal(w.caption);
+  return w.name.ends_with("]") ? caption + " (" + w.name + ")" : caption;
+}
+
 int ShowCommand(Session& s) {
   if (!NeedPositional(s, 1, "show FILE.dat [--words] [--json] [--show-secrets]")) return EXIT_USAGE;
   ConfigBlock block;
@@ -261,7 +269,7 @@ int ShowCommand(Session& s) {
       return EXIT_OK;
     }
     for (const FieldWords& w : words) {
-      std::printf("%s  %s: %s\n", Terminal(w.page).c_str(), Terminal(w.caption).c_str(), Terminal(w.shown).c_str());
+      std::printf("%s  %s: %s\n", Terminal(w.page).c_str(), WordsCaption(w).c_str(), Terminal(w.shown).c_str());
     }
     return EXIT_OK;
   }
@@ -306,7 +314,7 @@ void PrintDifferences(const Session& s, std::vector<FieldDifference> diffs, cons
       return;
     }
     for (const WordsDifference& d : words) {
-      const std::string where = Terminal(d.here.page) + "  " + Terminal(d.here.caption) + ": ";
+      const std::string where = Terminal(d.here.page) + "  " + WordsCaption(d.here) + ": ";
       if (d.here.name == kUnusedBytesName) {
         std::printf("%s%s\n", where.c_str(), d.here.shown.c_str());
       } else {

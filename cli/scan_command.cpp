@@ -66,7 +66,9 @@ int ScanCommand(Session& s) {
   // as they stand, as after Search in the dialog.
   const bool quickPass = !(o.baudGiven || o.parityGiven || o.dataGiven || o.stopGiven);
 
-  if (const std::string refusal = AutoConnectRefusal(o.port); !refusal.empty()) {
+  if (const std::string refusal = AutoConnectRefusal(
+          o.port, "give the same to the other commands (--baud, --data, --parity, --stop)");
+      !refusal.empty()) {
     std::fprintf(stderr, "kelvane-cli scan: %s\n", refusal.c_str());
     return EXIT_USAGE;
   }

@@ -272,6 +272,45 @@ void StoreFieldText(ConfigBlock& block, const Target& t, std::string_view text) 
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+// A country as the list shows it: the whole item ("3D - France"), its code
+// as the list prints it ("3D"), or the country's name ("France"). A number
+// written "0x3D" or in decimal is left to the number rules (true with
+// `value` unset and `problem` "number"). Two digits that are a code as the
+// list prints it and, read as a decimal number, another code of the list
+// ("61": 61 - South Korea, or 61 = 0x3D France) are refused as ambiguous.
+bool CountryValue(std::string_view text, long long& value, std::string& problem) {
+  const std::string wanted = Lower(Trimmed(text));
+  for (const std::string& item : CountryItems()) {
+    const std::size_t dash = item.find(" - ");
+    const std::string country = dash == std::string::npos ? std::string() : Trimmed(item.substr(dash + 3));
+    if (!wanted.empty() && (wanted == Lower(Trimmed(item)) || wanted == Lower(country))) {
+      value = CountryCodeOfItem(item);
+      return true;
+    }
+  }
+  const bool twoHexDigits = wanted.size() == 2 && std::isxdigit(static_cast<unsigned char>(wanted[0])) &&
+                            std::isxdigit(static_cast<unsigned char>(wanted[1]));
+  long long number = 0;
+  const bool decimal = ParseNumber(wanted, number) == Parsed::Ok && wanted.rfind("0x", 0) != 0;
+  if (twoHexDigits) {
+    const long long code = std::stoll(wanted, nullptr, 16);
+    const bool listed = CountryIndex(static_cast<int>(code)) >= 0;
+    const bool alsoDecimal = decimal && number != code && CountryIndex(static_cast<int>(number)) >= 0;
+    if (listed && alsoDecimal) {
+      problem = Quoted(text) + " is ambiguous: the code " + Hex2(code) + " of the list, or the decimal number " +
+                std::to_string(number) + " = " + Hex2(number) + "; write " + Hex2(code) + " or " + Hex2(number) +
+                " (or the country's name)";
+      return false;
+    }
+    if (listed || !decimal) {
+      value = code;
+      return true;
+    }
+  }
+  problem = "number";
+  return true;
+}
+
 // Checks one value and stores it into `block`. False with the problem.
 bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::vector<std::string>& notes,
             std::string& problem) {
@@ -319,7 +358,14 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       return true;
     }
     case ValueMap::Country:
-      if (!needNumber()) return false;
+      if (!CountryValue(value, number, problem)) return false;
+      if (problem == "number" && !needNumber()) {
+        if (problem.ends_with("is not a number")) {
+          problem = Quoted(value) + " is not a country of the list (" + CountryCodeList() + ")";
+        }
+        return false;
+      }
+      problem.clear();
       if (CountryIndex(static_cast<int>(number)) < 0) {
         problem = "country code " + (number >= 0 ? Hex2(number) : std::to_string(number)) +
                   " is not in the list; valid codes: " + CountryCodeList();
@@ -448,8 +494,11 @@ std::vector<std::string> ValuesBeyondTyping(const ConfigBlock& block, int sectio
     const bool text = f.kind == FieldKind::Text || f.kind == FieldKind::TextArray;
     if (text || !section || !(sections & section->bit)) continue;
     for (size_t i = 0; i < f.count; ++i) {
+      // A country code in hexadecimal, the one way it never reads as another.
+      const std::string shown =
+          f.map == ValueMap::Country ? Hex2(ElementNumber(block, f, i)) : ElementText(block, f, i);
       ConfigBlock again = block;
-      const SettingOutcome outcome = ApplyFieldSettings(again, {f.ElementName(i) + "=" + ElementText(block, f, i)});
+      const SettingOutcome outcome = ApplyFieldSettings(again, {f.ElementName(i) + "=" + shown});
       for (const std::string& error : outcome.errors) notes.push_back(error + "; written as it stands");
       for (const FieldDifference& d : CompareBlocks(block, again)) {
         notes.push_back(d.name + ": " + d.left + " is outside what its page allows (it would hold " + d.right +
@@ -473,7 +522,14 @@ std::vector<SettableField> SettableFields() {
       case ValueMap::Register:
         values = "0-" + std::to_string(r.high) + ", larger values clipped";
         break;
-      case ValueMap::Country: values = "a country code of the list (0x.. or decimal)"; break;
+      case ValueMap::Country:
+        values = "one of the list, as its item (3D - France), its code (3D) or its name (France), or 0x.. or a "
+                 "decimal number:";
+        for (const std::string& item : CountryItems()) {
+          if (values.find(" " + Trimmed(item) + ",") == std::string::npos) values += " " + Trimmed(item) + ",";
+        }
+        values.pop_back();
+        break;
       case ValueMap::CompressionPart: values = "with the other half a pair of the list: " + CompressionPairList(); break;
       case ValueMap::Range:
       case ValueMap::IoNumber: values = std::to_string(r.low) + "-" + std::to_string(r.high); break;

@@ -142,11 +142,11 @@ bool AutoConnectSearch::Cancel() {
   return false;
 }
 
-std::string AutoConnectRefusal(const std::string& portName) {
+std::string AutoConnectRefusal(const std::string& portName, std::string_view thenConnect) {
   if (!IsFixedSettingsPortName(portName)) return {};
   return "Autoconnect cannot search " + portName +
-         ": the device server fixes the line settings of a tcp:// port. Set the speed and format there and "
-         "press Connect, or use rfc2217:// so that the search can change them.";
+         ": the device server fixes the line settings of a tcp:// port. Set the speed and format there and " +
+         std::string(thenConnect) + ", or use rfc2217:// so that the search can change them.";
 }
 
 void AutoConnectCommand(CAdapter& a, const std::string& portNumber, const AutoConnectHooks& hooks) {

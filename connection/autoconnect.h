@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "config/adapter.h"
 
@@ -96,8 +97,9 @@ struct AutoConnectHooks {
 
 // Why the search cannot run on a port, or "" when it can: the line settings
 // of a tcp:// port are fixed by its device server, so trying them would
-// change nothing.
-std::string AutoConnectRefusal(const std::string& portName);
+// change nothing. `thenConnect` says how the user connects at the server's
+// settings instead ("press Connect" in the window).
+std::string AutoConnectRefusal(const std::string& portName, std::string_view thenConnect = "press Connect");
 
 // The Connection page's Autoconnect command for the port the page selected.
 void AutoConnectCommand(CAdapter& a, const std::string& portNumber, const AutoConnectHooks& hooks);

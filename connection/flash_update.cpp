@@ -192,7 +192,16 @@ bool AwaitFlashing(CAdapter& a, int mode, int total) {
 
 FirmwareRecords SplitFirmwareRecords(std::string_view data) {
   FirmwareRecords out;
-  const std::string_view text = data.substr(0, std::min(data.size(), data.find('\0')));
+  std::string_view text = data.substr(0, std::min(data.size(), data.find('\0')));
+  // A file without a single carriage return ends its lines with line feeds
+  // alone, as most tools here write text: those are its line ends. A file
+  // with carriage returns keeps the loader's rules, line feeds ignored.
+  std::string lineFeedsAsReturns;
+  if (text.find('\r') == std::string_view::npos && text.find('\n') != std::string_view::npos) {
+    lineFeedsAsReturns.assign(text);
+    std::replace(lineFeedsAsReturns.begin(), lineFeedsAsReturns.end(), '\n', '\r');
+    text = lineFeedsAsReturns;
+  }
   out.binary = !std::all_of(text.begin(), text.end(), [](char c) { return IsTextByte(static_cast<unsigned char>(c)); });
   // Line feeds, blanks and an end-of-file mark after the last carriage
   // return hold nothing that is lost.
@@ -232,13 +241,13 @@ bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, FileProblem
   }
   if (out.records.empty()) {
     problem = {"The file holds no firmware records.",
-               FileDetail(path, bytes.empty() ? "the file is empty" : "no record ends with a carriage return")};
+               FileDetail(path, bytes.empty() ? "the file is empty" : "no record ends with a line end")};
     return false;
   }
   // The loader would miss the last line and the flash fail at the modem.
   if (out.lastLineUnended) {
     problem = {"The file's last line would not be sent.",
-               FileDetail(path, "the last line has no line end (carriage return)")};
+               FileDetail(path, "the last line has no line end")};
     return false;
   }
   return true;

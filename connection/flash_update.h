@@ -31,7 +31,8 @@ struct FirmwareRecords {
 // The record rules: the text ends at the end of the data or at its first zero
 // byte; a record is the text between one carriage return and the next with
 // every CR and LF removed; two carriage returns in a row give no record, an
-// empty line ended by CR LF an empty one.
+// empty line ended by CR LF an empty one. A text without any carriage return
+// ends its lines with line feeds, which then count as carriage returns.
 FirmwareRecords SplitFirmwareRecords(std::string_view data);
 
 // Reads and splits a firmware file. False, with the message to show and the

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 
 #include "config/field_table.h"
 #include "config/replacement_file.h"
@@ -80,19 +81,52 @@ void MaskOccurrences(std::string& text, const std::string& secret) {
 }  // namespace
 
 std::FILE* OpenTrafficLogFile(const std::string& path, std::string& error) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && IsForeignLinkInSharedFolder(path, st)) {
-    error = "Unable to open the traffic log " + ForeignLinkReason(path);
+  // The log is appended to, so it is opened where it stands: a link is
+  // followed only when it is this user's or the folder owner's, and the file
+  // opened is checked, not the name, so that a link swapped in between the
+  // two is never written through.
+  int err = 0;
+  std::string refused;
+  const std::string opened = FollowLinks(path, err, refused);
+  if (!refused.empty()) {
+    error = "Unable to open the traffic log " + ForeignLinkReason(refused);
+    return nullptr;
+  }
+  if (opened.empty()) {
+    error = "Unable to open the traffic log " + path + ": " + std::strerror(err ? err : ENOENT);
+    return nullptr;
+  }
+  const std::filesystem::path folder = std::filesystem::path(opened).parent_path();
+  const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat dir {};
+  if (dirFd < 0 || ::fstat(dirFd, &dir) != 0) {
+    error = "Unable to open the traffic log " + path + ": " + std::strerror(errno);
+    if (dirFd >= 0) ::close(dirFd);
     return nullptr;
   }
   // A new log is readable by its owner only: it shows the whole configuration.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "a");
-  if (!file) {
-    error = "Unable to open the traffic log " + path + ": " + std::strerror(errno);
-    if (fd >= 0) ::close(fd);
+  const std::string name = std::filesystem::path(opened).filename().string();
+  const int fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+  const int openError = errno;
+  ::close(dirFd);
+  if (fd < 0) {
+    error = "Unable to open the traffic log " +
+            (openError == ELOOP ? path + ": a symbolic link put in its place while it was opened; not followed"
+                                : path + ": " + std::strerror(openError));
+    return nullptr;
   }
-  return file;
+  struct stat file {};
+  if (::fstat(fd, &file) != 0 || IsForeignInSharedFolder(file, dir)) {
+    error = "Unable to open the traffic log " + ForeignFileReason(path);
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* stream = ::fdopen(fd, "a");
+  if (!stream) {
+    error = "Unable to open the traffic log " + path + ": " + std::strerror(errno);
+    ::close(fd);
+  }
+  return stream;
 }
 
 std::string MaskPasswordFields(std::string_view line) {

@@ -116,6 +116,24 @@ try:
         "  environment:\n    KELVANE_TEST_LOG: %s\n"
         "  register: nofolder\n  ignore_errors: true\n" % (ports[0], golden, work, log("nofolder", 0))
     )
+    # A report put where another user planted a file for it, in a folder
+    # anyone may write: the task fails and the file stays theirs (root only
+    # can plant a file of another user).
+    shared = os.path.join(work, "shared")
+    os.mkdir(shared)
+    os.chmod(shared, 0o1777)
+    planted = os.path.join(shared, "planted.htm")
+    as_root = os.geteuid() == 0
+    if as_root:
+        with open(planted, "w") as f:
+            f.write("planted")
+        os.chown(planted, 65534, 65534)
+        os.chmod(planted, 0o666)
+    tasks.append(
+        "- name: a planted report\n"
+        "  kelvane.modems.profile:\n    port: %s\n    profile: %s\n    report: %s\n"
+        "  register: planted\n  ignore_errors: true\n" % (ports[0], golden, planted)
+    )
     # The line goes away at the store: the settings were changed all the same.
     tasks.append(
         "- name: a store that fails\n"
@@ -123,7 +141,7 @@ try:
         "  register: dropped\n  ignore_errors: true\n" % (dropping, golden)
     )
     names = ["%s_%d" % (n, i) for n in ("first", "second", "check") for i in range(2)] + [
-        "far", "missing", "octal", "nofolder", "dropped"]
+        "far", "missing", "octal", "nofolder", "dropped", "planted"]
     tasks.append(
         "- name: keep the results\n  ansible.builtin.copy:\n    dest: %s\n    content: \"{{ {%s} | to_json }}\"\n"
         % (results, ", ".join("'%s': %s" % (n, n) for n in names))
@@ -161,6 +179,8 @@ try:
         check(first["model"] == ("RM-40 485" if i == 0 else "RM-40"), "model %d" % i)
         check("AT&W" in sent(log("first", i)), "first run %d stored with AT&W" % i)
         check(os.path.exists(first.get("report", "")), "first run %d report" % i)
+        check(os.path.exists(first.get("report", "")) and os.stat(first["report"]).st_mode & 0o777 == 0o600,
+              "first run %d report for its owner only" % i)
         check(second["changed"] is False and second["fields"] == [], "second run %d idempotent" % i)
         commands = sent(log("second", i))
         check(commands and not any(c.startswith("AT&W") or c.startswith("ATS0=") for c in commands),
@@ -199,6 +219,19 @@ try:
     dropped = r["dropped"]
     check(dropped.get("failed") is True and dropped.get("changed") is True, "failed store: %r" % dropped)
     check(dropped.get("msg", "").count("Modem disconnected during process!") == 1, "said once: %r" % dropped.get("msg"))
+    planted_result = r["planted"]
+    if as_root:
+        st = os.stat(planted)
+        with open(planted) as f:
+            kept = f.read()
+        check(planted_result.get("failed") is True and "not taken over" in planted_result.get("msg", ""),
+              "a planted report: %r" % planted_result.get("msg"))
+        check(st.st_uid == 65534 and st.st_mode & 0o777 == 0o666 and kept == "planted",
+              "the planted report was taken over: uid %d mode %o %r" % (st.st_uid, st.st_mode & 0o777, kept))
+    else:
+        # Without a planted file the report is simply new, and the user's.
+        check(planted_result.get("failed") is not True and os.stat(planted).st_mode & 0o777 == 0o600,
+              "a new report in a shared folder: %r" % planted_result)
 finally:
     for sim, _ in modems:
         sim.terminate()

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -39,6 +40,20 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The run summaries in a report folder, oldest first.
+std::vector<std::string> SummaryFiles(const std::string& dir) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("apply-summary-", 0) == 0 && name.ends_with(".json")) out.push_back(entry.path().string());
+  }
+  std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+  });
+  return out;
+}
 
 // The commands sent to the modem, in order, from a traffic log.
 std::vector<std::string> SentCommands(const std::string& log) {
@@ -314,7 +329,7 @@ TEST(CliApply, ARefusedWriteNamesItsFieldsAndIsListedToRunAgain) {
                          "DialSettings.BackupTime (Dial Backup [*WDB] Time).\n"))
       << r.out;
   const std::string list = ReadFile(failed);
-  EXPECT_EQ(list.substr(list.find('\n') + 1), rig.sim.SlavePath() + ", baud=9600 format=8N1\n");
+  EXPECT_EQ(list.substr(list.find('\n') + 1), rig.sim.SlavePath() + " baud=9600 format=8N1\n");
   for (const std::string& f : {inventory, failed}) ::unlink(f.c_str());
 }
 
@@ -327,12 +342,14 @@ TEST(CliApply, ThreeModemsAtOnceOneAbsent) {
   const std::string dir = TempPath("reports");
   ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
   const std::string first = dir + "/modem:1", other = dir + "/modem_1", failed = dir + "/failed.txt";
+  // The report folder and its parent are made, for the owner only.
+  const std::string reports = dir + "/new/reports";
   ASSERT_EQ(::symlink(rig.sim.SlavePath().c_str(), first.c_str()), 0);
   ASSERT_EQ(::symlink(second.SlavePath().c_str(), other.c_str()), 0);
   const std::string absent = "/dev/nonexistent-kelvane-modem";
   const ProcessResult r = RunProcess(KELVANE_CLI,
                                      {"apply", rig.changed, "--port", first, "--port", absent, "--port", other,
-                                      "--report-dir", dir, "--failed", failed},
+                                      "--report-dir", reports, "--failed", failed},
                                      90000);
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(Has(r.out, first + ": RM-40 485: changed (")) << r.out;
@@ -342,18 +359,42 @@ TEST(CliApply, ThreeModemsAtOnceOneAbsent) {
   for (const ModemSimProcess* sim : {&rig.sim, &second}) {
     EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", sim->SlavePath(), rig.changed}).exitCode, 0);
   }
-  // The failed targets as an inventory, the summary and one report each.
+  for (const std::string& folder : {dir + "/new", reports}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 07777, 0700u) << folder;
+  }
+  // The failed targets as an inventory, the summary and one report each,
+  // the failed target's saying what failed.
   EXPECT_EQ(ReadFile(failed).substr(ReadFile(failed).find('\n') + 1), absent + "\n");
-  const auto summary = nlohmann::json::parse(ReadFile(dir + "/apply-summary.json"));
+  ASSERT_EQ(SummaryFiles(reports).size(), 1u);
+  const std::string firstSummary = SummaryFiles(reports)[0];
+  const auto summary = nlohmann::json::parse(ReadFile(firstSummary));
   ASSERT_EQ(summary["targets"].size(), 3u);
   EXPECT_EQ(summary["summary"], "3 modems: 2 changed, 1 failed (" + absent + ")");
   const std::string report0 = summary["targets"][0]["report"], report2 = summary["targets"][2]["report"];
+  const std::string report1 = summary["targets"][1]["report"];
   EXPECT_NE(report0, report2);
   EXPECT_TRUE(Has(ReadFile(report0), "RM-40 485") && Has(ReadFile(report0), "<td>Result</td><td>changed</td>"));
   EXPECT_TRUE(Has(ReadFile(report2), "RM-40") && Has(ReadFile(report2), "BasicSettings.S0"));
-  for (const std::string& f : {first, other, failed, dir + "/apply-summary.json", report0, report2}) {
+  EXPECT_TRUE(Has(ReadFile(report1), "<td>Result</td><td>failed</td>")) << report1;
+  EXPECT_TRUE(Has(ReadFile(report1), "<td>What failed</td><td>Unable to open COM-port... " + absent)) << report1;
+  // The rerun of the failed targets keeps the first run's summary.
+  const std::string before = ReadFile(firstSummary);
+  const ProcessResult rerun =
+      RunProcess(KELVANE_CLI, {"apply", rig.changed, "--inventory", failed, "--report-dir", reports}, 90000);
+  EXPECT_EQ(rerun.out, absent + ": failed: " + summary["targets"][1]["error"].get<std::string>() + "\n1 modem: 1 failed (" +
+                           absent + ")\n");
+  const auto summaries = SummaryFiles(reports);
+  ASSERT_EQ(summaries.size(), 2u);
+  EXPECT_EQ(summaries[0], firstSummary);
+  EXPECT_EQ(ReadFile(firstSummary), before);
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(summaries[1]))["summary"], "1 modem: 1 failed (" + absent + ")");
+  for (const std::string& f : {first, other, failed, summaries[0], summaries[1], report0, report1, report2}) {
     ::unlink(f.c_str());
   }
+  ::rmdir(reports.c_str());
+  ::rmdir((dir + "/new").c_str());
   ::rmdir(dir.c_str());
 }
 
@@ -393,10 +434,10 @@ struct RemoteFleet {
     EXPECT_EQ(RunProcess(KELVANE_CLI, args).exitCode, 0);
   }
   ~RemoteFleet() {
-    for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log",
-                          "/apply-summary.json"}) {
+    for (const char* f : {"/pw", "/modems.txt", "/numbered.txt", "/ports.txt", "/far.dat", "/traffic.log"}) {
       ::unlink((dir + f).c_str());
     }
+    for (const std::string& f : SummaryFiles(dir)) ::unlink(f.c_str());
     for (const std::string& f : extraFiles) ::unlink(f.c_str());
     ::rmdir(dir.c_str());
   }
@@ -421,7 +462,8 @@ TEST(CliApply, RemoteTargetFromAnInventoryWritesNoSerialSettingsUnlessNamed) {
   EXPECT_EQ(first.out, label + ": RM-40 485: partial: changed (1 field: BasicSettings.S0)" + skipped +
                            "3 fields: SerialSettings.IgnoreErrors, RemoteSettings.RemoteEnable, "
                            "RemoteSettings.RemotePassword\n1 modem: 1 partial\n");
-  const std::string reportPath = nlohmann::json::parse(ReadFile(dir + "/apply-summary.json"))["targets"][0]["report"];
+  ASSERT_EQ(SummaryFiles(dir).size(), 1u);
+  const std::string reportPath = nlohmann::json::parse(ReadFile(SummaryFiles(dir)[0]))["targets"][0]["report"];
   fleet.extraFiles.push_back(reportPath);
   const std::string report = ReadFile(reportPath);
   EXPECT_TRUE(Has(report, "RM-40 485")) << "no report";
@@ -582,6 +624,8 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   std::snprintf(quoted.io.Data2[3], sizeof quoted.io.Data2[3], "Door \"A\"");
   ASSERT_TRUE(SaveProfileFile(ioQuote, quoted, error)) << error;
   std::ofstream(inventory) << "sim:1\nsim:2,12ab\n";
+  const std::string badSetting = TempPath("bad-setting.txt");
+  std::ofstream(badSetting) << "/dev/ttyUSB3 baud=9601 format=7E1\n";
   const std::string comments = TempPath("comments.txt");
   std::ofstream(comments) << "# nothing here yet\n\n";
   struct Case {
@@ -601,9 +645,10 @@ TEST(CliApply, InventoriesAndUsageErrors) {
        "the port /dev//null is given twice without a number (as /dev/null, the same device)"},
       {{"apply", profile, "--inventory", inventory}, 2, inventory + " line 2: \"12ab\" is not a telephone number"},
       {{"apply", profile, "--inventory", "/nonexistent/inventory"}, 2, "cannot read the inventory /nonexistent/inventory"},
+      {{"apply", profile, "--inventory", badSetting}, 2, badSetting + " line 1: \"baud=9601\" is no line setting"},
       {{"apply", "/nonexistent/p.dat", "--port", "sim:1"}, 1, "Unable to open file..."},
-      {{"apply", profile, "--port", "sim:1", "--report-dir", "/nonexistent/reports"}, 1,
-       "the report folder /nonexistent/reports does not exist"},
+      {{"apply", profile, "--port", "sim:1", "--report-dir", profile + "/reports"}, 1,
+       "the report folder " + profile + "/reports cannot be made: " + profile + "/reports: Not a directory"},
       // Refused before any modem is asked: sim:1 would answer if it were.
       {{"apply", shortProfile, "--port", "sim:1"}, 1, "a short profile is refused; no modem was touched"},
       // Numbers beyond what a page lets a person type are only noted; the
@@ -644,7 +689,52 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   EXPECT_EQ(j[1]["port"], "/dev/nonexistent-kelvane-b");
   EXPECT_TRUE(j[1]["remote"].is_null());
   EXPECT_TRUE(Has(j[1]["error"].get<std::string>(), "Unable to open COM-port...")) << r.out;
-  for (const std::string& f : {profile, inventory, shortProfile, wide, comments, ioQuote}) ::unlink(f.c_str());
+
+  // Each way of writing a line, local and far targets mixed, with a
+  // password file for the far ones: the failed-targets list names the same
+  // targets, and reads back as itself.
+  const std::string pw = TempPath("usage-pw"), failed = TempPath("failed.txt"), again = TempPath("failed-again.txt");
+  std::ofstream(pw) << "letmein\n";
+  ::chmod(pw.c_str(), 0600);
+  struct Line {
+    std::string written, listed;
+  };
+  const std::string missing = "/dev/nonexistent-kelvane-";
+  const Line lines[] = {
+      {missing + "a baud=9600 format=7E1", missing + "a baud=9600 format=7E1"},
+      {missing + "b, baud=1200", missing + "b baud=1200"},
+      {missing + "c\tformat=8O2 baud=2400", missing + "c baud=2400 format=8O2"},
+      {missing + "d", missing + "d"},
+      {missing + "e,5551234 baud=4800", missing + "e baud=4800,5551234," + pw},
+      {missing + "f baud=300,\"0,5551234\"", missing + "f baud=300,\"0,5551234\"," + pw},
+      {"\"" + missing + "g h\" baud=19200", "\"" + missing + "g h\" baud=19200"},
+  };
+  {
+    std::ofstream list(inventory);
+    for (const Line& line : lines) list << line.written << "\n";
+  }
+  const ProcessResult first =
+      RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", inventory, "--password-file", pw, "--failed", failed});
+  EXPECT_TRUE(Has(first.out, "7 modems: 7 failed")) << first.out << first.err;
+  const std::string listed = ReadFile(failed);
+  for (const Line& line : lines) EXPECT_TRUE(Has(listed, "\n" + line.listed + "\n")) << line.written << "\n" << listed;
+  const ProcessResult rerun =
+      RunProcess(KELVANE_CLI, {"apply", profile, "--inventory", failed, "--password-file", pw, "--failed", again});
+  EXPECT_EQ(rerun.exitCode, 1) << rerun.err;
+  // The same targets, finished in any order.
+  auto sorted = [](const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  EXPECT_EQ(sorted(rerun.out), sorted(first.out)) << rerun.err;
+  EXPECT_EQ(ReadFile(again), listed);
+  for (const std::string& f :
+       {profile, inventory, shortProfile, wide, comments, ioQuote, badSetting, pw, failed, again}) {
+    ::unlink(f.c_str());
+  }
 }
 
 // A profile read from a modem goes back to a modem of its kind as it stands:

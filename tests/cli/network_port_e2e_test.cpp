@@ -130,6 +130,11 @@ TEST(CliNetworkPort, ScanFindsTheSpeedOverRfc2217AndIsRefusedOverTcp) {
   const ProcessResult refused = RunProcess(KELVANE_CLI, {"scan", "--port", raw.url});
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_TRUE(Has(refused.err, "Autoconnect cannot search " + raw.url)) << refused.err;
+  // In the command line's words: there is no Connect button to press.
+  EXPECT_TRUE(Has(refused.err, "Set the speed and format there and give the same to the other commands (--baud, "
+                               "--data, --parity, --stop), or use rfc2217://"))
+      << refused.err;
+  EXPECT_FALSE(Has(refused.err, "press Connect")) << refused.err;
   // At the server's own settings the modem is there.
   const ProcessResult id = RunProcess(KELVANE_CLI, {"identify", "--port", raw.url, "--baud", "19200"});
   EXPECT_EQ(id.exitCode, 0) << id.err;

@@ -151,9 +151,14 @@ TEST(CliRemote, RemoteModemDropsTheLineMidRead) {
 }
 
 TEST(CliFlash, ThousandRecordsInBothModes) {
-  const std::string file = WriteFile("fw1000.s19", Firmware(1000));
-  for (const char* mode : {"1", "2"}) {
-    SCOPED_TRACE(mode);
+  std::string text = Firmware(1000), lineFeeds;
+  // As most tools here write text: line feeds alone.
+  for (char c : text) {
+    if (c != '\r') lineFeeds += c;
+  }
+  const std::string crlf = WriteFile("fw1000.s19", text), lf = WriteFile("fw1000-lf.s19", lineFeeds);
+  for (const auto& [mode, file] : {std::pair{"1", crlf}, std::pair{"2", crlf}, std::pair{"2", lf}}) {
+    SCOPED_TRACE(std::string(mode) + " " + file);
     ModemSimProcess sim;
     ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3", "--flash-mode", mode}));
     const ProcessResult r =
@@ -165,7 +170,8 @@ TEST(CliFlash, ThousandRecordsInBothModes) {
     // The modem now listens at 115200 baud.
     EXPECT_EQ(RunProcess(KELVANE_CLI, {"identify", "--port", sim.SlavePath(), "--baud", "115200"}).exitCode, 0);
   }
-  ::unlink(file.c_str());
+  ::unlink(crlf.c_str());
+  ::unlink(lf.c_str());
 }
 
 TEST(CliFlash, RefusedFilesAndFailedFlashes) {
@@ -183,7 +189,9 @@ TEST(CliFlash, RefusedFilesAndFailedFlashes) {
       {"empty", WriteFile("empty", ""), {"--yes"}, "The file holds no firmware records."},
       {"binary", WriteFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n", 13)), {"--yes"},
        "The file is not a firmware text file."},
-      {"no CR", WriteFile("nocr", "S1130000\nS9030000FC\n"), {"--yes"}, "The file holds no firmware records."},
+      {"no line end", WriteFile("nocr", "S1130000"), {"--yes"}, "The file holds no firmware records."},
+      {"LF, the last line unended", WriteFile("unended", "S0\nS1130000\nS9030000FC"), {"--yes"},
+       "The file's last line would not be sent."},
       {"directory", dir, {"--yes"}, "Unable to open file..."},
       {"not confirmed", WriteFile("fw", Firmware(20)), {}, "(not answered: no terminal to ask on; use --yes)"},
       {"bad record", WriteFile("badrec", Firmware(30, true)), {"--yes"}, "Download failed"},

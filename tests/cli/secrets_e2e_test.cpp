@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -157,6 +158,129 @@ TEST(CliSecrets, PasswordSources) {
   EXPECT_TRUE(Has(RunProcess(KELVANE_CLI, {"show", profile, "--json", "--show-secrets"}).out, "\"piped77\""));
   for (const std::string& f : {file, empty, profile, log}) ::unlink(f.c_str());
   ::rmdir(dir.c_str());
+}
+
+// In a folder anyone may write (such as /tmp) another user may have put a
+// file, a link or a folder for the next run to write through. None is taken
+// over, whoever runs the tool; what the tool makes there is its user's alone.
+TEST(CliSecrets, NothingAnotherUserPutInASharedFolderIsTakenOver) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant other users' files and to run as a second user";
+  constexpr uid_t kPlanter = 65534, kSecondUser = 65533;
+  const std::string shared = TempPath("shared"), own = TempPath("own");
+  ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  ASSERT_EQ(::mkdir(own.c_str(), 0755), 0);
+  const std::string profile = own + "/p.dat", json = own + "/p.json";
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
+  std::ofstream(json) << RunProcess(KELVANE_CLI, {"show", profile, "--json", "--show-secrets"}).out;
+  ::chmod(profile.c_str(), 0644);
+  ::chmod(json.c_str(), 0644);
+  const std::string port = "/dev/nonexistent-kelvane-shared";
+
+  enum class Plant { Nothing, OwnFile, File, Link, Folder, ReportFile };
+  struct Case {
+    const char* what;
+    uid_t runAs;
+    Plant plant;
+    std::vector<std::string> args;  // "@" stands for the planted path
+    std::string said;               // empty: the command goes through
+  };
+  const std::string file = "a symbolic link of another user in a folder anyone may write; not followed";
+  const Case cases[] = {
+      {"read -o, another's file", 0, Plant::File, {"read", "--port", "sim:3", "-o", "@"}, "not taken over"},
+      {"read -o, another's file", kSecondUser, Plant::File, {"read", "--port", "sim:3", "-o", "@"}, "not taken over"},
+      {"read -o, another's link", 0, Plant::Link, {"read", "--port", "sim:3", "-o", "@"}, file},
+      {"read -o, another's link", kSecondUser, Plant::Link, {"read", "--port", "sim:3", "-o", "@"}, file},
+      {"import -o, another's file", 0, Plant::File, {"import", json, "-o", "@"}, "not taken over"},
+      {"--failed, another's file", 0, Plant::File, {"apply", profile, "--port", port, "--failed", "@"}, "not taken over"},
+      {"--failed, another's link", kSecondUser, Plant::Link, {"apply", profile, "--port", port, "--failed", "@"}, file},
+      {"--log, another's file", 0, Plant::File, {"apply", profile, "--port", port, "--log", "@"}, "not taken over"},
+      {"--log, another's link", 0, Plant::Link, {"apply", profile, "--port", port, "--log", "@"}, file},
+      {"read --log, another's link", kSecondUser, Plant::Link, {"read", "--port", "sim:3", "-o", own + "/r.dat", "--log", "@"},
+       file},
+      {"--report-dir, another's link", 0, Plant::Link, {"apply", profile, "--port", port, "--report-dir", "@"}, file},
+      {"--report-dir, a folder through another's link", 0, Plant::Link,
+       {"apply", profile, "--port", port, "--report-dir", "@/reports"}, file},
+      {"--report-dir, another's folder", 0, Plant::Folder, {"apply", profile, "--port", port, "--report-dir", "@"},
+       "belongs to another user (uid 65534); not used"},
+      {"a report planted in the folder", 0, Plant::ReportFile, {"apply", profile, "--port", port, "--report-dir", shared},
+       "not taken over"},
+      {"read -o, a new file", 0, Plant::Nothing, {"read", "--port", "sim:3", "-o", "@"}, ""},
+      {"read -o, a new file", kSecondUser, Plant::Nothing, {"read", "--port", "sim:3", "-o", "@"}, ""},
+      {"read -o, the user's own file", kSecondUser, Plant::OwnFile, {"read", "--port", "sim:3", "-o", "@"}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + (c.runAs ? " (second user)" : " (root)"));
+    const std::string planted = shared + "/" +
+        (c.plant == Plant::ReportFile ? std::string("nonexistent-kelvane-shared.htm") : "planted");
+    // What a link points to: a file only the user running the tool may read.
+    const std::string victim = own + "/victim", victimFolder = own + "/folder";
+    std::ofstream(victim) << "the user's own";
+    ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+    ASSERT_EQ(::chown(victim.c_str(), c.runAs, c.runAs), 0);
+    ASSERT_EQ(::mkdir(victimFolder.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(victimFolder.c_str(), c.runAs, c.runAs), 0);
+    if (c.plant == Plant::File || c.plant == Plant::OwnFile || c.plant == Plant::ReportFile) {
+      std::ofstream(planted) << "planted";
+      const uid_t owner = c.plant == Plant::OwnFile ? c.runAs : kPlanter;
+      ASSERT_EQ(::chown(planted.c_str(), owner, owner), 0);
+      ASSERT_EQ(::chmod(planted.c_str(), c.plant == Plant::OwnFile ? 0640 : 0666), 0);
+    } else if (c.plant == Plant::Link) {
+      const bool folder = c.args.back().find("@/") != std::string::npos || c.args[c.args.size() - 2] == "--report-dir";
+      ASSERT_EQ(::symlink((folder ? victimFolder : victim).c_str(), planted.c_str()), 0);
+      ASSERT_EQ(::lchown(planted.c_str(), kPlanter, kPlanter), 0);
+    } else if (c.plant == Plant::Folder) {
+      ASSERT_EQ(::mkdir(planted.c_str(), 0777), 0);
+      ASSERT_EQ(::chown(planted.c_str(), kPlanter, kPlanter), 0);
+    }
+    struct stat before {};
+    const bool plantedBefore = ::lstat(planted.c_str(), &before) == 0;
+
+    std::vector<std::string> args;
+    for (std::string arg : c.args) {
+      if (const size_t at = arg.find('@'); at != std::string::npos) arg.replace(at, 1, planted);
+      args.push_back(arg);
+    }
+    std::string program = KELVANE_CLI;
+    if (c.runAs != 0) {
+      const std::string id = std::to_string(c.runAs);
+      args.insert(args.begin(), {"--reuid=" + id, "--regid=" + id, "--clear-groups", program});
+      program = "/usr/bin/setpriv";
+    }
+    const ProcessResult r = RunProcess(program, args);
+
+    EXPECT_EQ(ReadFile(victim), "the user's own");
+    EXPECT_TRUE(fs::is_empty(victimFolder));
+    struct stat after {};
+    const bool plantedAfter = ::lstat(planted.c_str(), &after) == 0;
+    if (!c.said.empty()) {
+      EXPECT_NE(r.exitCode, 0) << r.out;
+      EXPECT_TRUE(Has(r.out + r.err, c.said)) << r.out << r.err;
+      // The planted thing is as it was: its owner's, with its mode and bytes.
+      ASSERT_TRUE(plantedAfter);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+      EXPECT_EQ(after.st_uid, kPlanter);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+      if (S_ISREG(after.st_mode)) {
+        EXPECT_EQ(ReadFile(planted), "planted");
+      }
+    } else {
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      ASSERT_TRUE(plantedAfter);
+      EXPECT_TRUE(S_ISREG(after.st_mode));
+      EXPECT_EQ(after.st_uid, c.runAs);
+      EXPECT_EQ(after.st_mode & 07777, plantedBefore ? (before.st_mode & 07777) : 0600u);
+      EXPECT_NE(ReadFile(planted), "planted");
+    }
+    std::error_code ec;
+    fs::remove_all(planted, ec);
+    fs::remove_all(victimFolder, ec);
+    ::unlink(victim.c_str());
+    ::unlink((own + "/r.dat").c_str());
+  }
+  std::error_code ec;
+  fs::remove_all(shared, ec);
+  fs::remove_all(own, ec);
 }
 
 }  // namespace

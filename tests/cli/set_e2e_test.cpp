@@ -111,6 +111,14 @@ TEST_F(SetCommand, AnyErrorLeavesTheFileAsItWasByteAndTime) {
        "kelvane-cli set: DialSettings.BackupNumber: text of 17 characters is longer than the 16 the page takes\n"},
       {{}, 2, "kelvane-cli set: no assignment\n" + usage},
       {{"BasicSettings.S0=4", "BasicSettings.S0"}, 2, "kelvane-cli set: BasicSettings.S0: not SECTION.FIELD=VALUE\n" + usage},
+      // Two digits that are one code as the list prints it and another read
+      // as a decimal number.
+      {{"BasicSettings.CountryCode=61"},
+       1,
+       "kelvane-cli set: BasicSettings.CountryCode: \"61\" is ambiguous: the code 0x61 of the list, or the decimal "
+       "number 61 = 0x3D; write 0x61 or 0x3D (or the country's name)\n"},
+      {{"BasicSettings.CountryCode=Narnia"}, 1,
+       "kelvane-cli set: BasicSettings.CountryCode: \"Narnia\" is not a country of the list (0x00 Japan, ..."},
       // The same value again: nothing to write.
       {{"BasicSettings.S0=3"}, 0, ""},
   };
@@ -169,6 +177,38 @@ TEST_F(SetCommand, SymbolicLinkStaysALinkAndTheFileKeepsItsMode) {
   EXPECT_EQ(GetText(block.remote.RemotePassword), "geheim1");
 }
 
+// A list value is taken as show --words prints it: the whole item, its
+// leading code or its name; a table's row carries the name set takes.
+TEST_F(SetCommand, TakesAValueAsTheWordsShowIt) {
+  struct Case {
+    std::string assignment, row;  // the row of show --words that shows it
+  };
+  const Case cases[] = {
+      {"BasicSettings.CountryCode=3D - France", "Basic  Country code [+GCI]: 3D - France"},
+      {"BasicSettings.CountryCode=3D", "Basic  Country code [+GCI]: 3D - France"},
+      {"BasicSettings.CountryCode=france", "Basic  Country code [+GCI]: 3D - France"},
+      {"BasicSettings.CountryCode=0x3D", "Basic  Country code [+GCI]: 3D - France"},
+      {"BasicSettings.CountryCode=b5", "Basic  Country code [+GCI]: B5 - USA"},
+      {"BasicSettings.CountryCode=United Kingdom", "Basic  Country code [+GCI]: B4 - United Kingdom"},
+      // Read as a decimal number it is no code of the list.
+      {"BasicSettings.CountryCode=20", "Basic  Country code [+GCI]: 20 - Canada"},
+      {"BasicSettings.CountryCode=181", "Basic  Country code [+GCI]: B5 - USA"},
+      {"CallerIdSettings.CidFormat=2 - Unformated CID", "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
+      {"CallerIdSettings.CidFormat=Unformated CID", "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
+      {"CallerIdSettings.AcceptedNumbers[0]=123",
+       "Caller ID  Accepted numbers [*WACCTAB] 1 (CallerIdSettings.AcceptedNumbers[0]): 123"},
+      {"DialSettings.StoredNumbers[3]=5550100", "Dial Options  Stores phone numbers [&Z] 3 (DialSettings.StoredNumbers[3]): 5550100"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.assignment);
+    const std::string file = Profile("words.dat", CAdapter().Config);
+    const auto set = RunProcess(KELVANE_CLI, {"set", file, c.assignment});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    const auto show = RunProcess(KELVANE_CLI, {"show", file, "--words"});
+    EXPECT_NE(show.out.find("\n" + c.row + "\n"), std::string::npos) << show.out;
+  }
+}
+
 TEST_F(SetCommand, FieldsListsEveryNameSetTakes) {
   const auto r = RunProcess(KELVANE_CLI, {"fields"});
   EXPECT_EQ(r.exitCode, 0);
@@ -177,6 +217,10 @@ TEST_F(SetCommand, FieldsListsEveryNameSetTakes) {
     EXPECT_NE(("\n" + r.out).find(std::string("\n") + name), std::string::npos) << name;
   }
   EXPECT_EQ(r.out.find("StoredNumbers[4]"), std::string::npos);
+  // Each list's items, the countries' too.
+  for (const char* items : {"3D - France", "B5 - USA", "0 (Disable CID), 1 (Formated CID)"}) {
+    EXPECT_NE(r.out.find(items), std::string::npos) << items;
+  }
 }
 
 }  // namespace

@@ -63,12 +63,12 @@ TEST_F(CliWords, DiffPrintsPageCaptionAndBothValuesPageByPage) {
   EXPECT_EQ(r.out,
             "Basic  Rings to Auto-Answer [S0]: " + s0 + " \u2192 " + std::to_string(held.basic.S0 + 1) + "\n"
             "Serial  Flow control [&K]: 0 - Disables Flow Control ( Default ) \u2192 3 - Enables RTS/CTS\n"
-            "Dial Options  Stores phone numbers [&Z] 2: (empty) \u2192 5551234\n"
+            "Dial Options  Stores phone numbers [&Z] 2 (DialSettings.StoredNumbers[2]): (empty) \u2192 5551234\n"
             "Caller ID  Format of CID/A-number presentation: 0 - Disable CID \u2192 2 - Unformated CID\n"
             "Remote  Remote Configuration Password [*WRCP]: (empty) \u2192 ********\n"
-            "Callback  Callback table [*wcbtab] 5: Password: (empty) \u2192 ********\n"
-            "I/O  I/O List [*WIOL] 2: Service: NONE \u2192 SMS\n"
-            "I/O  I/O Entry 2 Data 5: (empty) \u2192 ********\n");
+            "Callback  Callback table [*wcbtab] 5: Password (CallbackSettings.CallbackPasswords[4]): (empty) \u2192 ********\n"
+            "I/O  I/O List [*WIOL] 2: Service (IoSettings.Service[1]): NONE \u2192 SMS\n"
+            "I/O  I/O Entry 2 Data 5 (IoSettings.Data5[1]): (empty) \u2192 ********\n");
   EXPECT_EQ(RunProcess(KELVANE_CLI, {"diff", modem, modem, "--words"}).out, "");
 }
 
@@ -121,7 +121,7 @@ TEST_F(CliWords, DiffVerifyAndTheWindowFindTheSameFields) {
   EXPECT_EQ(Names(verify.out), window);
 
   const auto text = RunProcess(KELVANE_CLI, {"verify", "--port", "sim:3", profile, "--words"});
-  EXPECT_NE(text.out.find("Dial Options  Stores phone numbers [&Z] 2: 5551234 \u2192 (empty)\n"), std::string::npos)
+  EXPECT_NE(text.out.find("Dial Options  Stores phone numbers [&Z] 2 (DialSettings.StoredNumbers[2]): 5551234 \u2192 (empty)\n"), std::string::npos)
       << text.out;
   ExpectNoSecret(text.out);
   const auto same = RunProcess(KELVANE_CLI, {"verify", "--port", "sim:3", modem, "--words"});

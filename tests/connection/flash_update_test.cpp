@@ -38,7 +38,9 @@ TEST(FirmwareRecords, RecordRules) {
       {"two CRs in a row are skipped", "h\rA\r\rB\r", {"A", "B"}, 4},
       {"empty CR LF line is an empty record", "h\r\nA\r\n\r\nB\r\n", {"A", "", "B"}, 4},
       {"every LF removed", "h\r\n\nA\n\r\n", {"A"}, 2},
-      {"no CR at all", "S1aa\nS1bb\n", {}, 0},
+      {"LF line ends", "S0hdr\nS1aa\n\nS1bb\nS9end\n", {"S1aa", "S1bb", "S9end"}, 5},
+      {"LF line ends, the last line unended", "S0hdr\nS1aa\nS9end", {"S1aa"}, 2},
+      {"no line end at all", "S1aa", {}, 0},
       {"text ends at the first zero byte", std::string("h\rA\rB\0C\rD\r", 11), {"A"}, 2},
       {"empty", "", {}, 0},
   };
@@ -66,19 +68,23 @@ TEST(FirmwareRecords, FilesThatCannotBeFlashed) {
       {dir, "Unable to open file...", "Is a directory"},
       {"/dev/zero", "Unable to open file...", "not a regular file"},
       {TempFile("empty", ""), "The file holds no firmware records.", "the file is empty"},
-      {TempFile("nocr", "S1130000\nS9030000FC\n"), "The file holds no firmware records.",
-       "no record ends with a carriage return"},
+      {TempFile("one line", "S1130000\n"), "The file holds no firmware records.", "no record ends with a line end"},
+      {TempFile("no line end", "S1130000"), "The file holds no firmware records.", "no record ends with a line end"},
       {TempFile("binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\r\n\x03\x00", 14)),
        "The file is not a firmware text file.", "binary data"},
       {TempFile("zero first", std::string("\0\r\nS1\r\nS9\r\n", 11)), "The file holds no firmware records.",
-       "no record ends with a carriage return"},
+       "no record ends with a line end"},
       {TempFile("control", "hdr\r\nS1\x01\x02\x03\r\nS9\r\n"), "The file is not a firmware text file.",
        "binary data"},
       // The end record without its line end would never be sent.
       {TempFile("unended", "S0hdr\r\nS1130000\r\nS9030000FC"), "The file's last line would not be sent.",
-       "the last line has no line end (carriage return)"},
-      {TempFile("unended LF", "S0hdr\r\nS1130000\r\nS9030000FC\n"), "The file's last line would not be sent.",
-       "the last line has no line end (carriage return)"},
+       "the last line has no line end"},
+      {TempFile("unended LF", "S0hdr\nS1130000\nS9030000FC"), "The file's last line would not be sent.",
+       "the last line has no line end"},
+      // Line feeds alone after carriage returns: a mixed file keeps the
+      // loader's rules.
+      {TempFile("mixed", "S0hdr\r\nS1130000\r\nS9030000FC\n"), "The file's last line would not be sent.",
+       "the last line has no line end"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

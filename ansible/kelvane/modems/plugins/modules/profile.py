@@ -82,6 +82,9 @@ options:
     description:
       - Where to write the modem's HTML report after the run. Its folder must exist;
         it is checked before the modem is touched. In check mode no report is written.
+      - A new report is readable by its owner only; one that replaces a file keeps that file's mode. A file or
+        a symbolic link that another user put in a folder anyone may write (such as /tmp) is never written
+        through: the task fails and names it.
     type: path
 notes:
   - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
@@ -152,10 +155,12 @@ report:
   type: str
 """
 
+import errno
 import json
 import os
 import re
 import shutil
+import stat
 import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
@@ -195,6 +200,98 @@ def build_command(module, cli, report_dir):
     if module.check_mode:
         command.append("--check")
     return command
+
+
+def shared_folder(folder):
+    """A sticky folder others may write, such as /tmp."""
+    return bool(folder.st_mode & stat.S_ISVTX) and bool(folder.st_mode & (stat.S_IWOTH | stat.S_IWGRP))
+
+
+def planted(st, folder):
+    """Owned by neither this user nor the folder's owner, in a shared folder: its owner may have put it there."""
+    return st.st_uid != os.geteuid() and shared_folder(folder) and st.st_uid != folder.st_uid
+
+
+def resolve(path):
+    """The file an absolute path names, links on the way followed, and None; or None and the link of another
+    user in a shared folder that stands on the way and is not followed."""
+    todo = path.split("/")[::-1]
+    done = "/"
+    links = 0
+    while todo:
+        part = todo.pop()
+        if part in ("", "."):
+            continue
+        if part == "..":
+            done = os.path.dirname(done)
+            continue
+        step = os.path.join(done, part)
+        try:
+            st = os.lstat(step)
+        except FileNotFoundError:
+            if all(p in ("", ".") for p in todo):
+                return step, None
+            raise
+        if stat.S_ISLNK(st.st_mode):
+            if planted(st, os.stat(done)):
+                return None, step
+            links += 1
+            if links > 40:
+                raise OSError(errno.ELOOP, os.strerror(errno.ELOOP), path)
+            target = os.readlink(step)
+            if target.startswith("/"):
+                done = "/"
+            todo.extend(target.split("/")[::-1])
+            continue
+        done = step
+    return done, None
+
+
+def put_report(source, dest):
+    """Puts the report in place as kelvane-cli writes its files: a new file is readable by its owner only, a
+    replaced one keeps its mode (and its owner), and a file or link another user put in a shared folder is
+    never taken over. Everything happens through the folder's descriptor, so nothing swapped in meanwhile is
+    followed. Returns None, or why the report was not written."""
+    path, link = resolve(os.path.abspath(dest))
+    if link:
+        return "%s: a symbolic link of another user in a folder anyone may write; not followed" % link
+    name = os.path.basename(path)
+    folder_fd = os.open(os.path.dirname(path), os.O_RDONLY | os.O_DIRECTORY | os.O_NOFOLLOW)
+    try:
+        folder = os.fstat(folder_fd)
+        try:
+            old = os.stat(name, dir_fd=folder_fd, follow_symlinks=False)
+        except FileNotFoundError:
+            old = None
+        if old and not stat.S_ISREG(old.st_mode):
+            return "%s: not a regular file" % dest
+        if old and planted(old, folder):
+            return "%s: a file of another user in a folder anyone may write; not taken over" % dest
+        temp = ".%s.%d" % (name, os.getpid())
+        fd = os.open(temp, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW, 0o600, dir_fd=folder_fd)
+        try:
+            with open(source, "rb") as f:
+                data = f.read()
+            while data:
+                data = data[os.write(fd, data):]
+            if old:
+                mode = stat.S_IMODE(old.st_mode)
+                if old.st_uid != os.geteuid():
+                    try:
+                        os.fchown(fd, old.st_uid, old.st_gid)
+                    except OSError:
+                        mode &= 0o700
+                os.fchmod(fd, mode)
+            os.fsync(fd)
+        except BaseException:
+            os.unlink(temp, dir_fd=folder_fd)
+            raise
+        finally:
+            os.close(fd)
+        os.rename(temp, name, src_dir_fd=folder_fd, dst_dir_fd=folder_fd)
+    finally:
+        os.close(folder_fd)
+    return None
 
 
 def diff_of(changes):
@@ -259,7 +356,12 @@ def main():
             module.warn("Not written over the remote link (name serial or remote in sections to write them): "
                         + ", ".join(target["skipped"]))
         if report and target.get("report"):
-            module.atomic_move(target["report"], report)
+            try:
+                problem = put_report(target["report"], report)
+            except OSError as e:
+                problem = "%s: %s" % (e.filename or report, e.strerror)
+            if problem:
+                module.fail_json(msg="The report %s was not written: %s" % (report, problem), rc=rc, **result)
             result["report"] = report
         if target["result"] == "failed":
             module.fail_json(msg=target["error"] or "kelvane-cli apply failed", rc=rc, **result)
