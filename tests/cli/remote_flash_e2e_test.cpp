@@ -265,27 +265,60 @@ TEST(CliRemote, FailuresHangUpAndExitWithOne) {
   ModemSimProcess sim;
   ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, kRemoteSim));
   const std::string good = WriteFile("good", "letmein"), bad = WriteFile("bad", "guess\n");
-  const std::string out = TempPath("never.dat");
+  const std::string out = TempPath("never.dat"), profile = TempPath("local.dat");
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", sim.SlavePath(), "--baud", "9600", "-o", profile}).exitCode, 0);
   struct Case {
     const char* name;
     std::vector<std::string> args;
     const char* message;
+    // The port goes away (the simulator ends) when it reports this; the
+    // command then runs on a simulator of its own.
+    const char* lineLostAt = nullptr;
+    bool write = false;
   };
   const Case cases[] = {
       {"wrong password", {"--remote", "5551234", "--password-file", bad}, "Error: Password not accepted."},
       {"unanswered number", {"--remote", "5559999", "--password-file", good}, "Error, no answer."},
+      {"port lost in the dial", {"--remote", "5551234", "--password-file", good}, "Modem disconnected during process!",
+       "state dialling", true},
+      {"port lost in the login", {"--remote", "5551234", "--password-file", good},
+       "Modem disconnected during process!", "state password", true},
+      {"port lost in the session", {"--remote", "5551234", "--password-file", good},
+       "Modem disconnected during process!", "far-line ATS", true},
+      {"port lost in a read", {"--remote", "5551234", "--password-file", good}, "Modem disconnected during process!",
+       "far-line AT&V"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<std::string> args = {"read", "--port", sim.SlavePath(), "--baud", "9600", "-o", out};
+    ModemSimProcess own;
+    if (c.lineLostAt) {
+      std::vector<std::string> simArgs = kRemoteSim;
+      simArgs.push_back("--events");
+      ASSERT_TRUE(own.Start(KELVANE_MODEMSIM, simArgs));
+    }
+    const std::string port = c.lineLostAt ? own.SlavePath() : sim.SlavePath();
+    std::vector<std::string> args = {"read", "--port", port, "--baud", "9600", "-o", out};
+    if (c.write) args = {"write", profile, "--port", port, "--baud", "9600", "--sections", "basic"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProcessResult r = RunProcess(KELVANE_CLI, args, 60000);
+    ProcessResult r;
+    if (c.lineLostAt) {
+      const std::string err = TempPath("lost-err");
+      const pid_t pid = StartCli(args, err);
+      EXPECT_TRUE(own.WaitForEvent(c.lineLostAt, 30000));
+      own.Stop();
+      r.exitCode = Reap(pid, 30000);
+      r.err = ReadText(err);
+      ::unlink(err.c_str());
+    } else {
+      r = RunProcess(KELVANE_CLI, args, 60000);
+    }
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("guess"), std::string::npos);
     EXPECT_NE(::access(out.c_str(), F_OK), 0);
-    ExpectLocalModemInCommandMode(sim);
+    if (!c.lineLostAt) ExpectLocalModemInCommandMode(sim);
   }
+  ::unlink(profile.c_str());
 
   // Usage errors: a number that is no number, a password file that is not
   // there, --remote where it means nothing.
