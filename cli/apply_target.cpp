@@ -138,7 +138,6 @@ class TargetRun {
   // the cause.
   ApplyOutcome& Fail(std::string what);
   void EndLink();
-  void EndLeftoverCall();
   // "9600 bit/s 8N1": the port's settings now.
   std::string LineText() const;
   // Sets the port to the profile's line settings; false when the profile
@@ -260,7 +259,6 @@ bool TargetRun::Connect() {
     Fail("Unable to open COM-port... " + a_.LastOpenError);
     return false;
   }
-  EndLeftoverCall();
   ui_.SetSecret(target_.password);
   // A rejected password ends the login as a cancelled password dialog does:
   // nobody is there to type another.
@@ -302,30 +300,6 @@ bool TargetRun::UseProfileLine() {
   a_.StopBits = stop;
   a_.Parity = parity;
   return true;
-}
-
-// A run that was killed may have left the local modem in a call: the far
-// modem then answers in its place (its password prompt, or the session's
-// prompt ">"). The call is ended as a logout ends it, so the login starts
-// from the local modem's command mode.
-void TargetRun::EndLeftoverCall() {
-  std::string probe = "AT";
-  const int r = a_.Transact(probe, 1, "OK\r\n", "C_PASSWORD:", MatchExact);
-  if (r == 1 && probe.find('>') == std::string::npos) return;
-  if (r < 0 && !a_.PortIsOpen()) return;
-  ui_.SetProgressText("Ending a call left from an earlier run...");
-  if (r == 1) {
-    std::string end = "AT*WRCE";
-    a_.Transact(end, 3, "OK\r\n", "ERROR", MatchExact);
-  }
-  ui_.Sleep(1000);
-  a_.SendText("+++");
-  ui_.Sleep(1200);
-  // The escape's own "OK" is no answer to "ATH".
-  a_.ReadText(true);
-  std::string hangUp = "ATH";
-  a_.Transact(hangUp, 3, "OK\r\n", "0\r", MatchExact);
-  a_.ReadText(true);
 }
 
 // As every command ends its link: a remote session is ended ("AT*WRCE",

@@ -19,6 +19,7 @@ CliUserInterface::CliUserInterface(CAdapter& adapter, bool assumeYes, bool debug
 
 MsgAnswer CliUserInterface::MessageBox(std::string_view text, MsgIcon, MsgButtons buttons) {
   Finish();
+  if (text.find(DisconnectedText) != std::string_view::npos) saidDisconnected_ = true;
   // A message may quote the modem: its control bytes are shown escaped.
   std::fprintf(stderr, "%s\n", Printable(text).c_str());
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;

@@ -21,6 +21,8 @@ class CliUserInterface : public HeadlessUserInterface {
   // A text (the remote password) shown as asterisks wherever it would appear
   // in the debug traffic.
   void SetSecret(std::string secret) { secret_ = std::move(secret); }
+  // Whether "Modem disconnected during process!" was printed already.
+  bool SaidDisconnected() const { return saidDisconnected_; }
   ~CliUserInterface() override;
 
  private:
@@ -29,6 +31,7 @@ class CliUserInterface : public HeadlessUserInterface {
   bool progressOnTerminal_;
   bool progressLineOpen_ = false;
   std::string secret_;
+  bool saidDisconnected_ = false;
 };
 
 // An answer as --debug shows it: the login password `secret` and the

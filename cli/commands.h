@@ -21,7 +21,7 @@ struct Session {
     ui.WatchCancel(InstallInterruptPipe());
   }
   ~Session() {
-    if (ui.CancelCount() > 0) std::fprintf(stderr, "%s\n", CancelledText().c_str());
+    if (ui.CancelCount() > cancelsDuringLogout) std::fprintf(stderr, "%s\n", CancelledText().c_str());
     if (port && port->IsOpen()) port->Close();
     adapter.SetPort(nullptr);
     adapter.SetUi(nullptr);
@@ -40,6 +40,10 @@ struct Session {
   TrafficFileLog trafficLog;
   std::unique_ptr<SerialPort> port;
   std::unique_ptr<TrafficLoggingPort> loggedPort;
+  // Cancels heard while a remote session was being ended (see EndForCommand).
+  int cancelsDuringLogout = 0;
+  // The logout could not end the call: the command fails however it went.
+  bool callLeftUp = false;
 };
 
 // Opens the port of --port, probes and identifies. Prints the failure message

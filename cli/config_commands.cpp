@@ -106,15 +106,15 @@ namespace {
 
 // The engines refuse to start without an identified modem and say nothing:
 // a link lost after the connect is reported here.
-bool StillConnected(const CAdapter& a) {
+bool StillConnected(CAdapter& a) {
   if (a.LinkState & LS_IDENTIFIED) return true;
-  std::fprintf(stderr, "%s\n", std::string(DisconnectedText).c_str());
+  a.Ui().MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
   return false;
 }
 
 // After a failed read: why, when the port went away.
-void PrintLostPort(const CAdapter& a) {
-  if (!a.PortIsOpen()) std::fprintf(stderr, "%s\n", std::string(DisconnectedText).c_str());
+void PrintLostPort(CAdapter& a) {
+  if (!a.PortIsOpen()) a.Ui().MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
 }
 
 int ReadCommand(Session& s) {

@@ -149,10 +149,12 @@ int Main(int argc, char** argv) {
   if (options.command == "set") return SetCommand(s);
   if (options.command == "fields") return FieldsCommand(s);
   if (options.command == "flash") return FlashCommand(s);
-  if (options.command == "identify") return IdentifyCommand(s);
+  // A call the logout could not end fails a command that otherwise succeeded.
+  auto ended = [&s](int rc) { return rc == EXIT_OK && s.callLeftUp ? EXIT_FAILED : rc; };
+  if (options.command == "identify") return ended(IdentifyCommand(s));
   if (options.command == "scan") return ScanCommand(s);
   if (options.command == "apply") return ApplyCommand(s);
-  if (CommandFunction command = FindConfigCommand(options.command)) return command(s);
+  if (CommandFunction command = FindConfigCommand(options.command)) return ended(command(s));
 
   std::fprintf(stderr, "kelvane-cli: unknown command \"%s\"\n\n%s", options.command.c_str(), UsageText());
   return EXIT_USAGE;

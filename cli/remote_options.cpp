@@ -15,6 +15,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "connection/call_state.h"
 #include "connection/connect.h"
 #include "connection/port_factory.h"
 #include "connection/remote_login.h"
@@ -214,13 +215,23 @@ void EndForCommand(Session& s) {
   CAdapter& a = s.adapter;
   s.ui.Finish();
   if ((a.LinkState & (LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE)) == (LS_PORT_OPEN | LS_IDENTIFIED | LS_REMOTE)) {
-    // A cancel that stopped the command must not cut the logout short.
+    // A cancel that stopped the command must not cut the logout short. One
+    // that arrives during the logout cancels nothing: the command's work is
+    // done (or failed on its own), and the logout runs to its end either way,
+    // so the command ends as that work did.
+    const int cancelsBefore = s.ui.CancelCount();
     a.AbortRequested = false;
     a.Busy = false;
     DisconnectCommand(a);
+    a.AbortRequested = false;
+    s.cancelsDuringLogout += s.ui.CancelCount() - cancelsBefore;
+    // The logout reported a call it could not end; the next run ends it.
+    if (CallMarked(s.options.port)) s.callLeftUp = true;
   } else {
     a.CloseLink();
   }
+  // Every failure names what failed: a port that went away says so once.
+  if (a.PortLosses > 0 && !s.ui.SaidDisconnected()) s.ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
 }
 
 bool ObtainRemotePassword(const Options& o, std::string& password, std::string& error) {

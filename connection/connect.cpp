@@ -1,6 +1,7 @@
 #include "connection/connect.h"
 
 #include "config/operation_hold.h"
+#include "connection/call_state.h"
 
 namespace kelvane {
 
@@ -38,6 +39,15 @@ int RunConnectOperation(CAdapter& a) {
   ui.StepProgress();
 
   if (!a.OpenAndIdentify(false)) return CONNECT_NOTHING_FOUND;
+  // A call an earlier run left up would make the far modem answer in the
+  // local one's place, and be configured as if it were.
+  const CallEnd leftover = EndCallLeftUp(a);
+  if (leftover == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
+  if (leftover == CallEnd::StillUp || leftover == CallEnd::Lost || a.AbortRequested) {
+    a.AbortRequested = false;
+    AbandonConnect(a);
+    return CONNECT_NOTHING_FOUND;
+  }
 
   ui.SetProgressText("Searching for modem...");
   ui.StepProgress();
@@ -82,21 +92,19 @@ void DisconnectCommand(CAdapter& a, bool localWasQuiet) {
     ui.SetProgressRange(0, 3);
     ui.SetProgressStep(1);
     ui.StepProgress();
-    // Each command ends on its answer; a modem that stays silent has the
-    // whole budget.
+    // The far modem ends its session on its answer; a modem that stays
+    // silent has the whole budget.
     std::string command = "AT*WRCE";
     a.Transact(command, 3, "OK\r\n", "ERROR", MatchExact);
-    ui.Sleep(1000);
     ui.StepProgress();
-    a.SendText("+++");
-    ui.Sleep(1200);
+    // The escape and the hang-up check their answers and are tried again;
+    // a call they cannot end is reported.
+    const CallEnd end = HangUpCall(a);
     ui.StepProgress();
-    // The escape's own "OK" is no answer to "ATH".
-    a.ReadText(true);
-    command = "ATH";
-    a.Transact(command, 3, "OK\r\n", "0\r", MatchExact);
+    if (end == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
+    if (end == CallEnd::Lost) ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
     ui.StepProgress();
-    if (localWasQuiet) {
+    if (localWasQuiet && end == CallEnd::Ended) {
       // Quiet again, the modem answers nothing: the command has its budget.
       command = "ATQ1";
       a.Transact(command, 1);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "config/operation_hold.h"
+#include "connection/call_state.h"
+#include "serial/clock.h"
 #include "serial/tick_watch.h"
 #include "serial/traffic_file_log.h"
 
@@ -53,18 +55,21 @@ int NumericOutcome(std::string_view answer) {
 // TimeoutTicks x 55 ticks (counted past the tick counter's wrap, so a modem
 // that never reports a result cannot hold the program forever).
 // 1 connected, 0 the call failed or timed out, -1 cancelled or port lost.
-int Dial(CAdapter& a, const std::string& number) {
+// `leftMs` receives what remains of the dial time. The marker beside the port
+// records the attempt from before "ATD" goes out until its result.
+int Dial(CAdapter& a, const std::string& number, long long& leftMs) {
   UserInterface& ui = a.Ui();
   a.InputMode = 0;
   a.RThreshold = 0;
   if (a.Options.DelayBeforeAT > 0) ui.Sleep(std::min(a.Options.DelayBeforeAT, 1000));
   int result = -1;
   std::string answer;
+  const long long budget = static_cast<long long>(a.TimeoutTicks) * 55;
+  long long elapsed = 0;
   if (a.PortIsOpen()) {
+    MarkDialling(a.PortNumber, budget * 50);
     a.SendText("ATD" + number + "\r");
     a.TickCount = 0;
-    const long long budget = static_cast<long long>(a.TimeoutTicks) * 55;
-    long long elapsed = 0;
     for (;;) {
       SerialPort* port = a.Port();
       ui.PumpEvents(port ? port->PollFd() : -1);
@@ -93,22 +98,66 @@ int Dial(CAdapter& a, const std::string& number) {
       }
     }
   }
+  leftMs = std::max(0LL, budget - elapsed - a.TickCount) * 50;
+  if (result == 1) MarkCallUp(a.PortNumber);
+  if (result == 0 && DialOutcome(answer) == 0) ClearCallMark(a.PortNumber);
   if (a.Options.Debug == 1) ui.TerminalOutput(answer);
   if (a.Options.HexInput) a.InputMode = 1;
   a.RThreshold = 1;
   return result;
 }
 
+// A call attempt the user cancelled: any character abandons it, but a modem
+// with dial abort off (&A1) ignores that and goes on until the call connects
+// or fails. Its result is awaited for what remains of the dial time, and a
+// call that connects after all is hung up.
+void AbandonCallAttempt(CAdapter& a, long long leftMs) {
+  UserInterface& ui = a.Ui();
+  const bool cancelled = a.AbortRequested;
+  a.AbortRequested = false;
+  a.SendText("\r");
+  ui.SetProgressText("Waiting for the call attempt to end...");
+  std::string answer;
+  TickWatch watch(a.TickCount);
+  int outcome = -1;
+  while (a.PortIsOpen() && watch.Elapsed() * 50 < leftMs) {
+    answer += a.ReadText(false);
+    if (answer.size() > 4096) answer.erase(0, answer.size() - 4096);
+    outcome = DialOutcome(answer);
+    // A modem that took the character as the end of the attempt answers in
+    // command mode.
+    if (outcome < 0 && LocalModemAnswered(answer)) outcome = 0;
+    if (outcome >= 0) break;
+    SerialPort* port = a.Port();
+    ui.PumpEvents(port ? port->PollFd() : -1);
+    a.AbortRequested = false;
+  }
+  if (a.Options.Debug == 1 && !answer.empty()) ui.TerminalOutput(answer);
+  if (outcome == 1) {
+    HangUpCall(a);
+  } else if (outcome == 0) {
+    ClearCallMark(a.PortNumber);
+  }
+  a.AbortRequested = cancelled;
+}
+
 // After the remote configuration request: back to the local modem's command
-// mode and hang up.
+// mode and hang up; a call that stays up is reported.
 void HangUp(CAdapter& a) {
   UserInterface& ui = a.Ui();
   ui.SetProgressText("Disconnecting...");
-  ui.Sleep(1200);
-  a.SendText("+++");
-  ui.Sleep(1200);
-  std::string command = "ATH";
-  a.Transact(command, 1, "ATH", MatchInOrder);
+  if (HangUpCall(a) == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
+  // The login ends here, so a cancel heard meanwhile has nothing left to stop.
+  a.AbortRequested = false;
+}
+
+// A failure of the login: a lost port is named as such, whatever step it hit.
+void LoginFailed(CAdapter& a, std::string_view message) {
+  if (!a.PortIsOpen()) {
+    a.Ui().MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
+  } else if (!message.empty()) {
+    a.Ui().MessageBox(message, MsgIcon::Stop, MsgButtons::Ok);
+  }
 }
 
 // Waits for the far modem's password prompt, showing what arrives in the
@@ -167,9 +216,21 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
   ui.SetProgressText("Connecting...");
   ui.StepProgress();
 
+  // A call an earlier run left up would take this login's commands to the
+  // far modem, and "ATD" would be refused.
+  const CallEnd leftover = EndCallLeftUp(a);
+  if (leftover == CallEnd::StillUp || leftover == CallEnd::Lost) {
+    LoginFailed(a, CallLeftUpText);
+    return 0;
+  }
+  if (a.AbortRequested) {
+    a.AbortRequested = false;
+    return 0;
+  }
+
   const int probe = a.ProbeModem();
   if (probe == 0 || !a.PortIsOpen()) {
-    ui.MessageBox("Error, please check the local modem.", MsgIcon::Stop, MsgButtons::Ok);
+    LoginFailed(a, "Error, please check the local modem.");
     return 0;
   }
   if (probe < 0) return 0;  // cancelled
@@ -183,12 +244,17 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
   }
 
   ui.StepProgress();
-  const int dial = Dial(a, *number);
+  long long dialLeftMs = 0;
+  const int dial = Dial(a, *number, dialLeftMs);
   if (dial != 1) {
     // A call still being set up is abandoned with any character; a modem
     // that already gave up ignores it.
-    if (a.PortIsOpen()) a.SendText("\r");
-    ui.MessageBox("Error, no answer.", MsgIcon::Stop, MsgButtons::Ok);
+    if (dial < 0 && a.PortIsOpen()) {
+      AbandonCallAttempt(a, dialLeftMs);
+    } else if (a.PortIsOpen()) {
+      a.SendText("\r");
+    }
+    LoginFailed(a, "Error, no answer.");
     return 0;
   }
 
@@ -209,6 +275,7 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
       // decides.
       if (AwaitPasswordPrompt(a, early) < 0) {
         if (a.PortIsOpen()) HangUp(a);
+        LoginFailed(a, "");
         return 0;
       }
     }
@@ -224,8 +291,8 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
     const int r = a.Transact(exchange, 5, ">", "C_PASSWORD:", MatchExact);
     Wipe(exchange);
     if (r < 1) {
-      ui.MessageBox("Error: Access denied.", MsgIcon::Stop, MsgButtons::Ok);
-      HangUp(a);
+      LoginFailed(a, "Error: Access denied.");
+      if (a.PortIsOpen()) HangUp(a);
       return 0;
     }
     if (r == 2) {
@@ -237,9 +304,7 @@ int RemoteLogin(CAdapter& a, const RemotePrompts& prompts) {
 
   const int identified = IdentifyRemote(a);
   if (identified < 1) {
-    if (identified == 0) {
-      ui.MessageBox("Error: No answer from the remote modem.", MsgIcon::Stop, MsgButtons::Ok);
-    }
+    LoginFailed(a, identified == 0 ? "Error: No answer from the remote modem." : "");
     if (a.PortIsOpen()) HangUp(a);
     return 0;
   }

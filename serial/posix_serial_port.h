@@ -30,6 +30,7 @@ class PosixSerialPort : public SerialPort {
   bool CtsHolding() const override { return Line(0x020 /* TIOCM_CTS */); }
   bool DsrHolding() const override { return Line(0x100 /* TIOCM_DSR */); }
   bool CdHolding() const override { return Line(0x040 /* TIOCM_CD */); }
+  bool ReportsCarrier() const override { return fd_ >= 0 && modemLines_; }
   int PollFd() const override { return fd_; }
   bool Lost() const override { return lost_; }
 

@@ -65,6 +65,9 @@ class SerialPort {
   virtual bool CtsHolding() const = 0;
   virtual bool DsrHolding() const = 0;
   virtual bool CdHolding() const = 0;
+  // Whether CdHolding reads the line itself; a port without modem-status
+  // lines (a pseudo-terminal, a plain network port) reads it as held.
+  virtual bool ReportsCarrier() const { return false; }
 
   // A descriptor that polls readable while input is waiting, or -1. Waits
   // block on it instead of spinning.

@@ -116,6 +116,7 @@ class TrafficLoggingPort : public SerialPort {
   bool CtsHolding() const override { return inner_ && inner_->CtsHolding(); }
   bool DsrHolding() const override { return inner_ && inner_->DsrHolding(); }
   bool CdHolding() const override { return inner_ && inner_->CdHolding(); }
+  bool ReportsCarrier() const override { return inner_ && inner_->ReportsCarrier(); }
   int PollFd() const override { return inner_ ? inner_->PollFd() : -1; }
   bool Lost() const override { return inner_ && inner_->Lost(); }
   Waiter SetWaiter(Waiter waiter) override { return inner_ ? inner_->SetWaiter(std::move(waiter)) : Waiter(); }

@@ -51,6 +51,14 @@ constexpr const char* kUsage =
     "  --flash-fail        the flash fails even with good records\n"
     "  --answer CMD=TEXT   \"AT\" CMD (e.g. +MS?) is answered with the line TEXT and OK\n"
     "                      instead of being run (a modem with answers of its own)\n"
+    "  --dial-delay MS     a call's result comes MS after the dial (default 1500)\n"
+    "  --dial-abort-off    a character does not abort a call attempt (AT&A1)\n"
+    "  --stall-escape MS   the line stalls MS when the logout's escape (\"+++\" after a\n"
+    "                      remote session) begins: it and what follows arrive together\n"
+    "  --events            after the path, print a line on standard output for every\n"
+    "                      command line received (\"line\", \"far-line\") and every\n"
+    "                      change of the call's state (\"state command\", \"state\n"
+    "                      dialling\", online, password, session, escape, online-command)\n"
     "  --help           this text\n"
     "  --version        the version\n"
     "\n"
@@ -79,7 +87,7 @@ int main(int argc, char** argv) {
   int model = 2;
   std::string article;
   int echo = 1, rate = 0, format = 3, parity = 4;
-  bool numeric = false, quiet = false, pace = false, paceInput = false;
+  bool numeric = false, quiet = false, pace = false, paceInput = false, events = false, dialAbortOff = false;
   std::string link;
   LastConnection line;
   SimulationOptions sim;
@@ -172,6 +180,16 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--flash-fail") {
       sim.flashSucceeds = false;
+    } else if (arg == "--events") {
+      events = true;
+    } else if (arg == "--dial-abort-off") {
+      dialAbortOff = true;
+    } else if (arg == "--dial-delay") {
+      if (!needValue() || !ParseInt(value, sim.dialDelayMs)) return Usage("--dial-delay needs milliseconds");
+      ++i;
+    } else if (arg == "--stall-escape") {
+      if (!needValue() || !ParseInt(value, sim.stallEscapeMs)) return Usage("--stall-escape needs milliseconds");
+      ++i;
     } else if (arg == "--link") {
       if (!needValue()) return Usage("--link needs a path");
       link = value;
@@ -190,6 +208,7 @@ int main(int argc, char** argv) {
     s->dteRate = rate;
     s->icfFormat = format;
     s->icfParity = parity;
+    s->dialAbort = dialAbortOff ? 1 : 0;
   }
 
   modem.Diagnostics() = line;
@@ -199,6 +218,8 @@ int main(int argc, char** argv) {
   o.dialResult = sim.dialResult;
   o.dropLineAfter = sim.dropLineAfter;
   o.cutLineOn = sim.cutLineOn;
+  o.dialDelayMs = sim.dialDelayMs;
+  o.stallEscapeMs = sim.stallEscapeMs;
   o.downloadMode = sim.downloadMode;
   o.flashSucceeds = sim.flashSucceeds;
   o.rawAnswers = sim.rawAnswers;
@@ -227,6 +248,7 @@ int main(int argc, char** argv) {
   PtyServer server(std::move(modem));
   server.SetPacing(pace);
   server.SetInputPacing(paceInput);
+  if (events) server.SetEventOutput(stdout);
   std::string error;
   if (!server.Open(error)) {
     std::fprintf(stderr, "kelvane-modemsim: %s\n", error.c_str());

@@ -53,7 +53,41 @@ bool ModemSimProcess::Start(const std::string& program, const std::vector<std::s
     return false;
   }
   slavePath_ = line.substr(0, end);
+  events_ = line.substr(end + 1);
   return true;
+}
+
+std::string ModemSimProcess::TakeEvents() {
+  pollfd p{stdoutFd_, POLLIN, 0};
+  char buffer[4096];
+  while (stdoutFd_ >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+    const ssize_t n = ::read(stdoutFd_, buffer, sizeof buffer);
+    if (n <= 0) break;
+    events_.append(buffer, static_cast<size_t>(n));
+  }
+  std::string taken;
+  taken.swap(events_);
+  return taken;
+}
+
+bool ModemSimProcess::WaitForEvent(const std::string& event, int timeoutMs) {
+  const long long deadline = MonotonicMs() + timeoutMs;
+  for (;;) {
+    size_t end;
+    while ((end = events_.find('\n')) != std::string::npos) {
+      const bool found = events_.compare(0, event.size(), event) == 0;
+      events_.erase(0, end + 1);
+      if (found) return true;
+    }
+    const long long left = deadline - MonotonicMs();
+    if (stdoutFd_ < 0 || left <= 0) return false;
+    pollfd p{stdoutFd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = ::read(stdoutFd_, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    events_.append(buffer, static_cast<size_t>(n));
+  }
 }
 
 void ModemSimProcess::Stop() {
@@ -76,6 +110,7 @@ void ModemSimProcess::Stop() {
     stdoutFd_ = -1;
   }
   slavePath_.clear();
+  events_.clear();
 }
 
 }  // namespace kelvane

@@ -19,6 +19,12 @@ class ModemSimProcess {
   // Starts `program` with `args` and waits (up to `timeoutMs`) for the path.
   bool Start(const std::string& program, const std::vector<std::string>& args, int timeoutMs = 5000);
   void Stop();
+  // With --events: waits up to `timeoutMs` for an event line that begins
+  // with `event` ("state session", "line ATH"), passing over the lines
+  // before it. False when it did not come in time or the simulator ended.
+  bool WaitForEvent(const std::string& event, int timeoutMs = 30000);
+  // Every event line reported so far and not yet passed over.
+  std::string TakeEvents();
   const std::string& SlavePath() const { return slavePath_; }
   pid_t Pid() const { return pid_; }
 
@@ -26,6 +32,7 @@ class ModemSimProcess {
   pid_t pid_ = -1;
   int stdoutFd_ = -1;
   std::string slavePath_;
+  std::string events_;  // event text read but not yet passed over
 };
 
 }  // namespace kelvane

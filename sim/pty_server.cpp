@@ -224,6 +224,22 @@ bool PtyServer::LineCut() {
   return true;
 }
 
+void PtyServer::ReportEvents() {
+  if (!events_) return;
+  const auto& lines = modem_.ReceivedLines();
+  for (; linesReported_ < lines.size(); ++linesReported_) std::fprintf(events_, "line %s\n", lines[linesReported_].c_str());
+  const auto& farLines = modem_.FarModem().ReceivedLines();
+  for (; farLinesReported_ < farLines.size(); ++farLinesReported_) {
+    std::fprintf(events_, "far-line %s\n", farLines[farLinesReported_].c_str());
+  }
+  const std::string state = modem_.CallStateName();
+  if (state != stateReported_) {
+    stateReported_ = state;
+    std::fprintf(events_, "state %s\n", state.c_str());
+  }
+  std::fflush(events_);
+}
+
 int PtyServer::Run(int stopFd) {
   if (master_ < 0) return 1;
   while (true) {
@@ -231,6 +247,7 @@ int PtyServer::Run(int stopFd) {
     FeedArrivedInput(nowUs);
     if (master_ < 0) return 0;
     modem_.Advance(nowUs / 1000);
+    ReportEvents();
     std::string fresh = modem_.TakeOutput();
     // Nobody listens while the slave is closed: what the modem sends is lost.
     if (hangup_) out_.clear();

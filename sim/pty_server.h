@@ -6,6 +6,7 @@
 // parity are taken as whatever the modem listens for (only a wrong speed or
 // wrong stop bits can be simulated this way).
 
+#include <cstdio>
 #include <string>
 
 #include "serial/serial_port.h"
@@ -31,6 +32,11 @@ class PtyServer {
   // Takes input no faster than the line speed either: each character reaches
   // the modem when its last bit would have arrived.
   void SetInputPacing(bool on) { paceInput_ = on; }
+  // Tells `out` what happens, a line each: "line TEXT" for every command
+  // line the modem received, "far-line TEXT" for those of the far modem,
+  // "state WORD" when the call changes state (SimulatedModem::CallStateName).
+  // A test waits on these instead of guessing how long a step takes.
+  void SetEventOutput(FILE* out) { events_ = out; }
 
   // Serves until `stopFd` polls readable, or until the modem cuts the line
   // (SimulationOptions::cutLineOn): then the master is closed, so the program
@@ -51,6 +57,7 @@ class PtyServer {
   void FeedArrivedInput(long long nowUs);
   // Closes the master when the modem has cut the line; true then.
   bool LineCut();
+  void ReportEvents();
 
   SimulatedModem modem_;
   int master_ = -1;
@@ -65,6 +72,10 @@ class PtyServer {
   std::string in_;          // received, still on its way at line speed
   long long nextInUs_ = 0;  // when the first character of in_ has arrived
   bool hangup_ = true;
+  FILE* events_ = nullptr;
+  size_t linesReported_ = 0;
+  size_t farLinesReported_ = 0;
+  std::string stateReported_;
 };
 
 // Reads a --format text such as "8N1" or "7E2" into +ICF values. False when

@@ -63,6 +63,21 @@ bool IsEndRecord(std::string_view r) {
 bool SimulatedModem::Connected() const {
   return mode_ == Mode::Online || mode_ == Mode::OnlineCommand;
 }
+std::string SimulatedModem::CallStateName() const {
+  switch (mode_) {
+    case Mode::Command: return "command";
+    case Mode::Dialling: return "dialling";
+    case Mode::OnlineCommand: return "online-command";
+    case Mode::Download:
+    case Mode::Flashing: return "download";
+    case Mode::Online: break;
+  }
+  if (escapeDue_ >= 0) return "escape";
+  if (far_ && far_->session_ == LineSession::Password) return "password";
+  if (far_ && far_->session_ == LineSession::Remote) return "session";
+  return "online";
+}
+
 bool SimulatedModem::Downloading() const {
   return mode_ == Mode::Download || mode_ == Mode::Flashing;
 }
@@ -174,6 +189,7 @@ void SimulatedModem::FinishDial() {
   far.linePlus_ = 0;
   far.lineBuf_.clear();
   remoteLines_ = 0;
+  sessionSeen_ = false;
   const std::string carrier = active_.modulation.substr(0, active_.modulation.find(','));
   diag_.norm = carrier;
   diag_.termination = "NONE";

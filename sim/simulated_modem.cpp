@@ -55,6 +55,7 @@ long long SimulatedModem::NextEventMs() const {
   consider(escapeDue_);
   consider(downloadIdleDue_);
   consider(flashEndDue_);
+  consider(stallDue_);
   return next;
 }
 
@@ -67,7 +68,7 @@ void SimulatedModem::RunDueEvents(long long until) {
   // when the clock jumps far ahead at once.
   while (true) {
     long long* due = nullptr;
-    for (long long* t : {&dialDue_, &escapeDue_, &downloadIdleDue_, &flashEndDue_})
+    for (long long* t : {&dialDue_, &escapeDue_, &downloadIdleDue_, &flashEndDue_, &stallDue_})
       if (*t >= 0 && *t <= target && (!due || *t < *due)) due = t;
     if (!due) break;
     now_ = std::max(now_, *due);
@@ -76,6 +77,10 @@ void SimulatedModem::RunDueEvents(long long until) {
       FinishDial();
     } else if (due == &escapeDue_) {
       EscapeConfirmed();
+    } else if (due == &stallDue_) {
+      std::string held;
+      held.swap(held_);
+      FeedNow(held, heldLine_);
     } else if (due == &downloadIdleDue_) {
       if (mode_ == Mode::Download) StartFlashing();
     } else {
@@ -131,7 +136,15 @@ std::string SimulatedModem::Result(int code) const {
 void SimulatedModem::Feed(std::string_view bytes, const LineSettings& line) {
   RunDueEvents(now_);
   if (options_.silent) return;
+  if (stallDue_ >= 0) {
+    held_ += bytes;
+    heldLine_ = line;
+    return;
+  }
+  FeedNow(bytes, line);
+}
 
+void SimulatedModem::FeedNow(std::string_view bytes, const LineSettings& line) {
   for (size_t k = 0; k < bytes.size() && !lineCut_; ++k) {
     // Checked per character: a new rate or format is in force as soon as the
     // command line that set it has been answered.
@@ -154,6 +167,15 @@ void SimulatedModem::Feed(std::string_view bytes, const LineSettings& line) {
         }
         break;
       case Mode::Online:
+        if (InRemoteSession()) sessionSeen_ = true;
+        if (options_.stallEscapeMs > 0 && sessionSeen_ && c == static_cast<char>(active_.s[2]) && plusCount_ == 0 &&
+            now_ - lastDataMs_ >= static_cast<long long>(active_.s[12]) * 20) {
+          stallDue_ = now_ + options_.stallEscapeMs;
+          options_.stallEscapeMs = 0;
+          held_.assign(bytes.substr(k));
+          heldLine_ = line;
+          return;
+        }
         OnlineData(std::string_view(&c, 1));
         break;
       case Mode::Download:

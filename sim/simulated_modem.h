@@ -186,6 +186,11 @@ struct SimulationOptions {
   // aside, e.g. "AT&F" or "AT*WIOD") arrives: the modem answers nothing and
   // its host closes the line, as a pulled cable does. Once only.
   std::string cutLineOn;
+  // The line stalls this long when the first escape sequence after a remote
+  // session begins (the logout's "+++"): its bytes and everything sent after
+  // them arrive together once the stall is over, as a line that holds bytes
+  // back delivers them. Once only (0 never).
+  int stallEscapeMs = 0;
 };
 
 class SimulatedModem {
@@ -247,6 +252,11 @@ class SimulatedModem {
   // --- lines --------------------------------------------------------------
   bool Connected() const;
   bool InRemoteSession() const;  // the far modem accepted the password
+  // Where the call stands, as one word: "command", "dialling", "online",
+  // "password" (the far modem asks for it), "session" (logged in),
+  // "escape" (the escape's guard time is running), "online-command",
+  // "download".
+  std::string CallStateName() const;
   bool Downloading() const;
   // True once after the line was cut (SimulationOptions::cutLineOn): the
   // host closes the line.
@@ -268,6 +278,8 @@ class SimulatedModem {
 
   void Init(std::string_view article);
   void Emit(std::string bytes, int delayMs = 0);
+  // The received bytes, character by character, in the state they find.
+  void FeedNow(std::string_view bytes, const LineSettings& line);
   // Runs the timed events due up to `until`, each at its own time.
   void RunDueEvents(long long until);
   // One character in command state. `sink` null: the local DTE (answers may
@@ -355,6 +367,10 @@ class SimulatedModem {
   long long lastPlusMs_ = 0;
   int plusCount_ = 0;
   long long escapeDue_ = -1;
+  long long stallDue_ = -1;  // the stalled line delivers what it held
+  std::string held_;
+  LineSettings heldLine_;
+  bool sessionSeen_ = false;  // this call has had a remote session
 
   std::string recordBuf_;
   std::vector<std::string> records_;

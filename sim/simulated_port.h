@@ -60,6 +60,7 @@ class SimulatedPort : public SerialPort {
   bool CtsHolding() const override;
   bool DsrHolding() const override;
   bool CdHolding() const override;
+  bool ReportsCarrier() const override { return true; }
   // Also brings the modem up to the clock, so output that fell due since the
   // last call makes the descriptor readable.
   int PollFd() const override;

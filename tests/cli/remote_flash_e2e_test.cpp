@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -46,9 +49,51 @@ void ExpectLocalModemInCommandMode(const ModemSimProcess& sim) {
   EXPECT_NE(r.out.find("Model: RM-40\n"), std::string::npos) << r.out;
 }
 
+// kelvane-cli started in the background with its output to `err`; the test
+// kills it at a moment the simulator reports.
+pid_t StartCli(const std::vector<std::string>& args, const std::string& err) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(null, STDIN_FILENO);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(errFd, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(KELVANE_CLI)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(KELVANE_CLI, argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// The exit code, -2 for a signal, -1 when it did not end within `timeoutMs`
+// (it is killed then).
+int Reap(pid_t pid, int timeoutMs) {
+  int status = 0;
+  for (int waited = 0; ::waitpid(pid, &status, WNOHANG) == 0; waited += 20) {
+    if (waited >= timeoutMs) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    ::usleep(20000);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 TEST(CliRemote, ReadsTheRemoteConfiguration) {
+  // Each step waits on what the simulator reports, not on time.
+  std::vector<std::string> args = kRemoteSim;
+  args.push_back("--events");
   ModemSimProcess sim;
-  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, kRemoteSim));
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, args));
   const std::string pw = WriteFile("pw", "letmein\nsecond line\n"), out = TempPath("remote.dat");
 
   const ProcessResult r = RunProcess(KELVANE_CLI, {"read", "--port", sim.SlavePath(), "--baud", "9600", "--remote",
@@ -62,6 +107,9 @@ TEST(CliRemote, ReadsTheRemoteConfiguration) {
   EXPECT_STREQ(block.remote.RemotePassword, "letmein");
   EXPECT_EQ((r.out + r.err).find("letmein"), std::string::npos);
   EXPECT_NE(r.err.find("ATD5551234"), std::string::npos);
+  // The logout ended the call before the command returned.
+  ASSERT_TRUE(sim.WaitForEvent("line ATH", 10000));
+  ASSERT_TRUE(sim.WaitForEvent("state command", 10000));
   ExpectLocalModemInCommandMode(sim);
 
   // The same through the environment, for identify.
@@ -76,31 +124,201 @@ TEST(CliRemote, ReadsTheRemoteConfiguration) {
   ::unlink(out.c_str());
 }
 
+// A remote read killed at each moment of its call, by SIGKILL (nothing is
+// cleaned up) and by SIGTERM (the command cancels); then the next command,
+// local or remote, must reach the modem it means and finish. Each moment is
+// met once per signal, the next commands taking turns (the full product would
+// take ten minutes). The simulator says which modem received each line. A
+// cancelled run ends its own call before it exits, also one that connects
+// after the cancel (dial abort off) and a logout whose escape the line holds
+// back (the run that is not killed).
+TEST(CliRemote, AfterAKilledRunTheNextCommandReachesTheModemItMeans) {
+  enum Next { LocalRead, LocalWrite, LocalApply, RemoteRead, RemoteWrite, RemoteApply };
+  struct Row {
+    const char* moment;
+    const char* event;  // the simulator's report the kill waits for
+    int signal;         // 0: not killed
+    Next next;
+    std::vector<std::string> simExtra = {};
+  };
+  const Row rows[] = {
+      {"before the dial", "line AT", SIGKILL, LocalApply},
+      {"during the dial", "state dialling", SIGKILL, RemoteRead},
+      {"after the dial", "state online", SIGKILL, LocalRead},
+      {"during the login", "state password", SIGKILL, RemoteApply},
+      {"during the session", "state session", SIGKILL, LocalApply},
+      {"during the escape", "state escape", SIGKILL, RemoteRead},
+      {"after the hang-up", "line ATH", SIGKILL, LocalWrite},
+      {"before the dial", "line AT", SIGTERM, RemoteWrite},
+      {"during the dial", "state dialling", SIGTERM, LocalWrite},
+      {"after the dial", "state online", SIGTERM, RemoteApply},
+      {"during the login", "state password", SIGTERM, LocalRead},
+      {"during the session", "state session", SIGTERM, RemoteWrite},
+      {"during the escape", "state escape", SIGTERM, LocalRead},
+      {"after the hang-up", "line ATH", SIGTERM, RemoteApply},
+      {"during the dial, dial abort off", "state dialling", SIGTERM, LocalApply,
+       {"--dial-abort-off", "--dial-delay", "2500"}},
+      {"the logout's escape stalls", "state session", 0, RemoteRead, {"--stall-escape", "3000"}},
+  };
+  // The golden profile: the local modem's own with a new S0.
+  const std::string golden = TempPath("golden.dat"), pw = WriteFile("pw-kill", "letmein\n");
+  {
+    ModemSimProcess plain;
+    ASSERT_TRUE(plain.Start(KELVANE_MODEMSIM, {"--model", "2", "--rate", "9600"}));
+    ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", plain.SlavePath(), "--baud", "9600", "-o", golden}).exitCode, 0);
+    ASSERT_EQ(RunProcess(KELVANE_CLI, {"set", golden, "BasicSettings.S0=5"}).exitCode, 0);
+  }
+  // Markers of this test's runs only.
+  const std::string runtime = TempPath("runtime");
+  ::mkdir(runtime.c_str(), 0700);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+
+  auto runRow = [&](const Row& row, size_t index) {
+    SCOPED_TRACE(std::string(row.moment) + (row.signal == SIGKILL ? ", SIGKILL" : ", SIGTERM"));
+    std::vector<std::string> simArgs = kRemoteSim;
+    simArgs.insert(simArgs.end(), {"--events", "--dial-delay", "600"});
+    simArgs.insert(simArgs.end(), row.simExtra.begin(), row.simExtra.end());
+    ModemSimProcess sim;
+    ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, simArgs));
+    const std::string tag = std::to_string(index), err = TempPath("killed-err-" + tag);
+    const std::string killedOut = TempPath("killed-" + tag + ".dat"), out = TempPath("next-" + tag + ".dat");
+    const std::vector<std::string> remote = {"--remote", "5551234", "--password-file", pw};
+    std::vector<std::string> killedArgs = {"read", "--port", sim.SlavePath(), "--baud", "9600", "--sections", "basic",
+                                           "-o", killedOut};
+    killedArgs.insert(killedArgs.end(), remote.begin(), remote.end());
+    const pid_t pid = StartCli(killedArgs, err);
+    ASSERT_TRUE(sim.WaitForEvent(row.event, 30000));
+    if (row.signal != 0) ::kill(pid, row.signal);
+    const int killed = Reap(pid, 30000);
+    EXPECT_NE(killed, -1) << "the killed run did not end";
+    if (row.signal != SIGKILL) {
+      // It left the local modem in command mode, with no call.
+      const std::string after = sim.TakeEvents();
+      const size_t last = after.rfind("state ");
+      if (last != std::string::npos) {
+        EXPECT_EQ(after.substr(last, after.find('\n', last) - last), "state command") << after;
+      } else {
+        EXPECT_EQ(std::string(row.event).rfind("line ", 0), 0u) << after;
+      }
+    }
+    if (row.signal == 0) {
+      EXPECT_EQ(killed, 0) << ReadText(err);
+    }
+    // Cancelled during its logout, a finished read succeeds and says nothing
+    // of the cancel.
+    if (row.signal == SIGTERM && std::string(row.event) == "state escape") {
+      EXPECT_EQ(killed, 0) << ReadText(err);
+      EXPECT_EQ(ReadText(err).find("Cancelled"), std::string::npos) << ReadText(err);
+    }
+    sim.TakeEvents();
+
+    std::vector<std::string> args;
+    const bool isRemote = row.next >= RemoteRead;
+    switch (row.next) {
+      case LocalRead:
+      case RemoteRead: args = {"read", "-o", out}; break;
+      case LocalWrite:
+      case RemoteWrite: args = {"write", golden}; break;
+      case LocalApply:
+      case RemoteApply: args = {"apply", golden}; break;
+    }
+    args.insert(args.end(), {"--port", sim.SlavePath(), "--baud", "9600", "--sections", "basic"});
+    if (isRemote) args.insert(args.end(), remote.begin(), remote.end());
+    const ProcessResult r = RunProcess(KELVANE_CLI, args, 60000);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string events = sim.TakeEvents();
+    const bool writes = row.next != LocalRead && row.next != RemoteRead;
+    if (isRemote) {
+      EXPECT_NE(events.find("line ATD5551234\n"), std::string::npos) << events;
+      if (writes) {
+        EXPECT_NE(events.find("far-line ATS0=5"), std::string::npos) << events;
+      }
+    } else {
+      // Nothing of the next command reached the far modem (only the
+      // "ATH" and "AT*WRCE" that end a session left up).
+      for (const char* line : {"far-line ATI9", "far-line AT&V", "far-line ATS0"}) {
+        EXPECT_EQ(events.find(line), std::string::npos) << events;
+      }
+      EXPECT_NE(events.find("line ATI9\n"), std::string::npos) << events;
+      if (writes) {
+        EXPECT_NE(events.find("\nline ATS0=5"), std::string::npos) << events;
+      }
+    }
+    for (const std::string& f : {err, killedOut, out}) ::unlink(f.c_str());
+  };
+  // The rows run a few at a time, each with a simulator of its own: most of
+  // their time is the modems' waits.
+  constexpr size_t kAtOnce = 6;
+  for (size_t first = 0; first < std::size(rows); first += kAtOnce) {
+    std::vector<std::thread> batch;
+    for (size_t i = first; i < std::min(first + kAtOnce, std::size(rows)); ++i) batch.emplace_back(runRow, rows[i], i);
+    for (std::thread& t : batch) t.join();
+  }
+  ::unsetenv("XDG_RUNTIME_DIR");
+  ::rmdir((runtime + "/kelvane").c_str());
+  ::rmdir(runtime.c_str());
+  ::unlink(golden.c_str());
+  ::unlink(pw.c_str());
+}
+
 TEST(CliRemote, FailuresHangUpAndExitWithOne) {
   ModemSimProcess sim;
   ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, kRemoteSim));
   const std::string good = WriteFile("good", "letmein"), bad = WriteFile("bad", "guess\n");
-  const std::string out = TempPath("never.dat");
+  const std::string out = TempPath("never.dat"), profile = TempPath("local.dat");
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", sim.SlavePath(), "--baud", "9600", "-o", profile}).exitCode, 0);
   struct Case {
     const char* name;
     std::vector<std::string> args;
     const char* message;
+    // The port goes away (the simulator ends) when it reports this; the
+    // command then runs on a simulator of its own.
+    const char* lineLostAt = nullptr;
+    bool write = false;
   };
   const Case cases[] = {
       {"wrong password", {"--remote", "5551234", "--password-file", bad}, "Error: Password not accepted."},
       {"unanswered number", {"--remote", "5559999", "--password-file", good}, "Error, no answer."},
+      {"port lost in the dial", {"--remote", "5551234", "--password-file", good}, "Modem disconnected during process!",
+       "state dialling", true},
+      {"port lost in the login", {"--remote", "5551234", "--password-file", good},
+       "Modem disconnected during process!", "state password", true},
+      {"port lost in the session", {"--remote", "5551234", "--password-file", good},
+       "Modem disconnected during process!", "far-line ATS", true},
+      {"port lost in a read", {"--remote", "5551234", "--password-file", good}, "Modem disconnected during process!",
+       "far-line AT&V"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<std::string> args = {"read", "--port", sim.SlavePath(), "--baud", "9600", "-o", out};
+    ModemSimProcess own;
+    if (c.lineLostAt) {
+      std::vector<std::string> simArgs = kRemoteSim;
+      simArgs.push_back("--events");
+      ASSERT_TRUE(own.Start(KELVANE_MODEMSIM, simArgs));
+    }
+    const std::string port = c.lineLostAt ? own.SlavePath() : sim.SlavePath();
+    std::vector<std::string> args = {"read", "--port", port, "--baud", "9600", "-o", out};
+    if (c.write) args = {"write", profile, "--port", port, "--baud", "9600", "--sections", "basic"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProcessResult r = RunProcess(KELVANE_CLI, args, 60000);
+    ProcessResult r;
+    if (c.lineLostAt) {
+      const std::string err = TempPath("lost-err");
+      const pid_t pid = StartCli(args, err);
+      EXPECT_TRUE(own.WaitForEvent(c.lineLostAt, 30000));
+      own.Stop();
+      r.exitCode = Reap(pid, 30000);
+      r.err = ReadText(err);
+      ::unlink(err.c_str());
+    } else {
+      r = RunProcess(KELVANE_CLI, args, 60000);
+    }
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("guess"), std::string::npos);
     EXPECT_NE(::access(out.c_str(), F_OK), 0);
-    ExpectLocalModemInCommandMode(sim);
+    if (!c.lineLostAt) ExpectLocalModemInCommandMode(sim);
   }
+  ::unlink(profile.c_str());
 
   // Usage errors: a number that is no number, a password file that is not
   // there, --remote where it means nothing.

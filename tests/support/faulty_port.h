@@ -58,6 +58,7 @@ class FaultyPort : public SerialPort {
   bool CtsHolding() const override { return inner_.CtsHolding(); }
   bool DsrHolding() const override { return inner_.DsrHolding(); }
   bool CdHolding() const override { return inner_.CdHolding(); }
+  bool ReportsCarrier() const override { return inner_.ReportsCarrier(); }
   // A dead modem never makes the line readable.
   int PollFd() const override { return silent_ ? -1 : inner_.PollFd(); }
   bool Lost() const override { return inner_.Lost(); }
