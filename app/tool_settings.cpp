@@ -43,7 +43,7 @@ int32_t ReadInt(QSettings& settings, const char* name, int32_t fallback) {
 }  // namespace
 
 QString VersionString() {
-  return QString::asprintf("%s %s %s (%s %s)", kProductName, kArticleNumber, kVersion, __DATE__,
+  return QString::asprintf("%s %s %s (%s %s)", kProductName, kArticleNumber, kProductVersion, __DATE__,
                            __TIME__);
 }
 

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 packages=(cmake ninja-build make g++ pkg-config libgtest-dev libgmock-dev qt6-base-dev clang libclang-rt-14-dev xvfb xauth
-  nlohmann-json3-dev ansible-core lintian
+  nlohmann-json3-dev ansible-core lintian ansible-lint appstream
   qt6-base-private-dev
   desktop-file-utils librsvg2-bin dpkg-dev python3-xdg lxmenu-data
   fonts-urw-base35

@@ -6,7 +6,8 @@
 #     the core, the desktop application and their tests, the widget tests on
 #     the offscreen platform;
 #  3. the fuzzers, each for a short bounded time on the committed corpus;
-#  4. the Debian package, its contents and the unpacked programs.
+#  4. the Debian packages, built with Debian's hardening flags, their contents
+#     and the unpacked programs.
 # At the end (also when a step fails) it prints how long each phase took, on
 # the wall clock and in processor time (user + system of the programs it ran).
 set -euo pipefail
@@ -99,7 +100,7 @@ phase apt bash scripts/install-deps.sh
 
 # Both builds use Ninja; a folder configured earlier with another generator is
 # started afresh, since CMake cannot switch it.
-for dir in build build-asan; do
+for dir in build build-asan build-deb; do
   if [ -f "$dir/CMakeCache.txt" ] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$dir/CMakeCache.txt"; then
     rm -rf "$dir"
   fi
@@ -130,7 +131,9 @@ mkdir -p build-fuzz
 phase "fuzz build" nice -n 15 bash fuzz/run_fuzzers.sh build >build-fuzz/build.log 2>&1 &
 fuzz_build=$!
 background+=($fuzz_build)
-phase package nice -n 15 bash scripts/check-package.sh build >build/package.log 2>&1 &
+# The packages build in their own tree (build-deb) with Debian's hardening
+# flags.
+phase package nice -n 15 bash scripts/check-package.sh build-deb >build/package.log 2>&1 &
 package=$!
 background+=($package)
 # The sanitizer tests start the longest first: CTest orders by the times

@@ -19,26 +19,35 @@ tree)
   expected=(
     bin/kelvane-cli
     bin/kelvane-modemsim
-    share/doc/kelvane/index.html
-    share/doc/kelvane/manual.css
     share/man/man1/kelvane-cli.1.gz
     share/man/man1/kelvane-modemsim.1.gz
     share/bash-completion/completions/kelvane-cli
-    share/doc/kelvane/copyright
+    share/doc/kelvane-cli/copyright
+    share/doc/kelvane-ansible/copyright
     share/ansible/collections/ansible_collections/kelvane/modems/README.md
+    share/ansible/collections/ansible_collections/kelvane/modems/LICENSE
+    share/ansible/collections/ansible_collections/kelvane/modems/changelogs/changelog.yaml
     share/ansible/collections/ansible_collections/kelvane/modems/galaxy.yml
     share/ansible/collections/ansible_collections/kelvane/modems/meta/runtime.yml
     share/ansible/collections/ansible_collections/kelvane/modems/plugins/modules/profile.py
   )
-  # Compressed only where gzip is found.
+  # Each package's documentation folder has the changelog, compressed (only
+  # where gzip is found).
+  packages=(kelvane-cli kelvane-ansible)
+  [ "$gui" = 1 ] && packages+=(kelvane)
   if command -v gzip >/dev/null; then
-    expected+=(share/doc/kelvane/changelog.gz)
+    for p in "${packages[@]}"; do expected+=("share/doc/$p/changelog.gz"); done
   fi
-  # Every page of the manual, so the index's links lead somewhere.
-  for f in "$(dirname "$0")"/../../res/manual/*; do expected+=("share/doc/kelvane/${f##*/}"); done
   if [ "$gui" = 1 ]; then
+    # Every page of the window's manual, so the index's links lead somewhere.
+    for f in "$(dirname "$0")"/../../res/manual/*; do expected+=("share/doc/kelvane/${f##*/}"); done
+    # The screenshot only when it was rendered (target kelvane_screenshot).
+    [ ! -f "$build/screenshots/main-window-connected.png" ] || expected+=(share/kelvane/screenshots/main-window.png)
     expected+=(
       bin/kelvane
+      share/doc/kelvane/copyright
+      share/doc-base/kelvane-manual
+      share/metainfo/invalid.dalmarin.kelvane.metainfo.xml
       share/man/man1/kelvane.1.gz
       share/applications/kelvane.desktop
       share/icons/hicolor/scalable/apps/kelvane.svg
@@ -60,9 +69,11 @@ tree)
   for f in bin/kelvane-cli bin/kelvane-modemsim; do
     [ -x "$stage/$f" ] || fail "not executable: $f"
   done
-  for page in $(grep -o 'href="[a-z_]*\.html' "$stage/share/doc/kelvane/index.html" | sed 's/^href="//' | sort -u); do
-    [ -s "$stage/share/doc/kelvane/$page" ] || fail "the manual's index links to a missing page: $page"
-  done
+  if [ "$gui" = 1 ]; then
+    for page in $(grep -o 'href="[a-z_]*\.html' "$stage/share/doc/kelvane/index.html" | sed 's/^href="//' | sort -u); do
+      [ -s "$stage/share/doc/kelvane/$page" ] || fail "the manual's index links to a missing page: $page"
+    done
+  fi
 
   # The bitmaps are the size their folder says.
   if [ "$gui" = 1 ]; then
@@ -122,6 +133,7 @@ desktop)
   fi
   entry=$stage/share/applications/kelvane.desktop
   desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
+  appstreamcli validate --no-net "$stage"/share/metainfo/*.metainfo.xml || fail "appstreamcli validate"
   # The entry starts the installed program and names the installed icon.
   exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
   icon_name=$(sed -n 's/^Icon=//p' "$entry")
