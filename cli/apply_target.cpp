@@ -4,7 +4,10 @@
 // port, traffic log, user interface), so targets on different ports run in
 // threads side by side.
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -19,6 +22,7 @@
 #include "config/field_table.h"
 #include "config/modem_comparison.h"
 #include "config/page_words.h"
+#include "config/profile.h"
 #include "config/read_engine.h"
 #include "config/replacement_file.h"
 #include "config/write_engine.h"
@@ -145,6 +149,9 @@ class TargetRun {
   // has automatic rate detection or they are the ones set already.
   bool UseProfileLine();
   void WriteReport();
+  // Saves the settings as read before the write; false (the run failed)
+  // when they could not be saved.
+  bool SaveBackup();
   bool AddRunToReport(const std::string& path, std::string& error);
   // Reads `sections`, the stored profile with them.
   bool Read(int sections);
@@ -365,6 +372,8 @@ bool TargetRun::AddRunToReport(const std::string& path, std::string& error) {
   rows += row("Target", target_.Label());
   if (!target_.remote.empty()) rows += row("Remote number", target_.remote);
   rows += row("Profile", plan_.profilePath);
+  if (!target_.values.empty()) rows += row("Own values", ShownValuesText(target_));
+  if (!out_.backup.empty()) rows += row("Settings saved before the write", out_.backup);
   rows += row("Result", ResultWord(out_.result));
   rows += row(plan_.check ? "Fields that would change" : "Fields changed", names(out_.fields));
   if (!out_.skipped.empty()) rows += row("Fields left alone over the remote link", names(out_.skipped));
@@ -372,6 +381,29 @@ bool TargetRun::AddRunToReport(const std::string& path, std::string& error) {
   text.insert(end, rows);
   ReplacementFile file(path);
   return file.Create(error) && file.Commit(text, error);
+}
+
+bool TargetRun::SaveBackup() {
+  // "ttyUSB0-5551234_20261208-141500.dat": the target as its report is
+  // named, and the time; a second backup within the same second gets a
+  // number rather than taking the place of the first.
+  std::string name = ReportFileName(target_);
+  name.resize(name.size() - 4);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "_%Y%m%d-%H%M%S", &local);
+  const std::string base = plan_.backupDir + "/" + name + stamp;
+  std::string path = base + ".dat";
+  for (int n = 2; ::access(path.c_str(), F_OK) == 0 && n < 100; ++n) path = base + "-" + std::to_string(n) + ".dat";
+  std::string error;
+  if (!SaveProfileFile(path, a_.Config, error)) {
+    Fail("The settings were not saved before the write, so nothing was written: " + error);
+    return false;
+  }
+  out_.backup = path;
+  return true;
 }
 
 void TargetRun::WriteReport() {
@@ -407,7 +439,8 @@ ApplyOutcome TargetRun::Run() {
     return out_;
   }
   foundQuiet_ = a_.QuietWasOn;
-  if (!Read(compared)) {
+  // A backup holds every section of the model, not only those compared.
+  if (!Read(plan_.backupDir.empty() ? compared : compared | WritableSections(a_.ModelType))) {
     Fail(a_.PortIsOpen() ? "Reading the configuration failed." : std::string(DisconnectedText));
     RestoreQuietMode();
     EndLink();
@@ -451,6 +484,11 @@ ApplyOutcome TargetRun::Run() {
     // The profile's records take the place of what was read, and only those
     // sections are written, as a page's own Write does (the I/O page: its
     // parameters and all ten entries).
+    if (!plan_.backupDir.empty() && !SaveBackup()) {
+      RestoreQuietMode();
+      EndLink();
+      return out_;
+    }
     CopySections(a_.Config, plan_.profile, toWrite);
     ui_.TakeMessages();
     out_.written = true;
@@ -492,7 +530,14 @@ ApplyOutcome TargetRun::Run() {
 }  // namespace
 
 ApplyOutcome ApplyToTarget(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd) {
-  TargetRun run(target, plan, cancelFd);
+  if (!target.profile) {
+    TargetRun run(target, plan, cancelFd);
+    return run.Run();
+  }
+  // A target with values of its own runs on the profile they make.
+  ApplyPlan own = plan;
+  own.profile = *target.profile;
+  TargetRun run(target, own, cancelFd);
   return run.Run();
 }
 

@@ -119,6 +119,10 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
     // Line settings may stand in any field after the port.
     for (size_t i = fields.size(); i-- > 1;) {
       if (fields[i].find('=') == std::string::npos) continue;
+      if (ReadTargetSetting(fields[i], FolderOf(path), t)) {
+        fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
+        continue;
+      }
       std::string problem;
       if (!ReadLineSettings(fields[i], t, problem)) {
         error = where + problem;
@@ -131,7 +135,8 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
       return false;
     }
     t.port = fields[0];
-    if (t.port.empty()) {
+    // A far modem without a port goes through the dial-out pool (--via).
+    if (t.port.empty() && (fields.size() < 2 || fields[1].empty())) {
       error = where + "no port";
       return false;
     }
@@ -226,6 +231,8 @@ std::string InventoryLine(const ApplyTarget& target) {
     settings += " format=" + target.data + target.parity.substr(0, 1) + target.stop;
   }
   if (!settings.empty()) line += "," + settings;
+  // The target's own values as written: a secret stays in its file.
+  for (const std::string& own : target.settings) line += "," + field(own);
   if (!target.remote.empty()) line += "," + field(target.remote);
   if (!target.passwordFile.empty()) {
     // A relative name would be read from the folder of the file this line

@@ -6,6 +6,7 @@
 // parity are taken as whatever the modem listens for (only a wrong speed or
 // wrong stop bits can be simulated this way).
 
+#include <mutex>
 #include <string>
 
 #include "serial/serial_port.h"
@@ -38,6 +39,10 @@ class PtyServer {
   // events. Returns 0, or 1 when the master failed.
   int Run(int stopFd);
 
+  // Several servers of one process whose modems share far modems hold
+  // `lock` while their modem works (TelephoneNetwork::Lock).
+  void ShareLock(std::mutex* lock) { shared_ = lock; }
+
   SimulatedModem& Modem() { return modem_; }
   // The line settings last read from the pseudo-terminal.
   const LineSettings& Line() const { return line_; }
@@ -65,6 +70,7 @@ class PtyServer {
   std::string in_;          // received, still on its way at line speed
   long long nextInUs_ = 0;  // when the first character of in_ has arrived
   bool hangup_ = true;
+  std::mutex* shared_ = nullptr;
 };
 
 // Reads a --format text such as "8N1" or "7E2" into +ICF values. False when

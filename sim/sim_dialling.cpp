@@ -1,4 +1,5 @@
 #include "sim/simulated_modem.h"
+#include "sim/telephone_network.h"
 
 #include <algorithm>
 
@@ -154,9 +155,14 @@ void SimulatedModem::StartDial(std::string number) {
 
 void SimulatedModem::FinishDial() {
   if (mode_ != Mode::Dialling) return;
-  const std::string r = !options_.remoteNumber.empty() && dialled_ != options_.remoteNumber
-                            ? std::string("NO ANSWER")
-                            : options_.dialResult;
+  std::string r = !options_.remoteNumber.empty() && dialled_ != options_.remoteNumber
+                      ? std::string("NO ANSWER")
+                      : options_.dialResult;
+  if (r.empty() && options_.network) {
+    bool busy = false;
+    called_ = options_.network->Answer(dialled_, this, busy);
+    if (!called_) r = busy ? "BUSY" : "NO ANSWER";
+  }
   if (!r.empty()) {
     mode_ = Mode::Command;
     const int code = r == "BUSY" ? RC_BUSY
@@ -169,7 +175,7 @@ void SimulatedModem::FinishDial() {
   mode_ = Mode::Online;
   lastDataMs_ = now_;
   plusCount_ = 0;
-  SimulatedModem& far = FarModem();
+  SimulatedModem& far = Far();
   far.session_ = LineSession::Data;
   far.linePlus_ = 0;
   far.lineBuf_.clear();
@@ -186,7 +192,19 @@ void SimulatedModem::HangUp() {
   escapeDue_ = -1;
   plusCount_ = 0;
   diag_.termination = "LOCAL REQUEST";
-  if (far_) far_->LineDropped();
+  EndCall();
+}
+
+SimulatedModem& SimulatedModem::Far() { return called_ ? *called_ : FarModem(); }
+
+void SimulatedModem::EndCall() {
+  if (called_) {
+    called_->LineDropped();
+    options_.network->Release(called_);
+    called_ = nullptr;
+  } else if (far_) {
+    far_->LineDropped();
+  }
 }
 
 void SimulatedModem::SetDtr(bool on) {
@@ -230,20 +248,20 @@ void SimulatedModem::OnlineData(std::string_view bytes) {
       escapeDue_ = -1;
     }
     lastDataMs_ = now_;
-    FarModem().Advance(now_);
-    if (c == '\r' && far_->session_ == LineSession::Remote && options_.dropLineAfter > 0 &&
+    Far().Advance(now_);
+    if (c == '\r' && Far().session_ == LineSession::Remote && options_.dropLineAfter > 0 &&
         ++remoteLines_ >= options_.dropLineAfter) {
       // The far end hangs up: the call is over and the local modem says so.
       mode_ = Mode::Command;
       escapeDue_ = -1;
       plusCount_ = 0;
       diag_.termination = "REMOTE REQUEST";
-      far_->LineDropped();
+      EndCall();
       Emit(Result(RC_NO_CARRIER));
       return;
     }
     int delayMs = 0;
-    std::string back = far_->LineInput(std::string_view(&c, 1), options_.promptDelayMs, delayMs);
+    std::string back = Far().LineInput(std::string_view(&c, 1), options_.promptDelayMs, delayMs);
     Emit(std::move(back), delayMs);
   }
 }
