@@ -62,7 +62,7 @@ const std::vector<CommandInfo>& AllCommands() {
   static const std::vector<CommandInfo> commands = {
       {"ports", "", "List the serial ports with what the system knows of them.", {"--json"}},
       {"identify", "", "Find the modem and print its model name, model type and identification answer.",
-       Join({kLine, kRemote, kTool})},
+       Join({kLine, kRemote, {"--json"}, kTool})},
       {"scan", "", "Search the port for a modem at every setting, or at the ranges FROM:TO given.",
        Join({kLine, kTool, {"--json"}})},
       {"read", "", "Read the sections from the modem and save them as a profile (-o is required).",

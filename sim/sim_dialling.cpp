@@ -54,6 +54,19 @@ bool IsGoodRecord(std::string_view r) {
   return false;
 }
 
+// The header record "S0" carries text after its two address bytes: the
+// version the firmware reports once it is flashed ("SW 3.15"). Empty for
+// any other record.
+std::string HeaderText(std::string_view r) {
+  std::vector<int> bytes;
+  if (r.size() < 10 || Up(r[0]) != 'S' || r[1] != '0' || !HexBytes(r.substr(2), bytes) || bytes.size() < 4) return "";
+  std::string text;
+  for (size_t i = 3; i + 1 < bytes.size(); ++i) {
+    if (bytes[i] >= 0x20 && bytes[i] < 0x7F) text += static_cast<char>(bytes[i]);
+  }
+  return text;
+}
+
 bool IsEndRecord(std::string_view r) {
   if (r.size() >= 2 && Up(r[0]) == 'S' && (r[1] == '7' || r[1] == '8' || r[1] == '9')) return true;
   return Upper(r) == ":00000001FF";
@@ -138,6 +151,7 @@ void SimulatedModem::StartDownload(CommandLine& cl) {
   records_.clear();
   recordBuf_.clear();
   firmwareValid_ = true;
+  flashedVersion_.clear();
   endRecordSeen_ = false;
   downloadIdleDue_ = now_ + options_.downloadIdleMs;
   cl.out += Info(options_.downloadMode == 2 ? "Downloading Record Data..."
@@ -277,6 +291,7 @@ void SimulatedModem::DownloadData(std::string_view bytes) {
     }
     records_.push_back(recordBuf_);
     if (!IsGoodRecord(recordBuf_)) firmwareValid_ = false;
+    else if (std::string header = HeaderText(recordBuf_); !header.empty()) flashedVersion_ = header;
     const bool last = IsEndRecord(recordBuf_);
     if (last) endRecordSeen_ = true;
     recordBuf_.clear();
@@ -296,8 +311,12 @@ void SimulatedModem::StartFlashing() {
   std::string outcome = "Download failed";
   // A bad record or a download that ended without its end record leaves
   // nothing to program.
-  if (options_.flashSucceeds && firmwareValid_ && endRecordSeen_)
+  if (options_.flashSucceeds && firmwareValid_ && endRecordSeen_) {
     outcome = options_.downloadMode == 2 ? "Download successful" : "Download Success";
+    // The new firmware reports the version its header names.
+    if (!flashedVersion_.empty()) software_ = flashedVersion_;
+  }
+  flashedVersion_.clear();
   Emit("\r\n" + outcome + "\r\n", 1100);
   flashEndDue_ = now_ + 1100;
 }

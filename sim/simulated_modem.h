@@ -370,6 +370,7 @@ class SimulatedModem {
   std::vector<std::string> records_;
   bool firmwareValid_ = true;  // every record so far was well formed
   bool endRecordSeen_ = false;
+  std::string flashedVersion_;  // the header record's text in this download
   int remoteLines_ = 0;        // command lines sent over the line in a session
   long long downloadIdleDue_ = -1;
   long long flashEndDue_ = -1;
