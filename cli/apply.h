@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ struct ApplyTarget {
   // Line settings of the inventory line ("baud=9600 format=7E1"); empty:
   // those of the command line.
   std::string baud, data, parity, stop;
+  // The line's own values, "SECTION.FIELD=VALUE" as written ("@FILE" and
+  // "-" not yet read), and after PrepareTargetValues the values themselves
+  // (those of --set first) with the profile they make.
+  std::vector<std::string> settings;
+  std::vector<std::string> values;
+  std::shared_ptr<const ConfigBlock> profile;  // null: the plan's profile
   // "/dev/ttyUSB0" or "/dev/ttyUSB0,5551234", as the inventory writes it.
   std::string Label() const { return remote.empty() ? port : port + "," + remote; }
 };
@@ -58,6 +65,27 @@ std::string ReportFileName(const ApplyTarget& target);
 // double quote cannot be read back; ports and numbers never hold one.
 std::string InventoryLine(const ApplyTarget& target);
 
+// An inventory field "SECTION.FIELD=VALUE" (a name with a dot before the
+// "="): the target's own value, kept in `t.settings`; a value "@FILE" named
+// relative to the inventory is taken from `folder`. False for any other
+// field.
+bool ReadTargetSetting(const std::string& field, const std::string& folder, ApplyTarget& t);
+
+// Reads the values given as "@FILE" (the first line of a file only its owner
+// may read or write; "@@" stands for a value that begins with "@") or "-"
+// (the next line of standard input: those of --set first, then the
+// inventory's in order), lays --set and then each target's own values over
+// `profile` by the rules of kelvane-cli set, and gives each target with
+// values its own profile. On a refusal `error` names the target and the
+// field, a password never shown; clippings go to `notes`.
+bool PrepareTargetValues(std::vector<ApplyTarget>& targets, const std::vector<std::string>& forAll,
+                         const ConfigBlock& profile, std::vector<std::string>& notes, std::string& error);
+// A target's values as reports show them, each field once (the last value
+// given), passwords masked; and as "A=1, B=********".
+std::vector<std::pair<std::string, std::string>> ShownValues(const ApplyTarget& t);
+std::string ShownValuesText(const ApplyTarget& t);
+void WipeTargetValues(ApplyTarget& t);
+
 // Partial: every difference that may be written was, but some were left
 // alone (Serial and Remote configuration over a remote link): the modem does
 // not hold the profile.
@@ -82,6 +110,8 @@ struct ApplyOutcome {
   std::string lineNote;
   std::string error;
   std::string report;  // the report's path when one was written
+  std::string backup;  // the saved settings' path when a backup was made
+  std::string via;  // the port of the dial-out pool a far target went through
   bool written = false;  // the modem's settings were changed (also when the run then failed)
 };
 
@@ -95,6 +125,12 @@ struct ApplyPlan {
   int namedSections = 0;
   bool check = false;
   std::string reportDir;
+  // Where each modem's settings, as read, are saved before it is written.
+  std::string backupDir;
+  // The dial-out pool for far targets without a port, and how long a target
+  // waits for a free port (of the pool, or its own in use by another run).
+  std::vector<std::string> via;
+  int waitSeconds = 600;
   std::string profilePath;  // named in each report
   std::string logPath;
   // Progress lines ("port: text") go here when set; called from the

@@ -24,6 +24,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "config/file_problem.h"
+#include "cli/port_lock.h"
 #include "config/json_text.h"
 #include "config/modem_comparison.h"
 #include "config/replacement_file.h"
@@ -55,7 +56,8 @@ std::string SummaryPath(const std::string& dir) {
 constexpr const char* kUsage =
     "usage: kelvane-cli apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]\n"
     "                         [--remote NUMBER [--password-file F]] [--check] [--json] [--report-dir DIR]\n"
-    "                         [--jobs N] [--log FILE] [--failed FILE]\n";
+    "                         [--jobs N] [--log FILE] [--failed FILE] [--set FIELD=VALUE ...]\n"
+    "                         [--backup-dir DIR] [--via PORT ... [--wait SECONDS]]\n";
 
 std::string FieldList(const std::vector<FieldDifference>& fields) {
   std::string out = std::to_string(fields.size()) + (fields.size() == 1 ? " field: " : " fields: ");
@@ -80,6 +82,8 @@ std::string OutcomeLine(const ApplyTarget& t, const ApplyOutcome& o) {
     default: line += "failed: " + o.error; break;
   }
   if (!o.lineNote.empty()) line += "; " + o.lineNote;
+  if (!o.via.empty()) line += "; through " + o.via;
+  if (!t.values.empty()) line += "; own values: " + ShownValuesText(t);
   if (!o.skipped.empty()) {
     line += "; not written over the remote link (name serial or remote in --sections to write them): " +
             FieldList(o.skipped);
@@ -110,7 +114,7 @@ Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
   // Paths and messages (which may quote the modem) are taken byte for byte
   // as single-byte text, so any bytes make valid JSON.
   Json j;
-  j["port"] = Utf8FromLatin1(t.port);
+  j["port"] = Utf8FromLatin1(o.via.empty() ? t.port : o.via);
   j["remote"] = t.remote.empty() ? Json(nullptr) : Json(t.remote);
   j["model"] = o.model.empty() ? Json(nullptr) : Json(o.model);
   j["type"] = o.type ? Json(o.type) : Json(nullptr);
@@ -143,6 +147,11 @@ Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
   j["report"] = o.report.empty() ? Json(nullptr) : Json(Utf8FromLatin1(o.report));
   j["written"] = o.written;
   j["line"] = o.lineNote.empty() ? Json(nullptr) : Json(o.lineNote);
+  // The target's own values over the profile, passwords masked.
+  Json own = Json::object();
+  for (const auto& [name, value] : ShownValues(t)) own[name] = Utf8FromLatin1(value);
+  j["settings"] = own;
+  j["backup"] = o.backup.empty() ? Json(nullptr) : Json(Utf8FromLatin1(o.backup));
   return j;
 }
 
@@ -213,6 +222,35 @@ struct ApplyRun {
   int doneWrite = -1;
 };
 
+// Runs a target once its port is its own: a far target without a port
+// takes whichever port of the pool is free, any other target the lock of its
+// port, waiting up to --wait while another run (another process too) has it.
+ApplyOutcome RunOnFreePort(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd) {
+  const bool pooled = target.port.empty();
+  ApplyOutcome out;
+  PortLock lock;
+  std::string port = target.port, error;
+  if (pooled || UsesPortLock(target.port)) {
+    const std::vector<std::string> ports = pooled ? plan.via : std::vector<std::string>{target.port};
+    switch (TakeFreePort(ports, plan.waitSeconds, cancelFd, lock, port, error)) {
+      case PoolWait::Taken: break;
+      case PoolWait::TimedOut:
+        out.error = pooled ? "no port of the dial-out pool was free within " + std::to_string(plan.waitSeconds) + " s"
+                           : "the port " + target.port + " was in use by another run for " +
+                                 std::to_string(plan.waitSeconds) + " s";
+        return out;
+      case PoolWait::Cancelled: out.error = CancelledText(); return out;
+      case PoolWait::Failed: out.error = error; return out;
+    }
+  }
+  if (!pooled) return ApplyToTarget(target, plan, cancelFd);
+  ApplyTarget through = target;
+  through.port = port;
+  out = ApplyToTarget(through, plan, cancelFd);
+  out.via = port;
+  return out;
+}
+
 void RunPorts(ApplyRun& run, const std::vector<ApplyTarget>& targets, const ApplyPlan& plan) {
   auto report = [&run](size_t index, ApplyOutcome outcome) {
     {
@@ -247,7 +285,7 @@ void RunPorts(ApplyRun& run, const std::vector<ApplyTarget>& targets, const Appl
       }
       ApplyOutcome outcome;
       if (start) {
-        outcome = ApplyToTarget(targets[index], plan, cancel[0]);
+        outcome = RunOnFreePort(targets[index], plan, cancel[0]);
         std::lock_guard lock(run.mutex);
         std::erase(run.runningCancel, cancel[1]);
       } else {
@@ -258,6 +296,20 @@ void RunPorts(ApplyRun& run, const std::vector<ApplyTarget>& targets, const Appl
       report(index, std::move(outcome));
     }
   }
+}
+
+// Every line of `text` as "kelvane-cli apply: line".
+std::string Prefixed(const std::string& text) {
+  std::string out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t end = text.find('\n', start);
+    out += (out.empty() ? "" : "\n") + std::string("kelvane-cli apply: ") +
+           text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return out;
 }
 
 void Wipe(std::string& text) {
@@ -294,6 +346,13 @@ int ApplyCommand(Session& s) {
     if (!t.remote.empty()) t.passwordFile = o.passwordFile;
     targets.push_back(std::move(t));
   }
+  // --remote without --port: the far modem goes through the pool.
+  if (o.ports.empty() && !o.via.empty() && !o.remote.empty()) {
+    ApplyTarget t;
+    t.remote = o.remote;
+    t.passwordFile = o.passwordFile;
+    targets.push_back(std::move(t));
+  }
   const size_t fromInventory = targets.size();
   if (!o.inventory.empty() && !ReadInventory(o.inventory, targets, error)) {
     std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
@@ -315,6 +374,18 @@ int ApplyCommand(Session& s) {
     std::fprintf(stderr, "kelvane-cli apply: --port or --inventory is required\n%s", kUsage);
     return EXIT_USAGE;
   }
+  for (const ApplyTarget& t : targets) {
+    if (!t.port.empty() || (!o.via.empty() && !t.remote.empty())) continue;
+    std::fprintf(stderr, "kelvane-cli apply: %s\n",
+                 t.remote.empty() ? "a target without a port"
+                                  : ("the far target " + t.remote + " has no port: give --via PORT (the dial-out pool)").c_str());
+    return EXIT_USAGE;
+  }
+  if (!o.via.empty() && std::none_of(targets.begin(), targets.end(), [](const ApplyTarget& t) { return t.port.empty(); })) {
+    std::fprintf(stderr, "kelvane-cli apply: --via is for far targets without a port: give --remote without --port, "
+                         "or inventory lines that start with the number (,NUMBER)\n");
+    return EXIT_USAGE;
+  }
   if (!CheckTargets(targets, error)) {
     std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
     return EXIT_USAGE;
@@ -325,11 +396,27 @@ int ApplyCommand(Session& s) {
   plan.options = &o;
   if (!LoadProfileForWriting("apply", o.positional[0], plan.profile,
                              sections | ((sections & SEC_IO) ? 0x03 : 0))) return EXIT_FAILED;
+  // Each target's own values, checked as set checks them, before any modem
+  // is asked.
+  std::vector<std::string> notes;
+  if (!PrepareTargetValues(targets, o.settings, plan.profile, notes, error)) {
+    std::fprintf(stderr, "%s\n", Prefixed(error).c_str());
+    std::fprintf(stderr, "kelvane-cli apply: no modem was touched\n");
+    return EXIT_FAILED;
+  }
+  for (const std::string& note : notes) std::fprintf(stderr, "kelvane-cli apply: note: %s\n", note.c_str());
   plan.sections = sections;
   plan.namedSections = NamedSections(o.sections);
   plan.check = o.check;
   plan.reportDir = o.reportDir;
   plan.profilePath = o.positional[0];
+  plan.backupDir = o.backupDir;
+  plan.via = o.via;
+  plan.waitSeconds = o.waitSeconds;
+  if (!plan.backupDir.empty() && !PrepareReportFolder(plan.backupDir, error)) {
+    std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
+    return EXIT_FAILED;
+  }
   if (!plan.reportDir.empty() && !PrepareReportFolder(plan.reportDir, error)) {
     std::fprintf(stderr, "kelvane-cli apply: %s\n", error.c_str());
     return EXIT_FAILED;
@@ -394,6 +481,11 @@ int ApplyCommand(Session& s) {
   run.outcomes.resize(targets.size());
   std::map<std::string, size_t> groupOfPort;
   for (size_t i = 0; i < targets.size(); ++i) {
+    // Each far target of the pool is a group of its own: it waits for a port.
+    if (targets[i].port.empty()) {
+      run.groups.push_back({i});
+      continue;
+    }
     // Two spellings of one device server port are one port.
     auto [at, added] = groupOfPort.emplace(CanonicalPortName(targets[i].port), run.groups.size());
     if (added) run.groups.emplace_back();
@@ -501,6 +593,7 @@ int ApplyCommand(Session& s) {
       failed = true;
     }
   }
+  for (ApplyTarget& t : targets) WipeTargetValues(t);
   if (failed) return EXIT_FAILED;
   if (partial) return EXIT_PARTIAL;
   return wouldChange ? EXIT_WOULD_CHANGE : EXIT_OK;

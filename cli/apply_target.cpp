@@ -4,7 +4,10 @@
 // port, traffic log, user interface), so targets on different ports run in
 // threads side by side.
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -19,6 +22,7 @@
 #include "config/field_table.h"
 #include "config/modem_comparison.h"
 #include "config/page_words.h"
+#include "config/profile.h"
 #include "config/read_engine.h"
 #include "config/replacement_file.h"
 #include "config/write_engine.h"
@@ -144,6 +148,9 @@ class TargetRun {
   // has automatic rate detection or they are the ones set already.
   bool UseProfileLine();
   void WriteReport();
+  // Saves the settings as read before the write; false (the run failed)
+  // when they could not be saved.
+  bool SaveBackup();
   bool AddRunToReport(const std::string& path, std::string& error);
   // Reads `sections`, the stored profile with them.
   bool Read(int sections);
@@ -330,6 +337,8 @@ std::string RunRows(const ApplyTarget& target, const ApplyPlan& plan, const Appl
   rows += row("Target", target.Label());
   if (!target.remote.empty()) rows += row("Remote number", target.remote);
   rows += row("Profile", plan.profilePath);
+  if (!target.values.empty()) rows += row("Own values", ShownValuesText(target));
+  if (!out.backup.empty()) rows += row("Settings saved before the write", out.backup);
   if (!out.model.empty()) rows += row("Modem", out.model);
   rows += row("Result", ResultWord(out.result));
   if (out.result == ApplyResult::Failed) {
@@ -375,6 +384,29 @@ void WriteFailureReport(const ApplyTarget& target, const ApplyPlan& plan, ApplyO
   }
 }
 
+bool TargetRun::SaveBackup() {
+  // "ttyUSB0-5551234_20261208-141500.dat": the target as its report is
+  // named, and the time; a second backup within the same second gets a
+  // number rather than taking the place of the first.
+  std::string name = ReportFileName(target_);
+  name.resize(name.size() - 4);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "_%Y%m%d-%H%M%S", &local);
+  const std::string base = plan_.backupDir + "/" + name + stamp;
+  std::string path = base + ".dat";
+  for (int n = 2; ::access(path.c_str(), F_OK) == 0 && n < 100; ++n) path = base + "-" + std::to_string(n) + ".dat";
+  std::string error;
+  if (!SaveProfileFile(path, a_.Config, error)) {
+    Fail("The settings were not saved before the write, so nothing was written: " + error);
+    return false;
+  }
+  out_.backup = path;
+  return true;
+}
+
 void TargetRun::WriteReport() {
   if (plan_.reportDir.empty() || !(a_.LinkState & LS_IDENTIFIED) || Cancelled()) return;
   const std::string path = plan_.reportDir + "/" + ReportFileName(target_);
@@ -408,7 +440,8 @@ ApplyOutcome TargetRun::Run() {
     return out_;
   }
   foundQuiet_ = a_.QuietWasOn;
-  if (!Read(compared)) {
+  // A backup holds every section of the model, not only those compared.
+  if (!Read(plan_.backupDir.empty() ? compared : compared | WritableSections(a_.ModelType))) {
     Fail(a_.PortIsOpen() ? "Reading the configuration failed." : std::string(DisconnectedText));
     RestoreQuietMode();
     EndLink();
@@ -452,6 +485,11 @@ ApplyOutcome TargetRun::Run() {
     // The profile's records take the place of what was read, and only those
     // sections are written, as a page's own Write does (the I/O page: its
     // parameters and all ten entries).
+    if (!plan_.backupDir.empty() && !SaveBackup()) {
+      RestoreQuietMode();
+      EndLink();
+      return out_;
+    }
     ui_.TakeMessages();
     out_.written = true;
     const ProfileWrite written = WriteProfile(a_, toWrite | ((toWrite & SEC_IO) ? 0x03 : 0), &plan_.profile);
@@ -493,7 +531,10 @@ ApplyOutcome TargetRun::Run() {
 ApplyOutcome ApplyToTarget(const ApplyTarget& target, const ApplyPlan& plan, int cancelFd) {
   ApplyOutcome out;
   {
-    TargetRun run(target, plan, cancelFd);
+    // A target with values of its own runs on the profile they make.
+    ApplyPlan own = plan;
+    if (target.profile) own.profile = *target.profile;
+    TargetRun run(target, own, cancelFd);
     out = run.Run();
   }
   if (out.result == ApplyResult::Failed && out.report.empty() && !plan.reportDir.empty()) {

@@ -149,8 +149,16 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
     if (fields.empty()) continue;
     ApplyTarget t;
     // Line settings follow the port after a blank or a comma, and may stand
-    // at the end of any field; a field of settings alone is no field.
+    // at the end of any field; a field of settings alone is no field. A
+    // field after the port that reads SECTION.FIELD=VALUE is a value of the
+    // target's own.
     for (size_t i = fields.size(); i-- > 0;) {
+      const std::string whole = tails[i].empty() ? fields[i] : fields[i].empty() ? tails[i] : std::string();
+      if (i > 0 && ReadTargetSetting(whole, FolderOf(path), t)) {
+        fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(i));
+        tails.erase(tails.begin() + static_cast<std::ptrdiff_t>(i));
+        continue;
+      }
       const std::string settings = TakeLineSettings(tails[i]);
       fields[i] += tails[i];
       if (settings.empty()) continue;
@@ -166,7 +174,8 @@ bool ReadInventory(const std::string& path, std::vector<ApplyTarget>& out, std::
       return false;
     }
     t.port = fields[0];
-    if (t.port.empty()) {
+    // A far modem without a port goes through the dial-out pool (--via).
+    if (t.port.empty() && (fields.size() < 2 || fields[1].empty())) {
       error = where + "no port";
       return false;
     }
@@ -261,6 +270,8 @@ std::string InventoryLine(const ApplyTarget& target) {
     settings += " format=" + target.data + target.parity.substr(0, 1) + target.stop;
   }
   line += settings;
+  // The target's own values as written: a secret stays in its file.
+  for (const std::string& own : target.settings) line += "," + field(own);
   if (target.remote.empty()) return line;
   line += "," + field(target.remote);
   // A password file belongs to a number: a local target has none.

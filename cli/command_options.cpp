@@ -25,11 +25,17 @@ const std::vector<OptionInfo>& AllOptions() {
       {"--words", "", "", "name the fields and values as the window's pages show them"},
       {"--show-secrets", "", "", "print passwords in clear"},
       {"--stdin", "", "", "a field named without =VALUE takes the next line of standard input"},
-      {"--inventory", "", "FILE", "the targets, one a line: port[,number[,password-file]] [baud=N format=8N1]"},
+      {"--inventory", "", "FILE", "the targets, one a line: port[,number[,password-file]] [baud=N format=8N1] "
+                                   "[,FIELD=VALUE ...]"},
       {"--check", "", "", "read and compare only: write nothing"},
       {"--report-dir", "", "DIR", "each modem's HTML report and apply-summary.json go to DIR"},
       {"--jobs", "", "N", "at most N ports at the same time, 1-1000 (default 32)"},
       {"--failed", "", "FILE", "write the targets that failed or did not start to FILE, as an inventory"},
+      {"--set", "", "FIELD=VALUE", "a value of every target's own over the profile, as set takes it (repeatable; "
+                                    "VALUE @FILE: the first line of an owner-only file; -: a line of standard input)"},
+      {"--backup-dir", "", "DIR", "save each modem's settings as read to DIR before it is written"},
+      {"--via", "", "PORT", "a local modem of the dial-out pool for far targets (repeatable)"},
+      {"--wait", "", "SECONDS", "how long a far target waits for a free port of the pool, 0-86400 (default 600)"},
   };
   return options;
 }
@@ -56,7 +62,7 @@ const std::vector<CommandInfo>& AllCommands() {
   static const std::vector<CommandInfo> commands = {
       {"ports", "", "List the serial ports with what the system knows of them.", {"--json"}},
       {"identify", "", "Find the modem and print its model name, model type and identification answer.",
-       Join({kLine, kRemote, kTool})},
+       Join({kLine, kRemote, {"--json"}, kTool})},
       {"scan", "", "Search the port for a modem at every setting, or at the ranges FROM:TO given.",
        Join({kLine, kTool, {"--json"}})},
       {"read", "", "Read the sections from the modem and save them as a profile (-o is required).",
@@ -65,7 +71,9 @@ const std::vector<CommandInfo>& AllCommands() {
        Join({kLine, kRemote, {"--sections", "--yes"}, kTool})},
       {"apply", "FILE.dat", "Bring modems to the profile, writing only the sections that differ.",
        Join({kLine, {"--inventory"}, kRemote,
-             {"--sections", "--check", "--json", "--report-dir", "--jobs", "--failed"}, kTool})},
+             {"--sections", "--set", "--check", "--json", "--report-dir", "--backup-dir", "--jobs", "--failed",
+              "--via", "--wait"},
+             kTool})},
       {"show", "FILE.dat", "Print every field of a profile.", {"--words", "--json", "--show-secrets"}},
       {"diff", "A.dat B.dat", "Print the fields that differ.", {"--words", "--json", "--show-secrets"}},
       {"verify", "FILE.dat", "Read the modem and print where it differs from the profile.",

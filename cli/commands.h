@@ -62,6 +62,8 @@ int RemoteConnectForCommand(Session& s);
 // Ends a command's link: a remote session is ended ("AT*WRCE", "+++",
 // "ATH") before the port closes, also after a failure or a cancel.
 void EndForCommand(Session& s);
+// kelvane-cli identify [--json] (identify_command.cpp).
+int IdentifyCommand(Session& s);
 // kelvane-cli flash.
 int FlashCommand(Session& s);
 // Answer text made printable (CR dropped, other control bytes as \xNN).

@@ -69,36 +69,6 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
-namespace {
-
-// The information text of an answer: without the echoed command, the result
-// code and blank lines.
-std::string InformationText(const std::string& answer, const std::string& command) {
-  std::string out;
-  size_t start = 0;
-  while (start < answer.size()) {
-    size_t end = answer.find('\n', start);
-    if (end == std::string::npos) end = answer.size();
-    const std::string line = answer.substr(start, end - start);
-    start = end + 1;
-    if (line.empty() || line == command || line == "OK" || line == "0") continue;
-    out += line + "\n";
-  }
-  return out;
-}
-
-int IdentifyCommand(Session& s) {
-  const int rc = ConnectForCommand(s);
-  if (rc != EXIT_OK) return rc;
-  CAdapter& a = s.adapter;
-  std::printf("Model: %s\nModel type: %d\nIdentification:\n%s", std::string(ModelName(a.ModelType)).c_str(),
-              a.ModelType, InformationText(Printable(a.IdentificationAnswer), "ATI9").c_str());
-  EndForCommand(s);
-  return EXIT_OK;
-}
-
-}  // namespace
-
 int Main(int argc, char** argv) {
   RegisterPortMaker(MakeSimulatedPort);
   Options options;

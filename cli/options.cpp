@@ -62,7 +62,8 @@ Commands:
       kelvane-cli write --port /dev/ttyUSB0 modem.dat --yes
   apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]
         [--remote NUMBER [--password-file F]] [--check] [--json]
-        [--report-dir DIR] [--jobs N] [--failed FILE]
+        [--report-dir DIR] [--jobs N] [--failed FILE] [--set FIELD=VALUE ...]
+        [--backup-dir DIR] [--via PORT ... [--wait SECONDS]]
                              Bring modems to the profile: read the sections of
                              LIST (default every section a write changes),
                              compare, write only the sections that differ, store
@@ -83,6 +84,17 @@ Commands:
                              report and apply-summary.json; --failed writes the
                              failed targets as an inventory. One line a modem,
                              then a summary; --json prints a JSON array instead.
+                             --set FIELD=VALUE gives every target a value of
+                             its own over the profile, by the rules of set; an
+                             inventory line gives its own after the port, one a
+                             field: ,FIELD=VALUE or ,"FIELD=VALUE with blanks".
+                             VALUE @FILE is the first line of an owner-only
+                             file, - a line of standard input, @@ a leading @.
+                             --backup-dir saves each modem's settings as read
+                             before it is written. --via PORT (repeated): far
+                             targets without a port go through whichever local
+                             modem of the pool is free, one session a port, also
+                             across processes, waiting up to --wait seconds.
                              Exit 0 when every modem holds the profile, 4 when
                              --check found modems that would change, 5 when
                              differences were left alone, 1 when any failed.
@@ -301,6 +313,16 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       out.check = true;
     } else if (arg == "--report-dir") {
       if (!value(out.reportDir)) return false;
+    } else if (arg == "--set") {
+      if (!value(text)) return false;
+      out.settings.push_back(text);
+    } else if (arg == "--backup-dir") {
+      if (!value(out.backupDir)) return false;
+    } else if (arg == "--via") {
+      if (!value(text)) return false;
+      out.via.push_back(text);
+    } else if (arg == "--wait") {
+      if (!number(0, 86400, out.waitSeconds, " (seconds)")) return false;
     } else if (arg == "--jobs") {
       if (!number(1, 1000, out.jobs)) return false;
     } else if (arg == "-o" || arg == "--output") {

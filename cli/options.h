@@ -42,6 +42,13 @@ struct Options {
   bool check = false;
   std::string reportDir;
   int jobs = 0;
+  // apply: values of every target's own ("SECTION.FIELD=VALUE", in order),
+  // where each modem's settings are saved before a write, the dial-out pool
+  // for far targets and how long a target waits for a free port of it.
+  std::vector<std::string> settings;
+  std::string backupDir;
+  std::vector<std::string> via;
+  int waitSeconds = 600;
 };
 
 // Exit codes.

@@ -15,10 +15,14 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
+#include <memory>
 
 #include "config/version.h"
 #include "sim/pty_server.h"
 #include "sim/simulated_modem.h"
+#include "sim/telephone_network.h"
 
 namespace {
 
@@ -59,6 +63,11 @@ constexpr const char* kUsage =
     "                      command line received (\"line\", \"far-line\") and every\n"
     "                      change of the call's state (\"state command\", \"state\n"
     "                      dialling\", online, password, session, escape, online-command)\n"
+    "  --far NUMBER[:M[:PASSWORD]]  a telephone network: a far modem (type or article M,\n"
+    "                      default as the local one) that NUMBER reaches from any local\n"
+    "                      modem; repeatable. A far modem in a call answers others BUSY\n"
+    "  --locals N          serve N local modems alike, each on its own pseudo-terminal\n"
+    "                      (its path a line), all reaching the far modems of --far\n"
     "  --help           this text\n"
     "  --version        the version\n"
     "\n"
@@ -92,6 +101,8 @@ int main(int argc, char** argv) {
   LastConnection line;
   SimulationOptions sim;
   std::string password, remoteModel;
+  std::vector<std::string> farModems;
+  int locals = 1;
 
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -189,6 +200,13 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--stall-escape") {
       if (!needValue() || !ParseInt(value, sim.stallEscapeMs)) return Usage("--stall-escape needs milliseconds");
+    } else if (arg == "--far") {
+      if (!needValue() || *value == '\0') return Usage("--far needs NUMBER[:MODEL[:PASSWORD]]");
+      farModems.emplace_back(value);
+      ++i;
+    } else if (arg == "--locals") {
+      if (!needValue() || !ParseInt(value, locals) || locals < 1 || locals > 32)
+        return Usage("--locals needs a count from 1 to 32");
       ++i;
     } else if (arg == "--link") {
       if (!needValue()) return Usage("--link needs a path");
@@ -199,6 +217,30 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The telephone network of --far: far modems by number, shared by every
+  // local modem.
+  TelephoneNetwork network;
+  for (const std::string& far : farModems) {
+    const size_t colon = far.find(':');
+    const std::string number = far.substr(0, colon);
+    std::string farModel = colon == std::string::npos ? "" : far.substr(colon + 1), farPassword;
+    const size_t second = farModel.find(':');
+    if (second != std::string::npos) {
+      farPassword = farModel.substr(second + 1);
+      farModel.resize(second);
+    }
+    // As the local modem, a model type or an article number.
+    int type = 0;
+    std::string farArticle = farModel;
+    if (farModel.empty()) farArticle = article.empty() ? SimulatedModem(model).Article() : article;
+    if (farModel.size() == 1 && ParseInt(farModel.c_str(), type) && type >= 1 && type <= 4) {
+      farArticle = SimulatedModem(type).Article();
+    }
+    if (number.empty()) return Usage("--far needs NUMBER[:MODEL[:PASSWORD]]");
+    network.AddFarModem(number, farArticle, farPassword);
+  }
+
+  auto makeModem = [&]() {
   SimulatedModem modem = article.empty() ? SimulatedModem(model) : SimulatedModem(std::string_view(article));
   // The options describe the modem as it powers up: the stored profile too.
   for (ModemSettings* s : {&modem.State(), &modem.Stored()}) {
@@ -231,6 +273,10 @@ int main(int argc, char** argv) {
   }
   // The far modem exists from here on, with the chosen article.
   for (ModemSettings* s : {&modem.FarModem().State(), &modem.FarModem().Stored()}) s->remotePassword = password;
+  if (!farModems.empty()) o.network = &network;
+  return modem;
+  };
+  SimulatedModem modem = makeModem();
 
   // The stop signals arrive on a descriptor, so the server's poll wakes up.
   sigset_t stopSignals;
@@ -259,8 +305,30 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s\n", server.SlavePath().c_str());
+  // More local modems alike, in threads of their own: they share the far
+  // modems, so every modem of the process runs under the network's lock.
+  std::vector<std::unique_ptr<PtyServer>> more;
+  for (int k = 1; k < locals; ++k) {
+    more.push_back(std::make_unique<PtyServer>(makeModem()));
+    more.back()->SetPacing(pace);
+    more.back()->SetInputPacing(paceInput);
+    if (!more.back()->Open(error)) {
+      std::fprintf(stderr, "kelvane-modemsim: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s\n", more.back()->SlavePath().c_str());
+  }
   std::fflush(stdout);
+  std::vector<std::thread> threads;
+  if (locals > 1) {
+    server.ShareLock(&network.Lock());
+    for (auto& other : more) {
+      other->ShareLock(&network.Lock());
+      threads.emplace_back([&other, stopFd] { other->Run(stopFd); });
+    }
+  }
   const int result = server.Run(stopFd);
+  for (std::thread& t : threads) t.join();
   close(stopFd);
   return result;
 }

@@ -242,6 +242,8 @@ void PtyServer::ReportEvents() {
 
 int PtyServer::Run(int stopFd) {
   if (master_ < 0) return 1;
+  std::unique_lock<std::mutex> hold;
+  if (shared_) hold = std::unique_lock<std::mutex>(*shared_);
   while (true) {
     const long long nowUs = NowUs();
     FeedArrivedInput(nowUs);
@@ -279,7 +281,9 @@ int PtyServer::Run(int stopFd) {
     // out and look again after a short sleep instead of spinning on it.
     const bool watchMaster = !hangup_;
     const int count = watchMaster ? 2 : 1;
+    if (shared_) hold.unlock();
     const int r = ::ppoll(fds, static_cast<nfds_t>(count), timeoutUs < 0 ? nullptr : &timeout, nullptr);
+    if (shared_) hold.lock();
     if (r < 0 && errno != EINTR) return 1;
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) return 0;
 

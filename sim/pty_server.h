@@ -7,6 +7,7 @@
 // wrong stop bits can be simulated this way).
 
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "serial/serial_port.h"
@@ -44,6 +45,10 @@ class PtyServer {
   // events. Returns 0, or 1 when the master failed.
   int Run(int stopFd);
 
+  // Several servers of one process whose modems share far modems hold
+  // `lock` while their modem works (TelephoneNetwork::Lock).
+  void ShareLock(std::mutex* lock) { shared_ = lock; }
+
   SimulatedModem& Modem() { return modem_; }
   // The line settings last read from the pseudo-terminal.
   const LineSettings& Line() const { return line_; }
@@ -76,6 +81,7 @@ class PtyServer {
   size_t linesReported_ = 0;
   size_t farLinesReported_ = 0;
   std::string stateReported_;
+  std::mutex* shared_ = nullptr;
 };
 
 // Reads a --format text such as "8N1" or "7E2" into +ICF values. False when

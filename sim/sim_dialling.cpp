@@ -1,4 +1,5 @@
 #include "sim/simulated_modem.h"
+#include "sim/telephone_network.h"
 
 #include <algorithm>
 
@@ -51,6 +52,19 @@ bool IsGoodRecord(std::string_view r) {
     return (sum & 0xFF) == 0;
   }
   return false;
+}
+
+// The header record "S0" carries text after its two address bytes: the
+// version the firmware reports once it is flashed ("SW 3.15"). Empty for
+// any other record.
+std::string HeaderText(std::string_view r) {
+  std::vector<int> bytes;
+  if (r.size() < 10 || Up(r[0]) != 'S' || r[1] != '0' || !HexBytes(r.substr(2), bytes) || bytes.size() < 4) return "";
+  std::string text;
+  for (size_t i = 3; i + 1 < bytes.size(); ++i) {
+    if (bytes[i] >= 0x20 && bytes[i] < 0x7F) text += static_cast<char>(bytes[i]);
+  }
+  return text;
 }
 
 bool IsEndRecord(std::string_view r) {
@@ -152,6 +166,7 @@ void SimulatedModem::StartDownload(CommandLine& cl) {
   records_.clear();
   recordBuf_.clear();
   firmwareValid_ = true;
+  flashedVersion_.clear();
   endRecordSeen_ = false;
   downloadIdleDue_ = now_ + options_.downloadIdleMs;
   cl.out += Info(options_.downloadMode == 2 ? "Downloading Record Data..."
@@ -169,9 +184,14 @@ void SimulatedModem::StartDial(std::string number) {
 
 void SimulatedModem::FinishDial() {
   if (mode_ != Mode::Dialling) return;
-  const std::string r = !options_.remoteNumber.empty() && dialled_ != options_.remoteNumber
-                            ? std::string("NO ANSWER")
-                            : options_.dialResult;
+  std::string r = !options_.remoteNumber.empty() && dialled_ != options_.remoteNumber
+                      ? std::string("NO ANSWER")
+                      : options_.dialResult;
+  if (r.empty() && options_.network) {
+    bool busy = false;
+    called_ = options_.network->Answer(dialled_, this, busy);
+    if (!called_) r = busy ? "BUSY" : "NO ANSWER";
+  }
   if (!r.empty()) {
     mode_ = Mode::Command;
     const int code = r == "BUSY" ? RC_BUSY
@@ -184,7 +204,7 @@ void SimulatedModem::FinishDial() {
   mode_ = Mode::Online;
   lastDataMs_ = now_;
   plusCount_ = 0;
-  SimulatedModem& far = FarModem();
+  SimulatedModem& far = Far();
   far.session_ = LineSession::Data;
   far.linePlus_ = 0;
   far.lineBuf_.clear();
@@ -202,7 +222,19 @@ void SimulatedModem::HangUp() {
   escapeDue_ = -1;
   plusCount_ = 0;
   diag_.termination = "LOCAL REQUEST";
-  if (far_) far_->LineDropped();
+  EndCall();
+}
+
+SimulatedModem& SimulatedModem::Far() { return called_ ? *called_ : FarModem(); }
+
+void SimulatedModem::EndCall() {
+  if (called_) {
+    called_->LineDropped();
+    options_.network->Release(called_);
+    called_ = nullptr;
+  } else if (far_) {
+    far_->LineDropped();
+  }
 }
 
 void SimulatedModem::SetDtr(bool on) {
@@ -246,20 +278,20 @@ void SimulatedModem::OnlineData(std::string_view bytes) {
       escapeDue_ = -1;
     }
     lastDataMs_ = now_;
-    FarModem().Advance(now_);
-    if (c == '\r' && far_->session_ == LineSession::Remote && options_.dropLineAfter > 0 &&
+    Far().Advance(now_);
+    if (c == '\r' && Far().session_ == LineSession::Remote && options_.dropLineAfter > 0 &&
         ++remoteLines_ >= options_.dropLineAfter) {
       // The far end hangs up: the call is over and the local modem says so.
       mode_ = Mode::Command;
       escapeDue_ = -1;
       plusCount_ = 0;
       diag_.termination = "REMOTE REQUEST";
-      far_->LineDropped();
+      EndCall();
       Emit(Result(RC_NO_CARRIER));
       return;
     }
     int delayMs = 0;
-    std::string back = far_->LineInput(std::string_view(&c, 1), options_.promptDelayMs, delayMs);
+    std::string back = Far().LineInput(std::string_view(&c, 1), options_.promptDelayMs, delayMs);
     Emit(std::move(back), delayMs);
   }
 }
@@ -275,6 +307,7 @@ void SimulatedModem::DownloadData(std::string_view bytes) {
     }
     records_.push_back(recordBuf_);
     if (!IsGoodRecord(recordBuf_)) firmwareValid_ = false;
+    else if (std::string header = HeaderText(recordBuf_); !header.empty()) flashedVersion_ = header;
     const bool last = IsEndRecord(recordBuf_);
     if (last) endRecordSeen_ = true;
     recordBuf_.clear();
@@ -294,8 +327,12 @@ void SimulatedModem::StartFlashing() {
   std::string outcome = "Download failed";
   // A bad record or a download that ended without its end record leaves
   // nothing to program.
-  if (options_.flashSucceeds && firmwareValid_ && endRecordSeen_)
+  if (options_.flashSucceeds && firmwareValid_ && endRecordSeen_) {
     outcome = options_.downloadMode == 2 ? "Download successful" : "Download Success";
+    // The new firmware reports the version its header names.
+    if (!flashedVersion_.empty()) software_ = flashedVersion_;
+  }
+  flashedVersion_.clear();
   Emit("\r\n" + outcome + "\r\n", 1100);
   flashEndDue_ = now_ + 1100;
 }

@@ -21,7 +21,7 @@ SimulatedModem& SimulatedModem::FarModem() {
 }
 
 bool SimulatedModem::InRemoteSession() const {
-  return Connected() && far_ && far_->session_ == LineSession::Remote;
+  return Connected() && (called_ || far_) && (called_ ? called_ : far_.get())->session_ == LineSession::Remote;
 }
 
 SimulatedModem::Handled SimulatedModem::RemoteCommand(const std::string& name, int kind,

@@ -22,6 +22,8 @@
 
 namespace kelvane {
 
+class TelephoneNetwork;
+
 namespace simtext {
 struct CommandLine;
 }
@@ -170,6 +172,9 @@ struct SimulationOptions {
   bool flashSucceeds = true;
   int downloadIdleMs = 1500;
 
+  // Far modems by number, shared with the other local modems of the process
+  // (null: this modem's own far modem, reached as remoteNumber says).
+  TelephoneNetwork* network = nullptr;
   // The one number that reaches the far modem ("" any number does); another
   // rings unanswered ("NO ANSWER").
   std::string remoteNumber;
@@ -331,6 +336,11 @@ class SimulatedModem {
   void StartDial(std::string number);
   void FinishDial();
   void HangUp();
+  // The modem at the other end of the line: the network's in a call, else
+  // this modem's own far modem.
+  SimulatedModem& Far();
+  // The line is gone: the far modem hears it, and the network's is free.
+  void EndCall();
   // The escape guard time after "+++" has passed quietly.
   void EscapeConfirmed();
   void OnlineData(std::string_view bytes);
@@ -376,11 +386,13 @@ class SimulatedModem {
   std::vector<std::string> records_;
   bool firmwareValid_ = true;  // every record so far was well formed
   bool endRecordSeen_ = false;
+  std::string flashedVersion_;  // the header record's text in this download
   int remoteLines_ = 0;        // command lines sent over the line in a session
   long long downloadIdleDue_ = -1;
   long long flashEndDue_ = -1;
 
   std::unique_ptr<SimulatedModem> far_;
+  SimulatedModem* called_ = nullptr;  // the far modem of the network in a call with this one
   LineSession session_ = LineSession::Data;
   int linePlus_ = 0;
   std::string passwordBuf_;

@@ -74,7 +74,9 @@ try:
     results = os.path.join(work, "results.json")
     playbook = os.path.join(work, "playbook.yml")
     tasks = []
-    for name, extra in (("first", ""), ("second", ""), ("check", "  check_mode: true\n  diff: true\n")):
+    second_defaults = ("  module_defaults:\n    group/kelvane.modems.modems:\n      parity: none\n"
+                       "      baud: 115200\n")
+    for name, extra in (("first", ""), ("second", second_defaults), ("check", "  check_mode: true\n  diff: true\n")):
         profile = other if name == "check" else golden
         for i, port in enumerate(ports):
             tasks.append(
@@ -96,6 +98,23 @@ try:
         "    password: FarPass21\n    profile: %s\n"
         "  environment:\n    KELVANE_TEST_LOG: %s\n"
         "  register: far\n  check_mode: true\n  diff: true\n" % (modems[3][1], secret, log("far", 0))
+    )
+    # Written where it may be, the remote section left alone: changed, and
+    # not "skipping" in the recap.
+    partial = os.path.join(work, "partial.dat")
+    shutil.copy(golden, partial)
+    assert run([cli, "set", partial, "BasicSettings.S0=7"]) == 0
+    tasks.append(
+        "- name: the far modem, partly\n"
+        "  kelvane.modems.profile:\n    port: %s\n    baud: 9600\n    remote_number: \"5551234\"\n"
+        "    password: FarPass21\n    profile: %s\n"
+        "  register: far_partial\n" % (modems[3][1], partial)
+    )
+    # An INI inventory line "far1 remote_number=5551234" hands over a number.
+    tasks.append(
+        "- name: a number from an INI inventory\n"
+        "  kelvane.modems.profile:\n    port: %s\n    profile: %s\n    remote_number: \"{{ far_number }}\"\n"
+        "  vars:\n    far_number: 5551234\n  register: ini_number\n  ignore_errors: true\n" % (ports[0], golden)
     )
     tasks.append(
         "- name: a modem that is not there\n"
@@ -141,7 +160,7 @@ try:
         "  register: dropped\n  ignore_errors: true\n" % (dropping, golden)
     )
     names = ["%s_%d" % (n, i) for n in ("first", "second", "check") for i in range(2)] + [
-        "far", "missing", "octal", "nofolder", "dropped", "planted"]
+        "far", "far_partial", "ini_number", "missing", "octal", "nofolder", "dropped", "planted"]
     tasks.append(
         "- name: keep the results\n  ansible.builtin.copy:\n    dest: %s\n    content: \"{{ {%s} | to_json }}\"\n"
         % (results, ", ".join("'%s': %s" % (n, n) for n in names))
@@ -206,6 +225,16 @@ try:
         for word in ("FarPass21", "Cb5ecret99"):
             check(word not in text, "%s shows %s" % (what, word))
 
+    partly = r["far_partial"]
+    check(partly.get("changed") is True and partly.get("result") == "partial"
+          and "RemoteSettings.RemoteEnable" in partly.get("left_alone", []) and "skipped" not in partly,
+          "a far modem written in part: %s" % partly)
+    recap = play.stdout[play.stdout.rfind("PLAY RECAP"):]
+    check(" skipped=0 " in recap, "nothing shows as skipped in the recap: %s" % recap)
+    ini = r["ini_number"]
+    check(ini.get("failed") is True and "INI inventory" in ini.get("msg", "") and "'\"0401234567\"'" in ini.get("msg", ""),
+          "a number from INI: %r" % ini.get("msg"))
+
     missing = r["missing"]
     check(missing.get("failed") is True, "the missing modem fails the task")
     check(missing.get("msg", "").startswith("Unable to open COM-port... /dev/nonexistent-kelvane-modem"),
@@ -232,6 +261,14 @@ try:
         # Without a planted file the report is simply new, and the user's.
         check(planted_result.get("failed") is not True and os.stat(planted).st_mode & 0o777 == 0o600,
               "a new report in a shared folder: %r" % planted_result)
+
+    # The checkout itself is a collection path (ansible/ansible_collections/kelvane/modems).
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "ansible")
+    for module in ("profile",):
+        shown = subprocess.run(["ansible-doc", "-t", "module", "kelvane.modems." + module],
+                               env=dict(env, ANSIBLE_COLLECTIONS_PATH=source), capture_output=True, text=True)
+        check(shown.returncode == 0 and "ATTRIBUTES" in shown.stdout and "REQUIREMENTS" in shown.stdout,
+              "ansible-doc %s from the checkout: %s" % (module, shown.stderr[-500:]))
 finally:
     for sim, _ in modems:
         sim.terminate()

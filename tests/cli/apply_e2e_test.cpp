@@ -189,6 +189,65 @@ TEST(CliApply, OneChangedFieldWritesItsSectionStoresAndReadsBack) {
   EXPECT_EQ(IndexOf(rig.Sent(), "AT&W"), std::string::npos);
 }
 
+// Values of a target's own win over the profile, are named (a password
+// masked) and hold on the next run; the settings as read are saved first.
+TEST(CliApply, OwnValuesOverTheProfile) {
+  ApplyRig rig;
+  const std::string secret = TempPath("secret"), inventory = TempPath("own.txt"), backups = TempPath("backups");
+  std::ofstream(secret) << "Hidden42x\n";
+  ::chmod(secret.c_str(), 0600);
+  ::mkdir(backups.c_str(), 0700);
+  std::ofstream(inventory) << rig.sim.SlavePath() << ", \"IoSettings.Data1[0]=Pump 7, low\" ,"
+                           << "RemoteSettings.RemotePassword=@" << secret << " # station 7\n";
+  struct Case {
+    std::vector<std::string> extra;
+    std::string result;
+    std::vector<std::string> fields;
+    bool backup;
+  };
+  const Case cases[] = {
+      {{"--set", "BasicSettings.S0=4", "--backup-dir", backups}, "changed",
+       {"BasicSettings.S0", "RemoteSettings.RemotePassword", "IoSettings.Data1[0]"}, true},
+      {{"--set", "BasicSettings.S0=4", "--backup-dir", backups}, "unchanged", {}, false},
+      // The line's own value wins over --set, a later --set over an earlier.
+      {{"--set", "IoSettings.Data1[0]=Pump 8", "--set", "BasicSettings.S0=3", "--set", "BasicSettings.S0=4"},
+       "unchanged", {}, false},
+      {{"--set", "BasicSettings.S0=5", "--check"}, "would-change", {"BasicSettings.S0"}, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"apply", rig.profile, "--inventory", inventory, "--json", "--log", rig.log};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    ::unlink(rig.log.c_str());
+    const ProcessResult r = RunProcess(KELVANE_CLI, args, 90000);
+    SCOPED_TRACE(c.extra.back());
+    const auto j = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(j.is_array() && j.size() == 1) << r.out << r.err;
+    EXPECT_EQ(j[0]["result"], c.result) << r.err;
+    EXPECT_EQ(j[0]["fields"], nlohmann::json(c.fields));
+    EXPECT_EQ(j[0]["settings"]["RemoteSettings.RemotePassword"], "********");
+    EXPECT_EQ(j[0]["settings"]["IoSettings.Data1[0]"], "Pump 7, low");
+    EXPECT_EQ(j[0]["backup"].is_string(), c.backup) << r.out;
+    for (const std::string& text : {r.out, r.err, ReadFile(rig.log)}) EXPECT_FALSE(Has(text, "Hidden42x"));
+    if (!c.backup) continue;
+    const std::string saved = j[0]["backup"];
+    struct stat st {};
+    ASSERT_EQ(::stat(saved.c_str(), &st), 0) << saved;
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // The settings as read, before the write: the profile's S0, not 4.
+    ConfigBlock before;
+    FileProblem problem;
+    ASSERT_TRUE(LoadProfileFile(saved, before, problem));
+    ConfigBlock base;
+    ASSERT_TRUE(LoadProfileFile(rig.profile, base, problem));
+    EXPECT_EQ(before.basic.S0, base.basic.S0);
+    EXPECT_TRUE(Has(saved, "_20")) << saved;
+    ::unlink(saved.c_str());
+  }
+  EXPECT_EQ(RunProcess(KELVANE_CLI, {"verify", "--port", rig.sim.SlavePath(), rig.profile}).exitCode, 1);
+  for (const std::string& f : {secret, inventory}) ::unlink(f.c_str());
+  ::rmdir(backups.c_str());
+}
+
 // A change that was never stored is lost at the next reset: the modem does
 // not hold the profile until "AT&W" stored it.
 TEST(CliApply, AnUnstoredChangeCountsAsADifference) {
@@ -628,6 +687,10 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   std::ofstream(badSetting) << "/dev/ttyUSB3 baud=9601 format=7E1\n";
   const std::string comments = TempPath("comments.txt");
   std::ofstream(comments) << "# nothing here yet\n\n";
+  const std::string open = TempPath("open-value"), ownInventory = TempPath("own-inventory.txt");
+  std::ofstream(open) << "Secret99\n";
+  ::chmod(open.c_str(), 0644);
+  std::ofstream(ownInventory) << "sim:1,BasicSettings.S0=300\nsim:2,BasicSettings.S0=2 3\n";
   struct Case {
     std::vector<std::string> args;
     int exitCode;
@@ -665,6 +728,18 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"write", "--port", "/nonexistent/tty", wide, "--sections", "callback"}, 1,
        "note: CallbackSettings.CallbackTime: 500"},
       {{"write", "--port", "/nonexistent/tty", wide, "--sections", "callback"}, 1, "Unable to open COM-port..."},
+      // Each target's own values by the rules of set, a password never shown.
+      {{"apply", profile, "--port", "sim:1", "--set", "BasicSettings.S0=abc"}, 1,
+       "sim:1: BasicSettings.S0: \"abc\" is not a number"},
+      {{"apply", profile, "--port", "sim:1", "--set", "RemoteSettings.RemotePassword=ab1"}, 1,
+       "sim:1: RemoteSettings.RemotePassword: a password of 1 to 5 characters is not taken"},
+      {{"apply", profile, "--port", "sim:1", "--set", "Nothing.S0=1"}, 1, "Nothing.S0: unknown section"},
+      {{"apply", profile, "--port", "sim:1", "--set", "BasicSettings.S0"}, 1, "BasicSettings.S0: not SECTION.FIELD=VALUE"},
+      {{"apply", profile, "--port", "sim:1", "--set", "BasicSettings.S0=@/nonexistent/v"}, 1,
+       "--set BasicSettings.S0: cannot read /nonexistent/v"},
+      {{"apply", profile, "--port", "sim:1", "--set", "RemoteSettings.RemotePassword=@" + open}, 1,
+       open + " may be read or written by other users (chmod 600 " + open + ")"},
+      {{"apply", profile, "--inventory", ownInventory}, 1, "sim:2: BasicSettings.S0: \"2 3\" is not a number"},
   };
   for (const Case& c : cases) {
     const ProcessResult r = RunProcess(KELVANE_CLI, c.args);
@@ -732,7 +807,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   EXPECT_EQ(sorted(rerun.out), sorted(first.out)) << rerun.err;
   EXPECT_EQ(ReadFile(again), listed);
   for (const std::string& f :
-       {profile, inventory, shortProfile, wide, comments, ioQuote, badSetting, pw, failed, again}) {
+       {profile, inventory, shortProfile, wide, comments, ioQuote, badSetting, pw, failed, again, open, ownInventory}) {
     ::unlink(f.c_str());
   }
 }

@@ -10,74 +10,65 @@ __metaclass__ = type
 DOCUMENTATION = r"""
 ---
 module: profile
-short_description: Bring a Dalmarin modem to a profile
+short_description: Bring a Dalmarin modem to a profile, with values of its own
 description:
   - Runs C(kelvane-cli apply --json) on the managed host for one modem on a
-    serial port, or for the modem that the local one dials.
+    serial port, or for the modem that a local one dials.
   - The modem's sections are read and compared with the profile field by
     field; only the sections that differ are written, stored with C(AT&W),
     read back and compared again. A modem that holds the profile is only read.
+  - I(settings) gives the modem values of its own on top of the profile
+    (its numbers, identification texts, passwords), so that one base profile
+    serves a fleet.
   - Over a remote link the serial and remote sections are compared but
     written only when I(sections) names them; the fields left alone are
-    returned in C(skipped) and given as a warning.
-  - C(kelvane-cli) must be installed on the managed host (package kelvane).
+    returned in RV(left_alone) and given as a warning.
 version_added: "2.9.0"
 author: Dalmarin
+extends_documentation_fragment:
+  - kelvane.modems.connection
+  - action_common_attributes
+  - action_common_attributes.flow
+  - action_common_attributes.actiongroups
+attributes:
+  check_mode:
+    support: full
+  diff_mode:
+    support: full
+    details: Each changed field before and after in the words of the configuration pages; passwords masked.
+  platform:
+    platforms: posix
+  action_group:
+    support: full
+    membership: [kelvane.modems.modems]
+  action:
+    support: none
+  async:
+    support: none
+  bypass_host_loop:
+    support: none
 options:
-  port:
-    description:
-      - The serial port of the modem (or of the local modem that dials), such as C(/dev/ttyUSB0).
-      - A modem behind a serial device server is C(rfc2217://HOST:PORT) (the line settings are set
-        through the server) or C(tcp://HOST:PORT) (the server's line settings hold).
-    type: str
-    required: true
   profile:
     description: The profile file (C(.dat)) on the managed host.
     type: path
     required: true
+  settings:
+    description:
+      - Values of this modem's own, as C(kelvane-cli set) takes them (C(kelvane-cli fields) lists
+        the fields and their values), such as C(BasicSettings.S0) or C(DialSettings.StoredNumbers[1]).
+        They win over the profile's values and are checked by the rules of C(set) before the modem
+        is touched.
+      - Each value reaches C(kelvane-cli) in a file only the user may read, never in its arguments
+        or its environment. The values of password fields are masked in the task's result, its
+        diff and its C(-vvv) output; keep them in a vault.
+    type: dict
   sections:
     description:
-      - The sections to compare and write, from C(basic), C(serial), C(dial),
-        C(callerid), C(remote), C(callback), C(io).
+      - The sections to compare and write.
       - Default every section the model has that a write changes.
     type: list
     elements: str
-  remote_number:
-    description:
-      - The telephone number the local modem dials to reach the modem to configure,
-        as a quoted string (digits and the dial characters C( *#+,-()/PTW)).
-      - Unquoted, YAML reads C(0401234567) as an octal number; such a value is refused.
-    type: raw
-  password:
-    description:
-      - The remote configuration password. It is handed to C(kelvane-cli) on
-        its standard input, never in its arguments or its environment, and
-        never logged.
-      - Mutually exclusive with I(password_file).
-    type: str
-  password_file:
-    description:
-      - The file on the managed host whose first line is the remote
-        configuration password (readable by its owner only; a file others
-        may read gets a warning). Without it or I(password) the environment
-        variable C(KELVANE_PASSWORD) is used.
-    type: path
-  baud:
-    description: The speed of the serial port.
-    type: int
-    choices: [300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
-  parity:
-    description: The parity of the serial port.
-    type: str
-    choices: [None, Odd, Even]
-  data_bits:
-    description: The data bits of the serial port.
-    type: int
-    choices: [7, 8]
-  stop_bits:
-    description: The stop bits of the serial port.
-    type: int
-    choices: [1, 2]
+    choices: [basic, serial, dial, callerid, remote, callback, io, all]
   report:
     description:
       - Where to write the modem's HTML report after the run. Its folder must exist;
@@ -86,12 +77,27 @@ options:
         a symbolic link that another user put in a folder anyone may write (such as /tmp) is never written
         through: the task fails and names it.
     type: path
+  backup:
+    description:
+      - Before the modem is written, save its settings as read into a profile file beside
+        in I(backup_dir), readable by its owner only; the name carries the target and the time.
+        Returned in RV(backup_file). Nothing is saved when nothing is written (also in check mode).
+    type: bool
+    default: false
+  backup_dir:
+    description: Where I(backup) saves the profile files; made (for its owner only) when missing.
+    type: path
+    default: ~/.kelvane/backups
 notes:
-  - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
-    changed field before and after in the words of the configuration pages,
-    with its tab, its caption and its value as the page shows it; passwords
-    are shown as asterisks, C(******** (differs)) when both sides hold a
-    password and they differ).
+  - Diff mode shows each changed field before and after in the words of the configuration pages,
+    with its tab, its caption and its value as the page shows it; an empty value shows as
+    the text "(empty)", a password as asterisks, and a password set on both sides that differs as
+    the text "******** (differs)". The headers name the target.
+  - A run that wrote the modem reports C(changed), also when differences were left alone over a
+    remote link or when the task then failed.
+seealso:
+  - module: kelvane.modems.info
+  - module: kelvane.modems.firmware
 """
 
 EXAMPLES = r"""
@@ -101,28 +107,31 @@ EXAMPLES = r"""
     profile: /etc/kelvane/station.dat
     report: /var/lib/kelvane/reports/station.htm
 
-- name: The far modem of the reservoir, through the local one
+- name: One base profile, this station's own number and password
   kelvane.modems.profile:
-    port: /dev/ttyUSB1
-    baud: 9600
-    remote_number: "0401234567"
-    password_file: /etc/kelvane/reservoir.pw
-    profile: /etc/kelvane/reservoir.dat
-    sections: [basic, dial, callback]
+    port: /dev/ttyUSB0
+    profile: /etc/kelvane/station.dat
+    settings:
+      DialSettings.StoredNumbers[1]: "{{ station_alarm_number }}"
+      RemoteSettings.RemotePassword: "{{ vault_station_password }}"
+    backup: true
 
-- name: The same with the password from a vault
+- name: The far modem of the reservoir, through whichever local modem is free
   kelvane.modems.profile:
-    port: /dev/ttyUSB1
+    dialout_ports: [/dev/ttyUSB1, /dev/ttyUSB2]
+    baud: 9600
     remote_number: "0401234567"
     password: "{{ vault_reservoir_password }}"
     profile: /etc/kelvane/reservoir.dat
+    sections: [basic, dial, callback]
 """
 
 RETURN = r"""
 changed:
   description:
     - Whether the modem's settings were changed (in check mode, whether they would be),
-      also when the task then failed (a failed store, a read-back that differs, a report not written).
+      also when differences were left alone and when the task then failed (a failed store,
+      a read-back that differs, a report not written).
   returned: always
   type: bool
 fields:
@@ -131,11 +140,16 @@ fields:
   type: list
   elements: str
   sample: ["BasicSettings.S0", "DialSettings.StoredNumbers[1]"]
-skipped:
+left_alone:
   description: Fields that differ but were not written over the remote link.
   returned: always
   type: list
   elements: str
+settings:
+  description: The modem's own values as given, passwords masked.
+  returned: when I(settings) was given
+  type: dict
+  sample: {"BasicSettings.S0": "2", "RemoteSettings.RemotePassword": "********"}
 model:
   description: The model of the modem.
   returned: when the modem was identified
@@ -145,6 +159,10 @@ type:
   description: The model type (1 to 4).
   returned: when the modem was identified
   type: int
+port:
+  description: The port the modem was reached through (with I(dialout_ports), the one of the pool that was free).
+  returned: when the modem was reached
+  type: str
 result:
   description: What kelvane-cli apply reported, C(unchanged), C(changed), C(would-change), C(partial) (differences left alone over the remote link) or C(failed).
   returned: always
@@ -153,53 +171,39 @@ report:
   description: The path of the HTML report, when one was written.
   returned: when I(report) was given
   type: str
+backup_file:
+  description: The profile file the modem's settings were saved to before the write.
+  returned: when I(backup) was given and the modem was written
+  type: str
+  sample: /root/.kelvane/backups/ttyUSB0-5551234_20261208-121500.dat
 """
 
 import errno
 import json
 import os
-import re
-import shutil
 import stat
-import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
+from ansible_collections.kelvane.modems.plugins.module_utils.kelvane_cli import (
+    CONNECTION_RULES, SECTIONS, PrivateFolder, connection_spec, module_class, port_args, remote_args,
+    settings_args, words_value)
 
 
-DIAL_NUMBER = re.compile(r"^[0-9 *#+,\-()/PTWptw]{1,40}$")
-
-
-def dial_number(module):
-    """The remote number as given, refused unless it is a string of dial characters."""
-    number = module.params["remote_number"]
-    if number is None:
-        return None
-    if not isinstance(number, str) or not DIAL_NUMBER.match(number) or not any(c.isdigit() for c in number):
-        module.fail_json(msg="remote_number must be a string of digits and the dial characters \" *#+,-()/PTW\", "
-                             "got %r: quote it (remote_number: \"0401234567\"), since YAML reads an unquoted number "
-                             "with a leading 0 as octal" % (number,))
-    return number
-
-
-def build_command(module, cli, report_dir):
+def build_command(module, cli, folder):
     p = module.params
-    command = [cli, "apply", p["profile"], "--port", p["port"], "--json"]
+    command = [cli, "apply", p["profile"], "--json"] + port_args(module)
     if p["sections"]:
         command += ["--sections", ",".join(p["sections"])]
-    if p["remote_number"]:
-        command += ["--remote", dial_number(module)]
-        if p["password"] is not None:
-            command += ["--password-file", "-"]
-        elif p["password_file"]:
-            command += ["--password-file", p["password_file"]]
-    for option, name in (("baud", "--baud"), ("parity", "--parity"), ("data_bits", "--data"), ("stop_bits", "--stop")):
-        if p[option] is not None:
-            command += [name, str(p[option])]
-    if report_dir:
-        command += ["--report-dir", report_dir]
+    remote, password = remote_args(module)
+    command += remote
+    command += settings_args(module, cli, folder)
+    if p["report"] and not module.check_mode:
+        command += ["--report-dir", folder.path]
+    if p["backup"] and not module.check_mode:
+        command += ["--backup-dir", p["backup_dir"]]
     if module.check_mode:
         command.append("--check")
-    return command
+    return command, password
 
 
 def shared_folder(folder):
@@ -294,46 +298,46 @@ def put_report(source, dest):
     return None
 
 
-def diff_of(changes):
+def diff_of(target, changes):
     """Each changed field as its page shows it: "Basic: Rings to Auto-Answer [S0]: 2"."""
-    before = "".join("%s: %s: %s\n" % (c["page"], c["caption"], c["before"]) for c in changes)
-    after = "".join("%s: %s: %s\n" % (c["page"], c["caption"], c["after"]) for c in changes)
-    return {"before": before, "after": after, "before_header": "modem", "after_header": "profile"}
+    before = "".join("%s: %s: %s\n" % (c["page"], c["caption"], words_value(c["before"])) for c in changes)
+    after = "".join("%s: %s: %s\n" % (c["page"], c["caption"], words_value(c["after"])) for c in changes)
+    return {"before": before, "after": after, "before_header": "%s (the modem)" % target,
+            "after_header": "%s (the profile%s)" % (target, " and its own values" if target else "")}
+
+
+def target_name(module, target):
+    p = module.params
+    port = target.get("port") or p["port"] or ",".join(p["dialout_ports"] or [])
+    return port + ("," + target["remote"] if target.get("remote") else "")
 
 
 def main():
-    module = AnsibleModule(
-        argument_spec=dict(
-            port=dict(type="str", required=True),
-            profile=dict(type="path", required=True),
-            sections=dict(type="list", elements="str"),
-            remote_number=dict(type="raw"),
-            password=dict(type="str", no_log=True),
-            password_file=dict(type="path", no_log=False),
-            baud=dict(type="int", choices=[300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]),
-            parity=dict(type="str", choices=["None", "Odd", "Even"]),
-            data_bits=dict(type="int", choices=[7, 8]),
-            stop_bits=dict(type="int", choices=[1, 2]),
-            report=dict(type="path"),
-        ),
-        required_by={"password_file": "remote_number", "password": "remote_number"},
-        mutually_exclusive=[("password", "password_file")],
-        supports_check_mode=True,
+    spec = connection_spec(port_required=False)
+    spec.update(
+        profile=dict(type="path", required=True),
+        settings=dict(type="dict"),
+        sections=dict(type="list", elements="str", choices=SECTIONS),
+        report=dict(type="path"),
+        backup=dict(type="bool", default=False),
+        backup_dir=dict(type="path", default="~/.kelvane/backups"),
     )
+    module = module_class(AnsibleModule)(
+        argument_spec=spec, supports_check_mode=True, required_one_of=[("port", "dialout_ports")], **CONNECTION_RULES)
     cli = module.get_bin_path("kelvane-cli", required=True)
-    dial_number(module)
-    report = module.params["report"]
+    p = module.params
+    report = p["report"]
     if report and not os.path.isdir(os.path.dirname(os.path.abspath(report))):
         module.fail_json(msg="The folder of the report %s does not exist." % report)
-    # Check mode writes no file on the managed host.
-    if module.check_mode:
-        report = None
-    report_dir = tempfile.mkdtemp(prefix="kelvane-report-") if report else None
+    if p["backup"] and not module.check_mode and not os.path.isdir(p["backup_dir"]):
+        try:
+            os.makedirs(p["backup_dir"], 0o700)
+        except OSError as e:
+            module.fail_json(msg="The backup folder %s cannot be made: %s" % (p["backup_dir"], e))
+    folder = PrivateFolder("kelvane-profile-")
     try:
-        # The password goes on standard input: arguments and environment
-        # show in process listings and in the task's verbose output.
-        password = module.params["password"]
-        rc, out, err = module.run_command(build_command(module, cli, report_dir), data=password)
+        command, password = build_command(module, cli, folder)
+        rc, out, err = module.run_command(command, data=password)
         try:
             targets = json.loads(out)
             target = targets[0]
@@ -341,20 +345,27 @@ def main():
             # A usage error or a profile the tool refused: its own words.
             module.fail_json(msg=err.strip() or "kelvane-cli apply failed (exit %d)" % rc, rc=rc, stderr=err)
 
+        name = target_name(module, target)
         result = dict(
             changed=bool(target.get("written")) or target["result"] in ("changed", "would-change"),
             result=target["result"],
             fields=target["fields"],
-            skipped=target["skipped"],
+            left_alone=target["skipped"],
         )
+        if target.get("settings"):
+            result["settings"] = target["settings"]
+        if target.get("port"):
+            result["port"] = target["port"]
         if target.get("model"):
             result["model"] = target["model"]
             result["type"] = target["type"]
         if module._diff and target.get("changes"):
-            result["diff"] = diff_of(target["changes"])
+            result["diff"] = diff_of(name, target["changes"])
         if target["skipped"]:
             module.warn("Not written over the remote link (name serial or remote in sections to write them): "
                         + ", ".join(target["skipped"]))
+        if target.get("backup"):
+            result["backup_file"] = target["backup"]
         if report and target.get("report"):
             try:
                 problem = put_report(target["report"], report)
@@ -367,8 +378,7 @@ def main():
             module.fail_json(msg=target["error"] or "kelvane-cli apply failed", rc=rc, **result)
         module.exit_json(**result)
     finally:
-        if report_dir:
-            shutil.rmtree(report_dir, ignore_errors=True)
+        folder.remove()
 
 
 if __name__ == "__main__":
