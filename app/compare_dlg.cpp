@@ -10,6 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -40,6 +43,26 @@ QPushButton* MakeButton(const QString& text, QWidget* parent) {
 
 }  // namespace
 
+namespace {
+
+// Sizes a cell for its text wrapped in the column's width, so the row is as
+// high as its longest value needs (the view asks without a width).
+class WrappingDelegate : public QStyledItemDelegate {
+ public:
+  explicit WrappingDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem sized(option);
+    // The style wraps only within a valid rectangle: any height will do.
+    sized.rect = QRect(0, 0, view_->header()->sectionSize(index.column()), 1 << 16);
+    return QStyledItemDelegate::sizeHint(sized, index);
+  }
+
+ private:
+  QTreeView* view_;
+};
+
+}  // namespace
+
 CCompareDlg::CCompareDlg(ProfileComparison& comparison, QtUserInterface& ui, QWidget* parent)
     : QDialog(parent), comparison_(comparison), ui_(ui) {
   setWindowTitle(QStringLiteral("Compare with Profile"));
@@ -56,7 +79,11 @@ CCompareDlg::CCompareDlg(ProfileComparison& comparison, QtUserInterface& ui, QWi
 
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
-  list_->setUniformRowHeights(true);
+  // A value is shown whole: a long one wraps in its column, and its row
+  // grows, instead of being cut in the middle.
+  list_->setUniformRowHeights(false);
+  list_->setWordWrap(true);
+  list_->setItemDelegate(new WrappingDelegate(list_));
   list_->setAlternatingRowColors(true);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setTextElideMode(Qt::ElideMiddle);
@@ -68,6 +95,10 @@ CCompareDlg::CCompareDlg(ProfileComparison& comparison, QtUserInterface& ui, QWi
   QHeaderView* header = list_->header();
   header->setStretchLastSection(true);
   header->setSectionResizeMode(QHeaderView::Interactive);
+  // A column the user makes narrower wraps its texts onto more lines.
+  connect(header, &QHeaderView::sectionResized, list_, [this] {
+    QTimer::singleShot(0, list_, [this] { list_->doItemsLayout(); });
+  });
 
   pageGroup_ = new QGroupBox(this);
   takePage_ = MakeButton(QStringLiteral("Take the File's Values"), pageGroup_);
@@ -171,13 +202,24 @@ void CCompareDlg::ShowRows(int keepPage) {
 void CCompareDlg::FitColumns() {
   // The page names whole; the captions and the current values as wide as
   // they need up to a share of the rest; the file's values take what is left.
-  list_->resizeColumnToContents(0);
+  // The widths the texts need on one line (the view's own measure would
+  // take the wrapped texts in the present widths).
+  const int margin = 2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1) + 2;
+  auto natural = [this, margin](int column) {
+    int width = list_->fontMetrics().horizontalAdvance(list_->headerItem()->text(column)) + 3 * margin;
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+      width = std::max(width, list_->fontMetrics().horizontalAdvance(list_->topLevelItem(row)->text(column)) + margin);
+    }
+    return width;
+  };
+  list_->setColumnWidth(0, natural(0));
   const int rest = std::max(0, list_->viewport()->width() - list_->columnWidth(0));
   const double shares[] = {0.45, 0.27};
   for (int c = 1; c <= 2; ++c) {
-    list_->resizeColumnToContents(c);
-    list_->setColumnWidth(c, std::min(list_->columnWidth(c), static_cast<int>(rest * shares[c - 1])));
+    list_->setColumnWidth(c, std::min(natural(c), static_cast<int>(rest * shares[c - 1])));
   }
+  // The rows take the height their wrapped texts need in the new widths.
+  list_->doItemsLayout();
 }
 
 bool CCompareDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QScreen>
@@ -86,8 +87,10 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
 
   auto* page = new CTabConnection(ui_, ports_, extraPorts);
   sheet_ = new CPropSheet(a_, page, central);
-  sheet_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-  sheet_->setFixedWidth(std::max(sheet_->sizeHint().width(), 500));
+  // The pages keep their width; the sheet grows up to the width that shows
+  // every tab while the terminal keeps its own share.
+  sheet_->setMinimumWidth(std::max(sheet_->sizeHint().width(), 500));
+  sheet_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Expanding);
   ui_.SetSheet(sheet_);
   RegisterConfigPages(*sheet_, ui_);
   comparison_ = new ProfileComparison(ui_, *sheet_, this);
@@ -117,6 +120,8 @@ CMainDlg::CMainDlg(QtUserInterface& ui, PortProvider& ports, QSettings& settings
   breakTimer_.setInterval(250);
   connect(&breakTimer_, &QTimer::timeout, this, &CMainDlg::EndBreak);
 
+  connect(&ui_, &QtUserInterface::StatusChanged, this, &CMainDlg::UpdateTitle);
+
   RestoreSession();
   page->OnSetActive();
   // A keyboard user starts at the port settings, not in the terminal's
@@ -135,6 +140,23 @@ CMainDlg::~CMainDlg() {
 }
 
 CTabConnection& CMainDlg::ConnectionPage() { return sheet_->ConnectionPage(); }
+
+QString CMainDlg::TitleFor(const QString& profile, bool edited) {
+  QString title = QStringLiteral("Kelvane 2");
+  if (!profile.isEmpty()) title = profile + QStringLiteral(" - ") + title;
+  return edited ? QLatin1Char('*') + title : title;
+}
+
+void CMainDlg::UpdateTitle() {
+  QString profile;
+  if (!a_.ProfilePath.empty()) {
+    profile = QFileInfo(QFile::decodeName(QByteArray::fromStdString(a_.ProfilePath))).fileName();
+  } else if (a_.LinkState & LS_FILE) {
+    profile = QStringLiteral("New profile");
+  }
+  const QString title = TitleFor(profile, !ChangedPages(a_).empty());
+  if (windowTitle() != title) setWindowTitle(title);
+}
 
 QAction* CMainDlg::AddCommand(QMenu* menu, const QString& text, int id) {
   QAction* action = menu->addAction(text);
@@ -253,6 +275,7 @@ void CMainDlg::OnCommand(int commandId) {
     case ID_ABOUT: OnAbout(); break;
     default: break;
   }
+  UpdateTitle();
 }
 
 void CMainDlg::OnOptions() {
@@ -306,7 +329,7 @@ void CMainDlg::EndBreak() {
   breakTimer_.stop();
   if (breakPort_ && breakPort_ == a_.Port() && breakPort_->IsOpen()) {
     breakPort_->SetBreak(false);
-    ui_.SetStatusText(a_.ChangeMarkerText() + "A break of 250 ms was sent.");
+    ui_.SetStatusNote("A break of 250 ms was sent.");
   }
   breakPort_ = nullptr;
 }

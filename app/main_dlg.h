@@ -66,6 +66,10 @@ class CMainDlg : public QMainWindow {
   // could show it.
   void SetUrlOpener(std::function<bool(const QUrl&)> opener) { openUrl_ = std::move(opener); }
 
+  // "Kelvane 2", after the open profile's name ("station8.dat - Kelvane 2"),
+  // with a leading "*" while edits are not written or saved.
+  static QString TitleFor(const QString& profile, bool edited);
+
   static constexpr int kMinWidth = 758;
   static constexpr int kMinHeight = 563;
 
@@ -74,6 +78,7 @@ class CMainDlg : public QMainWindow {
 
  private:
   void BuildMenu();
+  void UpdateTitle();
   QAction* AddCommand(QMenu* menu, const QString& text, int id);
   void EnableCommand(int id, bool enabled);
   int RunTransfer(int sections, int operation);

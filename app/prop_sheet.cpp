@@ -1,7 +1,11 @@
 #include "app/prop_sheet.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include <QKeySequence>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -22,14 +26,42 @@ CPropSheet::CPropSheet(CAdapter& adapter, CTabConnection* connectionPage, QWidge
   deferred_.setSingleShot(true);
   connect(&deferred_, &QTimer::timeout, this, &CPropSheet::UpdatePages);
   connect(this, &QTabWidget::currentChanged, this, [this](int index) { ActivatePage(widget(index)); });
-  // Ctrl+PageDown and Ctrl+PageUp turn the pages (as Ctrl+Tab and
-  // Ctrl+Shift+Tab do) wherever the focus is in the window, and also when
-  // no control has it.
-  for (const auto& [key, step] : {std::pair{Qt::Key_PageDown, 1}, std::pair{Qt::Key_PageUp, -1}}) {
-    auto* turn = new QShortcut(QKeySequence(Qt::ControlModifier | key), this);
-    turn->setContext(Qt::WindowShortcut);
+  // Ctrl+PageDown and Ctrl+PageUp turn the pages wherever the focus is in
+  // the window, and also when no control has it. Ctrl+Tab and Ctrl+Shift+Tab
+  // do so from any control of the sheet (a combo box or an edit would
+  // otherwise keep them); in the terminal they leave its output field, which
+  // takes Tab as text. Shift turns Tab into Backtab.
+  const std::tuple<QKeyCombination, int, Qt::ShortcutContext> turns[] = {
+      {Qt::ControlModifier | Qt::Key_PageDown, 1, Qt::WindowShortcut},
+      {Qt::ControlModifier | Qt::Key_PageUp, -1, Qt::WindowShortcut},
+      {Qt::ControlModifier | Qt::Key_Tab, 1, Qt::WidgetWithChildrenShortcut},
+      {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Backtab, -1, Qt::WidgetWithChildrenShortcut},
+      {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Tab, -1, Qt::WidgetWithChildrenShortcut},
+  };
+  for (const auto& [keys, step, context] : turns) {
+    auto* turn = new QShortcut(QKeySequence(keys), this);
+    turn->setContext(context);
     connect(turn, &QShortcut::activated, this, [this, step = step] { TurnPage(step); });
   }
+}
+
+QSize CPropSheet::sizeHint() const {
+  QSize hint = QTabWidget::sizeHint();
+  // The tab widget bounds its bar's share of the hint while the bar can
+  // scroll; the whole bar plus the frame's edges is what shows every tab.
+  const int tabs = tabBar()->sizeHint().width() + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this) + 4;
+  hint.setWidth(std::max({hint.width(), minimumWidth(), tabs}));
+  return hint;
+}
+
+void CPropSheet::tabInserted(int index) {
+  QTabWidget::tabInserted(index);
+  updateGeometry();
+}
+
+void CPropSheet::tabRemoved(int index) {
+  QTabWidget::tabRemoved(index);
+  updateGeometry();
 }
 
 void CPropSheet::TurnPage(int step) {

@@ -46,6 +46,17 @@ class CPropSheet : public QTabWidget {
   void EndPageOperation();
   bool PageOperationRunning() const { return operations_ > 0; }
 
+  // As wide as the pages need and, where the window has the room, as wide as
+  // the tab bar with every tab shown (no scroll arrows).
+  QSize sizeHint() const override;
+
+ protected:
+  // The width that shows every tab changes with the tabs.
+  void tabInserted(int index) override;
+  void tabRemoved(int index) override;
+
+ public:
+
   // Makes the Connection page current and refreshes it.
   void ActivateConnectionPage();
   // Refreshes whichever page is current (after the tool options changed, or

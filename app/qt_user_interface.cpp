@@ -280,7 +280,9 @@ std::optional<std::string> QtUserInterface::AskRemotePassword() {
   CRemoteWizardDlg dialog(DialogParent(), CRemoteWizardDlg::Ask::Password);
   if (ExecModal(dialog) != QDialog::Accepted) return std::nullopt;
   const QByteArray text = dialog.Text().toLatin1();
-  return std::string(text.constData(), static_cast<size_t>(text.size()));
+  std::string password(text.constData(), static_cast<size_t>(text.size()));
+  if (terminal_) terminal_->SetLoginSecret(password);
+  return password;
 }
 
 int QtUserInterface::ExecModal(QDialog& dialog) { return dialog.exec(); }
@@ -326,12 +328,20 @@ void QtUserInterface::StepProgress() {
 // --- notifications ---------------------------------------------------------
 
 void QtUserInterface::UpdatePages() {
+  // A modem newly identified replaces the records: no profile is open.
+  const bool identified = adapter_.LinkState & LS_IDENTIFIED;
+  if (identified && !identified_ && !(adapter_.LinkState & LS_FILE)) adapter_.ProfilePath.clear();
+  identified_ = identified;
   if (sheet_) sheet_->UpdatePages();
+  emit StatusChanged();
 }
 
 void QtUserInterface::RefreshTerminalInfo() {
   if (terminal_) terminal_->RefreshTerminalInfo();
   SyncPortWatch();
+  // What was said about the port ("A break of 250 ms was sent.") no longer
+  // holds once it has closed.
+  if (noteNeedsPort_ && !adapter_.PortIsOpen()) SetStatusNote({});
 }
 
 void QtUserInterface::SelectPortSettings() {
@@ -344,6 +354,13 @@ void QtUserInterface::SetIndicators(bool cts, bool dsr, bool cd) {
 
 void QtUserInterface::SetStatusText(std::string_view text) {
   if (status_) status_->SetText(Latin1(text));
+  emit StatusChanged();
+}
+
+void QtUserInterface::SetStatusNote(std::string_view note) {
+  noteNeedsPort_ = !note.empty() && adapter_.PortIsOpen();
+  if (status_) status_->SetNote(QFile::decodeName(QByteArray(note.data(), static_cast<qsizetype>(note.size()))));
+  emit StatusChanged();
 }
 
 void QtUserInterface::TerminalOutput(std::string_view text) {

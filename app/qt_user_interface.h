@@ -95,6 +95,7 @@ class QtUserInterface : public QObject, public UserInterface {
   void SelectPortSettings() override;
   void SetIndicators(bool cts, bool dsr, bool cd) override;
   void SetStatusText(std::string_view text) override;
+  void SetStatusNote(std::string_view note) override;
   void TerminalOutput(std::string_view text) override;
   void TrafficLogChanged() override;
   void ActivateConnectionPage() override;
@@ -136,6 +137,9 @@ class QtUserInterface : public QObject, public UserInterface {
   // A transfer dialog ran `operation` (OP_READ, OP_WRITE, ...) on `sections`,
   // whatever its result: the records of those sections may have changed.
   void TransferRan(int operation, int sections);
+  // The status panel's markers or note changed, or the pages came or went:
+  // the window title follows.
+  void StatusChanged();
 
  private:
   void OnTick();
@@ -154,6 +158,10 @@ class QtUserInterface : public QObject, public UserInterface {
   std::function<bool(const char*)> editsGuard_;
   std::function<void()> lossHandler_;
   int lossesHandled_ = 0;
+  // The note was given while the port was open: it goes when the port does.
+  bool noteNeedsPort_ = false;
+  // A modem was identified at the last page update.
+  bool identified_ = false;
 
   QSocketNotifier* notifier_ = nullptr;
   int pumpFd_ = -1;

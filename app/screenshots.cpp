@@ -141,6 +141,8 @@ void ShootIoAndDiagnostic(CMainDlg& window, CAdapter& adapter, PortProvider& por
     window.showNormal();
     window.resize(minimum);
     shooter.Shoot(window, name + QStringLiteral("-min"));
+    window.resize(960, 600);
+    shooter.Shoot(window, name + QStringLiteral("-default"));
     window.resize(1600, 1000);
     shooter.Shoot(window, name + QStringLiteral("-max"));
   };
@@ -178,7 +180,8 @@ QString PageFileName(const QString& title) {
 }
 
 // Every configuration page in the sheet not shot yet, filled from a read of
-// the whole modem, at the window's minimum size and maximised; and the
+// the whole modem, at the window's minimum size, the size it opens with and
+// maximised; and the
 // Modulation dialog over the Basic record.
 void ShootConfigurationPages(CMainDlg& window, QtUserInterface& ui, Shooter& shooter) {
   CAdapter& a = ui.Adapter();
@@ -196,6 +199,8 @@ void ShootConfigurationPages(CMainDlg& window, QtUserInterface& ui, Shooter& sho
     if (shooter.Taken(name + QStringLiteral("-min"))) continue;
     window.resize(CMainDlg::kMinWidth, CMainDlg::kMinHeight);
     shooter.Shoot(window, name + QStringLiteral("-min"));
+    window.resize(960, 600);
+    shooter.Shoot(window, name + QStringLiteral("-default"));
     window.resize(1600, 1000);
     shooter.Shoot(window, name + QStringLiteral("-max"));
   }
@@ -252,7 +257,7 @@ void ShootUnsavedEdits(CMainDlg& window, CAdapter& adapter, PortProvider& ports,
   if (!port || !(adapter.LinkState & LS_IDENTIFIED)) return;
   for (int page : {PG_BASIC, PG_SERIAL, PG_IO}) adapter.Page(page).changed = 1;
   adapter.UpdateChangeMarkers();
-  const std::vector<int> pages = ChangedMarkerPages(adapter);
+  const std::vector<int> pages = ChangedPages(adapter);
   const QSize previous = window.size();
   auto shootBoth = [&](QMessageBox& box, const QString& name) {
     window.resize(CMainDlg::kMinWidth, CMainDlg::kMinHeight);

@@ -72,11 +72,31 @@ QSize CStatusPanel::sizeHint() const {
 }
 
 void CStatusPanel::SetText(const QString& text) {
-  const bool changed = text != text_;
+  const QString before = Text();
   text_ = text;
+  showsVersion_ = false;
+  Changed(before);
+}
+
+void CStatusPanel::SetNote(const QString& note) {
+  const QString before = Text();
+  // The version gives way to the first thing there is to say.
+  if (showsVersion_) text_.clear();
+  showsVersion_ = false;
+  note_ = note;
+  Changed(before);
+}
+
+QString CStatusPanel::Text() const {
+  // The markers end in a blank of their own.
+  if (note_.isEmpty() || text_.isEmpty() || text_.endsWith(QLatin1Char(' '))) return text_ + note_;
+  return text_ + QLatin1Char(' ') + note_;
+}
+
+void CStatusPanel::Changed(const QString& before) {
   UpdateTip();
   repaint();
-  if (changed) {
+  if (Text() != before) {
     QAccessibleEvent event(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
   }
@@ -99,14 +119,15 @@ QFont CStatusPanel::FittingFont() const {
   // drawn smaller before anything is cut.
   const int width = TextArea().width();
   QFont font = font_;
-  while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text_) > width) {
+  const QString text = Text();
+  while (font.pixelSize() > 10 && QFontMetrics(font).horizontalAdvance(text) > width) {
     font.setPixelSize(font.pixelSize() - 1);
   }
   return font;
 }
 
 void CStatusPanel::UpdateTip() {
-  const QString tip = FittingFont().pixelSize() < font_.pixelSize() ? text_.simplified() : QString();
+  const QString tip = FittingFont().pixelSize() < font_.pixelSize() ? Text().simplified() : QString();
   if (toolTip() != tip) setToolTip(tip);
 }
 
@@ -121,7 +142,7 @@ void CStatusPanel::paintEvent(QPaintEvent*) {
   p.setFont(font);
   p.setPen(palette().color(QPalette::WindowText));
   const QRect area = TextArea();
-  const QString shown = QFontMetrics(font).elidedText(text_, Qt::ElideRight, area.width());
+  const QString shown = QFontMetrics(font).elidedText(Text(), Qt::ElideRight, area.width());
   p.drawText(area, Qt::AlignVCenter | Qt::AlignLeft, shown);
 }
 

@@ -14,13 +14,20 @@ class CStatusPanel : public QWidget {
  public:
   explicit CStatusPanel(QWidget* parent = nullptr);
 
-  QString Text() const { return text_; }
+  // What the panel shows: the change markers (or the version at first),
+  // then the note.
+  QString Text() const;
+  QString Markers() const { return text_; }
+  QString Note() const { return note_; }
   // Where the text goes: from the left edge to the indicators.
   QRect TextArea() const;
   // The panel's font, made smaller (down to 10 pixels) until the text fits.
   QFont FittingFont() const;
-  // Replaces the text and repaints at once.
+  // Replaces the change markers and repaints at once; the note stays.
   void SetText(const QString& text);
+  // What the last command did ("Profile saved to station8.dat."), after the
+  // markers, until the next note replaces it; empty: none.
+  void SetNote(const QString& note);
   void SetIndicators(bool cts, bool dsr, bool cd);
 
   // For tests and the screenshots: whether an indicator is lit.
@@ -37,7 +44,10 @@ class CStatusPanel : public QWidget {
  private:
   // The whole text as the tooltip while it is drawn smaller than usual.
   void UpdateTip();
+  void Changed(const QString& before);
   QString text_;
+  QString note_;
+  bool showsVersion_ = true;
   QFont font_;
   QLabel* cts_;
   QLabel* dsr_;

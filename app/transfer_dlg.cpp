@@ -5,6 +5,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/prop_sheet.h"
+#include "config/field_table.h"
+#include "config/page_words.h"
 #include "config/read_engine.h"
 #include "config/write_engine.h"
 #include "connection/connect.h"
@@ -13,6 +16,28 @@
 #include "connection/remote_login.h"
 
 namespace kelvane {
+
+namespace {
+
+// The pages of `sections` that this modem (or profile) has, by their tab
+// titles: "Basic", "Basic and Serial", "Basic, Serial and I/O"; more than
+// three are counted ("5 pages").
+std::string SectionsPhrase(const CAdapter& a, int sections) {
+  std::vector<std::string> names;
+  for (int page : CPropSheet::WantedPages(a.LinkState, a.ModelType)) {
+    const SectionInfo* section = SectionOfPage(page);
+    if (section && (section->bit & sections)) names.push_back(PageTitle(page));
+  }
+  if (names.size() > 3) return std::to_string(names.size()) + " pages";
+  std::string phrase;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) phrase += i + 1 == names.size() ? " and " : ", ";
+    phrase += names[i];
+  }
+  return phrase;
+}
+
+}  // namespace
 
 CTransferDlg::CTransferDlg(QWidget* parent, QtUserInterface& ui, int sections, int operation)
     : QDialog(parent), ui_(ui), sections_(sections), operation_(operation) {
@@ -61,6 +86,15 @@ int CTransferDlg::Run() {
   // message; every other operation ends silently or with a message that does
   // not say the modem is gone.
   if (operation_ != OP_WRITE && operation_ != OP_FLASH) ui_.ReportLostLink(losses);
+  // A read or write that worked says so: the pages alone would not show it.
+  const CAdapter& a = ui_.Adapter();
+  if (operation_ == OP_WRITE && stored_ != 0) {
+    const std::string pages = SectionsPhrase(a, stored_);
+    if (!pages.empty()) ui_.SetStatusNote(pages + " written and stored.");
+  } else if (operation_ == OP_READ && result == 1) {
+    const std::string pages = SectionsPhrase(a, sections_);
+    if (!pages.empty()) ui_.SetStatusNote(pages + " read from the modem.");
+  }
   return result;
 }
 

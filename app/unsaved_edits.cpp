@@ -7,6 +7,7 @@
 #include "app/prop_sheet.h"
 #include "app/qt_user_interface.h"
 #include "app/transfer_dlg.h"
+#include "config/io_values.h"
 #include "config/operation_hold.h"
 #include "config/page_words.h"
 #include "config/profile.h"
@@ -16,14 +17,14 @@ namespace kelvane {
 
 namespace {
 
-// The pages with change markers, in marker order.
-constexpr int kMarkerPages[] = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_CALLBACK, PG_IO};
+// The pages that hold edits, in sheet order (Diagnostic edits nothing).
+constexpr int kEditedPages[] = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE, PG_CALLBACK, PG_IO};
 
 }  // namespace
 
-std::vector<int> ChangedMarkerPages(const CAdapter& a) {
+std::vector<int> ChangedPages(const CAdapter& a) {
   std::vector<int> out;
-  for (int page : kMarkerPages) {
+  for (int page : kEditedPages) {
     if (a.pages[static_cast<size_t>(page)].changed) out.push_back(page);
   }
   return out;
@@ -73,7 +74,7 @@ QString UnsavedEdits::LossQuestion(const std::vector<int>& pages) {
 
 bool UnsavedEdits::MayDrop(const char* doing) {
   CAdapter& a = ui_.Adapter();
-  const std::vector<int> pages = ChangedMarkerPages(a);
+  const std::vector<int> pages = ChangedPages(a);
   if (pages.empty()) return true;
   const bool connected = (a.LinkState & LS_IDENTIFIED) && a.PortIsOpen();
   MsgAnswer answer;
@@ -99,7 +100,7 @@ bool UnsavedEdits::MayDrop(const char* doing) {
 
 void UnsavedEdits::OfferAfterLoss() {
   CAdapter& a = ui_.Adapter();
-  const std::vector<int> pages = ChangedMarkerPages(a);
+  const std::vector<int> pages = ChangedPages(a);
   if (pages.empty() || (a.LinkState & LS_IDENTIFIED)) return;
   switch (ui_.AskKeepEdits(LossQuestion(pages), QStringLiteral("&Save Profile..."), false)) {
     case MsgAnswer::Yes: SaveAsProfile(); break;
@@ -113,12 +114,15 @@ bool UnsavedEdits::WriteToModem(const std::vector<int>& pages) {
   for (int page : pages) {
     if (auto* config = qobject_cast<CConfigPage*>(sheet_.Page(page))) sections |= config->SectionBit();
   }
+  // The I/O section's bit alone selects neither the parameters nor the
+  // entries: the page's own Write covers both.
+  if (sections & SEC_IO) sections |= kIoPageMask;
   CTransferDlg write(window_, ui_, sections, OP_WRITE);
   write.Run();
   sheet_.MarkPagesUnchanged(write.StoredSections());
   // A section the modem did not store keeps its marker (the write said
   // which), and the command waits.
-  return ChangedMarkerPages(ui_.Adapter()).empty();
+  return ChangedPages(ui_.Adapter()).empty();
 }
 
 bool UnsavedEdits::SaveAsProfile() {
@@ -131,7 +135,7 @@ void UnsavedEdits::ClearMarkers() {
   CAdapter& a = ui_.Adapter();
   sheet_.MarkPagesUnchanged(SEC_ALL);
   // Pages no longer in the sheet (the port went away) keep their flags.
-  for (int page : kMarkerPages) a.Page(page).changed = 0;
+  for (int page : kEditedPages) a.Page(page).changed = 0;
   a.UpdateChangeMarkers();
 }
 

@@ -17,9 +17,10 @@ class CAdapter;
 class CPropSheet;
 class QtUserInterface;
 
-// The pages with change markers whose records differ from what was last
-// read, loaded or written, in marker order.
-std::vector<int> ChangedMarkerPages(const CAdapter& a);
+// The pages whose records differ from what was last read, loaded or
+// written, in sheet order: the six with change markers and the Remote page,
+// whose edits show no marker but are lost all the same.
+std::vector<int> ChangedPages(const CAdapter& a);
 // "the Basic page", "the Basic and Serial pages", "the Basic, Serial and I/O
 // pages": the pages by their tab titles.
 QString PagesPhrase(const std::vector<int>& pages);

@@ -207,6 +207,9 @@ class CAdapter {
   int LogCount = 0;
   int ModelType = 0;
   int LinkState = LS_IDLE;
+  // The profile file last opened or saved, while the records are its;
+  // empty when none is.
+  std::string ProfilePath;
   std::string PortNumber = "-";
   std::string BaudRate = "-";
   std::string Parity = "-";

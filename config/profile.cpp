@@ -37,6 +37,9 @@ std::string FullPath(const std::string& path) {
   return ec ? ShownPath(path) : full.lexically_normal().string();
 }
 
+// The file's own name, as the status notes name it.
+std::string FileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
 // Reads at most `limit` bytes of a regular file. A pipe, a device or a folder
 // is refused before anything is read: the open does not wait for a writer.
 bool ReadRegularFile(const std::string& path, size_t limit, std::string& bytes, size_t& size,
@@ -194,6 +197,8 @@ int OpenProfileFile(CAdapter& a, const std::string& path) {
     ui.MessageBoxWithDetail(problem.message, problem.detail, MsgIcon::Warning, MsgButtons::Ok);
   } else {
     ApplyProfileBlock(a, loaded);
+    a.ProfilePath = path;
+    ui.SetStatusNote("Profile " + FileNameOf(path) + " opened.");
     // The defaults a short file leaves behind would otherwise be written to
     // a modem as though the user had chosen them.
     if (const auto note = ShortProfileNote(path, size)) {
@@ -227,12 +232,15 @@ int SaveProfile(CAdapter& a) {
     a.Ui().MessageBoxWithDetail(problem.message, problem.detail, MsgIcon::Warning, MsgButtons::Ok);
     return 0;
   }
+  a.ProfilePath = *path;
+  a.Ui().SetStatusNote("Profile saved to " + FileNameOf(*path) + ".");
   return 1;
 }
 
 void NewProfile(CAdapter& a) {
   a.CloseLink();
   a.ResetConfiguration();
+  a.ProfilePath.clear();
   a.LinkState |= LS_FILE;
   a.Ui().UpdatePages();
   for (int page : {PG_BASIC, PG_SERIAL, PG_CALLERID, PG_DIAL, PG_IO, PG_CALLBACK, PG_REMOTE}) {
@@ -243,6 +251,7 @@ void NewProfile(CAdapter& a) {
 
 void CloseProfile(CAdapter& a) {
   a.LinkState &= ~LS_FILE;
+  a.ProfilePath.clear();
   a.Ui().UpdatePages();
   a.Ui().ActivateConnectionPage();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "config/operation_hold.h"
 #include "connection/raw_transfer.h"
@@ -54,6 +55,23 @@ std::string StateAfterFailure(const DownloadState& s) {
   return text;
 }
 
+
+// The loader's outcome follows the last record within a minute or two. A
+// modem that keeps printing without one is not waited for beyond this
+// (ticks of 50 ms; longer when the time unit is).
+constexpr long long kFlashingLimitTicks = 2400;
+// What is kept of the modem's output while it flashes: the end of it, where
+// the outcome stands, however long the modem goes on.
+constexpr size_t kKeptOutput = 4096;
+// No modem's firmware comes near this; a larger file would only fill the
+// memory with records.
+constexpr uintmax_t kLargestFirmwareFile = 8u << 20;
+
+// Appends `data` to what is kept, dropping the oldest text beyond the cap.
+void Keep(std::string& kept, std::string_view data) {
+  kept.append(data);
+  if (kept.size() > kKeptOutput) kept.erase(0, kept.size() - kKeptOutput);
+}
 
 bool IsTextByte(unsigned char c) { return c >= 0x20 || c == '\r' || c == '\n' || c == '\t' || c == 0x1A; }
 
@@ -115,6 +133,8 @@ int SendRecords(CAdapter& a, const FirmwareRecords& firmware, DownloadState& sta
 
   int sent = 0;
   char text[64];
+  // Counted against the records that are sent, as the end names them.
+  const int records = state.records;
   for (const std::string& record : firmware.records) {
     StopIfCancelled(a);
     std::string exchange = record;
@@ -123,8 +143,8 @@ int SendRecords(CAdapter& a, const FirmwareRecords& firmware, DownloadState& sta
       throw DownloadFailure{a.PortIsOpen() ? exchange : "Modem disconnected during process!"};
     }
     state.recordsSent = ++sent;
-    if (sent % 10 == 0) {
-      std::snprintf(text, sizeof text, "Loading Data, Record %d / %d", sent, firmware.total);
+    if (sent % 10 == 0 || sent == records) {
+      std::snprintf(text, sizeof text, "Loading Data, Record %d / %d", sent, records);
       ui.SetProgressText(text);
       ui.StepProgress();
     }
@@ -132,60 +152,81 @@ int SendRecords(CAdapter& a, const FirmwareRecords& firmware, DownloadState& sta
   return mode;
 }
 
+// How the wait for the loader's outcome ended.
+enum class Flashing { Succeeded, Failed, Cancelled };
+
 // Steps 12 to 14: the modem programs its flash; the outcome it reports is
-// shown. True when it reported success.
-bool AwaitFlashing(CAdapter& a, int mode, int total) {
+// shown. The wait ends on the outcome as soon as it arrives, on silence, on
+// the overall bound, on a lost port or on Cancel (which stops only the
+// waiting: the modem goes on with its flash).
+Flashing AwaitFlashing(CAdapter& a, int mode, int records) {
   UserInterface& ui = a.Ui();
   ui.SetProgressCaption("FLASHING!");
   ui.SetProgressText("DO NOT POWER DOWN THE UNIT!");
   a.TickCount = 0;
   TickWatch watch(a.TickCount);
-  ui.SetProgressRange(0, total / 10);
-  ui.EnableCancel(false);
+  TickWatch overall(a.TickCount);
+  ui.SetProgressRange(0, records / 10);
 
+  const char* const outcome = mode == 1 ? "Download Success" : "Download successful";
   std::string collected;
   bool success = false;
+  bool cancelled = false;
+  bool bounded = false;
+  auto heard = [&] {
+    ui.PumpEvents(PollFdOf(a));
+    cancelled = a.AbortRequested;
+    return !cancelled;
+  };
   if (mode == 1) {
     ui.Sleep(1000);
     a.InputMode = 1;
     int dots = 0;
+    const long long limit = std::max(kFlashingLimitTicks, 14LL * a.TimeoutTicks);
     // Ends after 7 time units without any data from the modem.
-    while (watch.Elapsed() < 7LL * a.TimeoutTicks && a.PortIsOpen()) {
-      ui.PumpEvents(PollFdOf(a));
+    while (watch.Elapsed() < 7LL * a.TimeoutTicks && a.PortIsOpen() && heard()) {
+      if (overall.Elapsed() >= limit) {
+        bounded = true;
+        break;
+      }
       std::string data = TakeInput(a);
       if (data.empty()) continue;
       watch.Restart();
       const auto found = std::count(data.begin(), data.end(), '.');
       data.erase(std::remove(data.begin(), data.end(), '.'), data.end());
-      collected += data;
+      Keep(collected, data);
       ui.StepProgress();
       for (long k = 0; k < found; ++k) {
         if (++dots % 10 == 0) ui.StepProgress();
       }
+      if (collected.find(outcome) != std::string::npos) break;
     }
-    success = collected.find("Download Success") != std::string::npos;
-    ui.MessageBox(success ? "Download Success" : "Download failed",
-                  success ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
   } else {
     a.InputMode = 1;
     ui.SetProgressRange(0, 30);
-    while (watch.Elapsed() <= 989 && a.PortIsOpen()) {
-      ui.PumpEvents(PollFdOf(a));
-      collected += TakeInput(a);
-      if (collected.find("Download successful") != std::string::npos) break;
+    while (watch.Elapsed() <= 989 && a.PortIsOpen() && heard()) {
+      Keep(collected, TakeInput(a));
+      if (collected.find(outcome) != std::string::npos) break;
       ui.Sleep(100);
       ui.StepProgress();
     }
-    success = collected.find("Download successful") != std::string::npos;
-    ui.MessageBox(success ? "Download successful" : "Download failed",
-                  success ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
   }
   a.InputMode = 0;
-  // The flashing phase cannot be cancelled; a request made meanwhile must
-  // not stop the next operation.
   a.AbortRequested = false;
-  ui.EnableCancel(true);
-  return success;
+  if (cancelled) {
+    ui.MessageBoxWithDetail("Stopped waiting for the modem's outcome.",
+                            "The modem may still be programming its flash. Do not power it down until it "
+                            "answers AT commands again.",
+                            MsgIcon::Warning, MsgButtons::Ok);
+    return Flashing::Cancelled;
+  }
+  success = collected.find(outcome) != std::string::npos;
+  const std::string detail = bounded ? "The modem kept sending for " + std::to_string(overall.Elapsed() / 20) +
+                                           " s without reporting the outcome."
+                                     : std::string();
+  ui.MessageBoxWithDetail(success ? outcome : "Download failed", detail,
+                          success ? MsgIcon::Information : MsgIcon::Stop, MsgButtons::Ok);
+  return success ? Flashing::Succeeded : Flashing::Failed;
 }
 
 }  // namespace
@@ -226,6 +267,19 @@ FirmwareRecords SplitFirmwareRecords(std::string_view data) {
 }
 
 bool LoadFirmwareFile(const std::string& path, FirmwareRecords& out, FileProblem& problem) {
+  // A file far beyond any firmware is refused before it is read: its records
+  // would fill the memory.
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(path, ec)) {
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kLargestFirmwareFile) {
+      char held[128];
+      std::snprintf(held, sizeof held, "it holds %.1f MB; a firmware file holds at most %ju MB",
+                    static_cast<double>(size) / (1 << 20), kLargestFirmwareFile >> 20);
+      problem = {"The file is too large for a firmware file.", FileDetail(path, held)};
+      return false;
+    }
+  }
   std::vector<uint8_t> bytes;
   std::string reason;
   if (!ReadWholeFile(path, bytes, reason)) {
@@ -281,7 +335,7 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
   BusyHold busy(a);
 
   ui.SetProgressText("Loading Record Data...");
-  ui.SetProgressRange(0, firmware.total / 10);
+  ui.SetProgressRange(0, static_cast<int>(firmware.records.size()) / 10 + 1);
   ui.SetProgressStep(1);
   ui.StepProgress();
 
@@ -289,9 +343,14 @@ int FlashFirmwareFile(CAdapter& a, const std::string& path, bool* modemReportedS
   DownloadState state;
   try {
     const int mode = SendRecords(a, firmware, state);
-    const bool success = AwaitFlashing(a, mode, firmware.total);
+    const Flashing end = AwaitFlashing(a, mode, state.records);
+    const bool success = end == Flashing::Succeeded;
     if (modemReportedSuccess) *modemReportedSuccess = success;
-    result = 1;
+    result = end == Flashing::Cancelled ? 0 : 1;
+    ui.SetStatusNote(std::to_string(state.recordsSent) + " records flashed; " +
+                     (success            ? "the modem reported success."
+                      : end == Flashing::Failed ? "the modem did not report success."
+                                                : "the outcome was not awaited."));
   } catch (const DownloadFailure& failure) {
     // The messages as they stand, with the modem's state and the way out as
     // their detail.

@@ -18,7 +18,8 @@ struct FirmwareRecords {
   // In file order. The text before the first carriage return and after the
   // last one is never among them.
   std::vector<std::string> records;
-  // The carriage returns in the text: the total the progress counts against.
+  // The carriage returns in the text (one more than the records when the
+  // file begins with a header line).
   int total = 0;
   // The text held control characters other than CR, LF, TAB and EOF (a
   // binary file, not lines of text).

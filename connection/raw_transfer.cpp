@@ -106,7 +106,7 @@ int SendRepeated(CAdapter& a, const std::vector<uint8_t>& bytes, int count, int 
   const std::string result = aborted ? "Send File cancelled after " + std::to_string(sentBytes) + " bytes."
                                      : std::to_string(sentBytes) + " bytes sent.";
   ui.SetProgressText(result);
-  ui.SetStatusText(a.ChangeMarkerText() + result);
+  ui.SetStatusNote(result);
   ui.TerminalOutput("\r\n" + result + "\r\n");
   return done;
 }

@@ -110,6 +110,12 @@ CIOEntryDlg::CIOEntryDlg(CAdapter& adapter, int index, QWidget* parent)
   layout->addLayout(buttons);
   setMinimumWidth(520);
 
+  // Tab follows the fields as they are shown: across the head row, Data 1
+  // and Data 3 side by side, the message (Data 2) under them, then 4, 5, 6.
+  const std::vector<QWidget*> order = {service_, retry_, time_,    prio_,    data_[0], data_[2], data_[1],
+                                       data_[3], data_[4], data_[5], clear_, ok_,      cancel_};
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
   connect(clear_, &QPushButton::clicked, this, &CIOEntryDlg::OnClear);
   connect(ok_, &QPushButton::clicked, this, &CIOEntryDlg::accept);
   connect(cancel_, &QPushButton::clicked, this, &CIOEntryDlg::reject);

@@ -10,9 +10,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <ctime>
 
 #include "app/transfer_dlg.h"
@@ -66,22 +70,28 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
   revision_ = new QLineEdit(information);
   revision_->setReadOnly(true);
 
+  // The two version lines across the whole box, so they are shown whole;
+  // under them the listing and, beside it, the bars.
+  auto* versions = new QGridLayout;
+  versions->setHorizontalSpacing(6);
+  versions->setVerticalSpacing(4);
+  auto* softwareLabel = new QLabel(QStringLiteral("Software version [ATI9]"), information);
+  softwareLabel->setBuddy(software_);
+  versions->addWidget(softwareLabel, 0, 0);
+  versions->addWidget(software_, 0, 1);
+  auto* revisionLabel = new QLabel(QStringLiteral("Revision identification [ATI6]"), information);
+  revisionLabel->setBuddy(revision_);
+  versions->addWidget(revisionLabel, 1, 0);
+  versions->addWidget(revision_, 1, 1);
+  versions->setColumnStretch(1, 1);
   auto* values = new QGridLayout;
   values->setHorizontalSpacing(6);
   values->setVerticalSpacing(4);
-  auto* softwareLabel = new QLabel(QStringLiteral("Software version [ATI9]"), information);
-  softwareLabel->setBuddy(software_);
-  values->addWidget(softwareLabel, 0, 0, 1, 4);
-  values->addWidget(software_, 1, 0, 1, 4);
-  auto* revisionLabel = new QLabel(QStringLiteral("Revision identification [ATI6]"), information);
-  revisionLabel->setBuddy(revision_);
-  values->addWidget(revisionLabel, 2, 0, 1, 4);
-  values->addWidget(revision_, 3, 0, 1, 4);
   const char* names[6] = {"RXSpeed", "TXSpeed", "SNR", "RXLevel", "Near Echo Level", "Far Echo Level"};
   const char* units[6] = {"kbps", "kbps", "dB", "dB", "dB", "dB"};
   for (int i = 0; i < 6; ++i) {
     auto* bar = new CGradientProgress(information);
-    bar->setMinimumWidth(50);
+    bar->setMinimumWidth(30);
     bar->setFixedHeight(14);
     auto* value = new QLabel(QStringLiteral("00"), information);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -90,16 +100,19 @@ CTabDiagnostic::CTabDiagnostic(QtUserInterface& ui, QWidget* parent)
     values_[static_cast<size_t>(i)] = value;
     auto* caption = new QLabel(QString::fromLatin1(names[i]), information);
     caption->setBuddy(bar);
-    values->addWidget(caption, 4 + i, 0);
-    values->addWidget(bar, 4 + i, 1);
-    values->addWidget(value, 4 + i, 2);
-    values->addWidget(new QLabel(QString::fromLatin1(units[i]), information), 4 + i, 3);
+    values->addWidget(caption, i, 0);
+    values->addWidget(bar, i, 1);
+    values->addWidget(value, i, 2);
+    values->addWidget(new QLabel(QString::fromLatin1(units[i]), information), i, 3);
   }
-  values->setRowStretch(10, 1);
+  values->setRowStretch(6, 1);
   values->setColumnStretch(1, 1);
-  auto* infoRow = new QHBoxLayout(information);
-  infoRow->addWidget(info_, 4);
-  infoRow->addLayout(values, 5);
+  auto* infoRow = new QHBoxLayout;
+  infoRow->addWidget(info_);
+  infoRow->addLayout(values, 1);
+  auto* infoColumn = new QVBoxLayout(information);
+  infoColumn->addLayout(versions);
+  infoColumn->addLayout(infoRow, 1);
 
   // --- DIP Switches ---
   dip_ = new CDipSwitches(unknown_, this);
@@ -198,7 +211,18 @@ void CTabDiagnostic::ShowData() {
   software_->setText(Latin1Text(d.SoftwareVersion));
   revision_->setCursorPosition(0);
   software_->setCursorPosition(0);
-  info_->setPlainText(Latin1Text(d.InfoText));
+  const QString listing = Latin1Text(d.InfoText);
+  info_->setPlainText(listing);
+  // The listing's lines are shown whole ("Termination     LOCAL REQUEST"):
+  // the box takes the width of the longest, the bars beside it give way.
+  const QFontMetrics fm(info_->font());
+  int widest = 0;
+  for (const QString& line : listing.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+    widest = std::max(widest, fm.horizontalAdvance(line));
+  }
+  const int chrome = 2 * info_->frameWidth() + 2 * static_cast<int>(info_->document()->documentMargin()) +
+                     info_->verticalScrollBar()->sizeHint().width() + 2;
+  info_->setMinimumWidth(std::max(150, widest + chrome));
   ShowSwitches(true);
 }
 

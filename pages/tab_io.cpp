@@ -252,12 +252,16 @@ void CTabIO::OnEditEntry(int entry) {
   SyncFromControls();
   PageState& s = State();
   s.refreshing = 1;
+  bool accepted = false;
   {
     CIOEntryDlg dialog(a_, entry - 1, this);
-    ui_.ExecModal(dialog);
+    accepted = ui_.ExecModal(dialog) == QDialog::Accepted;
   }
   RefillControls();
   s.refreshing = 0;
+  // The dialog wrote the entry into the record itself: an entry changed
+  // there is a change of this page, as one made in its row is.
+  if (accepted) SyncFromControls();
 }
 
 void CTabIO::OnDeleteEntry(int entry) {

@@ -1,5 +1,6 @@
 #include "report/html_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "config/answer_cutting.h"
@@ -61,6 +62,13 @@ std::tm LocalNow() {
   return t;
 }
 
+// A port given by its number is a COM port ("Com1"); any other is named as
+// the user gave it ("/dev/ttyUSB0", "rfc2217://host:2217").
+std::string PortShown(const std::string& port) {
+  const bool number = !port.empty() && std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return number ? "Com" + port : port;
+}
+
 }  // namespace
 
 std::string HtmlEscaped(std::string_view text) { return Escaped(text); }
@@ -87,8 +95,8 @@ std::string BuildHtmlReport(const ReportData& v, const std::tm& localTime) {
   html += "<tr><td colspan=2><H2>Dalmarin Kelvane Report file</H2></td></tr>\r\n";
   html += Row("Date", stamp);
   html += Row("Modem", Escaped(v.ModelName));
-  html += Row("Local port settings", Escaped("Com" + v.PortNumber + " @ " + v.BaudRate + " (" +
-                                            v.DataBits + ", " + v.Parity + ", " + v.StopBits + ")"));
+  html += Row("Local port settings", Escaped(PortShown(v.PortNumber) + " @ " + v.BaudRate + " (" + v.DataBits +
+                                            ", " + v.Parity + ", " + v.StopBits + ")"));
   html += Row("Operating System", Escaped(v.OsText));
   if (v.HasDiagnostic) {
     html += Row("Adapter version", WithBreaks(v.AdapterVersion));

@@ -77,6 +77,10 @@ class UserInterface {
   virtual void SetIndicators(bool cts, bool dsr, bool cd) { (void)cts; (void)dsr; (void)cd; }
   // The status panel's change markers (or any other status text).
   virtual void SetStatusText(std::string_view text) { (void)text; }
+  // What an operation did ("Profile saved to station8.dat."), shown after
+  // the change markers until the next note; a note given while the port is
+  // open goes when the port closes.
+  virtual void SetStatusNote(std::string_view note) { (void)note; }
   // Text for the terminal pane (received data, debug answers, notes).
   virtual void TerminalOutput(std::string_view text) { (void)text; }
   // The traffic log changed (hex view of the terminal pane).

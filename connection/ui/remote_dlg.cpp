@@ -1,5 +1,6 @@
 #include "connection/ui/remote_dlg.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -39,7 +40,10 @@ CRemoteWizardDlg::CRemoteWizardDlg(QWidget* parent, Ask ask) : QDialog(parent) {
   column->addWidget(text);
   column->addWidget(edit_);
   column->addWidget(buttons_);
-  setFixedSize(sizeHint());
+  // Wide enough that the window's title bar shows the whole title beside
+  // its buttons.
+  const int titleNeeds = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(windowTitle()) * 5 / 4 + 140;
+  setFixedSize(sizeHint().expandedTo(QSize(titleNeeds, 0)));
 }
 
 }  // namespace kelvane

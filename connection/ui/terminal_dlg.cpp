@@ -210,6 +210,9 @@ void CTerminalDlg::RefreshTerminalInfo() {
   output_->setLineWrapMode(a.Options.HexInput ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
   const bool open = a.LinkState > 0 && (a.LinkState & LS_PORT_OPEN);
   if (!open) {
+    // The login that the password served has ended with the port.
+    std::fill(loginSecret_.begin(), loginSecret_.end(), '\0');
+    loginSecret_.clear();
     for (QLabel* l : {status_, mode_, port_, baud_, dataBits_, parity_, stopBits_}) {
       l->setText(QStringLiteral("-"));
     }
@@ -240,10 +243,11 @@ void CTerminalDlg::RefreshTerminalInfo() {
 }
 
 void CTerminalDlg::AppendToTerminal(std::string_view text) {
+  // No password is shown, in the debug answers or in the traffic.
   if (adapter_.Options.HexInput) {
-    content_ = HexDumpView(adapter_.HexLog, adapter_.CharLog, adapter_.LogCount);
+    content_ = HexDumpView(adapter_.HexLog, adapter_.CharLog, adapter_.LogCount, loginSecret_);
   } else {
-    content_ = AppendTerminalText(content_, text);
+    content_ = MaskTerminalSecrets(AppendTerminalText(content_, text), loginSecret_);
   }
   ScheduleOutput();
 }

@@ -76,6 +76,9 @@ class CTerminalDlg : public QWidget {
   void AppendToTerminal(std::string_view text);
   // Empties the output field and the traffic log; the history stays.
   void ClearTerminal();
+  // The remote login password, masked wherever it shows until the port
+  // closes (the configuration's own passwords are masked by their fields).
+  void SetLoginSecret(const std::string& secret) { loginSecret_ = secret; }
   // Sends the command line (Enter in the command field).
   void SendCommandLine();
   // Pasted text goes out as though typed when the raw terminal is active;
@@ -116,6 +119,7 @@ class CTerminalDlg : public QWidget {
 
   CAdapter& adapter_;
   std::string content_;
+  std::string loginSecret_;
   CommandHistory history_;
   QGroupBox* group_;
   QLabel* status_;

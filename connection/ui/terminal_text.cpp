@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "serial/traffic_file_log.h"
+
 namespace kelvane {
 
 namespace {
@@ -15,7 +17,39 @@ std::string_view LastChars(std::string_view text, size_t n) {
   return text.size() > n ? text.substr(text.size() - n) : text;
 }
 
+// Replaces every occurrence of `secret` with as many '*'.
+void BlankOut(std::string& text, std::string_view secret) {
+  if (secret.empty()) return;
+  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + secret.size())) {
+    text.replace(at, secret.size(), secret.size(), '*');
+  }
+}
+
+// The line with its password fields' bytes replaced by '*', one for one:
+// what MaskPasswordFields takes away, found as the part between what it
+// leaves before and after.
+std::string MaskedInPlace(std::string_view line) {
+  const std::string masked = MaskPasswordFields(line);
+  std::string out(line);
+  if (masked == line) return out;
+  size_t head = 0;
+  while (head < line.size() && head < masked.size() && line[head] == masked[head]) ++head;
+  size_t tail = 0;
+  while (tail < line.size() - head && tail < masked.size() - head &&
+         line[line.size() - 1 - tail] == masked[masked.size() - 1 - tail]) {
+    ++tail;
+  }
+  for (size_t i = head; i < line.size() - tail; ++i) out[i] = '*';
+  return out;
+}
+
 }  // namespace
+
+std::string MaskTerminalSecrets(std::string_view text, std::string_view loginSecret) {
+  std::string out(text);
+  BlankOut(out, loginSecret);
+  return MaskPasswordFieldsInText(out);
+}
 
 std::string AppendTerminalText(std::string_view shown, std::string_view received) {
   std::string joined;
@@ -54,7 +88,40 @@ std::string AppendTerminalText(std::string_view shown, std::string_view received
   return lines;
 }
 
-std::string HexDumpView(std::string_view hexLog, std::string_view charLog, int logCount) {
+std::string HexDumpView(std::string_view hexLog, std::string_view charLog, int logCount,
+                        std::string_view loginSecret) {
+  // The bytes back from their hex column ("41 54 0D "), masked line by line
+  // (a line ends at CR or LF) with every byte kept in its place.
+  std::string bytes;
+  bytes.reserve(hexLog.size() / 3);
+  for (size_t i = 0; i + 1 < hexLog.size(); i += 3) {
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : c - 'A' + 10; };
+    bytes.push_back(static_cast<char>(nibble(hexLog[i]) * 16 + nibble(hexLog[i + 1])));
+  }
+  std::string masked;
+  masked.reserve(bytes.size());
+  for (size_t start = 0; start < bytes.size();) {
+    const size_t end = bytes.find_first_of("\r\n", start);
+    const size_t stop = end == std::string::npos ? bytes.size() : end;
+    masked += MaskedInPlace(std::string_view(bytes).substr(start, stop - start));
+    if (end == std::string::npos) break;
+    masked += bytes[end];
+    start = end + 1;
+  }
+  BlankOut(masked, loginSecret);
+  std::string maskedHex;
+  std::string maskedChars(charLog);
+  if (masked != bytes) {
+    maskedHex = std::string(hexLog);
+    for (size_t i = 0; i < masked.size(); ++i) {
+      if (masked[i] == bytes[i]) continue;
+      maskedHex.replace(i * 3, 2, "2A");
+      if (i < maskedChars.size()) maskedChars[i] = '*';
+    }
+    hexLog = maskedHex;
+    charLog = maskedChars;
+  }
+
   std::string out;
   if (logCount < 0) logCount = 0;
   const int lastLine = logCount / 16;

@@ -18,10 +18,21 @@ inline constexpr size_t kTerminalCapacity = 10000;
 // characters.
 std::string AppendTerminalText(std::string_view shown, std::string_view received);
 
+// Text for the pane with the passwords masked as the traffic log file and
+// the command line's debug output mask them: the password fields of
+// configuration commands and answers ("*WRCP: ", "1_Password=", "_Data5="),
+// and the remote login password `loginSecret` wherever it shows. Masking
+// text already masked changes nothing, so a password that arrived in two
+// pieces is masked whole once its line is complete.
+std::string MaskTerminalSecrets(std::string_view text, std::string_view loginSecret);
+
 // The traffic log as lines of 16 bytes: the hex column padded to 48
 // characters, three blanks, the characters; each line ends in CR LF. Lines
-// run from 0 to logCount / 16 inclusive.
-std::string HexDumpView(std::string_view hexLog, std::string_view charLog, int logCount);
+// run from 0 to logCount / 16 inclusive. The bytes of a password field (and
+// of `loginSecret`) are shown as '*' in both columns, so the columns keep
+// their places.
+std::string HexDumpView(std::string_view hexLog, std::string_view charLog, int logCount,
+                        std::string_view loginSecret = {});
 
 // The command line's history: up to 50 commands, oldest first, and the
 // position being shown (the count is the fresh, empty line after the newest).

@@ -1,15 +1,27 @@
-// The main window at its minimum size, with every page the sheet can show:
-// no widget overlaps another and none is cut.
+// The main window at its minimum size and at the size it opens with, with
+// every page the sheet can show: no widget overlaps another, none is cut,
+// no value is shown in part; and the Compare dialog's values shown whole.
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTest>
+#include <QTreeWidget>
 
+#include <cstring>
+
+#include "app/compare_dlg.h"
 #include "app/main_dlg.h"
+#include "app/profile_comparison.h"
+#include "config/profile.h"
 #include "app/prop_sheet.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
@@ -82,6 +94,48 @@ QStringList CutEntries(const QComboBox* combo) {
   return cut;
 }
 
+// Values the user reads whole: a read-only line or listing whose text runs
+// past its field, which shows only the start of it.
+void CheckValuesShownWhole(QWidget* page, const QString& where, QStringList& faults) {
+  for (QPlainTextEdit* box : page->findChildren<QPlainTextEdit*>()) {
+    if (!box->isVisible() || !box->isReadOnly() || box->lineWrapMode() != QPlainTextEdit::NoWrap) continue;
+    if (box->horizontalScrollBar()->maximum() > 0) {
+      faults << QStringLiteral("%1: the listing \"%2\" cuts its lines (%3 pixels hidden)")
+                    .arg(where, box->accessibleName())
+                    .arg(box->horizontalScrollBar()->maximum());
+    }
+  }
+  for (QLineEdit* line : page->findChildren<QLineEdit*>()) {
+    if (!line->isVisible() || !line->isReadOnly() || line->text().isEmpty()) continue;
+    const int room = line->width() - 2 * line->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 4;
+    if (line->fontMetrics().horizontalAdvance(line->text()) > room) {
+      faults << QStringLiteral("%1: \"%2\" does not fit its %3 pixels").arg(where, line->text()).arg(room);
+    }
+  }
+}
+
+// The cells of a list whose text, wrapped in its column, is cut.
+void CheckCellsShownWhole(QTreeWidget* list, const QString& where, QStringList& faults) {
+  const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    for (int c = 0; c < list->columnCount(); ++c) {
+      const QRect cell = list->visualItemRect(item).intersected(
+          QRect(list->header()->sectionViewportPosition(c), 0, list->header()->sectionSize(c), 100000));
+      const QRect needs = list->fontMetrics().boundingRect(QRect(0, 0, cell.width() - 2 * margin, 100000),
+                                                           Qt::TextWordWrap, item->text(c));
+      if (needs.width() > cell.width() - 2 * margin || needs.height() > cell.height()) {
+        faults << QStringLiteral("%1: \"%2\" needs %3 x %4 in a cell of %5 x %6")
+                      .arg(where, item->text(c))
+                      .arg(needs.width())
+                      .arg(needs.height())
+                      .arg(cell.width() - 2 * margin)
+                      .arg(cell.height());
+      }
+    }
+  }
+}
+
 void Check(QWidget* parent, const QString& where, QStringList& faults) {
   if (QLayout* layout = parent->layout()) {
     QList<QWidget*> placed;
@@ -124,32 +178,78 @@ class LayoutTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // At the minimum size and at the size the window opens with, on every
+  // page: nothing overlaps or is cut, no value (the Diagnostic page's
+  // listing included) is shown in part, and at the opening size every tab
+  // shows; then the Compare dialog at its own two sizes.
   void EveryPageFitsTheMinimumSize() {
     WindowRig rig({{"Settings/AutoLoad", 1}});
     CAdapter& a = rig.a;
     CMainDlg& window = *rig.window;
-    window.resize(window.minimumSize());
-    QCOMPARE(window.size(), QSize(CMainDlg::kMinWidth, CMainDlg::kMinHeight));
-
-    // The I/O model, identified and read: the sheet shows every page it has.
+    // The I/O model, identified and read (the last connection a V.34 line
+    // ended by "LOCAL REQUEST"): the sheet shows every page it has.
     rig.ConnectTo(QStringLiteral("sim:3"));
     QCOMPARE(a.ModelType, 3);
     CPropSheet& sheet = window.Sheet();
     const std::vector<int> wanted = CPropSheet::WantedPages(a.LinkState, a.ModelType);
     QCOMPARE(wanted.size(), size_t(8));
 
+    struct Size {
+      const char* name;
+      QSize size;
+      bool everyTab;
+    };
     QStringList faults;
-    for (int i = 0; i < sheet.count(); ++i) {
-      sheet.setCurrentIndex(i);
+    for (const Size& s : {Size{"minimum", QSize(CMainDlg::kMinWidth, CMainDlg::kMinHeight), false},
+                          Size{"default", QSize(960, 600), true}}) {
+      window.resize(s.size);
+      QCoreApplication::processEvents();
+      QCOMPARE(window.size(), s.size);
+      for (int i = 0; i < sheet.count(); ++i) {
+        sheet.setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        QTest::qWait(20);
+        const QString where = QStringLiteral("%1 size, %2").arg(QLatin1String(s.name), sheet.tabText(i));
+        Check(window.centralWidget(), where, faults);
+        CheckValuesShownWhole(sheet.currentWidget(), where, faults);
+      }
+      if (s.everyTab) {
+        QTabBar* bar = sheet.tabBar();
+        for (int i = 0; i < bar->count(); ++i) {
+          if (!bar->rect().contains(bar->tabRect(i))) {
+            faults << QStringLiteral("%1 size: the tab \"%2\" is behind the scroll arrows")
+                          .arg(QLatin1String(s.name), bar->tabText(i));
+          }
+        }
+      }
+      // The terminal pane and the sheet sit side by side.
+      QVERIFY(!sheet.geometry().intersects(window.Terminal().geometry()));
+    }
+
+    // A profile that differs in long values: each shown whole in its cell.
+    ConfigBlock file = a.Config;
+    file.serial.ModemFlowControl = a.Config.serial.ModemFlowControl == 0 ? 3 : 0;
+    file.basic.S0 = a.Config.basic.S0 == 4 ? 5 : 4;
+    file.dial.DialAbort = a.Config.dial.DialAbort == 0 ? 1 : 0;
+    std::strcpy(file.io.Data2[1], "The door of the pump house was opened outside the hours of service");
+    const std::string path = rig.store.dir.filePath(QStringLiteral("long values.dat")).toStdString();
+    std::string error;
+    QVERIFY2(SaveProfileFile(path, file, error), error.c_str());
+    QVERIFY(window.Comparison().Start(path));
+    CCompareDlg compare(window.Comparison(), rig.ui, &window);
+    compare.show();
+    QVERIFY(compare.List()->topLevelItemCount() >= 3);
+    for (const Size& s : {Size{"Compare minimum", compare.minimumSize(), false},
+                          Size{"Compare default", QSize(780, 460), false}}) {
+      compare.resize(s.size);
       QCoreApplication::processEvents();
       QTest::qWait(20);
-      Check(window.centralWidget(), sheet.tabText(i), faults);
+      CheckCellsShownWhole(compare.List(), QLatin1String(s.name), faults);
     }
+
     // QtTest cuts a long failure message: every fault gets its own line.
     for (const QString& fault : faults) qWarning("%s", qPrintable(fault));
     QVERIFY2(faults.isEmpty(), qPrintable(QStringLiteral("%1 layout faults").arg(faults.size())));
-    // The terminal pane and the sheet sit side by side.
-    QVERIFY(!sheet.geometry().intersects(window.Terminal().geometry()));
   }
 };
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -10,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <tuple>
 
 #include "app/about_dlg.h"
@@ -23,6 +27,11 @@
 #include "config/profile.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
+#include "controls/image_button.h"
+#include "pages/config_page.h"
+#include "pages/io_entry_dlg.h"
+#include "pages/tab_io.h"
+#include "pages/tab_remote_conf.h"
 #include "test_ui.h"
 
 using namespace kelvane;
@@ -234,6 +243,83 @@ class MainDlgTest : public QObject {
     QVERIFY(clock.elapsed() >= 240);
     QVERIFY(!app.window->BreakActive());
     QCOMPARE(app.window->StatusPanel().Text(), QString("A break of 250 ms was sent."));
+    // What was said about the port goes with it.
+    port->LoseDevice();
+    QTRY_COMPARE(app.window->StatusPanel().Note(), QString());
+  }
+
+  // Each command that worked says so in the status panel, and the title
+  // names the open profile and marks edits not yet written or saved.
+  void StatusAndTitleSayWhatHappened() {
+    struct Case {
+      const char* name;
+      std::function<void(App&)> run;
+      const char* note;
+      const char* title;
+    };
+    // "Rings to Auto-Answer [S0]" typed in.
+    auto edit = [](App& app) {
+      app.window->Sheet().setCurrentWidget(app.window->Sheet().Page(PG_BASIC));
+      auto* basic = qobject_cast<CConfigPage*>(app.window->Sheet().Page(PG_BASIC));
+      QVERIFY(basic);
+      auto* s0 = qobject_cast<QLineEdit*>(basic->ControlForField("BasicSettings.S0"));
+      QVERIFY(s0);
+      s0->setText(s0->text() == "5" ? "6" : "5");
+    };
+    auto connect = [](App& app) {
+      app.Connect("sim:2");
+      app.a.Page(PG_BASIC).valid = 1;
+    };
+    const Case cases[] = {
+        {"save a new profile",
+         [](App& app) {
+           app.window->OnCommand(ID_NEW_PROFILE);
+           app.ui.fileAnswers = {app.Path("station8.dat").toStdString()};
+           app.window->OnCommand(ID_SAVE_PROFILE);
+         },
+         "Profile saved to station8.dat.", "station8.dat - Kelvane 2"},
+        {"open a profile",
+         [](App& app) {
+           std::string error;
+           QVERIFY(SaveProfileFile(app.Path("station9.dat").toStdString(), app.a.Config, error));
+           app.ui.fileAnswers = {app.Path("station9.dat").toStdString()};
+           app.window->OnCommand(ID_OPEN_PROFILE);
+         },
+         "Profile station9.dat opened.", "station9.dat - Kelvane 2"},
+        {"edit an unnamed profile",
+         [edit](App& app) {
+           app.window->OnCommand(ID_NEW_PROFILE);
+           edit(app);
+         },
+         "", "*New profile - Kelvane 2"},
+        {"edit and write the Basic page",
+         [connect, edit](App& app) {
+           connect(app);
+           edit(app);
+           QCOMPARE(app.window->windowTitle(), QString("*Kelvane 2"));
+           qobject_cast<CConfigPage*>(app.window->Sheet().Page(PG_BASIC))->WriteButton()->click();
+         },
+         "Basic written and stored.", "Kelvane 2"},
+        {"read the Basic page",
+         [connect](App& app) {
+           connect(app);
+           qobject_cast<CConfigPage*>(app.window->Sheet().Page(PG_BASIC))->ReadButton()->click();
+         },
+         "Basic read from the modem.", "Kelvane 2"},
+        {"a connect ends the profile",
+         [connect](App& app) {
+           app.ui.fileAnswers = {app.Path("station8.dat").toStdString()};
+           app.window->OnCommand(ID_SAVE_PROFILE);
+           connect(app);
+         },
+         "Profile saved to station8.dat.", "Kelvane 2"},
+    };
+    for (const Case& c : cases) {
+      App app;
+      c.run(app);
+      QCOMPARE(app.window->StatusPanel().Note(), QString(c.note));
+      QCOMPARE(app.window->windowTitle(), QString(c.title));
+    }
   }
 
   void EscapeSequenceAndSendFileRunInTheTransferDialog() {
@@ -420,6 +506,9 @@ class MainDlgTest : public QObject {
   // Before each command that drops the edits the markers show, one question:
   // write them to the modem (connected) or save a profile (offline),
   // discard them, or cancel the command.
+  // The edit is made as a user makes it: a Basic value, an I/O entry changed
+  // through its dialog (row 2: DIAL to SMS), or the Remote page's switch
+  // (which shows no marker).
   void EveryCommandThatDropsEditsAsksFirst() {
     struct Case {
       bool connected;
@@ -427,9 +516,21 @@ class MainDlgTest : public QObject {
       MsgAnswer answer;
       const char* asks;
       bool runs;
+      int page = PG_BASIC;  // where the edit is made
     };
-    const char* write = "The changes on the Basic page are not written to the modem.\nWrite them before ";
-    const char* save = "The changes on the Basic page are not saved in a profile.\nSave them before ";
+    const std::map<int, std::pair<const char*, const char*>> questions = {
+        {PG_BASIC,
+         {"The changes on the Basic page are not written to the modem.\nWrite them before ",
+          "The changes on the Basic page are not saved in a profile.\nSave them before "}},
+        {PG_IO,
+         {"The changes on the I/O page are not written to the modem.\nWrite them before ",
+          "The changes on the I/O page are not saved in a profile.\nSave them before "}},
+        {PG_REMOTE,
+         {"The changes on the Remote page are not written to the modem.\nWrite them before ",
+          "The changes on the Remote page are not saved in a profile.\nSave them before "}},
+    };
+    const std::map<int, const char*> markers = {{PG_BASIC, " [Basic Changed] "}, {PG_IO, " [IO Changed] "},
+                                                {PG_REMOTE, ""}};
     const Case cases[] = {
         {true, ID_DISCONNECT, MsgAnswer::Yes, "disconnecting?", true},
         {true, ID_DISCONNECT, MsgAnswer::No, "disconnecting?", true},
@@ -443,20 +544,54 @@ class MainDlgTest : public QObject {
         {false, ID_CLOSE_PROFILE, MsgAnswer::Cancel, "closing the profile?", false},
         {false, ID_CONNECT, MsgAnswer::Cancel, "connecting?", false},
         {false, ID_EXIT, MsgAnswer::No, "exiting?", true},
+        {true, ID_DISCONNECT, MsgAnswer::Cancel, "disconnecting?", false, PG_IO},
+        {true, ID_DISCONNECT, MsgAnswer::Yes, "disconnecting?", true, PG_IO},
+        {false, ID_CLOSE_PROFILE, MsgAnswer::Cancel, "closing the profile?", false, PG_IO},
+        {true, ID_DISCONNECT, MsgAnswer::Cancel, "disconnecting?", false, PG_REMOTE},
+        {true, ID_DISCONNECT, MsgAnswer::Yes, "disconnecting?", true, PG_REMOTE},
+        {false, ID_EXIT, MsgAnswer::Cancel, "exiting?", false, PG_REMOTE},
     };
     for (const Case& c : cases) {
       App app;
-      const QByteArray row = QByteArray::number(c.command) + " " + c.asks + " " + QByteArray::number(int(c.answer));
+      const QByteArray row = QByteArray::number(c.command) + " " + c.asks + " " + QByteArray::number(int(c.answer)) +
+                             " page " + QByteArray::number(c.page);
+      const char* write = questions.at(c.page).first;
+      const char* save = questions.at(c.page).second;
       if (c.connected) {
-        app.Connect("sim:2");
-        app.a.Page(PG_BASIC).valid = 1;
+        app.Connect(c.page == PG_IO ? "sim:3" : "sim:2");
+        for (int page : {PG_BASIC, PG_IO, PG_REMOTE}) app.a.Page(page).valid = 1;
       } else {
         app.window->OnCommand(ID_NEW_PROFILE);
       }
-      app.window->Sheet().setCurrentWidget(app.window->Sheet().Page(PG_BASIC));
-      app.a.Config.basic.S0 = 5;
-      app.a.Page(PG_BASIC).changed = 1;
-      app.a.UpdateChangeMarkers();
+      app.window->Sheet().setCurrentWidget(app.window->Sheet().Page(c.page));
+      if (c.page == PG_BASIC) {
+        app.a.Config.basic.S0 = 5;
+        app.a.Page(PG_BASIC).changed = 1;
+        app.a.UpdateChangeMarkers();
+      } else if (c.page == PG_IO) {
+        auto* io = qobject_cast<CTabIO*>(app.window->Sheet().Page(PG_IO));
+        QVERIFY2(io, row);
+        // SMS, or DIAL where the entry already is SMS.
+        const int service = app.a.Config.io.Service[1] == 2 ? 1 : 2;
+        app.ui.onModal = [service](QDialog& d) {
+          auto* entry = qobject_cast<CIOEntryDlg*>(&d);
+          if (!entry) return int(QDialog::Rejected);
+          entry->ServiceCombo()->setCurrentIndex(service);
+          entry->accept();
+          return int(QDialog::Accepted);
+        };
+        io->EntryRow(2).edit->click();
+        QVERIFY2(app.a.Config.io.Service[1] == service, row);
+      } else {
+        auto* remote = qobject_cast<CTabRemoteConf*>(app.window->Sheet().Page(PG_REMOTE));
+        QVERIFY2(remote, row);
+        remote->EnableCombo()->setCurrentIndex(app.a.Config.remote.RemoteEnable == 1 ? 0 : 1);
+      }
+      const QString marker = QString::fromLatin1(markers.at(c.page));
+      QCOMPARE(app.window->StatusPanel().Markers(), marker);
+      // The title marks the edit, the Remote page's too.
+      QVERIFY2(app.window->windowTitle().startsWith(QLatin1Char('*')), qPrintable(app.window->windowTitle()));
+      const ConfigBlock edited = app.a.Config;
       app.ui.answers = {c.answer};
       const QString profile = app.Path("kept.dat");
       if (!c.connected && c.answer == MsgAnswer::Yes) app.ui.fileAnswers = {profile.toStdString()};
@@ -478,9 +613,22 @@ class MainDlgTest : public QObject {
       }
       QVERIFY2(ran == c.runs, row);
       // Cancel keeps the edits and their markers; otherwise they are gone.
-      QCOMPARE(app.window->StatusPanel().Text(), QString(c.runs ? "" : " [Basic Changed] "));
-      if (c.answer == MsgAnswer::Yes && c.connected) QCOMPARE(app.ports.Simulated(2)->Modem().Stored().s[0], 5);
-      if (c.answer == MsgAnswer::No && c.connected) QVERIFY(app.ports.Simulated(2)->Modem().Stored().s[0] != 5);
+      QCOMPARE(app.window->StatusPanel().Markers(), c.runs ? QString() : marker);
+      if (!c.runs) QVERIFY2(std::memcmp(&app.a.Config, &edited, sizeof edited) == 0, row);
+      if (c.page == PG_BASIC && c.answer == MsgAnswer::Yes && c.connected) {
+        QCOMPARE(app.ports.Simulated(2)->Modem().Stored().s[0], 5);
+      }
+      if (c.page == PG_BASIC && c.answer == MsgAnswer::No && c.connected) {
+        QVERIFY(app.ports.Simulated(2)->Modem().Stored().s[0] != 5);
+      }
+      // Written before the disconnect: the modem keeps the entry and the
+      // switch.
+      if (c.page == PG_IO && c.answer == MsgAnswer::Yes) {
+        QCOMPARE(app.ports.Simulated(3)->Modem().Stored().io[1].service, int(edited.io.Service[1]));
+      }
+      if (c.page == PG_REMOTE && c.answer == MsgAnswer::Yes) {
+        QCOMPARE(app.ports.Simulated(2)->Modem().Stored().remoteEnable, int(edited.remote.RemoteEnable));
+      }
       if (c.answer == MsgAnswer::Yes && !c.connected) {
         ConfigBlock saved;
         std::string error;
@@ -530,7 +678,7 @@ class MainDlgTest : public QObject {
         QVERIFY(LoadProfileFile(profile.toStdString(), saved, error));
         QCOMPARE(saved.basic.S0, 5);
       }
-      QCOMPARE(app.window->StatusPanel().Text(), QString());
+      QCOMPARE(app.window->StatusPanel().Markers(), QString());
       // Asked once per loss.
       RunEventsFor(200);
       QCOMPARE(app.ui.boxes.size(), size_t(1));
@@ -647,10 +795,15 @@ class MainDlgTest : public QObject {
 
     CPropSheet& sheet = app.window->Sheet();
     QCOMPARE(sheet.currentIndex(), 0);
+    const auto kCtrlShift = static_cast<Qt::KeyboardModifier>((Qt::ControlModifier | Qt::ShiftModifier).toInt());
     for (const auto& [key, modifiers, index] :
          {std::tuple{Qt::Key_PageDown, Qt::ControlModifier, 1}, std::tuple{Qt::Key_PageUp, Qt::ControlModifier, 0},
           std::tuple{Qt::Key_PageUp, Qt::ControlModifier, sheet.count() - 1},
-          std::tuple{Qt::Key_PageDown, Qt::ControlModifier, 0}, std::tuple{Qt::Key_Tab, Qt::ControlModifier, 1}}) {
+          std::tuple{Qt::Key_PageDown, Qt::ControlModifier, 0}, std::tuple{Qt::Key_Tab, Qt::ControlModifier, 1},
+          // From a control on the page (the keyboard is on the Basic page's
+          // first one now), both ways.
+          std::tuple{Qt::Key_Tab, Qt::ControlModifier, 2},
+          std::tuple{Qt::Key_Backtab, kCtrlShift, 1}, std::tuple{Qt::Key_Backtab, kCtrlShift, 0}}) {
       QWidget* focused = app.window->focusWidget();
       QVERIFY2(focused, qPrintable(QString::number(sheet.currentIndex())));
       QTest::keyClick(focused, key, modifiers);

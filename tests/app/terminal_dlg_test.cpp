@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "app/port_provider.h"
@@ -94,6 +95,71 @@ class TerminalDlgTest : public QObject {
     // A log shorter than it claims is shown as far as it goes.
     const std::string blank = std::string(51, ' ') + "\r\n";
     QCOMPARE(HexDumpView("41 ", "A", 40), "41 " + std::string(48, ' ') + "A\r\n" + blank + blank);
+  }
+
+  // With the Debug option the answers of a read reach the pane, and the hex
+  // view shows every received byte: neither shows a password, whether it
+  // arrives whole or in pieces, and neither hides anything else.
+  void PasswordsAreMaskedInTextAndHexViews() {
+    struct Case {
+      std::vector<std::string> chunks;
+      const char* secret;  // never shown
+      const char* kept;    // shown as it came
+    };
+    const Case cases[] = {
+        {{"AT*WRCP?\r\r\n*WRCP: owned12\r\n\r\nOK\r\n"}, "owned12", "*WRCP: "},
+        {{"1_Number=0123456\r\n1_Password=cbSe", "cret1\r\n\r\nOK\r\n"}, "cret1", "1_Number=0123456"},
+        {{"3_Data5=smspw99\r\n3_Data6=Sender\r\n"}, "smspw99", "3_Data6=Sender"},
+        {{"AT*WCBTAB=3,\"0123456\",\"abc123x\"\r"}, "abc123x", "AT*WCBTAB=3,\"0123456\","},
+        {{"AT*WRCP=owned12\r\r\nOK\r\n"}, "owned12", "AT*WRCP="},
+        // The remote login password, wherever it shows.
+        {{"C_PASSWORD: farpass1\r\n>"}, "farpass1", "C_PASSWORD: "},
+    };
+    for (const Case& c : cases) {
+      for (int hex : {0, 1}) {
+        const QByteArray row = QByteArray(c.secret) + (hex ? " hex" : " text");
+        CAdapter a;
+        TestUi ui(a);
+        CTerminalDlg terminal(a);
+        ui.SetTerminal(&terminal);
+        terminal.SetLoginSecret("farpass1");
+        a.Options.Debug = 1;
+        a.Options.HexInput = hex;
+        std::string received;
+        for (const std::string& chunk : c.chunks) {
+          received += chunk;
+          for (unsigned char b : hex ? chunk : std::string()) {
+            char h[4];
+            std::snprintf(h, sizeof h, "%02X ", b);
+            a.HexLog += h;
+            a.CharLog += b < 22 ? '.' : static_cast<char>(b);
+            ++a.LogCount;
+          }
+          terminal.AppendToTerminal(chunk);
+        }
+        const std::string& shown = terminal.Content();
+        std::string secretHex;
+        for (const char* p = c.secret; *p; ++p) {
+          char h[4];
+          std::snprintf(h, sizeof h, "%02X ", static_cast<unsigned char>(*p));
+          secretHex += h;
+        }
+        // A piece of the secret in any one line of the text view or the
+        // character column is enough to fail.
+        const std::string tail = std::string(c.secret).substr(std::strlen(c.secret) / 2);
+        QVERIFY2(shown.find(tail) == std::string::npos, row + ": " + QByteArray::fromStdString(shown));
+        QVERIFY2(shown.find(secretHex.substr(0, 6)) == std::string::npos || !hex, row);
+        if (hex) {
+          // Every byte keeps its place: as many lines as without masking,
+          // and the secret's bytes shown as '*' (2A).
+          QCOMPARE(shown.size(), HexDumpView(a.HexLog, a.CharLog, a.LogCount).size());
+          QVERIFY2(shown.find("2A 2A 2A") != std::string::npos, row);
+        } else {
+          QVERIFY2(shown.find(c.kept) != std::string::npos, row + ": " + QByteArray::fromStdString(shown));
+          QVERIFY2(shown.find("********") != std::string::npos, row);
+        }
+      }
+    }
   }
 
   void HistoryKeepsTheLast50() {

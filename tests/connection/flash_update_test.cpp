@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -22,6 +23,14 @@ using testing::Rig;
 std::string TempFile(const std::string& name, const std::string& content) {
   const std::string path = "/tmp/kelvane-flash-" + std::to_string(::getpid()) + "-" + name;
   std::ofstream(path, std::ios::binary) << content;
+  return path;
+}
+
+// A sparse file of `size` bytes: no disk space, and read whole it would
+// hold `size` bytes of zeros.
+std::string LargeFile(const std::string& name, uintmax_t size) {
+  const std::string path = TempFile(name, "");
+  std::filesystem::resize_file(path, size);
   return path;
 }
 
@@ -85,6 +94,11 @@ TEST(FirmwareRecords, FilesThatCannotBeFlashed) {
       // loader's rules.
       {TempFile("mixed", "S0hdr\r\nS1130000\r\nS9030000FC\n"), "The file's last line would not be sent.",
        "the last line has no line end"},
+      // Short records over 300 MB would fill the memory: refused unread.
+      {LargeFile("300 MB", 300u << 20), "The file is too large for a firmware file.",
+       "it holds 300.0 MB; a firmware file holds at most 8 MB"},
+      {LargeFile("8 MB and a byte", (8u << 20) + 1), "The file is too large for a firmware file.",
+       "it holds 8.0 MB; a firmware file holds at most 8 MB"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -208,9 +222,14 @@ TEST(FlashUpdate, BothDownloadModes) {
     EXPECT_EQ(r.a.BaudRate, "115200");
     EXPECT_EQ(r.port.lastSettings, "115200,N,8,1");
     EXPECT_EQ(r.ui.caption_, "FLASHING!");
-    EXPECT_NE(std::find(r.ui.progressTexts.begin(), r.ui.progressTexts.end(), "Loading Data, Record 20 / 26"),
-              r.ui.progressTexts.end());
-    EXPECT_EQ(r.ui.cancelStates, (std::vector<bool>{false, true}));
+    // The progress counts the records that are sent, up to the last one.
+    for (const char* shown : {"Loading Data, Record 20 / 25", "Loading Data, Record 25 / 25"}) {
+      EXPECT_NE(std::find(r.ui.progressTexts.begin(), r.ui.progressTexts.end(), shown), r.ui.progressTexts.end())
+          << shown;
+    }
+    EXPECT_EQ(r.ui.statusNote, "25 records flashed; the modem reported success.");
+    // Cancel stays available: it stops the waiting, never the modem.
+    EXPECT_TRUE(r.ui.cancelStates.empty());
     EXPECT_FALSE(r.a.Busy);
     EXPECT_EQ(r.a.RThreshold, 1);
     EXPECT_EQ(r.a.InputMode, 0);
@@ -313,6 +332,64 @@ TEST(FlashUpdate, SilenceInEachPhase) {
       EXPECT_FALSE(r.a.Busy);
       EXPECT_EQ(r.a.RThreshold, 1);
     }
+  }
+}
+
+// The wait for the loader's outcome ends when the outcome arrives, even amid
+// more output; a modem that keeps printing without one is not waited for
+// beyond the bound; Cancel (the window's, or a signal on the command line)
+// stops the waiting within a second. Every 100 ms the modem prints a line.
+TEST(FlashUpdate, FlashingWaitEndsOnOutcomeBoundOrCancel) {
+  enum What { Chatter, SuccessAmidChatter, CancelAfter2s };
+  struct Case {
+    const char* name;
+    int mode;
+    What what;
+    int result;
+    bool success;
+    const char* message;
+    long long atLeastMs, atMostMs;  // from the start of the flashing phase
+  };
+  const Case cases[] = {
+      {"mode 1 chatter without an outcome", 1, Chatter, 1, false, "Download failed", 118000, 122000},
+      {"mode 1 success amid chatter", 1, SuccessAmidChatter, 1, true, "Download Success", 5000, 5300},
+      {"mode 1 cancel", 1, CancelAfter2s, 0, false, "Stopped waiting for the modem's outcome.", 2000, 3000},
+      {"mode 2 chatter without an outcome", 2, Chatter, 1, false, "Download failed", 49000, 110000},
+      {"mode 2 success amid chatter", 2, SuccessAmidChatter, 1, true, "Download successful", 5000, 5300},
+      {"mode 2 cancel", 2, CancelAfter2s, 0, false, "Stopped waiting for the modem's outcome.", 2000, 3000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FlashRig r(25);
+    r.loader.mode = c.mode;
+    r.loader.silent = Loader::Flashing;
+    long long from = -1, printed = 0;
+    r.ui.onPump = [&](testing::VirtualUi& ui) {
+      if (r.ui.caption_ != "FLASHING!") return;
+      const long long now = ui.NowMs();
+      if (from < 0) from = printed = now;
+      if (now - from > 600000) r.port.SetLost(true);  // fails the row instead of hanging
+      if (c.what == CancelAfter2s && now - from >= 2000) r.a.AbortRequested = true;
+      if (now - printed < 100) return;
+      printed = now;
+      std::string line = "Programming block " + std::to_string(now) + "...\r\n";
+      if (c.what == SuccessAmidChatter && now - from >= 5000 && now - from < 5100) {
+        line += c.mode == 1 ? "Download Success\r\n" : "Download successful\r\n";
+      }
+      r.port.Inject(line);
+    };
+    bool success = !c.success;
+    EXPECT_EQ(r.Run(&success), c.result);
+    EXPECT_EQ(success, c.success);
+    ASSERT_FALSE(r.ui.boxes.empty());
+    EXPECT_EQ(r.ui.boxes.back().text, c.message);
+    ASSERT_GE(from, 0);
+    const long long took = r.ui.NowMs() - from;
+    EXPECT_GE(took, c.atLeastMs);
+    EXPECT_LE(took, c.atMostMs);
+    EXPECT_FALSE(r.a.AbortRequested);
+    EXPECT_FALSE(r.a.Busy);
+    EXPECT_EQ(r.a.InputMode, 0);
   }
 }
 

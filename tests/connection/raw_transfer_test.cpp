@@ -126,7 +126,7 @@ TEST_F(RawTransferTest, ProgressFollowsTheBytesAndTheEndIsTold) {
     EXPECT_EQ(SendRepeated(adapter, Bytes(c.size), c.count, c.delayMs), c.repetitions) << c.told;
     EXPECT_EQ(vui.rangeHigh, c.range) << c.told;
     EXPECT_EQ(vui.steps, c.steps) << c.told;
-    EXPECT_EQ(vui.statusText, c.told);
+    EXPECT_EQ(vui.statusNote, c.told);
     EXPECT_NE(vui.terminal.find(c.told), std::string::npos) << c.told;
     EXPECT_FALSE(adapter.AbortRequested) << c.told;
   }
@@ -147,7 +147,7 @@ TEST_F(RawTransferTest, EmptyFileCompletesAndStillWaitsTheDelay) {
   EXPECT_EQ(SendRepeated(a, {}, 2, 300), 2);
   EXPECT_TRUE(port.sentBytes.empty());
   EXPECT_GE(ui.NowMs() - start, 600);
-  EXPECT_EQ(ui.statusText, "0 bytes sent.");
+  EXPECT_EQ(ui.statusNote, "0 bytes sent.");
 }
 
 TEST_F(RawTransferTest, CancelStopsBetweenChunksAndIsConsumed) {

@@ -1,6 +1,7 @@
 // The I/O entry dialog: fields following the service, Clear, OK and Cancel,
 // the caption, and values that reach the record unchanged.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -67,6 +68,28 @@ class IoEntryDlgTest : public QObject {
     QVERIFY(!dialog.DataEdit(7)->isVisible());
     QVERIFY(!dialog.DataLabel(7)->isVisible());
     QVERIFY(dialog.DataEdit(1)->isVisible());
+
+    // Tab goes through the fields in the order they are shown: row by row,
+    // left to right, every enabled data field once, then to the buttons.
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.ServiceCombo()->setFocus();
+    QList<QWidget*> visited = {dialog.ServiceCombo()};
+    for (int i = 0; i < 20 && !qobject_cast<QPushButton*>(visited.back()); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget();
+    }
+    QCOMPARE(visited.back(), static_cast<QWidget*>(dialog.ClearButton()));
+    visited.removeLast();
+    for (int i = 1; i < visited.size(); ++i) {
+      const QPoint before = visited[i - 1]->mapTo(&dialog, QPoint(0, 0));
+      const QPoint now = visited[i]->mapTo(&dialog, QPoint(0, 0));
+      QVERIFY2(now.y() > before.y() || (now.y() == before.y() && now.x() > before.x()),
+               qPrintable(visited[i - 1]->objectName() + " then " + visited[i]->objectName()));
+    }
+    int enabledData = 0;
+    for (int k = 1; k <= 6; ++k) enabledData += dialog.DataEdit(k)->isEnabled() ? 1 : 0;
+    QCOMPARE(visited.size(), 4 + enabledData);
   }
 
   void CaptionAndLoadOfRowTen() {

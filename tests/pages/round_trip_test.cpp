@@ -121,7 +121,7 @@ class RoundTripTest : public QObject {
     QVERIFY(last);
     last->OnWriteAll();
     for (const PageEdit& e : PageEdits()) QCOMPARE(int(app.a.Page(e.page).changed), 0);
-    QVERIFY(app.window->StatusPanel().Text().trimmed().isEmpty());
+    QVERIFY(app.window->StatusPanel().Markers().trimmed().isEmpty());
 
     app.window->ConnectionPage().Disconnect();
     QVERIFY(!(app.a.LinkState & LS_IDENTIFIED));

@@ -280,7 +280,8 @@ class TabIoTest : public QObject {
     page.EntryRow(5).edit->click();
     QCOMPARE(page.EntryRow(5).service->currentText(), QString("SMS"));
     QCOMPARE(FieldText(rig.a.Config.io.Data2[4], 161), std::string("Alarm"));
-    QCOMPARE(int(rig.a.Page(PG_IO).changed), 0);  // counted at the next notification
+    QCOMPARE(int(rig.a.Page(PG_IO).changed), 1);  // a change of the page, counted at once
+    QVERIFY(rig.status.Text().contains("[IO Changed]"));
     page.EntryRow(5).time->setText("21");
     QCOMPARE(int(rig.a.Page(PG_IO).changed), 1);
 

@@ -94,7 +94,7 @@ class TabRemoteConfTest : public QObject {
     p.page->EnableCombo()->setCurrentIndex(1);
     QCOMPARE(int(p.rig.a.Page(PG_REMOTE).changed), 1);
     // The Remote page has no marker.
-    QVERIFY(!p.rig.status.Text().contains("Remote"));
+    QVERIFY(!p.rig.status.Markers().contains("Remote"));
   }
 
   void UnknownEnableValueIsNotRewritten() {

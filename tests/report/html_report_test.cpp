@@ -57,6 +57,27 @@ TEST(HtmlReport, WithoutDiagnosticHoldsOnlyTheLocalRows) {
   EXPECT_EQ(BuildHtmlReport(Sample(), March5th()), std::string(kHead) + kTail);
 }
 
+// A port given by its number is a COM port; any other keeps the name the
+// user gave it.
+TEST(HtmlReport, PortRowNamesThePortAsGiven) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"1", "Com1 @ 9600"},
+      {"12", "Com12 @ 9600"},
+      {"/dev/pts/2", "/dev/pts/2 @ 9600"},
+      {"rfc2217://modems.local:2217", "rfc2217://modems.local:2217 @ 9600"},
+      {"sim:3", "sim:3 @ 9600"},
+      {"COM3", "COM3 @ 9600"},
+      {"1a", "1a @ 9600"},
+  };
+  for (const auto& [port, shown] : cases) {
+    ReportData v = Sample();
+    v.PortNumber = port;
+    EXPECT_NE(BuildHtmlReport(v, March5th()).find(std::string("<td><b>") + shown + " (8, None, 1)</b>"),
+              std::string::npos)
+        << port;
+  }
+}
+
 TEST(HtmlReport, DiagnosticRowsConvertLineBreaksAndBlanks) {
   ReportData v = Sample();
   v.HasDiagnostic = true;

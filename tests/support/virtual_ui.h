@@ -34,6 +34,7 @@ class VirtualUi : public UserInterface {
   void RefreshTerminalInfo() override { ++terminalInfoRefreshes; }
   void SetIndicators(bool cts, bool dsr, bool cd) override { indicators = {cts, dsr, cd}; }
   void SetStatusText(std::string_view text) override { statusText = text; }
+  void SetStatusNote(std::string_view note) override { statusNote = note; }
   void TerminalOutput(std::string_view text) override { terminal += text; }
   void ActivateConnectionPage() override { ++connectionPageActivations; }
 
@@ -67,6 +68,7 @@ class VirtualUi : public UserInterface {
     bool cts = false, dsr = false, cd = false;
   } indicators;
   std::string statusText;
+  std::string statusNote;
   std::string terminal;
 
  private:
