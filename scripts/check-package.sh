@@ -126,6 +126,8 @@ if check_package kelvane amd64; then
   desktop-file-validate "$root/kelvane/usr/share/applications/kelvane.desktop" || fail "desktop-file-validate"
   appstreamcli validate --no-net "$root/kelvane/usr/share/metainfo/invalid.dalmarin.kelvane.metainfo.xml" ||
     fail "appstreamcli validate"
+  # The package's tree as a whole: the metadata with its desktop entry.
+  appstreamcli validate-tree --no-net "$root/kelvane" >/dev/null || fail "appstreamcli validate-tree"
   # The metadata launches the desktop entry the package carries and names
   # the version of the package.
   metainfo=$root/kelvane/usr/share/metainfo/invalid.dalmarin.kelvane.metainfo.xml
