@@ -74,14 +74,17 @@ Commands:
                              the same time (at most N with --jobs, default 32).
                              --inventory lists targets one a line:
                              port[,number[,password-file]] (# comments), after
-                             the port optional "baud=9600 format=7E1";
+                             the port (a blank or a comma) its own line settings:
+                             "/dev/ttyUSB3 baud=9600 format=7E1";
                              --remote and --password-file hold for lines without
                              their own. Over a remote link the serial and remote
                              sections are written only when LIST names them; the
                              others leave the result "partial". --check writes
-                             nothing. --report-dir writes each modem's HTML
-                             report and apply-summary.json; --failed writes the
-                             failed targets as an inventory. One line a modem,
+                             nothing. --report-dir (made when missing, for its
+                             owner only) gets each modem's HTML report and the
+                             run's apply-summary-YYYYMMDDTHHMMSSZ.json (UTC);
+                             --failed writes the failed targets as an
+                             inventory. One line a modem,
                              then a summary; --json prints a JSON array instead.
                              Exit 0 when every modem holds the profile, 4 when
                              --check found modems that would change, 5 when

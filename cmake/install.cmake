@@ -52,9 +52,16 @@ if(KELVANE_GZIP)
   install(FILES ${KELVANE_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
-# Bash completion of kelvane-cli.
+# Bash completion of the programs, each under its program's name (bash-completion
+# loads a completion when its command is first completed).
 install(FILES ${KELVANE_DESKTOP_DIR}/kelvane-cli.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvane-cli)
+install(FILES ${KELVANE_DESKTOP_DIR}/kelvane-modemsim.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvane-modemsim)
+if(TARGET kelvane)
+  install(FILES ${KELVANE_DESKTOP_DIR}/kelvane.bash-completion
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kelvane)
+endif()
 
 # The Ansible collection kelvane.modems, where ansible-core looks for
 # collections installed system-wide.

@@ -84,7 +84,7 @@ options:
         it is checked before the modem is touched. In check mode no report is written.
       - A new report is readable by its owner only; one that replaces a file keeps that file's mode. A file or
         a symbolic link that another user put in a folder anyone may write (such as /tmp) is never written
-        through: the task fails and names it.
+        through; the task fails and names it.
     type: path
 notes:
   - Supports check mode (C(kelvane-cli apply --check)) and diff mode (each
