@@ -191,6 +191,8 @@ TEST(CliSecrets, NothingAnotherUserPutInASharedFolderIsTakenOver) {
       {"read -o, another's file", kSecondUser, Plant::File, {"read", "--port", "sim:3", "-o", "@"}, "not taken over"},
       {"read -o, another's link", 0, Plant::Link, {"read", "--port", "sim:3", "-o", "@"}, file},
       {"read -o, another's link", kSecondUser, Plant::Link, {"read", "--port", "sim:3", "-o", "@"}, file},
+      {"read -o, through another's link to a folder", 0, Plant::Link, {"read", "--port", "sim:3", "-o", "@/p.dat"},
+       file},
       {"import -o, another's file", 0, Plant::File, {"import", json, "-o", "@"}, "not taken over"},
       {"--failed, another's file", 0, Plant::File, {"apply", profile, "--port", port, "--failed", "@"}, "not taken over"},
       {"--failed, another's link", kSecondUser, Plant::Link, {"apply", profile, "--port", port, "--failed", "@"}, file},
