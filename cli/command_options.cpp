@@ -27,7 +27,8 @@ const std::vector<OptionInfo>& AllOptions() {
       {"--stdin", "", "", "a field named without =VALUE takes the next line of standard input"},
       {"--inventory", "", "FILE", "the targets, one a line: port[ baud=N format=8N1][,number[,password-file]]"},
       {"--check", "", "", "read and compare only: write nothing"},
-      {"--report-dir", "", "DIR", "each modem's HTML report and the run's apply-summary-<UTC time>.json go to DIR (made when missing)"},
+      {"--report-dir", "", "DIR",
+       "each modem's HTML report and the run's apply-summary-<UTC time>.json go to DIR (made when missing)"},
       {"--jobs", "", "N", "at most N ports at the same time, 1-1000 (default 32)"},
       {"--failed", "", "FILE", "write the targets that failed or did not start to FILE, as an inventory"},
   };

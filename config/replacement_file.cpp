@@ -83,7 +83,8 @@ std::string FollowLinks(const std::string& path, int& err, std::string& refused)
     if (::lstat(next.c_str(), &st) != 0) {
       const int lstatError = errno;
       // Only the file itself may be missing: it is made.
-      const bool last = std::all_of(todo.begin(), todo.end(), [](const std::string& p) { return p.empty() || p == "."; });
+      const bool last =
+          std::all_of(todo.begin(), todo.end(), [](const std::string& p) { return p.empty() || p == "."; });
       if (lstatError == ENOENT && last) return next.string();
       err = lstatError;
       return {};

@@ -194,11 +194,14 @@ TEST_F(SetCommand, TakesAValueAsTheWordsShowIt) {
       // Read as a decimal number it is no code of the list.
       {{"BasicSettings.CountryCode=20"}, "Basic  Country code [+GCI]: 20 - Canada"},
       {{"BasicSettings.CountryCode=181"}, "Basic  Country code [+GCI]: B5 - USA"},
-      {{"CallerIdSettings.CidFormat=2 - Unformated CID"}, "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
-      {{"CallerIdSettings.CidFormat=Unformated CID"}, "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
+      {{"CallerIdSettings.CidFormat=2 - Unformated CID"},
+       "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
+      {{"CallerIdSettings.CidFormat=Unformated CID"},
+       "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
       {{"CallerIdSettings.AcceptedNumbers[0]=123"},
        "Caller ID  Accepted numbers [*WACCTAB] 1 (CallerIdSettings.AcceptedNumbers[0]): 123"},
-      {{"DialSettings.StoredNumbers[3]=5550100"}, "Dial Options  Stores phone numbers [&Z] 3 (DialSettings.StoredNumbers[3]): 5550100"},
+      {{"DialSettings.StoredNumbers[3]=5550100"},
+       "Dial Options  Stores phone numbers [&Z] 3 (DialSettings.StoredNumbers[3]): 5550100"},
       // The two halves of the compression pair, each by its item.
       {{"BasicSettings.ErrorCorrectionN=4 - Reliable NMP, with NMP-5 comp",
         "BasicSettings.CompressionC=Reliable NMP, with NMP-5 comp"},
