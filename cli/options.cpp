@@ -128,7 +128,9 @@ Commands:
                              its maximum is clipped (with a note), any other value
                              the page would not take is an error naming the field,
                              and then the file is left untouched. Numbers in
-                             decimal or 0x hex; list values by number or by name.
+                             decimal or 0x hex; list values by number, by name
+                             or as --words shows them ("3D - France", "3D",
+                             "France"); --words names a table's rows as set does.
                              With --stdin a field named without "=VALUE" takes
                              the next line of standard input (a password then
                              shows neither in ps nor in the shell's history).
