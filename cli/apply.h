@@ -82,8 +82,8 @@ struct ApplyOutcome {
   std::string lineNote;
   std::string error;
   std::string report;  // the report's path when one was written
-  bool reportFailed = false;  // a report was due and could not be written
   bool written = false;  // the modem's settings were changed (also when the run then failed)
+  bool reportFailed = false;  // a report was due and could not be written
 };
 
 // What a target's run needs besides the target.
