@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -218,7 +219,9 @@ TEST(TrafficFileLog, ALinkSwappedInWhileTheLogOpensIsNeverWrittenThrough) {
     while (!stop) ::renameat2(AT_FDCWD, log.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
   });
   int opened = 0;
-  for (int i = 0; i < 100000; ++i) {
+  // About a second here; bounded in time on a slow or loaded machine.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  for (int i = 0; i < 100000 && std::chrono::steady_clock::now() < end; ++i) {
     std::string error;
     if (std::FILE* file = OpenTrafficLogFile(log, error)) {
       std::fputs("x", file);
