@@ -113,6 +113,7 @@ struct ApplyOutcome {
   std::string backup;  // the saved settings' path when a backup was made
   std::string via;  // the port of the dial-out pool a far target went through
   bool written = false;  // the modem's settings were changed (also when the run then failed)
+  bool reportFailed = false;  // a report was due and could not be written
 };
 
 // What a target's run needs besides the target.

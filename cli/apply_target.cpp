@@ -422,6 +422,7 @@ void TargetRun::WriteReport() {
   // The profile may well be in place; the record of it is missing.
   const std::string held = out_.result == ApplyResult::Failed ? out_.error : "";
   const std::string messages = ui_.TakeMessages();
+  out_.reportFailed = true;
   out_.result = ApplyResult::Failed;
   out_.error = (held.empty() ? "" : held + " ") + "The report " + path + " was not written." +
                (messages.empty() ? "" : " " + messages);
@@ -537,7 +538,7 @@ ApplyOutcome ApplyToTarget(const ApplyTarget& target, const ApplyPlan& plan, int
     TargetRun run(target, own, cancelFd);
     out = run.Run();
   }
-  if (out.result == ApplyResult::Failed && out.report.empty() && !plan.reportDir.empty()) {
+  if (out.result == ApplyResult::Failed && out.report.empty() && !out.reportFailed && !plan.reportDir.empty()) {
     WriteFailureReport(target, plan, out);
   }
   return out;

@@ -25,10 +25,11 @@ const std::vector<OptionInfo>& AllOptions() {
       {"--words", "", "", "name the fields and values as the window's pages show them"},
       {"--show-secrets", "", "", "print passwords in clear"},
       {"--stdin", "", "", "a field named without =VALUE takes the next line of standard input"},
-      {"--inventory", "", "FILE", "the targets, one a line: port[,number[,password-file]] [baud=N format=8N1] "
+      {"--inventory", "", "FILE", "the targets, one a line: port[ baud=N format=8N1][,number[,password-file]]"
                                    "[,FIELD=VALUE ...]"},
       {"--check", "", "", "read and compare only: write nothing"},
-      {"--report-dir", "", "DIR", "each modem's HTML report and apply-summary.json go to DIR"},
+      {"--report-dir", "", "DIR",
+       "each modem's HTML report and the run's apply-summary-<UTC time>.json go to DIR (made when missing)"},
       {"--jobs", "", "N", "at most N ports at the same time, 1-1000 (default 32)"},
       {"--failed", "", "FILE", "write the targets that failed or did not start to FILE, as an inventory"},
       {"--set", "", "FIELD=VALUE", "a value of every target's own over the profile, as set takes it (repeatable; "

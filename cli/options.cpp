@@ -75,14 +75,17 @@ Commands:
                              the same time (at most N with --jobs, default 32).
                              --inventory lists targets one a line:
                              port[,number[,password-file]] (# comments), after
-                             the port optional "baud=9600 format=7E1";
+                             the port (a blank or a comma) its own line settings:
+                             "/dev/ttyUSB3 baud=9600 format=7E1";
                              --remote and --password-file hold for lines without
                              their own. Over a remote link the serial and remote
                              sections are written only when LIST names them; the
                              others leave the result "partial". --check writes
-                             nothing. --report-dir writes each modem's HTML
-                             report and apply-summary.json; --failed writes the
-                             failed targets as an inventory. One line a modem,
+                             nothing. --report-dir (made when missing, for its
+                             owner only) gets each modem's HTML report and the
+                             run's apply-summary-YYYYMMDDTHHMMSSZ.json (UTC);
+                             --failed writes the failed targets as an
+                             inventory. One line a modem,
                              then a summary; --json prints a JSON array instead.
                              --set FIELD=VALUE gives every target a value of
                              its own over the profile, by the rules of set; an
@@ -137,7 +140,9 @@ Commands:
                              its maximum is clipped (with a note), any other value
                              the page would not take is an error naming the field,
                              and then the file is left untouched. Numbers in
-                             decimal or 0x hex; list values by number or by name.
+                             decimal or 0x hex; list values by number, by name
+                             or as --words shows them ("3D - France", "3D",
+                             "France"); --words names a table's rows as set does.
                              With --stdin a field named without "=VALUE" takes
                              the next line of standard input (a password then
                              shows neither in ps nor in the shell's history).

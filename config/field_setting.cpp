@@ -374,6 +374,17 @@ bool Assign(ConfigBlock& block, const Target& t, std::string_view value, std::ve
       StoreElementNumber(block, *t.field, t.index, number);
       return true;
     case ValueMap::CompressionPart:
+      // An item of the list (as the words show it) gives this half of its
+      // pair; a number is this half itself.
+      if (ParseNumber(value, number) == Parsed::NotANumber) {
+        if (!ChoiceValue(r, value, number)) {
+          problem = Quoted(value) + " is not in the list; valid: a number, or " + ChoiceList(r);
+          return false;
+        }
+        StoreElementNumber(block, *t.field, t.index, number);
+        return true;
+      }
+      [[fallthrough]];
     case ValueMap::Range:
     case ValueMap::IoNumber:
       if (!needNumber()) return false;
@@ -530,7 +541,10 @@ std::vector<SettableField> SettableFields() {
         }
         values.pop_back();
         break;
-      case ValueMap::CompressionPart: values = "with the other half a pair of the list: " + CompressionPairList(); break;
+      case ValueMap::CompressionPart:
+        values = "with the other half a pair of the list (by number, or by item as the words show it): " +
+                 CompressionPairList();
+        break;
       case ValueMap::Range:
       case ValueMap::IoNumber: values = std::to_string(r.low) + "-" + std::to_string(r.high); break;
       case ValueMap::Text:

@@ -37,14 +37,14 @@ fs::path DirectoryOf(const std::string& path) {
   return dir.empty() ? fs::path(".") : dir;
 }
 
+}  // namespace
+
 // The file a path finally names, every folder of the way included: symbolic
 // links are followed (also one that points to a file not yet made), so that a
 // save replaces the link's target instead of the link. Gives up after as many
 // links as the system follows. A link another user planted in a shared
 // folder is not followed, wherever it stands on the way: `refused` then
 // names it.
-}  // namespace
-
 std::string FollowLinks(const std::string& path, int& err, std::string& refused) {
   std::vector<std::string> todo;  // the components still to walk, the next last
   auto push = [&todo](const std::string& text) {
@@ -62,7 +62,12 @@ std::string FollowLinks(const std::string& path, int& err, std::string& refused)
     err = ENOENT;
     return {};
   }
-  fs::path done = path[0] == '/' ? fs::path("/") : fs::current_path();
+  std::error_code cwdError;
+  fs::path done = path[0] == '/' ? fs::path("/") : fs::current_path(cwdError);
+  if (cwdError) {
+    err = cwdError.value();
+    return {};
+  }
   push(path);
   int links = 0;
   while (!todo.empty()) {
@@ -76,10 +81,12 @@ std::string FollowLinks(const std::string& path, int& err, std::string& refused)
     const fs::path next = done / part;
     struct stat st {};
     if (::lstat(next.c_str(), &st) != 0) {
+      const int lstatError = errno;
       // Only the file itself may be missing: it is made.
-      const bool last = std::all_of(todo.begin(), todo.end(), [](const std::string& p) { return p.empty() || p == "."; });
-      if (errno == ENOENT && last) return next.string();
-      err = errno;
+      const bool last =
+          std::all_of(todo.begin(), todo.end(), [](const std::string& p) { return p.empty() || p == "."; });
+      if (lstatError == ENOENT && last) return next.string();
+      err = lstatError;
       return {};
     }
     if (S_ISLNK(st.st_mode)) {

@@ -8,7 +8,11 @@ bash scripts/install-deps.sh
 if [ -f build/CMakeCache.txt ] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' build/CMakeCache.txt; then
   rm -rf build  # configured earlier with another generator
 fi
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The configuration of the normal build of scripts/setup-and-test.sh, flag for
+# flag, so that the test command afterwards reuses this build instead of
+# compiling it again.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
 cmake --build build -j"$(nproc 2>/dev/null || echo 2)"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/app/kelvane ]; then

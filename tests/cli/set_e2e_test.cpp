@@ -181,28 +181,38 @@ TEST_F(SetCommand, SymbolicLinkStaysALinkAndTheFileKeepsItsMode) {
 // leading code or its name; a table's row carries the name set takes.
 TEST_F(SetCommand, TakesAValueAsTheWordsShowIt) {
   struct Case {
-    std::string assignment, row;  // the row of show --words that shows it
+    std::vector<std::string> assignments;
+    std::string row;  // the row of show --words that shows it
   };
   const Case cases[] = {
-      {"BasicSettings.CountryCode=3D - France", "Basic  Country code [+GCI]: 3D - France"},
-      {"BasicSettings.CountryCode=3D", "Basic  Country code [+GCI]: 3D - France"},
-      {"BasicSettings.CountryCode=france", "Basic  Country code [+GCI]: 3D - France"},
-      {"BasicSettings.CountryCode=0x3D", "Basic  Country code [+GCI]: 3D - France"},
-      {"BasicSettings.CountryCode=b5", "Basic  Country code [+GCI]: B5 - USA"},
-      {"BasicSettings.CountryCode=United Kingdom", "Basic  Country code [+GCI]: B4 - United Kingdom"},
+      {{"BasicSettings.CountryCode=3D - France"}, "Basic  Country code [+GCI]: 3D - France"},
+      {{"BasicSettings.CountryCode=3D"}, "Basic  Country code [+GCI]: 3D - France"},
+      {{"BasicSettings.CountryCode=france"}, "Basic  Country code [+GCI]: 3D - France"},
+      {{"BasicSettings.CountryCode=0x3D"}, "Basic  Country code [+GCI]: 3D - France"},
+      {{"BasicSettings.CountryCode=b5"}, "Basic  Country code [+GCI]: B5 - USA"},
+      {{"BasicSettings.CountryCode=United Kingdom"}, "Basic  Country code [+GCI]: B4 - United Kingdom"},
       // Read as a decimal number it is no code of the list.
-      {"BasicSettings.CountryCode=20", "Basic  Country code [+GCI]: 20 - Canada"},
-      {"BasicSettings.CountryCode=181", "Basic  Country code [+GCI]: B5 - USA"},
-      {"CallerIdSettings.CidFormat=2 - Unformated CID", "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
-      {"CallerIdSettings.CidFormat=Unformated CID", "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
-      {"CallerIdSettings.AcceptedNumbers[0]=123",
+      {{"BasicSettings.CountryCode=20"}, "Basic  Country code [+GCI]: 20 - Canada"},
+      {{"BasicSettings.CountryCode=181"}, "Basic  Country code [+GCI]: B5 - USA"},
+      {{"CallerIdSettings.CidFormat=2 - Unformated CID"},
+       "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
+      {{"CallerIdSettings.CidFormat=Unformated CID"},
+       "Caller ID  Format of CID/A-number presentation: 2 - Unformated CID"},
+      {{"CallerIdSettings.AcceptedNumbers[0]=123"},
        "Caller ID  Accepted numbers [*WACCTAB] 1 (CallerIdSettings.AcceptedNumbers[0]): 123"},
-      {"DialSettings.StoredNumbers[3]=5550100", "Dial Options  Stores phone numbers [&Z] 3 (DialSettings.StoredNumbers[3]): 5550100"},
+      {{"DialSettings.StoredNumbers[3]=5550100"},
+       "Dial Options  Stores phone numbers [&Z] 3 (DialSettings.StoredNumbers[3]): 5550100"},
+      // The two halves of the compression pair, each by its item.
+      {{"BasicSettings.ErrorCorrectionN=4 - Reliable NMP, with NMP-5 comp",
+        "BasicSettings.CompressionC=Reliable NMP, with NMP-5 comp"},
+       "Basic  Compression and Error correction [\\N%C] (%C): 4 - Reliable NMP, with NMP-5 comp"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.assignment);
+    SCOPED_TRACE(c.assignments.back());
     const std::string file = Profile("words.dat", CAdapter().Config);
-    const auto set = RunProcess(KELVANE_CLI, {"set", file, c.assignment});
+    std::vector<std::string> args = {"set", file};
+    args.insert(args.end(), c.assignments.begin(), c.assignments.end());
+    const auto set = RunProcess(KELVANE_CLI, args);
     EXPECT_EQ(set.exitCode, 0) << set.err;
     const auto show = RunProcess(KELVANE_CLI, {"show", file, "--words"});
     EXPECT_NE(show.out.find("\n" + c.row + "\n"), std::string::npos) << show.out;

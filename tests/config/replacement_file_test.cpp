@@ -138,16 +138,27 @@ TEST(ReplacementFile, RefusesAnotherUsersLinkInAStickyFolder) {
 }
 
 TEST(ReplacementFile, KeepsTheModeOfTheReplacedFile) {
-  for (fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
-                         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                             fs::perms::others_read | fs::perms::owner_exec}) {
+  const fs::perms own = fs::perms::owner_read | fs::perms::owner_write;
+  const fs::perms shown = own | fs::perms::group_read | fs::perms::others_read | fs::perms::owner_exec;
+  // Root replacing another user's file (outside a shared folder) leaves it
+  // that user's.
+  const uid_t other = ::geteuid() == 0 ? 65534 : ::geteuid();
+  struct Case {
+    fs::perms mode;
+    uid_t owner;
+  };
+  for (const Case& c : {Case{own, ::geteuid()}, Case{shown, ::geteuid()}, Case{shown, other}}) {
     TempDir dir;
     const std::string path = dir.File("p.dat");
     WriteFile(path, "old");
-    fs::permissions(path, mode);
+    fs::permissions(path, c.mode);
+    ASSERT_EQ(::chown(path.c_str(), c.owner, c.owner), 0);
     std::string error;
     ASSERT_TRUE(Replace(path, "new", error)) << error;
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask, mode);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask, c.mode);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, c.owner);
     EXPECT_EQ(ReadFile(path), "new");
   }
 }

@@ -24,6 +24,7 @@ tree)
     share/bash-completion/completions/kelvane-cli
     share/doc/kelvane-cli/copyright
     share/doc/kelvane-ansible/copyright
+    share/bash-completion/completions/kelvane-modemsim
     share/ansible/collections/ansible_collections/kelvane/modems/README.md
     share/ansible/collections/ansible_collections/kelvane/modems/LICENSE
     share/ansible/collections/ansible_collections/kelvane/modems/changelogs/changelog.yaml
@@ -49,6 +50,7 @@ tree)
       share/doc-base/kelvane-manual
       share/metainfo/invalid.dalmarin.kelvane.metainfo.xml
       share/man/man1/kelvane.1.gz
+      share/bash-completion/completions/kelvane
       share/applications/kelvane.desktop
       share/icons/hicolor/scalable/apps/kelvane.svg
     )
@@ -89,14 +91,31 @@ tree)
   for page in "$stage"/share/man/man1/*.1.gz; do
     gzip -dc "$page" | head -1 | grep -q '^\.TH ' || fail "not a manual page: $page"
   done
-  bash -n "$stage/share/bash-completion/completions/kelvane-cli" || fail "completion script does not parse"
+  # The README's two commands share one build: both configure "build" alike.
+  configure_flags() {
+    sed -e ':a' -e '/\\$/N; s/\\\n//; ta' "$1" | grep -E 'cmake -S \. -B build( |$)' |
+      grep -oE -- '-D[A-Za-z_]+=("[^"]*"|[^ ]*)' | sort
+  }
+  scripts=$(dirname "$0")/../../scripts
+  run_flags=$(configure_flags "$scripts/setup-and-run.sh") test_flags=$(configure_flags "$scripts/setup-and-test.sh")
+  [ -n "$run_flags" ] && [ "$run_flags" = "$test_flags" ] ||
+    fail "setup-and-run.sh configures build with $run_flags, setup-and-test.sh with $test_flags"
+  for script in "$stage"/share/bash-completion/completions/*; do
+    bash -n "$script" || fail "completion script does not parse: $script"
+  done
+  # The simulator's completion offers its options from its own help.
+  offered=$(bash -c 'source "$1"; COMP_WORDS=("$2" --dr); COMP_CWORD=1; _kelvane_modemsim
+    printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " "' _ "$stage/share/bash-completion/completions/kelvane-modemsim" \
+    "$stage/bin/kelvane-modemsim" 2>/dev/null)
+  [ "$offered" = "--drop-after --drop-on" ] || fail "kelvane-modemsim completion offered: $offered"
   # After "set FILE" the installed completion offers the installed program's field names.
   names=$(bash -c 'source "$1"; COMP_WORDS=("$2" set m.dat BasicSettings.S); COMP_CWORD=3; _kelvane_cli
     printf "%s\n" "${COMPREPLY[@]}"' _ "$stage/share/bash-completion/completions/kelvane-cli" "$stage/bin/kelvane-cli" 2>/dev/null)
   [ "$names" = "$(printf 'BasicSettings.S%s=\n' 0 7 10 25 30 91)" ] || fail "set completion offered: $names"
   # Each command is offered only the options it takes.
   for case in "read --s:--sections --stop" "verify --s:--show-secrets --stop" "set --:--help --stdin" \
-    "diff --:--help --json --show-secrets --words"; do
+    "diff --:--help --json --show-secrets --words" "read --port rfc:rfc2217://" "apply --port t:tcp://" \
+    "apply --sections basic,d:basic,dial" "read --sections basic,d:basic,diagnostic basic,dial"; do
     offered=$(bash -c 'source "$1"; COMP_WORDS=("$2" $3); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _kelvane_cli
       printf "%s\n" "${COMPREPLY[@]}" | sort | paste -sd " "' _ "$stage/share/bash-completion/completions/kelvane-cli" \
       "$stage/bin/kelvane-cli" "${case%%:*}" 2>/dev/null)

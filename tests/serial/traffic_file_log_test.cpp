@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -198,6 +205,46 @@ TEST_F(TrafficFileLogTest, ReopeningAppends) {
     log.Sent("AT" + std::to_string(run) + "\r");
   }
   EXPECT_EQ(TrafficLines().size(), 2u);
+}
+
+// In a folder anyone may write, another user swaps a link to a file of
+// this user's for the log while it is being opened, again and again: the
+// log is written where it stands or refused, never through the link.
+TEST(TrafficFileLog, ALinkSwappedInWhileTheLogOpensIsNeverWrittenThrough) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant a link of another user";
+  std::string shared = (fs::temp_directory_path() / "kelvane-log-race-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(shared.data()), nullptr);
+  std::string own = (fs::temp_directory_path() / "kelvane-log-own-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(own.data()), nullptr);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  const std::string victim = own + "/victim", log = shared + "/traffic.log", swap = shared + "/swap";
+  std::ofstream(victim) << "the user's own";
+  std::ofstream(log) << "";
+  ASSERT_EQ(::symlink(victim.c_str(), swap.c_str()), 0);
+  ASSERT_EQ(::lchown(swap.c_str(), 65534, 65534), 0);
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop) ::renameat2(AT_FDCWD, log.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  });
+  int opened = 0;
+  // About a second here; bounded in time on a slow or loaded machine.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  for (int i = 0; i < 100000 && std::chrono::steady_clock::now() < end; ++i) {
+    std::string error;
+    if (std::FILE* file = OpenTrafficLogFile(log, error)) {
+      std::fputs("x", file);
+      std::fclose(file);
+      ++opened;
+    }
+  }
+  stop = true;
+  swapper.join();
+  std::stringstream kept;
+  kept << std::ifstream(victim).rdbuf();
+  EXPECT_EQ(kept.str(), "the user's own");
+  EXPECT_GT(opened, 0);
+  fs::remove_all(shared);
+  fs::remove_all(own);
 }
 
 TEST(TrafficLogStamp, LocalTimeWithMilliseconds) {
