@@ -248,7 +248,7 @@ TEST(CliRemote, AfterAKilledRunTheNextCommandReachesTheModemItMeans) {
   };
   // The rows run a few at a time, each with a simulator of its own: most of
   // their time is the modems' waits.
-  constexpr size_t kAtOnce = 6;
+  constexpr size_t kAtOnce = 8;
   for (size_t first = 0; first < std::size(rows); first += kAtOnce) {
     std::vector<std::thread> batch;
     for (size_t i = first; i < std::min(first + kAtOnce, std::size(rows)); ++i) batch.emplace_back(runRow, rows[i], i);
