@@ -100,6 +100,8 @@ void DisconnectCommand(CAdapter& a, bool localWasQuiet) {
     // The escape and the hang-up check their answers and are tried again;
     // a call they cannot end is reported.
     const CallEnd end = HangUpCall(a);
+    // The logout is not cancelled; a cancel heard meanwhile ends nothing else.
+    a.AbortRequested = false;
     ui.StepProgress();
     if (end == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
     if (end == CallEnd::Lost) ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
