@@ -104,7 +104,8 @@ void DisconnectCommand(CAdapter& a, bool localWasQuiet) {
     a.AbortRequested = false;
     ui.StepProgress();
     if (end == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
-    if (end == CallEnd::Lost) ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
+    // A lost port is counted; the front end names it.
+    if (end == CallEnd::Lost) a.CloseIfPortLost();
     ui.StepProgress();
     if (localWasQuiet && end == CallEnd::Ended) {
       // Quiet again, the modem answers nothing: the command has its budget.

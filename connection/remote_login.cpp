@@ -151,10 +151,12 @@ void HangUp(CAdapter& a) {
   a.AbortRequested = false;
 }
 
-// A failure of the login: a lost port is named as such, whatever step it hit.
+// A failure of the login. A lost port is the reason whatever step it hit:
+// it is counted (PortLosses), and each front end names it once, instead of
+// the step's own message.
 void LoginFailed(CAdapter& a, std::string_view message) {
   if (!a.PortIsOpen()) {
-    a.Ui().MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
+    a.CloseIfPortLost();
   } else if (!message.empty()) {
     a.Ui().MessageBox(message, MsgIcon::Stop, MsgButtons::Ok);
   }
