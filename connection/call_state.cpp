@@ -202,12 +202,16 @@ CallEnd HangUpCall(CAdapter& a) {
   return Finish(a, end, cancelled);
 }
 
-CallEnd EndCallLeftUp(CAdapter& a) {
+bool FarSessionAnswered(std::string_view answer) {
+  return answer.find("OK\r\n>") != std::string_view::npos || answer.find("0\r>") != std::string_view::npos;
+}
+
+CallEnd EndCallLeftUp(CAdapter& a, bool suspected) {
   long long dialDue = -1;
   const bool marked = CallMarked(a.PortNumber, &dialDue);
   SerialPort* port = a.Port();
   const bool carrier = port && port->ReportsCarrier() && port->CdHolding();
-  if (!marked && !carrier) return CallEnd::NoCall;
+  if (!marked && !carrier && !suspected) return CallEnd::NoCall;
   if (!a.PortIsOpen()) return CallEnd::Lost;
   UserInterface& ui = a.Ui();
   ui.SetProgressText("Ending a call left up by an earlier run...");

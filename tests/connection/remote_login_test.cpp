@@ -388,6 +388,7 @@ TEST(RemoteLogin, TheRunAfterAStoppedOneEndsTheCallFirst) {
     int dialAbort;
     int stallMs;
     bool remoteNext;
+    bool carrierLine = true;  // the port reports carrier detect
   };
   const Case cases[] = {
       {"in the dial, dial abort off", "dialling", true, 1, 0, false},
@@ -395,6 +396,8 @@ TEST(RemoteLogin, TheRunAfterAStoppedOneEndsTheCallFirst) {
       {"asked for the password", "password", true, 0, 0, false},
       {"in the session", "session", true, 0, 0, true},
       {"in the session, carrier detect only", "session", false, 0, 0, false},
+      // Only the far modem's prompt in the answer to the identification tells.
+      {"in the session, neither marker nor carrier", "session", false, 0, 0, false, false},
       {"in the escape's guard time", "escape", true, 0, 0, true},
       {"the logout's escape stalls", nullptr, true, 0, 3000, false},
   };
@@ -409,7 +412,12 @@ TEST(RemoteLogin, TheRunAfterAStoppedOneEndsTheCallFirst) {
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SimulatedPort port{SimulatedModem(2)};
+    struct LinePort : SimulatedPort {
+      using SimulatedPort::SimulatedPort;
+      bool ReportsCarrier() const override { return carrier; }
+      bool carrier = true;
+    } port{SimulatedModem(2)};
+    port.carrier = c.carrierLine;
     port.Modem().FarModem().State().remotePassword = "secret";
     port.Modem().State().dialAbort = c.dialAbort;
     port.Modem().Options().stallEscapeMs = c.stallMs;
@@ -464,9 +472,15 @@ TEST(RemoteLogin, TheRunAfterAStoppedOneEndsTheCallFirst) {
       DisconnectCommand(next);
     } else {
       ASSERT_EQ(RunConnectOperation(next), CONNECT_IDENTIFIED);
-      // Only the lines that end a session left up reach the far modem.
+      // Only the lines that end a session left up reach the far modem, and
+      // without any sign of the call, the probe and the question that showed
+      // its prompt.
       const auto& lines = port.Modem().FarModem().ReceivedLines();
-      for (size_t i = farLines; i < lines.size(); ++i) EXPECT_TRUE(lines[i] == "ATH" || lines[i] == "AT*WRCE") << lines[i];
+      for (size_t i = farLines; i < lines.size(); ++i) {
+        const bool asked = !c.carrierLine && (lines[i].empty() || lines[i] == "AT" || lines[i] == "ATI9");
+        EXPECT_TRUE(lines[i] == "ATH" || lines[i] == "AT*WRCE" || asked) << lines[i];
+      }
+      EXPECT_FALSE(FarSessionAnswered(next.IdentificationAnswer)) << next.IdentificationAnswer;
       EXPECT_EQ(port.Modem().ReceivedLines().back(), "ATI9");
       next.CloseLink();
     }
