@@ -563,7 +563,9 @@ int ApplyCommand(Session& s) {
   } else {
     std::printf("%s\n", summary.c_str());
   }
-  if (cancelled) std::fprintf(stderr, "%s\n", CancelledText().c_str());
+  // A cancel that came while the last targets were logging out stopped
+  // nothing: every target ended as its work did, and the run says only that.
+  if (cancelled && failed) std::fprintf(stderr, "%s\n", CancelledText().c_str());
 
   // The failed targets as an inventory for the next run, and the run's
   // summary beside the reports.

@@ -280,7 +280,7 @@ bool TargetRun::Connect() {
   };
   if (RunRemoteConnectOperation(a_, prompts) != 1) {
     a_.CloseLink();
-    Fail("The remote login failed.");
+    Fail(a_.PortLosses > 0 ? std::string(DisconnectedText) : "The remote login failed.");
     return false;
   }
   if (a_.ModelType == 0) {

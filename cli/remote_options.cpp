@@ -201,6 +201,7 @@ int RemoteConnectForCommand(Session& s) {
   s.ui.Finish();
   if (result != 1) {
     a.CloseLink();
+    if (a.PortLosses > 0 && !s.ui.SaidDisconnected()) s.ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
     return EXIT_FAILED;
   }
   if (a.ModelType == 0) {

@@ -202,12 +202,16 @@ CallEnd HangUpCall(CAdapter& a) {
   return Finish(a, end, cancelled);
 }
 
-CallEnd EndCallLeftUp(CAdapter& a) {
+bool FarSessionAnswered(std::string_view answer) {
+  return answer.find("OK\r\n>") != std::string_view::npos || answer.find("0\r>") != std::string_view::npos;
+}
+
+CallEnd EndCallLeftUp(CAdapter& a, bool suspected) {
   long long dialDue = -1;
   const bool marked = CallMarked(a.PortNumber, &dialDue);
   SerialPort* port = a.Port();
   const bool carrier = port && port->ReportsCarrier() && port->CdHolding();
-  if (!marked && !carrier) return CallEnd::NoCall;
+  if (!marked && !carrier && !suspected) return CallEnd::NoCall;
   if (!a.PortIsOpen()) return CallEnd::Lost;
   UserInterface& ui = a.Ui();
   ui.SetProgressText("Ending a call left up by an earlier run...");
@@ -222,9 +226,23 @@ CallEnd EndCallLeftUp(CAdapter& a) {
     a.SendText("\r");
     Collect(a, "", 1000, cancelled, [](std::string_view s) { return CallGone(s) || LocalModemAnswered(s); });
   }
-  // In command mode and online command mode "ATH" is taken at once.
+  // In command mode and online command mode "ATH" is taken at once. A modem
+  // with result codes suppressed only echoes it (the far modem's echo comes
+  // with its answer and prompt).
   if (SendHangUp(a, cancelled, &answer)) return Finish(a, CallEnd::Ended, cancelled);
   if (!a.PortIsOpen()) return Finish(a, CallEnd::Lost, cancelled);
+  if (answer == "ATH\r") return Finish(a, CallEnd::Ended, cancelled);
+  if (answer.empty()) {
+    // Silence: a quiet modem without echo, or a call whose far end says
+    // nothing. Result codes on for one question tell them apart; a quiet
+    // modem is put back to quiet at once.
+    const std::string quiet = Collect(a, "ATQ0\r", a.TimeoutTicks * 50, cancelled, LocalModemAnswered);
+    if (LocalModemAnswered(quiet)) {
+      Collect(a, "ATQ1\r", a.TimeoutTicks * 50, cancelled, [](std::string_view) { return false; });
+      return Finish(a, CallEnd::Ended, cancelled);
+    }
+    if (!a.PortIsOpen()) return Finish(a, CallEnd::Lost, cancelled);
+  }
   // A far session still answers (its prompt ">"): it is ended first, so the
   // far modem is left as a logout leaves it.
   if (answer.find('>') != std::string::npos) {

@@ -59,8 +59,13 @@ CallEnd HangUpCall(CAdapter& a);
 // carrier-detect line shows is ended ("ATH" first, which a modem in command
 // or online command mode takes at once; then "AT*WRCE" for a far session that
 // still answers, and the escape). A call attempt the marker records is given
-// until its dial time to end first. Needs the port open.
-CallEnd EndCallLeftUp(CAdapter& a);
+// until its dial time to end first. Needs the port open. `suspected`: the
+// caller saw the far modem answer (its session prompt) without either sign.
+CallEnd EndCallLeftUp(CAdapter& a, bool suspected = false);
+
+// Whether an answer the local modem should have given came from a far
+// modem's session instead (it ends with the session prompt).
+bool FarSessionAnswered(std::string_view answer);
 
 // The answer of the local modem in command mode to a command ("OK" or the
 // numeric "0", no far prompt in it).

@@ -60,7 +60,16 @@ int RunConnectOperation(CAdapter& a) {
   ui.SetProgressText("Querying modem...");
   ui.StepProgress();
 
-  const int found = a.IdentifyModem(nullptr);
+  int found = a.IdentifyModem(nullptr);
+  // A far modem whose session was left up without a marker (a run of another
+  // program or user) answers with its prompt: it is not the modem meant.
+  if (found >= 0 && FarSessionAnswered(a.IdentificationAnswer)) {
+    const CallEnd end = EndCallLeftUp(a, true);
+    if (end == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
+    found = end == CallEnd::Ended && !a.AbortRequested && a.ProbeForIdentification() >= 1 ? a.IdentifyModem(nullptr)
+                                                                                         : -1;
+    a.AbortRequested = false;
+  }
   if (found <= 0) {
     AbandonConnect(a);
     return found < 0 ? CONNECT_NOTHING_FOUND : CONNECT_UNSUPPORTED;
@@ -100,9 +109,12 @@ void DisconnectCommand(CAdapter& a, bool localWasQuiet) {
     // The escape and the hang-up check their answers and are tried again;
     // a call they cannot end is reported.
     const CallEnd end = HangUpCall(a);
+    // The logout is not cancelled; a cancel heard meanwhile ends nothing else.
+    a.AbortRequested = false;
     ui.StepProgress();
     if (end == CallEnd::StillUp) ui.MessageBox(CallLeftUpText, MsgIcon::Stop, MsgButtons::Ok);
-    if (end == CallEnd::Lost) ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
+    // A lost port is counted; the front end names it.
+    if (end == CallEnd::Lost) a.CloseIfPortLost();
     ui.StepProgress();
     if (localWasQuiet && end == CallEnd::Ended) {
       // Quiet again, the modem answers nothing: the command has its budget.

@@ -110,11 +110,10 @@ int Dial(CAdapter& a, const std::string& number, long long& leftMs) {
 // A call attempt the user cancelled: any character abandons it, but a modem
 // with dial abort off (&A1) ignores that and goes on until the call connects
 // or fails. Its result is awaited for what remains of the dial time, and a
-// call that connects after all is hung up.
+// call that connects after all is hung up. Further cancels are not heard: the
+// wait is what the first one asked for.
 void AbandonCallAttempt(CAdapter& a, long long leftMs) {
   UserInterface& ui = a.Ui();
-  const bool cancelled = a.AbortRequested;
-  a.AbortRequested = false;
   a.SendText("\r");
   ui.SetProgressText("Waiting for the call attempt to end...");
   std::string answer;
@@ -138,7 +137,7 @@ void AbandonCallAttempt(CAdapter& a, long long leftMs) {
   } else if (outcome == 0) {
     ClearCallMark(a.PortNumber);
   }
-  a.AbortRequested = cancelled;
+  a.AbortRequested = false;
 }
 
 // After the remote configuration request: back to the local modem's command
@@ -151,10 +150,12 @@ void HangUp(CAdapter& a) {
   a.AbortRequested = false;
 }
 
-// A failure of the login: a lost port is named as such, whatever step it hit.
+// A failure of the login. A lost port is the reason whatever step it hit:
+// it is counted (PortLosses), and each front end names it once, instead of
+// the step's own message.
 void LoginFailed(CAdapter& a, std::string_view message) {
   if (!a.PortIsOpen()) {
-    a.Ui().MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
+    a.CloseIfPortLost();
   } else if (!message.empty()) {
     a.Ui().MessageBox(message, MsgIcon::Stop, MsgButtons::Ok);
   }

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -171,6 +172,8 @@ TEST(CliRemote, AfterAKilledRunTheNextCommandReachesTheModemItMeans) {
   // Markers of this test's runs only.
   const std::string runtime = TempPath("runtime");
   ::mkdir(runtime.c_str(), 0700);
+  const char* savedRuntime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = savedRuntime ? savedRuntime : "";
   ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
   auto runRow = [&](const Row& row, size_t index) {
@@ -248,15 +251,18 @@ TEST(CliRemote, AfterAKilledRunTheNextCommandReachesTheModemItMeans) {
   };
   // The rows run a few at a time, each with a simulator of its own: most of
   // their time is the modems' waits.
-  constexpr size_t kAtOnce = 6;
+  constexpr size_t kAtOnce = 8;
   for (size_t first = 0; first < std::size(rows); first += kAtOnce) {
     std::vector<std::thread> batch;
     for (size_t i = first; i < std::min(first + kAtOnce, std::size(rows)); ++i) batch.emplace_back(runRow, rows[i], i);
     for (std::thread& t : batch) t.join();
   }
-  ::unsetenv("XDG_RUNTIME_DIR");
-  ::rmdir((runtime + "/kelvane").c_str());
-  ::rmdir(runtime.c_str());
+  if (savedRuntime) {
+    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  std::filesystem::remove_all(runtime);
   ::unlink(golden.c_str());
   ::unlink(pw.c_str());
 }

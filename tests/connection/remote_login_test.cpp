@@ -4,12 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 
 #include "config/write_engine.h"
+#include "connection/call_state.h"
 #include "connection/connect.h"
 #include "connection/remote_login.h"
+#include "sim/simulated_port.h"
 #include "support/rig.h"
+#include "support/virtual_ui.h"
 
 namespace kelvane {
 namespace {
@@ -32,6 +40,7 @@ struct FarEnd {
   // a password before it is lost.
   bool latePrompt = false;
   bool promptShown = false;
+  bool escapeIgnored = false;  // "+++" never brings the local modem back
   int dials = 0, identifies = 0, logouts = 0, hangups = 0;
   std::vector<std::string> passwords;
 
@@ -61,7 +70,7 @@ struct FarEnd {
     if (plus == 4 && state == State::Online) {
       state = State::Password;
       line.erase(0, 4);
-    } else if (plus == 3 && state != State::Local) {
+    } else if (plus == 3 && state != State::Local && !escapeIgnored) {
       state = State::Local;
       line.erase(0, 3);
     }
@@ -343,18 +352,152 @@ TEST(RemoteLogin, AFarModemThatHangsUpEndsTheSession) {
 }
 
 TEST(RemoteLogin, DisconnectEndsTheSessionAndHangsUp) {
-  RemoteRig r;
-  ASSERT_EQ(r.Login(), 1);
-  DisconnectCommand(r.a);
-  EXPECT_EQ(r.far.logouts, 1);
-  EXPECT_EQ(r.far.hangups, 1);
-  const std::string& sent = r.port.sentBytes;
-  const size_t wrce = sent.find("AT*WRCE\r"), escape = sent.find("+++ATH\r");
-  ASSERT_NE(wrce, std::string::npos);
-  ASSERT_NE(escape, std::string::npos);
-  EXPECT_LT(wrce, escape);
-  EXPECT_EQ(r.a.LinkState, LS_IDLE);
-  EXPECT_FALSE(r.port.IsOpen());
+  // A local modem that never leaves the call is tried a bounded number of
+  // times, and the call that stays up is reported.
+  for (bool ignored : {false, true}) {
+    SCOPED_TRACE(ignored ? "escape ignored" : "escape taken");
+    RemoteRig r;
+    ASSERT_EQ(r.Login(), 1);
+    r.far.escapeIgnored = ignored;
+    DisconnectCommand(r.a);
+    EXPECT_EQ(r.far.logouts, 1);
+    EXPECT_EQ(r.far.hangups, ignored ? 0 : 1);
+    const std::string& sent = r.port.sentBytes;
+    const size_t wrce = sent.find("AT*WRCE\r"), escape = sent.find("+++ATH\r");
+    ASSERT_NE(wrce, std::string::npos);
+    ASSERT_NE(escape, std::string::npos);
+    EXPECT_LT(wrce, escape);
+    size_t escapes = 0;
+    for (size_t at = sent.find("+++ATH\r"); at != std::string::npos; at = sent.find("+++ATH\r", at + 1)) ++escapes;
+    EXPECT_EQ(escapes, ignored ? static_cast<size_t>(kHangUpAttempts) : 1u);
+    EXPECT_EQ(r.Messages(), ignored ? std::vector<std::string>{std::string(CallLeftUpText)} : std::vector<std::string>{});
+    EXPECT_EQ(r.a.LinkState, LS_IDLE);
+    EXPECT_FALSE(r.port.IsOpen());
+  }
+}
+
+// A run stopped at a moment of its call (the port closed under it, as a
+// killed program's is); the next run on the same port, local or remote, ends
+// the call and reaches the modem it means. The simulated modems are the
+// independent reading: their state and the lines each received.
+TEST(RemoteLogin, TheRunAfterAStoppedOneEndsTheCallFirst) {
+  struct Case {
+    const char* name;
+    const char* stopAt;  // the modem's call state; null: the run is not stopped
+    bool marker;         // the stopped run's marker is left (else only carrier detect tells)
+    int dialAbort;
+    int stallMs;
+    bool remoteNext;
+    bool carrierLine = true;  // the port reports carrier detect
+  };
+  const Case cases[] = {
+      {"in the dial, dial abort off", "dialling", true, 1, 0, false},
+      {"online, before the request", "online", true, 0, 0, true},
+      {"asked for the password", "password", true, 0, 0, false},
+      {"in the session", "session", true, 0, 0, true},
+      {"in the session, carrier detect only", "session", false, 0, 0, false},
+      // Only the far modem's prompt in the answer to the identification tells.
+      {"in the session, neither marker nor carrier", "session", false, 0, 0, false, false},
+      {"in the escape's guard time", "escape", true, 0, 0, true},
+      {"the logout's escape stalls", nullptr, true, 0, 3000, false},
+  };
+  char folder[] = "/tmp/kelvane-call-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const char* savedRuntime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = savedRuntime ? savedRuntime : "";
+  ::setenv("XDG_RUNTIME_DIR", folder, 1);
+  // A marker needs a port that exists.
+  const std::string portPath = std::string(folder) + "/ttyS9";
+  std::ofstream(portPath).put('\n');
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    struct LinePort : SimulatedPort {
+      using SimulatedPort::SimulatedPort;
+      bool ReportsCarrier() const override { return carrier; }
+      bool carrier = true;
+    } port{SimulatedModem(2)};
+    port.carrier = c.carrierLine;
+    port.Modem().FarModem().State().remotePassword = "secret";
+    port.Modem().State().dialAbort = c.dialAbort;
+    port.Modem().Options().stallEscapeMs = c.stallMs;
+    // A far modem slow to ask for the password: the login waits in that state.
+    port.Modem().Options().promptDelayMs = 1500;
+    long long offset = 0;
+    testing::VirtualUi* clockUi = nullptr;
+    port.SetClock([&] { return offset + (clockUi ? clockUi->NowMs() : 0); });
+    auto prepare = [&](CAdapter& a) {
+      a.SetPort(&port);
+      a.PortNumber = portPath;
+      a.BaudRate = "9600";
+      a.Parity = "None";
+      a.DataBits = "8";
+      a.StopBits = "1";
+    };
+    RemotePrompts prompts;
+    prompts.askNumber = [] { return std::optional<std::string>("5551234"); };
+    prompts.askPassword = [] { return std::optional<std::string>("secret"); };
+    prompts.awaitPasswordPrompt = true;
+    {
+      CAdapter first;
+      testing::VirtualUi ui{first};
+      clockUi = &ui;
+      prepare(first);
+      bool stopped = false;
+      ui.onPump = [&](testing::VirtualUi&) {
+        if (!stopped && c.stopAt && port.Modem().CallStateName() == c.stopAt) {
+          stopped = true;
+          port.Close();
+        }
+      };
+      ASSERT_TRUE(first.OpenAndIdentify(false));
+      if (RunRemoteConnectOperation(first, prompts) == 1) DisconnectCommand(first);
+      EXPECT_EQ(stopped, c.stopAt != nullptr);
+      offset += ui.NowMs();
+      clockUi = nullptr;
+      if (!c.marker) ClearCallMark(portPath);
+    }
+    EXPECT_EQ(CallMarked(portPath), c.stopAt && c.marker);
+
+    CAdapter next;
+    testing::VirtualUi ui{next};
+    clockUi = &ui;
+    prepare(next);
+    const size_t farLines = port.Modem().FarModem().ReceivedLines().size();
+    if (c.remoteNext) {
+      ASSERT_TRUE(next.OpenAndIdentify(false));
+      ASSERT_EQ(RunRemoteConnectOperation(next, prompts), 1);
+      EXPECT_EQ(next.ModelType, 2);  // the far modem, of the same article
+      EXPECT_TRUE(port.Modem().InRemoteSession());
+      DisconnectCommand(next);
+    } else {
+      ASSERT_EQ(RunConnectOperation(next), CONNECT_IDENTIFIED);
+      // Only the lines that end a session left up reach the far modem, and
+      // without any sign of the call, the probe and the question that showed
+      // its prompt.
+      const auto& lines = port.Modem().FarModem().ReceivedLines();
+      for (size_t i = farLines; i < lines.size(); ++i) {
+        const bool asked = !c.carrierLine && (lines[i].empty() || lines[i] == "AT" || lines[i] == "ATI9");
+        EXPECT_TRUE(lines[i] == "ATH" || lines[i] == "AT*WRCE" || asked) << lines[i];
+      }
+      EXPECT_FALSE(FarSessionAnswered(next.IdentificationAnswer)) << next.IdentificationAnswer;
+      EXPECT_EQ(port.Modem().ReceivedLines().back(), "ATI9");
+      next.CloseLink();
+    }
+    EXPECT_FALSE(port.Modem().Connected());
+    EXPECT_FALSE(CallMarked(portPath));
+    EXPECT_TRUE(ui.boxes.empty()) << ui.boxes.front().text;
+    offset += ui.NowMs();
+    clockUi = nullptr;
+  }
+  ::unlink(portPath.c_str());
+  ::rmdir((std::string(folder) + "/kelvane").c_str());
+  ::rmdir(folder);
+  if (savedRuntime) {
+    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
 }
 
 TEST(RemoteLogin, RefusesWithoutOpenPortOrWhileBusy) {
