@@ -20,12 +20,15 @@ class ModemSimProcess {
   bool Start(const std::string& program, const std::vector<std::string>& args, int timeoutMs = 5000);
   void Stop();
   const std::string& SlavePath() const { return slavePath_; }
+  // Every local modem's path (--locals N), the first being SlavePath().
+  const std::vector<std::string>& SlavePaths() const { return slavePaths_; }
   pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
   int stdoutFd_ = -1;
   std::string slavePath_;
+  std::vector<std::string> slavePaths_;
 };
 
 }  // namespace kelvane
