@@ -96,9 +96,15 @@ try:
           DialSettings.StoredNumbers[1]: "{{ alarm }}"
           CallbackSettings.CallbackPasswords[0]: %(secret)s
       register: far
+    - name: who the far modems are, four forks through one local modem
+      kelvane.modems.info:
+        port: %(a)s
+        remote_number: "{{ remote_number }}"
+        password: "{{ far_password }}"
+      register: far_info
     - ansible.builtin.copy:
         dest: "%(work)s/{{ inventory_hostname }}-{{ run_name }}.json"
-        content: "{{ far | to_json }}"
+        content: "{{ far | combine({'info': far_info}) | to_json }}"
       changed_when: false
       check_mode: false
 
@@ -158,7 +164,8 @@ try:
     os.rename(base, dry_base)
     assert run([cli, "read", "--port", "sim:3", "-o", base]) == 0
     assert run([cli, "set", base, "BasicSettings.S0=6"]) == 0
-    dry, r3 = play("check", "--check", "--diff")
+    # The own value emptied: a difference like any other, shown as "(empty)".
+    dry, r3 = play("check", "--check", "--diff", "-e", "alarm=")
 
     for host, (number, _) in FAR.items():
         a, b, c = r1[host], r2[host], r3[host]
@@ -170,7 +177,13 @@ try:
         check(a.get("port") in pool, "%s went through the pool: %s" % (host, a.get("port")))
         check(b.get("changed") is False and b.get("fields") == [], "%s second run changes nothing: %s" % (host, b))
         # Check mode with a new base: the own values still hold, S0 would change.
-        check(c.get("changed") is True and c.get("fields") == ["BasicSettings.S0"], "%s check run: %s" % (host, c))
+        check(c.get("changed") is True and c.get("fields") == ["BasicSettings.S0", "DialSettings.StoredNumbers[1]"],
+              "%s check run: %s" % (host, c))
+        check("Dial Options: Stores phone numbers [&Z] 1: 55501%s\n" % host[-1] in c.get("diff", {}).get("before", "")
+              and "Dial Options: Stores phone numbers [&Z] 1: (empty)\n" in c.get("diff", {}).get("after", ""),
+              "%s own value in the diff: %s" % (host, c.get("diff")))
+        info = a.get("info", {}).get("modem", {})
+        check(info.get("model") == "RM-40 485" and info.get("remote") == number, "%s info: %s" % (host, info))
         check("Basic: Rings to Auto-Answer [S0]: 6" in c.get("diff", {}).get("after", "")
               and number in c.get("diff", {}).get("before_header", ""), "%s diff: %s" % (host, c.get("diff")))
     recap = second.stdout[second.stdout.rfind("PLAY RECAP"):]
