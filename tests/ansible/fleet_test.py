@@ -222,7 +222,8 @@ try:
             ["ansible", "localhost", "-c", "local", "-e", "ansible_python_interpreter=/usr/bin/python3", "--check",
              "-m", "kelvane.modems.firmware", "-a", "port=%s src=%s version='SW 3.15'" % (other_port, firmware)],
             env=env, capture_output=True, text=True, timeout=300)
-        check("CHANGED" in module_check.stdout and '"flashed": false' in module_check.stdout,
+        check("CHANGED" in module_check.stdout and '"flashed": false' in module_check.stdout
+              and "Would load %s: the modem reports 'SW 3.14', not 'SW 3.15'." % firmware in module_check.stdout,
               "firmware check mode: %s" % module_check.stdout[-800:])
         check(run([cli, "identify", "--port", other_port]) == 0 and
               '"SW 3.14"' in subprocess.run([cli, "identify", "--port", other_port, "--json"], capture_output=True,

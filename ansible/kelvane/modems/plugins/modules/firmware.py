@@ -149,13 +149,14 @@ def main():
     before = modem.get("version") or ""
     result = dict(changed=False, flashed=False, model=modem.get("model"), version=before, version_before=before)
     if before == p["version"] and not p["force"]:
-        module.exit_json(**result)
+        module.exit_json(msg="The modem reports %s already." % before, **result)
     result["changed"] = True
     if module._diff:
         result["diff"] = {"before": "version: %s\n" % before, "after": "version: %s\n" % p["version"],
                           "before_header": "%s (the modem)" % p["port"], "after_header": p["src"]}
     if module.check_mode:
-        module.exit_json(**result)
+        module.exit_json(msg="Would load %s: the modem reports %r, not %r." % (p["src"], before, p["version"]),
+                         **result)
 
     rc, out, err = module.run_command([cli, "flash", p["src"], "--yes"] + connection)
     result["flashed"] = rc == 0
@@ -171,7 +172,7 @@ def main():
     if result["version"] != p["version"]:
         module.fail_json(msg="After the flash the modem reports %r, not %r." % (result["version"], p["version"]),
                          **result)
-    module.exit_json(**result)
+    module.exit_json(msg="Loaded %s: the modem reports %s." % (p["src"], result["version"]), **result)
 
 
 if __name__ == "__main__":
