@@ -10,10 +10,17 @@
 // start to the logout's "AT*WRCE" in its traffic log), goal <= 1.3: the
 // logout waits for nothing.
 //
+// In pool mode: 16 far modems of a simulated telephone network reached
+// through a dial-out pool of 4 local modems (--via), each far modem needing
+// Basic written, against one far modem through a pool of one. Goal: all 16
+// take at most 1.3 x 4 x one (the 4 ports carry 4 calls at a time).
+//
 //   apply_bench [MODEL]   (model type of the simulated modems, default 3)
 //   apply_bench remote
+//   apply_bench pool
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -122,10 +129,65 @@ int RemoteBench(const char* argv0) {
   return 0;
 }
 
+int PoolBench(const char* argv0) {
+  constexpr int kFar = 16, kLocal = 4;
+  std::vector<std::string> args = {"--model", "2", "--rate", "9600", "--pace", "--locals", std::to_string(kLocal)};
+  for (int i = 0; i < kFar; ++i) {
+    args.push_back("--far");
+    args.push_back("55520" + std::to_string(10 + i) + ":3:letmein");
+  }
+  ModemSimProcess sim;
+  if (!sim.Start(ModemSimPath(argv0), args)) {
+    std::fprintf(stderr, "cannot start kelvane-modemsim\n");
+    return 1;
+  }
+  const std::string dir = "/tmp/kelvane-apply-bench-" + std::to_string(::getpid());
+  const std::string profile = dir + ".dat", reference = dir + "-ref.dat", password = dir + ".pw",
+                    inventory = dir + ".txt";
+  std::FILE* pw = std::fopen(password.c_str(), "w");
+  std::FILE* inv = std::fopen(inventory.c_str(), "w");
+  if (!pw || !inv) return 1;
+  std::fputs("letmein\n", pw);
+  std::fclose(pw);
+  ::chmod(password.c_str(), 0600);
+  for (int i = 0; i < kFar; ++i) std::fprintf(inv, ",55520%d,%s\n", 10 + i, password.c_str());
+  std::fclose(inv);
+  // Every far modem needs Basic written, in the reference run and after it.
+  if (RunCli({"read", "--port", "sim:3", "-o", profile}).exitCode != 0 ||
+      RunCli({"read", "--port", "sim:3", "-o", reference}).exitCode != 0 ||
+      RunCli({"set", profile, "BasicSettings.S0=3"}).exitCode != 0 ||
+      RunCli({"set", reference, "BasicSettings.S0=4"}).exitCode != 0) {
+    std::fprintf(stderr, "cannot make the profiles\n");
+    return 1;
+  }
+  const std::vector<std::string> common = {"--baud", "9600", "--sections", "basic", "--password-file", password};
+  std::vector<std::string> single = {"apply", reference, "--remote", "5552010", "--via", sim.SlavePaths()[0]};
+  single.insert(single.end(), common.begin(), common.end());
+  const Run one = RunCli(single);
+  std::vector<std::string> all = {"apply", profile, "--inventory", inventory};
+  for (const std::string& port : sim.SlavePaths()) {
+    all.push_back("--via");
+    all.push_back(port);
+  }
+  all.insert(all.end(), common.begin(), common.end());
+  const Run many = RunCli(all);
+  for (const std::string& f : {profile, reference, password, inventory}) ::unlink(f.c_str());
+  if (one.exitCode != 0 || many.exitCode != 0) {
+    std::fprintf(stderr, "apply failed (exit %d and %d)\n", one.exitCode, many.exitCode);
+    return 1;
+  }
+  std::printf("kelvane-cli apply through a dial-out pool, far modems of type 3 at 9600 baud (paced), Basic written:\n");
+  std::printf("  one far modem, a pool of 1      %7.3f s\n", one.wall);
+  std::printf("  %d far modems, a pool of %d     %7.3f s   ratio %.3f to %d x one (goal <= 1.3)\n", kFar, kLocal,
+              many.wall, many.wall / (kFar / kLocal * one.wall), kFar / kLocal);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "remote") return RemoteBench(argv[0]);
+  if (argc > 1 && std::string(argv[1]) == "pool") return PoolBench(argv[0]);
   const std::string model = argc > 1 ? argv[1] : "3";
   std::vector<std::unique_ptr<ModemSimProcess>> sims;
   for (int i = 0; i < kModems; ++i) {

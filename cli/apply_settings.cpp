@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <string>
@@ -68,6 +67,25 @@ bool ValueFromFile(const std::string& path, std::string& value, std::string& err
   return ok;
 }
 
+// The next line of standard input, read a byte at a time: nothing beyond
+// it is taken from the descriptor, so a password of --password-file - that
+// follows is still there.
+bool StdinLine(std::string& line) {
+  line.clear();
+  char c = 0;
+  bool any = false;
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1) break;
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < kMaxValueLine) line += c;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
 // "NAME=@FILE" and "NAME=-" become "NAME=VALUE"; "@@" stands for a value
 // that begins with "@". `fromStdin` counts the lines taken.
 bool Resolve(std::string& assignment, std::string& error) {
@@ -77,11 +95,10 @@ bool Resolve(std::string& assignment, std::string& error) {
     return false;
   }
   if (value == "-") {
-    if (!std::getline(std::cin, value)) {
+    if (!StdinLine(value)) {
       error = name + "=-: no line left on standard input";
       return false;
     }
-    if (!value.empty() && value.back() == '\r') value.pop_back();
   } else if (value.rfind("@@", 0) == 0) {
     value.erase(0, 1);
   } else if (value.rfind('@', 0) == 0) {

@@ -36,7 +36,8 @@ const std::vector<OptionInfo>& AllOptions() {
                                     "VALUE @FILE: the first line of an owner-only file; -: a line of standard input)"},
       {"--backup-dir", "", "DIR", "save each modem's settings as read to DIR before it is written"},
       {"--via", "", "PORT", "a local modem of the dial-out pool for far targets (repeatable)"},
-      {"--wait", "", "SECONDS", "how long a far target waits for a free port of the pool, 0-86400 (default 600)"},
+      {"--wait", "", "SECONDS", "how long to wait for a port that another run uses (apply: a free port of the pool), "
+                                 "0-86400 (default 600)"},
   };
   return options;
 }
@@ -63,7 +64,7 @@ const std::vector<CommandInfo>& AllCommands() {
   static const std::vector<CommandInfo> commands = {
       {"ports", "", "List the serial ports with what the system knows of them.", {"--json"}},
       {"identify", "", "Find the modem and print its model name, model type and identification answer.",
-       Join({kLine, kRemote, {"--json"}, kTool})},
+       Join({kLine, kRemote, {"--json", "--wait"}, kTool})},
       {"scan", "", "Search the port for a modem at every setting, or at the ranges FROM:TO given.",
        Join({kLine, kTool, {"--json"}})},
       {"read", "", "Read the sections from the modem and save them as a profile (-o is required).",

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/port_lock.h"
 #include "config/json_text.h"
 #include "config/read_engine.h"
 
@@ -50,6 +51,25 @@ Json WordAfter(const std::string& text, const std::string& key) {
 }  // namespace
 
 int IdentifyCommand(Session& s) {
+  // The port is this run's alone (as apply takes it): forks of a play that
+  // identify far modems through one local modem wait for each other.
+  PortLock lock;
+  if (UsesPortLock(s.options.port)) {
+    std::string taken, error;
+    switch (TakeFreePort({s.options.port}, s.options.waitSeconds, InstallInterruptPipe(), lock, taken, error)) {
+      case PoolWait::Taken: break;
+      case PoolWait::Cancelled:
+        std::fprintf(stderr, "%s\n", CancelledText().c_str());
+        return EXIT_FAILED;
+      case PoolWait::TimedOut:
+        std::fprintf(stderr, "kelvane-cli identify: the port %s was in use by another run for %d s\n",
+                     s.options.port.c_str(), s.options.waitSeconds);
+        return EXIT_FAILED;
+      case PoolWait::Failed:
+        std::fprintf(stderr, "kelvane-cli identify: %s\n", error.c_str());
+        return EXIT_FAILED;
+    }
+  }
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   CAdapter& a = s.adapter;

@@ -45,8 +45,13 @@ Commands:
                              them: USB manufacturer, product and serial number, the
                              /dev/serial/by-id name, and why a port may not be opened.
       kelvane-cli ports --json
-  identify --port P          Open the port, find the modem and print its model name,
-                             model type and identification answer.
+  identify --port P [--json] [--wait SECONDS]
+                             Open the port, find the modem and print its model name,
+                             model type and identification answer. --json: also
+                             the article, the software, firmware (ATI3), hardware
+                             and DSP versions and the DIP switches, as the report
+                             shows them. Waits up to --wait seconds (default 600)
+                             while another run uses the port.
       kelvane-cli identify --port /dev/ttyUSB0 --baud 9600
   read --port P [--sections LIST] -o FILE.dat
                              Read the sections from the modem and save them as a

@@ -56,14 +56,26 @@ std::string PortLockPath(const std::string& port) {
   return std::string(dir && *dir ? dir : "/tmp") + "/kelvane-port-" + device + ".lock";
 }
 
-bool UsesPortLock(const std::string& port) { return !port.empty() && port.rfind("sim:", 0) != 0; }
+bool UsesPortLock(const std::string& port) {
+  // A device that is not there needs no lock (and gets no lock file): its
+  // open fails with its own message.
+  if (port.empty() || port.rfind("sim:", 0) == 0) return false;
+  return IsNetworkPortName(port) || ::access(port.c_str(), F_OK) == 0;
+}
 
 PortLock::Attempt PortLock::TryTake(const std::string& port, std::string& error) {
   Release();
   const std::string path = PortLockPath(port);
   // Read only, so that the file of another user serves as well; never
-  // through a link someone put in its place.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0644);
+  // through a link someone put in its place. An existing file is opened
+  // without O_CREAT: in a sticky folder such as /tmp the system may refuse
+  // O_CREAT on another user's file (protected_regular).
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
+  int fd = ::open(path.c_str(), flags);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), flags);
+  }
   if (fd < 0) {
     error = "cannot open the lock file " + path + ": " + std::strerror(errno);
     return Attempt::Failed;

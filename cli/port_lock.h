@@ -11,7 +11,8 @@ namespace kelvane::cli {
 // "$KELVANE_LOCK_DIR/kelvane-port-ttyUSB0.lock" (/tmp without it), named
 // after the device the port is (a link and its target share one).
 std::string PortLockPath(const std::string& port);
-// The built-in simulated modems ("sim:3") belong to one process each.
+// The built-in simulated modems ("sim:3") belong to one process each, and a
+// device that does not exist needs no lock.
 bool UsesPortLock(const std::string& port);
 
 class PortLock {

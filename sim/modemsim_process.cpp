@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "serial/clock.h"
 
 namespace kelvane {
@@ -35,9 +38,14 @@ bool ModemSimProcess::Start(const std::string& program, const std::vector<std::s
   pid_ = pid;
   stdoutFd_ = pipeFds[0];
 
+  // With "--locals N" it prints N paths, one a line.
+  size_t expected = 1;
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--locals") expected = static_cast<size_t>(std::max(1, std::atoi(args[i + 1].c_str())));
+  }
   std::string line;
   const long long deadline = MonotonicMs() + timeoutMs;
-  while (line.find('\n') == std::string::npos) {
+  while (static_cast<size_t>(std::count(line.begin(), line.end(), '\n')) < expected) {
     const long long left = deadline - MonotonicMs();
     if (left <= 0) break;
     pollfd p{stdoutFd_, POLLIN, 0};
@@ -53,7 +61,18 @@ bool ModemSimProcess::Start(const std::string& program, const std::vector<std::s
     return false;
   }
   slavePath_ = line.substr(0, end);
-  events_ = line.substr(end + 1);
+  // The first `expected` lines are the paths; what follows them is events.
+  slavePaths_.clear();
+  size_t start = 0;
+  for (size_t next; slavePaths_.size() < expected && (next = line.find('\n', start)) != std::string::npos;
+       start = next + 1) {
+    slavePaths_.push_back(line.substr(start, next - start));
+  }
+  if (slavePaths_.size() < expected) {
+    Stop();
+    return false;
+  }
+  events_ = line.substr(start);
   return true;
 }
 
@@ -111,6 +130,7 @@ void ModemSimProcess::Stop() {
   }
   slavePath_.clear();
   events_.clear();
+  slavePaths_.clear();
 }
 
 }  // namespace kelvane

@@ -26,6 +26,8 @@ class ModemSimProcess {
   // Every event line reported so far and not yet passed over.
   std::string TakeEvents();
   const std::string& SlavePath() const { return slavePath_; }
+  // Every local modem's path (--locals N), the first being SlavePath().
+  const std::vector<std::string>& SlavePaths() const { return slavePaths_; }
   pid_t Pid() const { return pid_; }
 
  private:
@@ -33,6 +35,7 @@ class ModemSimProcess {
   int stdoutFd_ = -1;
   std::string slavePath_;
   std::string events_;  // event text read but not yet passed over
+  std::vector<std::string> slavePaths_;
 };
 
 }  // namespace kelvane

@@ -264,7 +264,7 @@ try:
 
     # The checkout itself is a collection path (ansible/ansible_collections/kelvane/modems).
     source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "ansible")
-    for module in ("profile",):
+    for module in ("profile", "info", "firmware"):
         shown = subprocess.run(["ansible-doc", "-t", "module", "kelvane.modems." + module],
                                env=dict(env, ANSIBLE_COLLECTIONS_PATH=source), capture_output=True, text=True)
         check(shown.returncode == 0 and "ATTRIBUTES" in shown.stdout and "REQUIREMENTS" in shown.stdout,

@@ -9,7 +9,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sys/file.h>
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
@@ -638,6 +642,102 @@ TEST(CliApply, AtMost32PortsRunAtOnce) {
   for (const std::string& f : {profile, inventory, log}) ::unlink(f.c_str());
 }
 
+// Far targets without a port share a dial-out pool: one session a port, a
+// port another process holds is waited for (up to --wait), and a killed
+// holder leaves nothing behind.
+TEST(CliApply, FarTargetsShareTheDialOutPool) {
+  ModemSimProcess network;
+  ASSERT_TRUE(network.Start(KELVANE_MODEMSIM, {"--model", "3", "--locals", "2", "--far", "5552001:3:FarPass21",
+                                               "--far", "5552002:3:FarPass21"}));
+  const std::string a = network.SlavePaths()[0], b = network.SlavePaths()[1];
+  const std::string profile = TempPath("pool.dat"), password = TempPath("pool.pw"), locks = TempPath("locks");
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:3", "-o", profile}).exitCode, 0);
+  std::ofstream(password) << "FarPass21\n";
+  ::chmod(password.c_str(), 0600);
+  ::mkdir(locks.c_str(), 0700);
+  ::setenv("KELVANE_LOCK_DIR", locks.c_str(), 1);
+  // Another process holding the lock of port `a` for `holdMs` (0: until
+  // killed), as a second kelvane-cli would.
+  auto holder = [&](int holdMs) {
+    const std::string lock = locks + "/kelvane-port-" + a.substr(5).replace(a.substr(5).find('/'), 1, "_") + ".lock";
+    int ready[2];
+    EXPECT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int fd = ::open(lock.c_str(), O_RDONLY | O_CREAT, 0644);
+      if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+      (void)!::write(ready[1], "x", 1);
+      ::poll(nullptr, 0, holdMs > 0 ? holdMs : 600000);
+      ::_exit(0);
+    }
+    char c = 0;
+    EXPECT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return pid;
+  };
+  enum Holder { None, Held, HeldBriefly, Killed };
+  struct Case {
+    std::vector<std::string> via;
+    std::vector<std::string> numbers;
+    Holder holder;
+    std::string wait;
+    std::vector<std::string> ports;  // the port each target went through, "" failed
+    double atLeast, atMost;          // seconds of the run
+  };
+  const Case cases[] = {
+      {{a, b}, {"5552001", "5552002"}, None, "600", {"a|b", "a|b"}, 0, 25},
+      {{a}, {"5552001", "5552002"}, None, "600", {"a", "a"}, 0, 40},
+      {{a, b}, {"5552001"}, Held, "600", {"b"}, 0, 20},
+      {{a}, {"5552001"}, Held, "1", {""}, 1, 5},
+      {{a}, {"5552001"}, HeldBriefly, "30", {"a"}, 3, 25},
+      {{a}, {"5552001"}, Killed, "1", {"a"}, 0, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(&c - cases));
+    const std::string inventory = TempPath("pool.txt");
+    std::ofstream list(inventory);
+    for (const std::string& number : c.numbers) list << "," << number << "," << password << "\n";
+    list.close();
+    std::vector<std::string> args = {"apply", profile, "--inventory", inventory, "--json", "--check",
+                                     "--sections", "basic", "--wait", c.wait};
+    for (const std::string& port : c.via) args.insert(args.end(), {"--via", port});
+    pid_t pid = c.holder == None ? -1 : holder(c.holder == HeldBriefly ? 3000 : 0);
+    if (c.holder == Killed) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+      pid = -1;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult r = RunProcess(KELVANE_CLI, args, 90000);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (pid > 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+    const auto j = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(j.is_array() && j.size() == c.numbers.size()) << r.out << r.err;
+    for (size_t i = 0; i < c.ports.size(); ++i) {
+      if (c.ports[i].empty()) {
+        EXPECT_EQ(j[i]["result"], "failed");
+        EXPECT_EQ(j[i]["error"], "no port of the dial-out pool was free within 1 s");
+        continue;
+      }
+      EXPECT_NE(j[i]["result"], "failed") << j[i];
+      const std::string port = j[i]["port"];
+      EXPECT_TRUE((port == a && Has(c.ports[i], "a")) || (port == b && Has(c.ports[i], "b"))) << port;
+    }
+    // Two targets through two ports ran side by side.
+    if (c.via.size() == 2 && c.numbers.size() == 2) EXPECT_NE(j[0]["port"], j[1]["port"]);
+    EXPECT_GE(took, c.atLeast);
+    EXPECT_LE(took, c.atMost);
+    ::unlink(inventory.c_str());
+  }
+  ::unsetenv("KELVANE_LOCK_DIR");
+  std::filesystem::remove_all(locks);
+  for (const std::string& f : {profile, password}) ::unlink(f.c_str());
+}
+
 TEST(CliApply, CtrlCStopsEveryTargetAndSummarises) {
   ModemSimProcess first, second;
   for (ModemSimProcess* sim : {&first, &second}) {
@@ -691,6 +791,8 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   std::ofstream(open) << "Secret99\n";
   ::chmod(open.c_str(), 0644);
   std::ofstream(ownInventory) << "sim:1,BasicSettings.S0=300\nsim:2,BasicSettings.S0=2 3\n";
+  const std::string farInventory = TempPath("far-inventory.txt");
+  std::ofstream(farInventory) << ",5551234\n";
   struct Case {
     std::vector<std::string> args;
     int exitCode;
@@ -740,6 +842,10 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"apply", profile, "--port", "sim:1", "--set", "RemoteSettings.RemotePassword=@" + open}, 1,
        open + " may be read or written by other users (chmod 600 " + open + ")"},
       {{"apply", profile, "--inventory", ownInventory}, 1, "sim:2: BasicSettings.S0: \"2 3\" is not a number"},
+      // The dial-out pool is for far targets without a port.
+      {{"apply", profile, "--inventory", farInventory}, 2, "the far target 5551234 has no port: give --via PORT"},
+      {{"apply", profile, "--port", "sim:1", "--via", "sim:2"}, 2, "--via is for far targets without a port"},
+      {{"apply", profile, "--inventory", farInventory, "--via", "sim:2", "--wait", "-1"}, 2, "--wait takes 0 to 86400"},
   };
   for (const Case& c : cases) {
     const ProcessResult r = RunProcess(KELVANE_CLI, c.args);
@@ -807,7 +913,7 @@ TEST(CliApply, InventoriesAndUsageErrors) {
   EXPECT_EQ(sorted(rerun.out), sorted(first.out)) << rerun.err;
   EXPECT_EQ(ReadFile(again), listed);
   for (const std::string& f :
-       {profile, inventory, shortProfile, wide, comments, ioQuote, badSetting, pw, failed, again, open, ownInventory}) {
+       {profile, inventory, shortProfile, wide, comments, ioQuote, badSetting, pw, failed, again, open, ownInventory, farInventory}) {
     ::unlink(f.c_str());
   }
 }

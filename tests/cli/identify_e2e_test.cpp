@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
 #include "sim/modemsim_process.h"
 #include "support/run_process.h"
 
@@ -30,6 +35,47 @@ TEST(CliIdentify, BuiltInSimulatedModem) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("Model: RM-40 485"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Model type: 3"), std::string::npos);
+}
+
+// --json: the report's identification texts, locally and at a far modem.
+TEST(CliIdentify, Json) {
+  ModemSimProcess network;
+  ASSERT_TRUE(network.Start(KELVANE_MODEMSIM, {"--model", "3", "--far", "5553001:1:FarPass31"}));
+  const std::string password = "/tmp/kelvane-identify-" + std::to_string(::getpid()) + ".pw";
+  std::ofstream(password) << "FarPass31\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string model;
+    int type;
+    std::string article;
+    const char* dip;  // nullptr: the model has none
+  };
+  const Case cases[] = {
+      {{"--port", "sim:3"}, "RM-40 485", 3, "7730-03", "01 00 00 01"},
+      {{"--port", "sim:1"}, "RMX-21", 1, "7730-01", nullptr},
+      {{"--port", network.SlavePath(), "--remote", "5553001", "--password-file", password}, "RMX-21", 1, "7730-01",
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"identify", "--json"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto r = RunProcess(KELVANE_CLI, args, 60000);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["model"], c.model);
+    EXPECT_EQ(j["type"], c.type);
+    EXPECT_EQ(j["article"], c.article);
+    EXPECT_EQ(j["version"], "SW 3.14");
+    EXPECT_EQ(j["software_version"], "Dalmarin " + c.model + " " + c.article + " SW 3.14");
+    EXPECT_EQ(j["hardware"], "1.30");
+    EXPECT_EQ(j["dsp"], "2.07");
+    if (c.dip) {
+      EXPECT_EQ(j["dip_switches"], c.dip);
+    } else {
+      EXPECT_TRUE(j["dip_switches"].is_null());
+    }
+  }
+  ::unlink(password.c_str());
 }
 
 TEST(CliIdentify, FailuresAndUsage) {

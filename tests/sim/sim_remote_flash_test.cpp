@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/simulated_modem.h"
+#include "sim/telephone_network.h"
 
 namespace kelvane {
 namespace {
@@ -31,6 +32,59 @@ TEST(SimulatedFarEnd, OnlyTheRemoteNumberAnswers) {
     m.Options().remoteNumber = c.remoteNumber;
     EXPECT_NE(Dial(m, c.dialled).find(c.result), std::string::npos);
   }
+}
+
+// Far modems of a network: any local modem reaches them by number, one call
+// at a time, and a far modem keeps what one caller set for the next.
+TEST(SimulatedFarEnd, ATelephoneNetworkOfSeveralLocalModems) {
+  TelephoneNetwork network;
+  network.AddFarModem("5551001", "7730-01", "");
+  SimulatedModem first(2), second(2);
+  first.Options().network = second.Options().network = &network;
+  struct Case {
+    SimulatedModem* caller;
+    const char* dialled;
+    const char* result;
+    bool hangUpAfter;
+  };
+  const Case cases[] = {
+      {&first, "T555-1001", "CONNECT", false},
+      {&second, "5551001", "BUSY", false},
+      {&second, "5559999", "NO ANSWER", false},
+      {&first, "", "", true},
+      {&second, "5551001", "CONNECT", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dialled);
+    if (c.hangUpAfter) {
+      c.caller->Advance(c.caller->Now() + 1200);
+      c.caller->Receive("+++", {});
+      c.caller->Advance(c.caller->Now() + 1200);
+      c.caller->TakeOutput();
+      EXPECT_NE(c.caller->Receive("ATH\r", {}).find("OK"), std::string::npos);
+      continue;
+    }
+    EXPECT_NE(Dial(*c.caller, c.dialled).find(c.result), std::string::npos);
+  }
+  EXPECT_TRUE(second.Connected());
+  second.Advance(second.Now() + 1200);
+  EXPECT_EQ(second.Receive("++++", {}), "\r\nC_PASSWORD:");
+  EXPECT_EQ(second.Receive("\r", {}), "\r\n>");
+  EXPECT_NE(second.Receive("ATI9\r", {}).find("7730-01"), std::string::npos);
+}
+
+// After a flash the modem reports the version its header record names.
+TEST(SimulatedLoader, ReportsTheFlashedVersion) {
+  SimulatedModem m(3);
+  m.Receive("AT**\r", {});
+  m.TakeOutput();
+  for (const char* r : {"S00A0000535720332E313564\r", "S1131000000102030405060708090A0B0C0D0E0F64\r",
+                        "S9030000FC\r"}) {
+    m.Receive(r, {});
+  }
+  m.Advance(m.Now() + 3000);
+  EXPECT_NE(m.TakeOutput().find("Download Success"), std::string::npos);
+  EXPECT_NE(m.Receive("ATI3\r", {}).find("SW 3.15"), std::string::npos);
 }
 
 TEST(SimulatedFarEnd, FarModelAndADroppedLine) {

@@ -15,21 +15,29 @@ options:
       - The serial port of the modem (or of the local modem that dials), such as C(/dev/ttyUSB0).
       - A modem behind a serial device server is C(rfc2217://HOST:PORT) (the line settings are set
         through the server) or C(tcp://HOST:PORT) (the server's line settings hold).
-      - One of I(port) and I(dialout_ports) is required.
     type: str
-  dialout_ports:
-    description:
-      - A pool of local modems that dial out; the far modem of I(remote_number) is reached through
-        whichever of them is free (C(kelvane-cli --via PORT), once for each port).
-      - A port of the pool runs one remote session at a time, also across separate C(kelvane-cli)
-        processes such as the forks of one play; a task waits for a free port up to I(dialout_wait).
-      - Mutually exclusive with I(port).
-    type: list
-    elements: str
-  dialout_wait:
-    description: How many seconds a far modem waits for a free port of I(dialout_ports) before the task fails.
+  baud:
+    description: The speed of the serial port.
     type: int
-    default: 600
+    choices: [300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
+  parity:
+    description: The parity of the serial port, C(None), C(Odd) or C(Even) in any case.
+    type: str
+  data_bits:
+    description: The data bits of the serial port.
+    type: int
+    choices: [7, 8]
+  stop_bits:
+    description: The stop bits of the serial port.
+    type: int
+    choices: [1, 2]
+requirements:
+  - C(kelvane-cli) on the managed host (package kelvane)
+"""
+
+    # A far modem reached through the local one on the port.
+    REMOTE = r"""
+options:
   remote_number:
     description:
       - The telephone number the local modem dials to reach the modem to configure, as a quoted
@@ -53,21 +61,22 @@ options:
         may read gets a warning). Without it or I(password) the environment
         variable C(KELVANE_PASSWORD) is used.
     type: path
-  baud:
-    description: The speed of the serial port.
+"""
+
+    # A far modem reached through whichever port of a pool is free.
+    POOL = r"""
+options:
+  dialout_ports:
+    description:
+      - A pool of local modems that dial out; the far modem of I(remote_number) is reached through
+        whichever of them is free (C(kelvane-cli --via PORT), once for each port).
+      - A port of the pool runs one remote session at a time, also across separate C(kelvane-cli)
+        processes such as the forks of one play; a task waits for a free port up to I(dialout_wait).
+      - Mutually exclusive with I(port).
+    type: list
+    elements: str
+  dialout_wait:
+    description: How many seconds a far modem waits for a free port of I(dialout_ports) before the task fails.
     type: int
-    choices: [300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
-  parity:
-    description: The parity of the serial port, C(None), C(Odd) or C(Even) in any case.
-    type: str
-  data_bits:
-    description: The data bits of the serial port.
-    type: int
-    choices: [7, 8]
-  stop_bits:
-    description: The stop bits of the serial port.
-    type: int
-    choices: [1, 2]
-requirements:
-  - C(kelvane-cli) on the managed host (package kelvane)
+    default: 600
 """

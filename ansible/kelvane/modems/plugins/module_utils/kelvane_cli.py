@@ -18,25 +18,34 @@ RATES = [300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
 SECTIONS = ["basic", "serial", "dial", "callerid", "remote", "callback", "io", "all"]
 
 
-def connection_spec(port_required=True):
-    """The options every module takes to reach a modem."""
-    return dict(
-        port=dict(type="str", required=port_required),
-        dialout_ports=dict(type="list", elements="str"),
-        dialout_wait=dict(type="int", default=600),
-        remote_number=dict(type="raw"),
-        password=dict(type="str", no_log=True),
-        password_file=dict(type="path", no_log=False),
+def connection_spec(remote=True, pool=False):
+    """The options that reach a modem: the port and its line settings, with
+    `remote` the far modem's number and password, with `pool` the dial-out
+    pool (then the port is no longer required)."""
+    spec = dict(
+        port=dict(type="str", required=not pool),
         baud=dict(type="int", choices=RATES),
         parity=dict(type="str"),
         data_bits=dict(type="int", choices=[7, 8]),
         stop_bits=dict(type="int", choices=[1, 2]),
     )
+    if remote:
+        spec.update(
+            remote_number=dict(type="raw"),
+            password=dict(type="str", no_log=True),
+            password_file=dict(type="path", no_log=False),
+        )
+    if pool:
+        spec.update(
+            dialout_ports=dict(type="list", elements="str"),
+            dialout_wait=dict(type="int", default=600),
+        )
+    return spec
 
 
-CONNECTION_RULES = dict(
+REMOTE_RULES = dict(
     required_by={"password_file": "remote_number", "password": "remote_number"},
-    mutually_exclusive=[("password", "password_file"), ("port", "dialout_ports")],
+    mutually_exclusive=[("password", "password_file")],
 )
 
 
@@ -74,6 +83,8 @@ def port_args(module):
     """--port (or --via for each port of the pool) and the line settings."""
     p = module.params
     args = []
+    if p.get("dialout_ports") and p["port"]:
+        module.fail_json(msg="port and dialout_ports are mutually exclusive")
     if p.get("dialout_ports"):
         if not p["remote_number"]:
             module.fail_json(msg="dialout_ports is for far modems: give remote_number too")
@@ -98,6 +109,8 @@ def remote_args(module):
     on standard input (returned second), never in the arguments or the
     environment, which process listings and -vvv show."""
     p = module.params
+    if "remote_number" not in p:
+        return [], None
     number = dial_number(module)
     if not number:
         return [], None

@@ -22,11 +22,13 @@ description:
     serves a fleet.
   - Over a remote link the serial and remote sections are compared but
     written only when I(sections) names them; the fields left alone are
-    returned in RV(left_alone) and given as a warning.
+    returned in C(left_alone) and given as a warning.
 version_added: "2.9.0"
 author: Dalmarin
 extends_documentation_fragment:
   - kelvane.modems.connection
+  - kelvane.modems.connection.remote
+  - kelvane.modems.connection.pool
   - action_common_attributes
   - action_common_attributes.flow
   - action_common_attributes.actiongroups
@@ -81,7 +83,7 @@ options:
     description:
       - Before the modem is written, save its settings as read into a profile file beside
         in I(backup_dir), readable by its owner only; the name carries the target and the time.
-        Returned in RV(backup_file). Nothing is saved when nothing is written (also in check mode).
+        Returned in C(backup_file). Nothing is saved when nothing is written (also in check mode).
     type: bool
     default: false
   backup_dir:
@@ -185,7 +187,7 @@ import stat
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.kelvane.modems.plugins.module_utils.kelvane_cli import (
-    CONNECTION_RULES, SECTIONS, PrivateFolder, connection_spec, module_class, port_args, remote_args,
+    REMOTE_RULES, SECTIONS, PrivateFolder, connection_spec, module_class, port_args, remote_args,
     settings_args, words_value)
 
 
@@ -313,7 +315,7 @@ def target_name(module, target):
 
 
 def main():
-    spec = connection_spec(port_required=False)
+    spec = connection_spec(remote=True, pool=True)
     spec.update(
         profile=dict(type="path", required=True),
         settings=dict(type="dict"),
@@ -323,7 +325,8 @@ def main():
         backup_dir=dict(type="path", default="~/.kelvane/backups"),
     )
     module = module_class(AnsibleModule)(
-        argument_spec=spec, supports_check_mode=True, required_one_of=[("port", "dialout_ports")], **CONNECTION_RULES)
+        argument_spec=spec, supports_check_mode=True, required_one_of=[("port", "dialout_ports")],
+        **REMOTE_RULES)
     cli = module.get_bin_path("kelvane-cli", required=True)
     p = module.params
     report = p["report"]
