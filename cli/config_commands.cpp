@@ -213,7 +213,6 @@ int WriteCommand(Session& s) {
   const ProfileWrite written = StillConnected(a) ? WriteProfile(a, mask, &block) : ProfileWrite{};
   s.ui.Finish();
   EndForCommand(s);
-  if (written.result != 1) return EXIT_FAILED;
   // Every section asked for went out, or the command says which did not.
   if (written.notWritten) {
     std::string names;
@@ -221,9 +220,8 @@ int WriteCommand(Session& s) {
       if (written.notWritten & section.bit) names += (names.empty() ? "" : ", ") + std::string(section.words);
     }
     std::fprintf(stderr, "kelvane-cli write: not written: %s.\n", names.c_str());
-    return EXIT_FAILED;
   }
-  return EXIT_OK;
+  return written.result == 1 && !written.notWritten ? EXIT_OK : EXIT_FAILED;
 }
 
 // Words and values for the terminal: single-byte texts as UTF-8, control
