@@ -155,21 +155,6 @@ Json OutcomeJson(const ApplyTarget& t, const ApplyOutcome& o) {
   return j;
 }
 
-// The sections a list names one by one ("all" names none).
-int NamedSections(const std::string& list) {
-  int named = 0;
-  size_t start = 0;
-  while (start <= list.size()) {
-    const size_t comma = list.find(',', start);
-    const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    std::string error;
-    if (name != "all") named |= ParseSections(name, error);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return named;
-}
-
 // The report folder, made with its parents (readable by the owner only) when
 // missing. A folder that another user may have put in place for this run
 // (a link of theirs in a shared folder, or a folder they own) is refused:

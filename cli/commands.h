@@ -83,6 +83,8 @@ int ScanCommand(Session& s);
 int ApplyCommand(Session& s);
 // A comma-separated section list as a mask; 0 with `error` on an unknown name.
 int ParseSections(const std::string& list, std::string& error);
+// The sections a list names one by one ("all" names none).
+int NamedSections(const std::string& list);
 // Loads a profile for a command; prints what is wrong with it, and names the
 // sections a short file left at their defaults.
 bool LoadProfileForCommand(const std::string& path, ConfigBlock& block);

@@ -48,6 +48,20 @@ int ParseSections(const std::string& list, std::string& error) {
   return mask;
 }
 
+int NamedSections(const std::string& list) {
+  int named = 0;
+  size_t start = 0;
+  while (start <= list.size()) {
+    const size_t comma = list.find(',', start);
+    const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string error;
+    if (name != "all") named |= ParseSections(name, error);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return named;
+}
+
 namespace {
 
 bool NeedPositional(const Session& s, size_t count, const char* usage) {
@@ -182,10 +196,23 @@ int WriteCommand(Session& s) {
     EndForCommand(s);
     return EXIT_FAILED;
   }
+  // Over a remote link the Remote configuration decides who may log in
+  // next: as apply does, it is written there only when --sections names it.
+  if ((a.LinkState & LS_REMOTE) && (mask & SEC_REMOTE) && !(NamedSections(s.options.sections) & SEC_REMOTE)) {
+    // A write of every section still asks first, though it leaves one out.
+    if (mask == SEC_ALL && s.ui.MessageBox(kWriteAllQuestion, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
+      s.ui.Finish();
+      EndForCommand(s);
+      return EXIT_FAILED;
+    }
+    mask &= ~SEC_REMOTE;
+    std::fprintf(stderr,
+                 "kelvane-cli write: the Remote configuration is not written over the remote link (name remote in "
+                 "--sections to write it).\n");
+  }
   const ProfileWrite written = StillConnected(a) ? WriteProfile(a, mask, &block) : ProfileWrite{};
   s.ui.Finish();
   EndForCommand(s);
-  if (written.result != 1) return EXIT_FAILED;
   // Every section asked for went out, or the command says which did not.
   if (written.notWritten) {
     std::string names;
@@ -193,9 +220,8 @@ int WriteCommand(Session& s) {
       if (written.notWritten & section.bit) names += (names.empty() ? "" : ", ") + std::string(section.words);
     }
     std::fprintf(stderr, "kelvane-cli write: not written: %s.\n", names.c_str());
-    return EXIT_FAILED;
   }
-  return EXIT_OK;
+  return written.result == 1 && !written.notWritten ? EXIT_OK : EXIT_FAILED;
 }
 
 // Words and values for the terminal: single-byte texts as UTF-8, control

@@ -64,6 +64,9 @@ Commands:
                              them with AT&W. "all" asks "Write current profile to
                              adapter?": --yes answers Yes; without it the question
                              is asked on the terminal, or refused when there is none.
+                             The profile is checked as apply checks it; over a
+                             remote link the remote section is written only when
+                             LIST names it. A section not written fails the write.
       kelvane-cli write --port /dev/ttyUSB0 modem.dat --yes
   apply FILE.dat --port P [--port P2 ...] [--inventory FILE] [--sections LIST]
         [--remote NUMBER [--password-file F]] [--check] [--json]
@@ -75,9 +78,11 @@ Commands:
                              them with AT&W, read them back and compare again.
                              A setting whose stored value (AT&V) differs counts.
                              A modem that holds the profile is only read. A short
-                             profile or a value its page would not hold is
-                             refused before any modem is touched. Ports run at
-                             the same time (at most N with --jobs, default 32).
+                             profile or a text that cannot be sent as it stands
+                             is refused before any modem is touched; a number
+                             beyond what its page takes is written, with a note.
+                             Ports run at the same time (at most N with --jobs,
+                             default 32).
                              --inventory lists targets one a line:
                              port[,number[,password-file]] (# comments), after
                              the port (a blank or a comma) its own line settings:

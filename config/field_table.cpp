@@ -508,8 +508,10 @@ std::string CommandCharacterProblem(const FieldInfo& f, std::string_view text) {
   if (sent.find(';') != std::string::npos) {
     return "a semicolon (;) is not taken: the modem would run what follows it as a command of its own";
   }
-  return "\"" + sent + "\" is not taken: the modem gets this text bare and would run what follows its form as "
-         "commands of its own; it takes " + form;
+  // A password is not repeated in a message.
+  const std::string shown = f.secret ? std::string("the password") : "\"" + sent + "\"";
+  return shown + " is not taken: the modem gets this text bare and would run what follows its form as commands of "
+                 "its own; it takes " + form;
 }
 
 std::string CheckFieldText(const FieldInfo& f, std::string_view text) {

@@ -212,7 +212,10 @@ int OpenProfileFile(CAdapter& a, const std::string& path) {
 
 void ApplyProfileBlock(CAdapter& a, const ConfigBlock& block) {
   a.Config = block;
-  for (int page : {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_CALLBACK, PG_IO}) {
+  // A profile carries every record, the Remote configuration too: all of
+  // them hold data now and are written as a write of the profile asks, by
+  // the window as by kelvane-cli write and apply.
+  for (int page : {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE, PG_CALLBACK, PG_IO}) {
     a.Page(page).reloadPending = 1;
     a.Page(page).valid = 1;
   }

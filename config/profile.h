@@ -71,14 +71,14 @@ bool SaveProfileFile(const std::string& path, const ConfigBlock& block, std::str
 //
 // Open Profile: asks for a file and loads it as OpenProfileFile does.
 int OpenProfile(CAdapter& a);
-// Loads a profile into the adapter: the six pages with profile data (all but
-// Remote configuration) become valid and are refilled; without an identified
+// Loads a profile into the adapter: the seven pages with records (all but
+// Diagnostic) become valid and are refilled; without an identified
 // modem the adapter enters offline editing (LS_FILE). A short file loads and
 // is then named with the sections filled with defaults. The Connection page
 // is made active afterwards, also after a failure.
 int OpenProfileFile(CAdapter& a, const std::string& path);
 // The adapter's side of a profile that was loaded: the block replaces the
-// configuration, the six pages with profile data become valid and are
+// configuration, the seven pages with records become valid and are
 // refilled, and without an identified modem offline editing starts.
 void ApplyProfileBlock(CAdapter& a, const ConfigBlock& block);
 // Save Profile: asks for a file name and saves the block; flags and link

@@ -309,7 +309,7 @@ void WriteSession::ReportSkippedPages() {
 
 int WriteSession::Run(int sections) {
   if (sections == SEC_ALL &&
-      ui_.MessageBox("Write current profile to adapter?", MsgIcon::Question, MsgButtons::YesNo) !=
+      ui_.MessageBox(kWriteAllQuestion, MsgIcon::Question, MsgButtons::YesNo) !=
           MsgAnswer::Yes) {
     return 0;
   }

@@ -2,6 +2,8 @@
 // Writing the configuration block back to the modem, section by section, and
 // storing it there with "AT&W".
 
+#include <string_view>
+
 #include "config/adapter.h"
 
 namespace kelvane {
@@ -16,6 +18,8 @@ namespace kelvane {
 // section bits that were sent and stored with "AT&W" (0 unless the result is
 // 1): the pages whose records now match the modem.
 int WriteConfiguration(CAdapter& a, int sections, int* storedSections = nullptr);
+// The question a write of every section asks first.
+inline constexpr std::string_view kWriteAllQuestion = "Write current profile to adapter?";
 
 // What a write of a profile did.
 struct ProfileWrite {

@@ -299,6 +299,32 @@ class CompareTest : public QObject {
     QCOMPARE(app.a.Config.dial.StoredNumbers[2], app.file.dial.StoredNumbers[2]);
   }
 
+  // Open Profile then "Write Profile to modem" writes every record of the
+  // profile, the Remote configuration included, as kelvane-cli write and
+  // apply do: the same one way of writing a profile.
+  // The pages are not read first: the profile's records are what is written.
+  void WriteProfileWritesEveryRecordOfTheProfile() {
+    WindowRig rig({{"Settings/AutoLoad", 0}});
+    rig.ConnectTo(QStringLiteral("sim:3"));
+    QVERIFY(rig.a.LinkState & LS_IDENTIFIED);
+    ConfigBlock file = rig.a.Config;
+    file.basic.S0 = 9;
+    file.remote.RemoteEnable = 1;
+    SetText(file.remote.RemotePassword, "Secret99");
+    const std::string path = rig.store.dir.filePath(QStringLiteral("remote.dat")).toStdString();
+    std::string error;
+    QVERIFY(SaveProfileFile(path, file, error));
+    rig.ui.fileAnswers.push_back(path);
+    rig.window->OnCommand(ID_OPEN_PROFILE);
+    rig.ui.answers.push_back(MsgAnswer::Yes);  // "Write current profile to adapter?"
+    rig.window->OnCommand(ID_WRITE_PROFILE);
+    const ModemSettings& stored = rig.ports.Simulated(3)->Modem().Stored();
+    QCOMPARE(stored.s[0], 9);
+    QCOMPARE(stored.remoteEnable, 1);
+    QCOMPARE(stored.remotePassword, std::string("Secret99"));
+    for (const std::string& text : rig.ui.BoxTexts()) QVERIFY2(text.find("not saved") == std::string::npos, text.c_str());
+  }
+
   // A read or write of a section ends the marks of its page; a read or write
   // of all, Open and New Profile end every mark.
   void MarksGoWithTheNextReadWriteOpenOrNew() {

@@ -141,13 +141,15 @@ TEST_F(CliImport, EveryModelTypeComesBackByteForByte) {
 TEST_F(CliImport, TextsAtTheirLimitsAndEightBitCharactersComeBack) {
   CAdapter a;
   ConfigBlock& c = a.Config;
-  SetTextFull(c.basic.Modulation, std::string(32, 'V'));
-  SetText(c.remote.RemotePassword, "\xE4\xF6\xFC\xDF\x80\xFF\x01\"\\/" + std::string(10, 'p'));
+  // The longest modulation the modem takes bare fills the field.
+  SetTextFull(c.basic.Modulation, "V23HDX,1,75000,75000,12000,12000");
+  SetText(c.remote.RemotePassword, "\x01\"\\/" + std::string(16, 'p'));
   for (int i = 0; i < 10; ++i) {
     SetText(c.io.Data2[i], std::string(160, static_cast<char>(0xA0 + i)));
     SetText(c.callback.CallbackPasswords[i], std::string(20, static_cast<char>('a' + i)));
     c.io.Retry[i] = i % 2 ? INT32_MAX : INT32_MIN;
   }
+  SetText(c.callback.CallbackPasswords[0], "\xE4\xF6\xFC\xDF\x80\xFF\x01\\/" + std::string(11, 'p'));
   c.remote.RemoteEnable = 255;
   c.serial.DteParity = 'O';
   const std::string profile = File("limits.dat");

@@ -121,6 +121,21 @@ TEST(CliRemote, ReadsTheRemoteConfiguration) {
   EXPECT_EQ(id.exitCode, 0) << id.err;
   EXPECT_NE(id.out.find("Model: RM-40 485\nModel type: 3\n"), std::string::npos) << id.out;
   EXPECT_EQ(id.out.find('>'), std::string::npos) << id.out;
+
+  // Written back over the remote link, a profile leaves the far modem's
+  // Remote configuration alone unless --sections names it, as apply does:
+  // the password of the next login stays the one that worked.
+  SetText(block.remote.RemotePassword, "changed9");
+  ASSERT_TRUE(SaveProfileFile(out, block, error)) << error;
+  const ProcessResult w = RunProcess(KELVANE_CLI, {"write", "--port", sim.SlavePath(), "--baud", "9600", "--remote",
+                                                   "5551234", "--password-file", pw, out, "--yes",
+                                                   "--response-timeout", "0"}, 90000);
+  EXPECT_EQ(w.exitCode, 0) << w.err;
+  EXPECT_NE(w.err.find("the Remote configuration is not written over the remote link"), std::string::npos) << w.err;
+  const ProcessResult again = RunProcess(KELVANE_CLI, {"identify", "--port", sim.SlavePath(), "--baud", "9600",
+                                                       "--remote", "5551234", "--password-file", pw,
+                                                       "--response-timeout", "0"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
   ::unlink(pw.c_str());
   ::unlink(out.c_str());
 }

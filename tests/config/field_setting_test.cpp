@@ -138,7 +138,7 @@ TEST(FieldSetting, RefusedValuesNameTheFieldAndLeaveTheBlockAlone) {
                                                "this text bare ..."},
       {"BasicSettings.Modulation=V34*WRCP=owned12", "BasicSettings.Modulation: \"V34*WRCP=owned12\" is not a modulation ..."},
       {"BasicSettings.Modulation=V34&F", "BasicSettings.Modulation: \"V34&F\" is not a modulation ..."},
-      {"RemoteSettings.RemotePassword=p\xC3\xA4sswort", "RemoteSettings.RemotePassword: \"p\xE4sswort\" is not taken: ..."},
+      {"RemoteSettings.RemotePassword=p\xC3\xA4sswort", "RemoteSettings.RemotePassword: the password is not taken: ..."},
       {"BasicSettings.Modulation=V34;*WRCA=1;S0=1", "BasicSettings.Modulation: \"V34;*WRCA=1;S0=1\" is not a modulation ..."},
       {"CallbackSettings.CallbackPasswords[0]=pass\"wd",
        "CallbackSettings.CallbackPasswords[0]: a double quote (\") is not taken: ..."},

@@ -232,7 +232,8 @@ TEST(ProfileFile, SaveReplacesAnExistingFileKeepingItsPermissions) {
 
 // --- menu operations --------------------------------------------------------
 
-const int kProfilePages[] = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_CALLBACK, PG_IO};
+// A profile carries the Remote configuration as well: Write Profile writes it.
+const int kProfilePages[] = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE, PG_CALLBACK, PG_IO};
 
 TEST(OpenProfile, OfflineLoadEntersFileEditing) {
   TempDir dir;
@@ -254,8 +255,8 @@ TEST(OpenProfile, OfflineLoadEntersFileEditing) {
     EXPECT_EQ(r.a.Page(p).valid, 1) << p;
     EXPECT_EQ(r.a.Page(p).reloadPending, 1) << p;
   }
-  EXPECT_EQ(r.a.Page(PG_REMOTE).valid, 0);
-  EXPECT_EQ(r.a.Page(PG_REMOTE).reloadPending, 0);
+  EXPECT_EQ(r.a.Page(PG_DIAGNOSTIC).valid, 0);
+  EXPECT_EQ(r.a.Page(PG_DIAGNOSTIC).reloadPending, 0);
   EXPECT_EQ(r.a.LinkState, LS_IDLE | LS_FILE);
   EXPECT_EQ(r.ui.updatePagesCalls, 1);
   EXPECT_EQ(r.ui.connectionPageActivations, 1);
@@ -274,8 +275,8 @@ TEST(OpenProfile, LoadOntoAnIdentifiedModemKeepsTheLink) {
   EXPECT_EQ(r.a.LinkState, LS_PORT_OPEN | LS_IDENTIFIED);
   EXPECT_EQ(r.ui.updatePagesCalls, 0);
   EXPECT_EQ(+r.a.Config.basic.S0, 2);
-  EXPECT_EQ(+r.a.Config.remote.RemoteEnable, 1);  // the record is loaded, the page not refreshed
-  EXPECT_EQ(r.a.Page(PG_REMOTE).reloadPending, 0);
+  EXPECT_EQ(+r.a.Config.remote.RemoteEnable, 1);  // the record is loaded and the page refilled
+  EXPECT_EQ(r.a.Page(PG_REMOTE).reloadPending, 1);
 }
 
 TEST(OpenProfile, InvalidFileLeavesEverythingAndSaysSo) {

@@ -503,7 +503,7 @@ TEST(WriteConfiguration, ATextThatWouldEndItsCommandStopsTheWriteBeforeAnythingI
       {"stored number resetting the modem", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[3], "555&F"); },
        SEC_DIAL, 2, "Stores phone numbers [&Z] 3: \"555&F\" is not taken"},
       {"password beyond what the modem takes", [](ConfigBlock& c) { SetText(c.remote.RemotePassword, "p\xE4sswort"); },
-       SEC_REMOTE, 2, "Remote Configuration Password [*WRCP]"},
+       SEC_REMOTE, 2, "Remote Configuration Password [*WRCP]: the password is not taken"},
       {"modem's own modulation", [](ConfigBlock& c) { SetText(c.basic.Modulation, "V90A,1,300,56000,300,33600"); },
        SEC_BASIC, 3, nullptr},
       {"dial string with pauses", [](ConfigBlock& c) { SetText(c.dial.StoredNumbers[0], "0W,555 12*#+!@P"); },

@@ -517,6 +517,17 @@ TEST_F(ModemTest, IoParametersAndEntriesSurviveTheCut) {
   EXPECT_NE(Send("AT*WIOL=1,8,0,0,0,\"\",\"\",\"\",0,\"\",\"\"").find("ERROR"), std::string::npos);
   EXPECT_NE(Send("AT*WIOL=1,0,0,0,0,\"\",\"\",\"\",0,\"123456789\",\"\"").find("ERROR"),
             std::string::npos);
+  // Data 4 is a signed 32-bit number: its smallest and largest are kept,
+  // one beyond them is refused.
+  for (const char* data4 : {"-5", "-2147483648", "2147483647"}) {
+    Set(std::string("AT*WIOL=2,1,0,0,0,\"\",\"\",\"\",") + data4 + ",\"\",\"\"");
+    EXPECT_EQ(std::to_string(m.State().io[1].data4), data4);
+  }
+  for (const char* data4 : {"-2147483649", "2147483648", "--5", "5-"}) {
+    EXPECT_NE(Send(std::string("AT*WIOL=2,1,0,0,0,\"\",\"\",\"\",") + data4 + ",\"\",\"\"").find("ERROR"),
+              std::string::npos)
+        << data4;
+  }
 }
 
 TEST(SimulatedModemIo, TestStartsTheEntrysServiceAndSaysSo) {
