@@ -31,6 +31,8 @@ tree)
     share/ansible/collections/ansible_collections/kelvane/modems/galaxy.yml
     share/ansible/collections/ansible_collections/kelvane/modems/meta/runtime.yml
     share/ansible/collections/ansible_collections/kelvane/modems/plugins/modules/profile.py
+    share/ansible/collections/ansible_collections/kelvane/modems/plugins/modules/info.py
+    share/ansible/collections/ansible_collections/kelvane/modems/plugins/modules/firmware.py
     share/ansible/collections/ansible_collections/kelvane/modems/plugins/doc_fragments/connection.py
     share/ansible/collections/ansible_collections/kelvane/modems/plugins/module_utils/kelvane_cli.py
   )
