@@ -4,8 +4,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace kelvane::testing {
 
@@ -23,6 +26,7 @@ class SilentListener {
     }
   }
   ~SilentListener() {
+    for (int fd : taken_) ::close(fd);
     if (fd_ >= 0) ::close(fd_);
   }
   SilentListener(const SilentListener&) = delete;
@@ -30,10 +34,25 @@ class SilentListener {
 
   // 0 when no port could be had.
   int Port() const { return port_; }
+  // A client has connected since the last TakeWaiting(): it is past its
+  // start and waits for an answer.
+  bool HasWaiting() const {
+    pollfd p{fd_, POLLIN, 0};
+    return fd_ >= 0 && ::poll(&p, 1, 0) > 0;
+  }
+  // Takes the connections waiting so far, and keeps them as silent as ever.
+  void TakeWaiting() {
+    while (HasWaiting()) {
+      const int fd = ::accept(fd_, nullptr, nullptr);
+      if (fd < 0) break;
+      taken_.push_back(fd);
+    }
+  }
 
  private:
   int fd_ = -1;
   int port_ = 0;
+  std::vector<int> taken_;
 };
 
 }  // namespace kelvane::testing
