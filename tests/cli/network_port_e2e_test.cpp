@@ -6,11 +6,13 @@
 
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -315,7 +317,13 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
     const char* message;
     const char* reason;
     int withinMs;
+    bool apply = false;  // with a simulated modem beside it, reports and --failed
   };
+  // apply runs the other target and writes its summary and --failed file.
+  const std::string profile = TempPath("hostile.dat"), dir = TempPath("hostile-reports"),
+                    failed = dir + "/failed.txt";
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:1", "-o", profile}).exitCode, 0);
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
   const Case cases[] = {
       {Way::Options, true, 0, 1, "Unable to open COM-port...", "takes nothing of what it is sent", 6000},
       {Way::OptionChanges, true, 0, 1, "No Dalmarin modem found!", "", 8000},
@@ -329,19 +337,24 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
       {Way::Close, true, 0, 1, "Unable to open COM-port...", "the device server closed the connection", 6500},
       {Way::Close, false, 0, 1, "Modem disconnected during process!", "", 6000},
       {Way::Reset, false, 0, 1, "Modem disconnected during process!", "", 6000},
+      {Way::Options, true, 0, 1, ": failed: Unable to open COM-port...", "takes nothing of what it is sent", 30000,
+       true},
   };
   for (const Case& c : cases) {
     testing::HostileServer server(c.way, c.telnet);
     ASSERT_NE(server.Port(), 0);
-    const std::vector<std::string> args = {"identify", "--port", server.Url()};
+    const std::vector<std::string> args =
+        c.apply ? std::vector<std::string>{"apply", profile, "--port", server.Url(), "--port", "sim:1", "--report-dir",
+                                           dir, "--failed", failed}
+                : std::vector<std::string>{"identify", "--port", server.Url()};
     const std::string row = server.Url() + " way " + std::to_string(static_cast<int>(c.way));
     const long long start = MonotonicMs();
     const ProcessResult r =
         c.signal ? RunProcessSignalledWhen(KELVANE_CLI, args, [&] { return server.Sent() > (1u << 20); }, c.signal)
                  : RunProcess(KELVANE_CLI, args);
     EXPECT_EQ(r.exitCode, c.exitCode) << row << "\n" << r.err;
-    EXPECT_TRUE(Has(r.err, c.message)) << row << "\n" << r.err;
-    EXPECT_TRUE(Has(r.err, c.reason)) << row << "\n" << r.err;
+    EXPECT_TRUE(Has(r.out + r.err, c.message)) << row << "\n" << r.err;
+    EXPECT_TRUE(Has(r.out + r.err, c.reason)) << row << "\n" << r.err;
     EXPECT_FALSE(Has(r.err, "could not be looked up")) << row << "\n" << r.err;
     EXPECT_LT(r.peakKb, 300 * 1024) << row;
     if (c.signal) {
@@ -353,7 +366,21 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
     if (c.way != Way::Close && c.way != Way::Reset) {
       EXPECT_GT(server.Sent(), 1u << 16) << row << ": no flood";
     }
+    if (c.apply) {
+      EXPECT_TRUE(Has(r.out, "sim:1: RM")) << r.out;
+      EXPECT_TRUE(Has(ReadFile(failed), server.Url() + "\n")) << ReadFile(failed);
+      EXPECT_TRUE(Has(ReadFile(dir + "/apply-summary.json"), "2 modems:"));
+      // Nothing half written is left behind (files are written to a hidden
+      // temporary name first).
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+      EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }), 0)
+          << ::testing::PrintToString(names);
+      for (const std::string& name : names) ::unlink((dir + "/" + name).c_str());
+    }
   }
+  ::rmdir(dir.c_str());
+  ::unlink(profile.c_str());
 }
 
 }  // namespace
