@@ -287,12 +287,25 @@ bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
     return false;
   }
   const std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
+  // Every send of the connect keeps within its time as well.
+  sendUntil_ = deadline;
+  struct EndOfConnect {
+    long long& until;
+    ~EndOfConnect() { until = 0; }
+  } endOfConnect{sendUntil_};
+  std::string turnedAwayReason;
   for (;;) {
     bool turnedAway = false;
     if (Connect(portName, found, deadline, reason, turnedAway)) return true;
+    // A server that turned us away until the time ran out is reported as
+    // such, not as the time running out on the last attempt.
+    if (!turnedAway && !cancelled_ && !turnedAwayReason.empty() && MonotonicMs() >= deadline) {
+      reason = turnedAwayReason;
+    }
     // A server still closing the previous session on its line turns the next
     // one away for a moment; commands run one after another expect to get in.
     if (!turnedAway || cancelled_ || MonotonicMs() + 100 >= deadline) return false;
+    turnedAwayReason = reason;
     const long long retry = MonotonicMs() + 100;
     while (MonotonicMs() < retry && WaitReadable(-1, retry)) {
     }
@@ -429,7 +442,7 @@ bool NetworkSerialPort::Connect(const std::string& portName, const addrinfo* fou
   input_.clear();
   SendRaw(TelnetCodec::Command(CPC_PURGE_DATA, 3));
   awaited_ |= 1u << CPC_PURGE_DATA;
-  AwaitAcknowledgements();
+  AwaitAcknowledgements(std::min(deadline, MonotonicMs() + timing_.acknowledgeMs));
   if (cancelled_) {
     reason = portName + ": cancelled.";
     Close();
@@ -489,7 +502,8 @@ bool NetworkSerialPort::SendQueued() {
 bool NetworkSerialPort::SendRaw(std::string_view bytes) {
   if (socket_ < 0 || lost_) return false;
   output_.append(bytes);
-  const long long deadline = MonotonicMs() + timing_.sendMs;
+  long long deadline = MonotonicMs() + timing_.sendMs;
+  if (sendUntil_ > 0) deadline = std::min(deadline, sendUntil_);
   // The server is slower than we are. Its input is taken meanwhile, so that
   // two full buffers never wait on each other; what it sends is answered
   // through the same queue, never by a nested send.
@@ -577,8 +591,7 @@ void NetworkSerialPort::Take(const ComPortMessage& m) {
   }
 }
 
-void NetworkSerialPort::AwaitAcknowledgements() {
-  const long long deadline = MonotonicMs() + timing_.acknowledgeMs;
+void NetworkSerialPort::AwaitAcknowledgements(long long deadline) {
   cancelled_ = false;
   while ((awaited_ & ~silent_) && !lost_ && socket_ >= 0 && MonotonicMs() < deadline) {
     if (!WaitReadable(socket_, deadline)) break;
@@ -599,12 +612,16 @@ bool NetworkSerialPort::SetSettings(std::string_view settingsText) {
   uint8_t baud[4];
   for (int i = 0; i < 4; ++i) baud[i] = static_cast<uint8_t>(static_cast<uint32_t>(s.baud) >> (24 - 8 * i));
   acknowledgedBaud_ = 0;
+  // Sending the setting and hearing it acknowledged share one bound.
+  const long long deadline = MonotonicMs() + timing_.acknowledgeMs;
+  sendUntil_ = deadline;
   SendRaw(TelnetCodec::Command(CPC_SET_BAUDRATE, std::string_view(reinterpret_cast<const char*>(baud), 4)) +
           TelnetCodec::Command(CPC_SET_DATASIZE, static_cast<uint8_t>(s.dataBits)) +
           TelnetCodec::Command(CPC_SET_PARITY, ParityCode(s.parity)) +
           TelnetCodec::Command(CPC_SET_STOPSIZE, static_cast<uint8_t>(s.stopBits)));
+  sendUntil_ = 0;
   awaited_ |= 1u << CPC_SET_BAUDRATE | 1u << CPC_SET_DATASIZE | 1u << CPC_SET_PARITY | 1u << CPC_SET_STOPSIZE;
-  AwaitAcknowledgements();
+  AwaitAcknowledgements(deadline);
   // A server that answers with another speed kept its own: the line refused.
   if (acknowledgedBaud_ != 0 && acknowledgedBaud_ != static_cast<uint32_t>(s.baud)) return false;
   settings_ = s;

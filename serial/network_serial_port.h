@@ -136,9 +136,9 @@ class NetworkSerialPort : public SerialPort {
   // Gives the connection up: the port reads as lost from now on.
   void GiveUp(std::string why);
   // Waits until the server answered every command in `awaited_`, or the
-  // acknowledgement time ran out; kinds that went unanswered are not waited
-  // for again on this connection.
-  void AwaitAcknowledgements();
+  // deadline; kinds that went unanswered are not waited for again on this
+  // connection.
+  void AwaitAcknowledgements(long long deadline);
   void Take(const ComPortMessage& message);
   void SignalInput();
   void SendControl(uint8_t value);
@@ -156,6 +156,7 @@ class NetworkSerialPort : public SerialPort {
   TelnetCodec codec_;
   std::string input_;   // data taken from the socket, not yet read
   std::string output_;  // bytes for the server it has not taken yet
+  long long sendUntil_ = 0;  // while set, no send waits beyond it
   size_t overrun_ = 0;
   uint8_t modemState_ = MODEMSTATE_CTS | MODEMSTATE_DSR | MODEMSTATE_CD;
   uint8_t lineState_ = 0;
