@@ -1,7 +1,6 @@
 #include "serial/network_serial_port.h"
 
 #include <linux/sockios.h>
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -512,8 +511,9 @@ bool NetworkSerialPort::SendRaw(std::string_view bytes) {
     if (left <= 0) break;
     pollfd p{socket_, POLLOUT | POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(std::min(left, 50LL))) <= 0) continue;
-    if (p.revents & (POLLERR | POLLHUP)) lost_ = true;
+    // What came before a hang-up is still taken.
     if (p.revents & POLLIN) Drain();
+    if (p.revents & (POLLERR | POLLHUP)) lost_ = true;
   }
   // What is left goes out with the next send or the next look at the socket,
   // as bytes in a serial port's output buffer do.
