@@ -334,7 +334,7 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
       {Way::Data, true, 0, 1, "No Dalmarin modem found!", "", 16000},
       {Way::Data, false, 0, 1, "No Dalmarin modem found!", "", 16000},
       {Way::Data, false, SIGTERM, 1, "Cancelled by SIGTERM.", "", 0},
-      {Way::Close, true, 0, 1, "Unable to open COM-port...", "the device server closed the connection", 6500},
+      {Way::Close, true, 0, 1, "Unable to open COM-port...", "the device server closed the connection", 8000},
       {Way::Close, false, 0, 1, "Modem disconnected during process!", "", 6000},
       {Way::Reset, false, 0, 1, "Modem disconnected during process!", "", 6000},
       {Way::Options, true, 0, 1, ": failed: Unable to open COM-port...", "takes nothing of what it is sent", 30000,
