@@ -36,8 +36,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 ProcessResult RunProcessInterrupted(const std::string& program, const std::vector<std::string>& args,
                                     int interruptAfterMs, int timeoutMs, const std::string& input, int signal) {
   const long long start = NowMs();
-  return RunProcessSignalled(program, args, [&] { return interruptAfterMs >= 0 && NowMs() >= start + interruptAfterMs; },
-                             interruptAfterMs >= 0 ? 10 : -1, timeoutMs, input, signal);
+  const auto due = [&] { return interruptAfterMs >= 0 && NowMs() >= start + interruptAfterMs; };
+  return RunProcessSignalled(program, args, due, interruptAfterMs >= 0 ? 10 : -1, timeoutMs, input, signal);
 }
 
 ProcessResult RunProcessSignalledWhen(const std::string& program, const std::vector<std::string>& args,
