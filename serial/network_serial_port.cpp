@@ -492,7 +492,7 @@ bool NetworkSerialPort::SendQueued() {
     }
   }
   if (output_.size() > kMostOutput) {
-    GiveUp("the device server takes nothing of what it is sent (" + std::to_string(output_.size()) +
+    GiveUp("the device server does not take what it is sent (" + std::to_string(output_.size()) +
            " bytes wait); the connection was given up.");
   }
   return socket_ >= 0 && !lost_;

@@ -325,7 +325,7 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
   ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:1", "-o", profile}).exitCode, 0);
   ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
   const Case cases[] = {
-      {Way::Options, true, 0, 1, "Unable to open COM-port...", "takes nothing of what it is sent", 6000},
+      {Way::Options, true, 0, 1, "Unable to open COM-port...", "does not take what it is sent", 6000},
       {Way::OptionChanges, true, 0, 1, "No Dalmarin modem found!", "", 8000},
       {Way::OptionChanges, true, SIGTERM, 1, "Cancelled by SIGTERM.", "", 0},
       {Way::Notifications, true, 0, 1, "No Dalmarin modem found!", "", 8000},
@@ -337,7 +337,7 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
       {Way::Close, true, 0, 1, "Unable to open COM-port...", "the device server closed the connection", 8000},
       {Way::Close, false, 0, 1, "Modem disconnected during process!", "", 6000},
       {Way::Reset, false, 0, 1, "Modem disconnected during process!", "", 6000},
-      {Way::Options, true, 0, 1, ": failed: Unable to open COM-port...", "takes nothing of what it is sent", 30000,
+      {Way::Options, true, 0, 1, ": failed: Unable to open COM-port...", "does not take what it is sent", 30000,
        true},
   };
   for (const Case& c : cases) {

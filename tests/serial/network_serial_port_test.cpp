@@ -206,7 +206,7 @@ TEST(NetworkSerialPort, AFloodingServerIsHeldWithinTheBounds) {
     const bool opened = port.Open(server.Url(), reason);
     ASSERT_EQ(opened, c.opens) << server.Url() << " " << reason;
     if (!opened) {
-      EXPECT_TRUE(Has(reason, "takes nothing of what it is sent")) << reason;
+      EXPECT_TRUE(Has(reason, "does not take what it is sent")) << reason;
       EXPECT_FALSE(port.Fault().empty());
       continue;
     }

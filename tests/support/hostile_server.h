@@ -131,9 +131,13 @@ class HostileServer {
     for (size_t at = 0;;) {
       pollfd p[2] = {{fd, static_cast<short>(POLLOUT | (reads ? POLLIN : 0)), 0}, {stop_[0], POLLIN, 0}};
       if (::poll(p, 2, 100) < 0 || (p[1].revents & POLLIN) || (p[0].revents & (POLLERR | POLLHUP))) return;
-      if (p[0].revents & POLLIN) {
-        char buffer[4096];
-        if (::read(fd, buffer, sizeof buffer) <= 0) return;
+      // Whatever the client answered is taken in full, faster than the
+      // flood that earns the answers.
+      while (p[0].revents & POLLIN) {
+        char buffer[65536];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return;
+        if (n < static_cast<ssize_t>(sizeof buffer)) break;
       }
       if (p[0].revents & POLLOUT) {
         const ssize_t n = ::send(fd, flood.data() + at, flood.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
