@@ -471,10 +471,16 @@ int ApplyCommand(Session& s) {
       run.groups.push_back({i});
       continue;
     }
-    // Two spellings of one device server port are one port.
-    auto [at, added] = groupOfPort.emplace(CanonicalPortName(targets[i].port), run.groups.size());
-    if (added) run.groups.emplace_back();
-    run.groups[at->second].push_back(i);
+    // Two names of one device server port are one port: its targets run one
+    // after another.
+    const std::vector<std::string> endpoints = PortEndpoints(targets[i].port);
+    size_t group = run.groups.size();
+    for (const std::string& endpoint : endpoints) {
+      if (const auto at = groupOfPort.find(endpoint); at != groupOfPort.end()) group = std::min(group, at->second);
+    }
+    if (group == run.groups.size()) run.groups.emplace_back();
+    run.groups[group].push_back(i);
+    for (const std::string& endpoint : endpoints) groupOfPort.emplace(endpoint, group);
   }
   int done[2];
   if (::pipe2(done, O_CLOEXEC | O_NONBLOCK) != 0) {

@@ -214,15 +214,22 @@ bool CheckTargets(const std::vector<ApplyTarget>& targets, std::string& error) {
   // One device under two names ("/dev//pts/1", a link) is one modem.
   std::map<std::pair<std::string, std::string>, std::string> seen;
   for (const ApplyTarget& t : targets) {
-    // Two spellings of one device server port are one port too.
-    std::string device = CanonicalPortName(t.port);
+    // Two names of one device server port (its host spelled another way, or
+    // by its address) are one port too.
+    std::vector<std::string> devices = PortEndpoints(t.port);
     char* real = IsNetworkPortName(t.port) ? nullptr : ::realpath(t.port.c_str(), nullptr);
     if (real) {
-      device = real;
+      devices = {real};
       std::free(real);
     }
-    const auto [at, added] = seen.emplace(std::make_pair(device, t.remote), t.port);
-    if (added) continue;
+    auto at = seen.end();
+    for (const std::string& device : devices) {
+      if (at == seen.end()) at = seen.find(std::make_pair(device, t.remote));
+    }
+    if (at == seen.end()) {
+      for (const std::string& device : devices) seen.emplace(std::make_pair(device, t.remote), t.port);
+      continue;
+    }
     const std::string also = at->second == t.port ? "" : " (as " + at->second + ", the same device)";
     error = t.remote.empty() ? "the port " + t.port + " is given twice without a number" + also
                              : "the port " + t.port + " with the number " + t.remote + " is given twice" + also;

@@ -31,6 +31,10 @@ bool MatchesInOrder(const std::string& answer, std::string_view expected, InOrde
   return true;
 }
 
+// No answer the modems give comes near this; a line or a device server that
+// sends without end fails the exchange here instead of filling the memory.
+constexpr size_t kMostAnswerBytes = 256 * 1024;
+
 bool Matches(const std::string& answer, std::string_view expected, int mode, InOrderCursor& c) {
   if (mode == MatchExact) return answer.find(expected) != std::string::npos;
   return MatchesInOrder(answer, expected, c);
@@ -125,6 +129,11 @@ int CAdapter::WaitPhase(std::string& command, int factor, std::string_view expec
     std::string input = ReadText(false);
     if (remote) input.erase(std::remove(input.begin(), input.end(), '>'), input.end());
     answer += input;
+    if (answer.size() > kMostAnswerBytes) {
+      command = "The answer grew past " + std::to_string(kMostAnswerBytes / 1024) +
+                " KiB without the expected end; the exchange was given up.";
+      return 0;
+    }
     if (remote && answer.find("NO CARRIER") != std::string::npos) {
       // The far modem hung up. The local modem is back in command mode and
       // would answer the next commands itself, as if it were the far one.

@@ -48,13 +48,15 @@ int RunConnectOperation(CAdapter& a) {
     AbandonConnect(a);
     return CONNECT_NOTHING_FOUND;
   }
+  // A port that goes away while the modem is looked for is no empty line.
+  const int losses = a.PortLosses;
 
   ui.SetProgressText("Searching for modem...");
   ui.StepProgress();
   // A cancelled probe stops the connect as well.
   if (a.ProbeForIdentification() < 1) {
     AbandonConnect(a);
-    return CONNECT_NOTHING_FOUND;
+    return a.PortLosses != losses ? CONNECT_PORT_LOST : CONNECT_NOTHING_FOUND;
   }
   a.ApplyPortSettings();
   ui.SetProgressText("Querying modem...");
@@ -72,6 +74,7 @@ int RunConnectOperation(CAdapter& a) {
   }
   if (found <= 0) {
     AbandonConnect(a);
+    if (a.PortLosses != losses) return CONNECT_PORT_LOST;
     return found < 0 ? CONNECT_NOTHING_FOUND : CONNECT_UNSUPPORTED;
   }
   ui.StepProgress();
@@ -80,6 +83,7 @@ int RunConnectOperation(CAdapter& a) {
 
 std::string ConnectFailureMessage(const CAdapter& a, int result) {
   if (result == CONNECT_UNSUPPORTED) return "A modem was found, but it is unsupported by Kelvane.";
+  if (result == CONNECT_PORT_LOST) return std::string(DisconnectedText);
   if (result == CONNECT_NOTHING_FOUND) {
     return a.LinkState == LS_IDLE ? "No Dalmarin modem found!" : "Unable to open COM-port...";
   }

@@ -11,6 +11,7 @@ namespace kelvane {
 
 // Result of the Connect operation.
 enum ConnectResult : int {
+  CONNECT_PORT_LOST = -2,      // the port went away while the modem was looked for
   CONNECT_NOTHING_FOUND = -1,  // port not opened (LS_OPEN_FAILED) or no answer (LS_IDLE)
   CONNECT_UNSUPPORTED = 0,     // a modem answered but is not in the model table
   CONNECT_IDENTIFIED = 1,

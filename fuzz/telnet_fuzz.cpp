@@ -1,7 +1,8 @@
 // Reads arbitrary bytes as what a device server sends, cut into pieces where
 // the input says. Data never grows, every answer is one whole negotiation
-// command, and whatever the client escapes reads back unchanged once the
-// server sends binary.
+// command, a flood of option requests or changes is answered with no more
+// bytes than it holds, and whatever the client escapes reads back unchanged
+// once the server sends binary.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 0; at < stream.size(); at += piece) codec.Feed(stream.substr(at, piece), out, replies, messages);
   if (out.size() > stream.size()) std::abort();
   if (replies.size() % 3 != 0) std::abort();
+  // Each request takes three bytes at least and earns one answer of three:
+  // what a server that floods requests gets back is bounded by what it sent.
+  if (replies.size() > stream.size()) std::abort();
   for (size_t i = 0; i < replies.size(); i += 3) {
     const auto iac = static_cast<uint8_t>(replies[i]);
     const auto verb = static_cast<uint8_t>(replies[i + 1]);
@@ -35,6 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const ComPortMessage& m : messages) {
     if (m.value.size() > 64) std::abort();
   }
+
+  // The same bytes over and over, as from a server that repeats them without
+  // end: the answers still never outgrow what came.
+  TelnetCodec flooded;
+  flooded.Opening();
+  std::string floodData, floodReplies;
+  std::vector<ComPortMessage> floodMessages;
+  constexpr size_t kRepeats = 32;
+  for (size_t i = 0; i < kRepeats; ++i) flooded.Feed(stream, floodData, floodReplies, floodMessages);
+  if (floodReplies.size() > kRepeats * stream.size() || floodReplies.size() % 3 != 0) std::abort();
 
   TelnetCodec binary;
   binary.Opening();

@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -88,6 +90,64 @@ struct PendingLookup {
   addrinfo* found = nullptr;
 };
 
+using LookUpWait = std::function<bool(int fd, long long deadline)>;
+
+// Looks `host` up on a thread of its own, within the deadline; `wait` blocks
+// until the descriptor polls readable or a tick passed, and says false once
+// the caller gave up. `timedOut` is set when the deadline passed first.
+int LookUpBounded(const NetworkSerialPort::Resolver& resolver, const std::string& host, const std::string& service,
+                  long long deadline, addrinfo*& found, bool& timedOut, const LookUpWait& wait) {
+  found = nullptr;
+  timedOut = false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  const NetworkSerialPort::Resolver resolve =
+      resolver ? resolver : [](const char* h, const char* s, const addrinfo* i, addrinfo** f) {
+        return ::getaddrinfo(h, s, i, f);
+      };
+  const auto pending = std::make_shared<PendingLookup>();
+  bool started = pending->doneFd >= 0;
+  if (started) {
+    try {
+      std::thread([pending, resolve, host, service, hints] {
+        addrinfo* result = nullptr;
+        const int code = resolve(host.c_str(), service.c_str(), &hints, &result);
+        const std::lock_guard lock(pending->mutex);
+        if (pending->abandoned) {
+          if (code == 0 && result) ::freeaddrinfo(result);
+          return;
+        }
+        pending->done = true;
+        pending->result = code;
+        pending->found = code == 0 ? result : nullptr;
+        const uint64_t one = 1;
+        (void)!::write(pending->doneFd, &one, sizeof one);
+      }).detach();
+    } catch (const std::system_error&) {
+      started = false;
+    }
+  }
+  // No thread to be had: look up here, unbounded, rather than not at all.
+  if (!started) return resolve(host.c_str(), service.c_str(), &hints, &found);
+
+  for (bool waiting = true;;) {
+    {
+      const std::lock_guard lock(pending->mutex);
+      if (pending->done) {
+        found = pending->found;
+        return pending->result;
+      }
+      if (!waiting || MonotonicMs() >= deadline) {
+        pending->abandoned = true;
+        timedOut = waiting;
+        return EAI_AGAIN;
+      }
+    }
+    waiting = wait(pending->doneFd, deadline);
+  }
+}
+
 }  // namespace
 
 bool ParseNetworkPortName(std::string_view name, NetworkAddress& out) {
@@ -138,6 +198,41 @@ std::string CanonicalPortName(const std::string& name) {
          std::to_string(a.port);
 }
 
+std::vector<std::string> PortEndpoints(const std::string& name, int ms) {
+  NetworkAddress a;
+  if (!ParseNetworkPortName(name, a)) return {name};
+  static std::mutex mutex;
+  static std::map<std::string, std::vector<std::string>> known;
+  const std::string canonical = CanonicalPortName(name);
+  {
+    const std::lock_guard lock(mutex);
+    if (const auto at = known.find(canonical); at != known.end()) return at->second;
+  }
+  addrinfo* found = nullptr;
+  bool timedOut = false;
+  const int code = LookUpBounded({}, a.host, std::to_string(a.port), MonotonicMs() + ms, found, timedOut,
+                                 [](int fd, long long deadline) {
+                                   pollfd p{fd, POLLIN, 0};
+                                   ::poll(&p, 1, static_cast<int>(std::max(0LL, deadline - MonotonicMs())));
+                                   return true;
+                                 });
+  std::vector<std::string> out;
+  for (const addrinfo* ai = code == 0 ? found : nullptr; ai; ai = ai->ai_next) {
+    char host[NI_MAXHOST], service[NI_MAXSERV];
+    if (::getnameinfo(ai->ai_addr, ai->ai_addrlen, host, sizeof host, service, sizeof service,
+                      NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+      continue;
+    }
+    std::string endpoint = std::string(host) + ":" + service;
+    if (std::find(out.begin(), out.end(), endpoint) == out.end()) out.push_back(std::move(endpoint));
+  }
+  if (found) ::freeaddrinfo(found);
+  if (out.empty()) out.push_back(canonical);
+  const std::lock_guard lock(mutex);
+  known.emplace(canonical, out);
+  return out;
+}
+
 NetworkSerialPort::~NetworkSerialPort() { Close(); }
 
 bool NetworkSerialPort::WaitReadable(int fd, long long deadline) {
@@ -154,95 +249,28 @@ bool NetworkSerialPort::WaitReadable(int fd, long long deadline) {
 }
 
 int NetworkSerialPort::LookUp(const std::string& service, long long deadline, addrinfo*& found, bool& timedOut) {
-  found = nullptr;
-  timedOut = false;
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  const Resolver resolve = resolver_ ? resolver_ : [](const char* h, const char* s, const addrinfo* i, addrinfo** f) {
-    return ::getaddrinfo(h, s, i, f);
-  };
-  const auto pending = std::make_shared<PendingLookup>();
-  bool started = pending->doneFd >= 0;
-  if (started) {
-    try {
-      std::thread([pending, resolve, host = address_.host, service, hints] {
-        addrinfo* result = nullptr;
-        const int code = resolve(host.c_str(), service.c_str(), &hints, &result);
-        const std::lock_guard lock(pending->mutex);
-        if (pending->abandoned) {
-          if (code == 0 && result) ::freeaddrinfo(result);
-          return;
-        }
-        pending->done = true;
-        pending->result = code;
-        pending->found = code == 0 ? result : nullptr;
-        const uint64_t one = 1;
-        (void)!::write(pending->doneFd, &one, sizeof one);
-      }).detach();
-    } catch (const std::system_error&) {
-      started = false;
-    }
-  }
-  // No thread to be had: look up here, unbounded, rather than not at all.
-  if (!started) return resolve(address_.host.c_str(), service.c_str(), &hints, &found);
-
-  for (;;) {
-    {
-      const std::lock_guard lock(pending->mutex);
-      if (pending->done) {
-        found = pending->found;
-        return pending->result;
-      }
-      if (cancelled_ || MonotonicMs() >= deadline) {
-        pending->abandoned = true;
-        timedOut = !cancelled_;
-        return EAI_AGAIN;
-      }
-    }
-    WaitReadable(pending->doneFd, deadline);
-  }
+  return LookUpBounded(resolver_, address_.host, service, deadline, found, timedOut,
+                       [this](int fd, long long until) { return WaitReadable(fd, until) && !cancelled_; });
 }
 
 bool NetworkSerialPort::Open(const std::string& portName, std::string& reason) {
   const long long deadline = MonotonicMs() + timing_.connectMs;
   cancelled_ = false;
-  for (;;) {
-    bool turnedAway = false;
-    if (Connect(portName, deadline, reason, turnedAway)) return true;
-    // A server still closing the previous session on its line turns the next
-    // one away for a moment; commands run one after another expect to get in.
-    if (!turnedAway || cancelled_ || MonotonicMs() + 100 >= deadline) return false;
-    const long long retry = MonotonicMs() + 100;
-    while (MonotonicMs() < retry && WaitReadable(-1, retry)) {
-    }
-    if (cancelled_) {
-      reason = portName + ": cancelled.";
-      return false;
-    }
-  }
-}
-
-bool NetworkSerialPort::Connect(const std::string& portName, long long deadline, std::string& reason,
-                                bool& turnedAway) {
   Close();
-  lost_ = false;
-  input_.clear();
-  codec_ = TelnetCodec();
-  modemState_ = MODEMSTATE_CTS | MODEMSTATE_DSR | MODEMSTATE_CD;
-  lineState_ = 0;
-  awaited_ = silent_ = 0;
-  acknowledgedBaud_ = 0;
   if (!ParseNetworkPortName(portName, address_)) {
     reason = portName + ": not a network port; write rfc2217://HOST:PORT or tcp://HOST:PORT.";
     return false;
   }
   const std::string seconds = std::to_string((timing_.connectMs + 999) / 1000) + " s";
 
+  // The host is looked up once: a server that turns every connection away
+  // is retried at the addresses already found, so the lookup never takes
+  // the blame for the time those attempts used.
   addrinfo* found = nullptr;
   bool timedOut = false;
   const int lookup = LookUp(std::to_string(address_.port), deadline, found, timedOut);
   if (cancelled_) {
+    if (found) ::freeaddrinfo(found);
     reason = portName + ": cancelled.";
     return false;
   }
@@ -257,10 +285,52 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
     }
     return false;
   }
+  const std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, ::freeaddrinfo);
+  // Every send of the connect keeps within its time as well.
+  sendUntil_ = deadline;
+  struct EndOfConnect {
+    long long& until;
+    ~EndOfConnect() { until = 0; }
+  } endOfConnect{sendUntil_};
+  std::string turnedAwayReason;
+  for (;;) {
+    bool turnedAway = false;
+    if (Connect(portName, found, deadline, reason, turnedAway)) return true;
+    // A server that turned us away until the time ran out is reported as
+    // such, not as the time running out on the last attempt.
+    if (!turnedAway && !cancelled_ && !turnedAwayReason.empty() && MonotonicMs() >= deadline) {
+      reason = turnedAwayReason;
+    }
+    // A server still closing the previous session on its line turns the next
+    // one away for a moment; commands run one after another expect to get in.
+    if (!turnedAway || cancelled_ || MonotonicMs() + 100 >= deadline) return false;
+    turnedAwayReason = reason;
+    const long long retry = MonotonicMs() + 100;
+    while (MonotonicMs() < retry && WaitReadable(-1, retry)) {
+    }
+    if (cancelled_) {
+      reason = portName + ": cancelled.";
+      return false;
+    }
+  }
+}
+
+bool NetworkSerialPort::Connect(const std::string& portName, const addrinfo* found, long long deadline,
+                                std::string& reason, bool& turnedAway) {
+  Close();
+  lost_ = false;
+  fault_.clear();
+  overrun_ = 0;
+  codec_ = TelnetCodec();
+  modemState_ = MODEMSTATE_CTS | MODEMSTATE_DSR | MODEMSTATE_CD;
+  lineState_ = 0;
+  awaited_ = silent_ = 0;
+  acknowledgedBaud_ = 0;
+  const std::string seconds = std::to_string((timing_.connectMs + 999) / 1000) + " s";
 
   int fd = -1;
   int error = ETIMEDOUT;
-  for (addrinfo* ai = found; ai && fd < 0 && !cancelled_ && MonotonicMs() < deadline; ai = ai->ai_next) {
+  for (const addrinfo* ai = found; ai && fd < 0 && !cancelled_ && MonotonicMs() < deadline; ai = ai->ai_next) {
     const int s = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (s < 0) {
       error = errno;
@@ -299,7 +369,6 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
       ::close(s);
     }
   }
-  ::freeaddrinfo(found);
   if (fd < 0) {
     switch (cancelled_ ? ECANCELED : error) {
       case ECANCELED:
@@ -346,6 +415,8 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
   if (!codec_.ComPortAgreed()) {
     if (cancelled_) {
       reason = portName + ": cancelled.";
+    } else if (!fault_.empty()) {
+      reason = portName + ": " + fault_;
     } else if (lost_) {
       turnedAway = true;
       const std::string said = PrintableLine(input_);
@@ -370,9 +441,14 @@ bool NetworkSerialPort::Connect(const std::string& portName, long long deadline,
   input_.clear();
   SendRaw(TelnetCodec::Command(CPC_PURGE_DATA, 3));
   awaited_ |= 1u << CPC_PURGE_DATA;
-  AwaitAcknowledgements();
+  AwaitAcknowledgements(std::min(deadline, MonotonicMs() + timing_.acknowledgeMs));
   if (cancelled_) {
     reason = portName + ": cancelled.";
+    Close();
+    return false;
+  }
+  if (!fault_.empty()) {
+    reason = portName + ": " + fault_;
     Close();
     return false;
   }
@@ -392,40 +468,70 @@ void NetworkSerialPort::Close() {
     *fd = -1;
   }
   input_.clear();
+  output_.clear();
+}
+
+void NetworkSerialPort::GiveUp(std::string why) {
+  if (fault_.empty()) fault_ = std::move(why);
+  lost_ = true;
+  output_.clear();
+  SignalInput();
+}
+
+bool NetworkSerialPort::SendQueued() {
+  while (socket_ >= 0 && !lost_ && !output_.empty()) {
+    const ssize_t n = ::send(socket_, output_.data(), output_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      output_.erase(0, static_cast<size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      break;
+    } else {
+      lost_ = true;
+    }
+  }
+  if (output_.size() > kMostOutput) {
+    GiveUp("the device server does not take what it is sent (" + std::to_string(output_.size()) +
+           " bytes wait); the connection was given up.");
+  }
+  return socket_ >= 0 && !lost_;
 }
 
 bool NetworkSerialPort::SendRaw(std::string_view bytes) {
-  size_t done = 0;
-  while (socket_ >= 0 && !lost_ && done < bytes.size()) {
-    const ssize_t n = ::send(socket_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      // The server is slower than we are. Keep taking its input meanwhile, so
-      // that two full buffers never wait on each other.
-      pollfd p{socket_, POLLOUT | POLLIN, 0};
-      if (::poll(&p, 1, 2000) <= 0) break;
-      if (p.revents & POLLIN) Drain();
-      if (p.revents & (POLLERR | POLLHUP)) lost_ = true;
-      continue;
-    }
-    lost_ = true;
+  if (socket_ < 0 || lost_) return false;
+  output_.append(bytes);
+  long long deadline = MonotonicMs() + timing_.sendMs;
+  if (sendUntil_ > 0) deadline = std::min(deadline, sendUntil_);
+  // The server is slower than we are. Its input is taken meanwhile, so that
+  // two full buffers never wait on each other; what it sends is answered
+  // through the same queue, never by a nested send.
+  while (SendQueued() && !output_.empty()) {
+    const long long left = deadline - MonotonicMs();
+    if (left <= 0) break;
+    pollfd p{socket_, POLLOUT | POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::min(left, 50LL))) <= 0) continue;
+    // What came before a hang-up is still taken.
+    if (p.revents & POLLIN) Drain();
+    if (p.revents & (POLLERR | POLLHUP)) lost_ = true;
   }
-  return done == bytes.size();
+  // What is left goes out with the next send or the next look at the socket,
+  // as bytes in a serial port's output buffer do.
+  return socket_ >= 0 && !lost_;
 }
 
 bool NetworkSerialPort::Drain() {
-  if (socket_ < 0) return false;
+  if (socket_ < 0 || lost_) return false;
   const size_t before = input_.size();
-  char buffer[4096];
-  std::string replies;
+  char buffer[16384];
+  std::string data, replies;
   std::vector<ComPortMessage> messages;
-  for (;;) {
-    const ssize_t n = ::recv(socket_, buffer, sizeof buffer, 0);
+  // A bounded share per look: a server that never stops sending cannot keep
+  // the caller from its time-outs and its cancel.
+  for (size_t taken = 0; taken < kMostReadPerWake;) {
+    const ssize_t n = ::recv(socket_, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n > 0) {
+      taken += static_cast<size_t>(n);
       // Acknowledge what came at once rather than up to 40 ms later. A
       // server that holds small writes until its last one is acknowledged
       // (Nagle's algorithm, ser2net's default) would otherwise send the rest
@@ -435,19 +541,29 @@ bool NetworkSerialPort::Drain() {
       const int quick = 1;
       ::setsockopt(socket_, IPPROTO_TCP, TCP_QUICKACK, &quick, sizeof quick);
       if (Telnet()) {
-        codec_.Feed(std::string_view(buffer, static_cast<size_t>(n)), input_, replies, messages);
+        codec_.Feed(std::string_view(buffer, static_cast<size_t>(n)), data, replies, messages);
       } else {
-        input_.append(buffer, static_cast<size_t>(n));
+        data.append(buffer, static_cast<size_t>(n));
       }
+      if (static_cast<size_t>(n) < sizeof buffer) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) lost_ = true;
     break;
   }
+  const size_t room = kMostInput - std::min(kMostInput, input_.size());
+  if (data.size() > room) {
+    overrun_ += data.size() - room;
+    data.resize(room);
+  }
+  input_ += data;
   for (const ComPortMessage& m : messages) Take(m);
-  if (!replies.empty()) SendRaw(replies);
-  if (input_.size() > before) SignalInput();
+  if (!replies.empty() && !lost_) {
+    output_ += replies;
+    SendQueued();
+  }
+  if (input_.size() > before || lost_) SignalInput();
   return input_.size() > before;
 }
 
@@ -475,8 +591,7 @@ void NetworkSerialPort::Take(const ComPortMessage& m) {
   }
 }
 
-void NetworkSerialPort::AwaitAcknowledgements() {
-  const long long deadline = MonotonicMs() + timing_.acknowledgeMs;
+void NetworkSerialPort::AwaitAcknowledgements(long long deadline) {
   cancelled_ = false;
   while ((awaited_ & ~silent_) && !lost_ && socket_ >= 0 && MonotonicMs() < deadline) {
     if (!WaitReadable(socket_, deadline)) break;
@@ -497,12 +612,16 @@ bool NetworkSerialPort::SetSettings(std::string_view settingsText) {
   uint8_t baud[4];
   for (int i = 0; i < 4; ++i) baud[i] = static_cast<uint8_t>(static_cast<uint32_t>(s.baud) >> (24 - 8 * i));
   acknowledgedBaud_ = 0;
+  // Sending the setting and hearing it acknowledged share one bound.
+  const long long deadline = MonotonicMs() + timing_.acknowledgeMs;
+  sendUntil_ = deadline;
   SendRaw(TelnetCodec::Command(CPC_SET_BAUDRATE, std::string_view(reinterpret_cast<const char*>(baud), 4)) +
           TelnetCodec::Command(CPC_SET_DATASIZE, static_cast<uint8_t>(s.dataBits)) +
           TelnetCodec::Command(CPC_SET_PARITY, ParityCode(s.parity)) +
           TelnetCodec::Command(CPC_SET_STOPSIZE, static_cast<uint8_t>(s.stopBits)));
+  sendUntil_ = 0;
   awaited_ |= 1u << CPC_SET_BAUDRATE | 1u << CPC_SET_DATASIZE | 1u << CPC_SET_PARITY | 1u << CPC_SET_STOPSIZE;
-  AwaitAcknowledgements();
+  AwaitAcknowledgements(deadline);
   // A server that answers with another speed kept its own: the line refused.
   if (acknowledgedBaud_ != 0 && acknowledgedBaud_ != static_cast<uint32_t>(s.baud)) return false;
   settings_ = s;
@@ -533,11 +652,11 @@ void NetworkSerialPort::SetHandshaking(int mode) {
 void NetworkSerialPort::SetBreak(bool on) { SendControl(on ? CONTROL_BREAK_ON : CONTROL_BREAK_OFF); }
 
 int NetworkSerialPort::OutBufferCount() const {
-  // Only what the socket has not sent yet: bytes sent and not yet
-  // acknowledged by the server are on their way, as on a wire.
+  // What waits in the queue and what the socket has not sent yet: bytes sent
+  // and not yet acknowledged by the server are on their way, as on a wire.
   int pending = 0;
-  if (socket_ < 0 || ::ioctl(socket_, SIOCOUTQNSD, &pending) != 0) return 0;
-  return pending;
+  if (socket_ < 0 || ::ioctl(socket_, SIOCOUTQNSD, &pending) != 0) pending = 0;
+  return static_cast<int>(std::min<size_t>(output_.size() + static_cast<size_t>(pending), 1 << 30));
 }
 
 size_t NetworkSerialPort::Write(std::string_view bytes) {
@@ -547,6 +666,7 @@ size_t NetworkSerialPort::Write(std::string_view bytes) {
 }
 
 std::string NetworkSerialPort::ReadAll() {
+  SendQueued();
   Drain();
   uint64_t count;
   if (inputEvent_ >= 0) (void)!::read(inputEvent_, &count, sizeof count);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "serial/serial_port.h"
 #include "serial/telnet_codec.h"
@@ -37,6 +38,12 @@ bool IsFixedSettingsPortName(std::string_view name);
 // number without leading zeros), so that two spellings of one server port
 // are one port. Any other name comes back unchanged.
 std::string CanonicalPortName(const std::string& name);
+// Where a port name leads: for a network port each address its host has, as
+// "ADDRESS:PORT", so that two names of one host ("LOCALHOST", "127.0.0.1")
+// share one; the canonical name when the host cannot be looked up within
+// `ms`. Any other name comes back alone and unchanged. Lookups are kept for
+// the life of the program.
+std::vector<std::string> PortEndpoints(const std::string& name, int ms = 2000);
 
 class NetworkSerialPort : public SerialPort {
  public:
@@ -45,7 +52,18 @@ class NetworkSerialPort : public SerialPort {
   struct Timing {
     int connectMs = 5000;
     int acknowledgeMs = 1000;
+    // How long one write may wait for the server to take its bytes.
+    int sendMs = 1000;
   };
+
+  // A server may send without pause, and may never read what it is sent:
+  // the port takes at most `kMostReadPerWake` bytes each time it looks, keeps
+  // at most `kMostInput` bytes of data nobody has read yet (more is dropped,
+  // as a serial line overruns), and gives the connection up when more than
+  // `kMostOutput` bytes wait for a server that does not take them.
+  static constexpr size_t kMostReadPerWake = 64 * 1024;
+  static constexpr size_t kMostInput = 1024 * 1024;
+  static constexpr size_t kMostOutput = 64 * 1024;
 
   // How a host name becomes addresses: getaddrinfo(3), or a stand-in for a
   // test. What it finds is released with freeaddrinfo(3).
@@ -87,11 +105,17 @@ class NetworkSerialPort : public SerialPort {
   // it during a wait for an acknowledgement.
   int PollFd() const override { return pollFd_; }
   bool Lost() const override { return lost_; }
+  // Why the port gave the connection up itself (empty when the server closed
+  // it or it is still up).
+  const std::string& Fault() const { return fault_; }
+  // Data bytes dropped since the open because nobody read them in time.
+  size_t Overrun() const { return overrun_; }
 
  private:
   // One connection attempt, with the Telnet negotiation. `turnedAway`: the
   // server accepted and closed the connection at once.
-  bool Connect(const std::string& portName, long long deadline, std::string& reason, bool& turnedAway);
+  bool Connect(const std::string& portName, const addrinfo* found, long long deadline, std::string& reason,
+               bool& turnedAway);
   bool Telnet() const { return address_.telnet; }
   // Looks the host up on a thread of its own, within the deadline. With
   // `timedOut` set when the deadline passed first.
@@ -99,16 +123,22 @@ class NetworkSerialPort : public SerialPort {
   // Waits until `fd` polls readable (-1: none), the deadline, or the next
   // tick of the waiter; false, and `cancelled_` set, once the user cancelled.
   bool WaitReadable(int fd, long long deadline);
-  // Sends bytes as they stand (already escaped); false when the connection
-  // is gone.
+  // Queues bytes as they stand (already escaped) and sends them within the
+  // send time; false when the connection is gone or was given up.
   bool SendRaw(std::string_view bytes);
-  // Takes everything the socket holds into `input_`; false when nothing was
-  // there. Marks the port lost at the end of the stream.
+  // Sends what the queue holds without waiting; false when the connection
+  // is gone.
+  bool SendQueued();
+  // Takes at most `kMostReadPerWake` bytes from the socket into `input_`,
+  // and queues the negotiation's answers; false when no data came. Marks the
+  // port lost at the end of the stream. Never waits.
   bool Drain();
+  // Gives the connection up: the port reads as lost from now on.
+  void GiveUp(std::string why);
   // Waits until the server answered every command in `awaited_`, or the
-  // acknowledgement time ran out; kinds that went unanswered are not waited
-  // for again on this connection.
-  void AwaitAcknowledgements();
+  // deadline; kinds that went unanswered are not waited for again on this
+  // connection.
+  void AwaitAcknowledgements(long long deadline);
   void Take(const ComPortMessage& message);
   void SignalInput();
   void SendControl(uint8_t value);
@@ -122,8 +152,12 @@ class NetworkSerialPort : public SerialPort {
   int pollFd_ = -1;   // epoll set of the socket and `inputEvent_`
   int inputEvent_ = -1;
   bool lost_ = false;
+  std::string fault_;
   TelnetCodec codec_;
-  std::string input_;  // data taken from the socket, not yet read
+  std::string input_;   // data taken from the socket, not yet read
+  std::string output_;  // bytes for the server it has not taken yet
+  long long sendUntil_ = 0;  // while set, no send waits beyond it
+  size_t overrun_ = 0;
   uint8_t modemState_ = MODEMSTATE_CTS | MODEMSTATE_DSR | MODEMSTATE_CD;
   uint8_t lineState_ = 0;
   // Commands sent and not yet acknowledged, as bits 1 << code; commands a

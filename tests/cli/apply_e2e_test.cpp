@@ -810,6 +810,9 @@ TEST(CliApply, InventoriesAndUsageErrors) {
       {{"apply", profile, "--inventory", comments}, 2, "the inventory " + comments + " lists no targets"},
       {{"apply", profile, "--port", "/dev/null", "--port", "/dev//null"}, 2,
        "the port /dev//null is given twice without a number (as /dev/null, the same device)"},
+      // One device server port under its host's name and under its address.
+      {{"apply", profile, "--port", "tcp://LOCALHOST:2001", "--port", "tcp://127.0.0.1:2001"}, 2,
+       "the port tcp://127.0.0.1:2001 is given twice without a number (as tcp://LOCALHOST:2001, the same device)"},
       {{"apply", profile, "--inventory", inventory}, 2, inventory + " line 2: \"12ab\" is not a telephone number"},
       {{"apply", profile, "--inventory", "/nonexistent/inventory"}, 2, "cannot read the inventory /nonexistent/inventory"},
       {{"apply", profile, "--inventory", badSetting}, 2, badSetting + " line 1: \"baud=9601\" is no line setting"},

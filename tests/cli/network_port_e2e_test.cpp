@@ -6,11 +6,13 @@
 
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -23,6 +25,7 @@
 #include "sim/modemsim_process.h"
 #include "sim/ser2net_process.h"
 #include "support/firmware_text.h"
+#include "support/hostile_server.h"
 #include "support/run_process.h"
 #include "support/silent_listener.h"
 
@@ -31,7 +34,7 @@ namespace {
 
 using testing::ProcessResult;
 using testing::RunProcess;
-using testing::RunProcessInterrupted;
+using testing::RunProcessSignalledWhen;
 
 #define REQUIRE_SER2NET()                                                                              \
   if (Ser2NetProcess::Program().empty())                                                               \
@@ -251,7 +254,7 @@ TEST(CliNetworkPort, TerminalSendFileEscapeAndBreakReachTheModemThroughTheServer
 TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
   // A port that listens but never accepts: the kernel completes the
   // connection and nothing ever answers.
-  const testing::SilentListener silent;
+  testing::SilentListener silent;
   ASSERT_NE(silent.Port(), 0);
   const std::string silentPort = std::to_string(silent.Port());
   // A port nobody listens on.
@@ -269,7 +272,7 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
     const char* reason;
     int exitCode;
     const char* message;
-    int signal = 0;  // sent half a second in: the connect ends then, not after 5 s
+    int signal = 0;  // sent once the tool waits on the server: the connect ends then, not after 5 s
   };
   const Case cases[] = {
       {"rfc2217://127.0.0.1:" + closedPort, "the connection was refused", 1, "Unable to open COM-port..."},
@@ -285,17 +288,104 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
   for (const Case& c : cases) {
     const long long start = MonotonicMs();
     const std::vector<std::string> args = {"identify", "--port", c.port};
-    const ProcessResult r = c.signal ? RunProcessInterrupted(KELVANE_CLI, args, 500, 30000, "", c.signal)
-                                     : RunProcess(KELVANE_CLI, args, 30000);
+    // The signal goes when the tool has connected, however long a loaded
+    // machine took to start it: sent earlier, it would end a program that
+    // has not yet set up its handlers.
+    silent.TakeWaiting();
+    const ProcessResult r =
+        c.signal ? RunProcessSignalledWhen(KELVANE_CLI, args, [&] { return silent.HasWaiting(); }, c.signal, 30000)
+                 : RunProcess(KELVANE_CLI, args, 30000);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.port << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, c.message)) << c.port << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, c.reason)) << c.port << "\n" << r.err;
-    EXPECT_LT(MonotonicMs() - start, c.signal ? 2000 : 8000) << c.port;
     if (c.signal) {
+      EXPECT_GE(r.afterSignalMs, 0) << c.port;
+      EXPECT_LT(r.afterSignalMs, 1000) << c.port;
       EXPECT_FALSE(Has(r.err, "Unable to open")) << "a cancel is no failed open:\n" << r.err;
+    } else {
+      EXPECT_LT(MonotonicMs() - start, 8000) << c.port;
     }
   }
   ::close(closed);
+}
+
+// Device servers that flood the tool or drop it: the tool ends with its
+// message within its bounds and a modest memory, and hears SIGTERM within a
+// second while the flood goes on.
+TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
+  using Way = testing::HostileServer::Way;
+  struct Case {
+    Way way;
+    bool telnet;
+    int signal;  // sent once the flood is under way
+    int exitCode;
+    const char* message;
+    const char* reason;
+    int withinMs;
+    bool apply = false;  // with a simulated modem beside it, reports and --failed
+  };
+  // apply runs the other target and writes its summary and --failed file.
+  const std::string profile = TempPath("hostile.dat"), dir = TempPath("hostile-reports"),
+                    failed = dir + "/failed.txt";
+  ASSERT_EQ(RunProcess(KELVANE_CLI, {"read", "--port", "sim:1", "-o", profile}).exitCode, 0);
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  const Case cases[] = {
+      {Way::Options, true, 0, 1, "Unable to open COM-port...", "does not take what it is sent", 6000},
+      {Way::OptionChanges, true, 0, 1, "No Dalmarin modem found!", "", 8000},
+      {Way::OptionChanges, true, SIGTERM, 1, "Cancelled by SIGTERM.", "", 0},
+      {Way::Notifications, true, 0, 1, "No Dalmarin modem found!", "", 8000},
+      {Way::Notifications, true, SIGINT, 1, "Cancelled by Ctrl-C.", "", 0},
+      // A line that keeps talking is given up on after 10 s of it.
+      {Way::Data, true, 0, 1, "No Dalmarin modem found!", "", 16000},
+      {Way::Data, false, 0, 1, "No Dalmarin modem found!", "", 16000},
+      {Way::Data, false, SIGTERM, 1, "Cancelled by SIGTERM.", "", 0},
+      {Way::Close, true, 0, 1, "Unable to open COM-port...", "the device server closed the connection", 8000},
+      {Way::Close, false, 0, 1, "Modem disconnected during process!", "", 6000},
+      {Way::Reset, false, 0, 1, "Modem disconnected during process!", "", 6000},
+      {Way::Options, true, 0, 1, ": failed: Unable to open COM-port...", "does not take what it is sent", 30000,
+       true},
+  };
+  for (const Case& c : cases) {
+    testing::HostileServer server(c.way, c.telnet);
+    ASSERT_NE(server.Port(), 0);
+    const std::vector<std::string> args =
+        c.apply ? std::vector<std::string>{"apply", profile, "--port", server.Url(), "--port", "sim:1", "--report-dir",
+                                           dir, "--failed", failed}
+                : std::vector<std::string>{"identify", "--port", server.Url()};
+    const std::string row = server.Url() + " way " + std::to_string(static_cast<int>(c.way));
+    const long long start = MonotonicMs();
+    const ProcessResult r =
+        c.signal ? RunProcessSignalledWhen(KELVANE_CLI, args, [&] { return server.Sent() > (1u << 20); }, c.signal)
+                 : RunProcess(KELVANE_CLI, args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << row << "\n" << r.err;
+    EXPECT_TRUE(Has(r.out + r.err, c.message)) << row << "\n" << r.err;
+    EXPECT_TRUE(Has(r.out + r.err, c.reason)) << row << "\n" << r.err;
+    EXPECT_FALSE(Has(r.err, "could not be looked up")) << row << "\n" << r.err;
+    EXPECT_LT(r.peakKb, 300 * 1024) << row;
+    if (c.signal) {
+      EXPECT_GE(r.afterSignalMs, 0) << row;
+      EXPECT_LT(r.afterSignalMs, 1000) << row;
+    } else {
+      EXPECT_LT(MonotonicMs() - start, c.withinMs) << row;
+    }
+    if (c.way != Way::Close && c.way != Way::Reset) {
+      EXPECT_GT(server.Sent(), 1u << 16) << row << ": no flood";
+    }
+    if (c.apply) {
+      EXPECT_TRUE(Has(r.out, "sim:1: RM")) << r.out;
+      EXPECT_TRUE(Has(ReadFile(failed), server.Url() + "\n")) << ReadFile(failed);
+      EXPECT_TRUE(Has(ReadFile(dir + "/apply-summary.json"), "2 modems:"));
+      // Nothing half written is left behind (files are written to a hidden
+      // temporary name first).
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+      EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }), 0)
+          << ::testing::PrintToString(names);
+      for (const std::string& name : names) ::unlink((dir + "/" + name).c_str());
+    }
+  }
+  ::rmdir(dir.c_str());
+  ::unlink(profile.c_str());
 }
 
 }  // namespace

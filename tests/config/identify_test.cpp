@@ -129,6 +129,16 @@ TEST(ConnectOperation, ResultsAndMessages) {
     EXPECT_EQ(ConnectFailureMessage(r.a, CONNECT_NOTHING_FOUND), "Unable to open COM-port...");
     EXPECT_NE(r.a.LastOpenError.find("Permission denied"), std::string::npos);
   }
+  {
+    // The port goes away while the modem is looked for: no empty line.
+    Rig r;
+    r.port.respond = [&](const std::string&) {
+      r.port.SetLost(true);
+      return std::string();
+    };
+    EXPECT_EQ(RunConnectOperation(r.a), CONNECT_PORT_LOST);
+    EXPECT_EQ(ConnectFailureMessage(r.a, CONNECT_PORT_LOST), "Modem disconnected during process!");
+  }
 }
 
 // The short probe unit lasts only as long as the probe: a Remote after a

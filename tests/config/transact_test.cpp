@@ -212,18 +212,32 @@ TEST(Transact, BudgetAboveTheTickWrapNeverRunsOut) {
 }
 
 TEST(Transact, HugeNoisyAnswerIsCollectedSafely) {
-  Rig r;
-  std::string noise;
-  for (int i = 0; i < 100000; ++i) noise += static_cast<char>((i * 131 + 7) % 256);
-  noise[500] = '\0';
-  r.port.respond = [&](const std::string&) { return noise; };
-  ASSERT_TRUE(r.Open());
-  r.a.Options.HexInput = 1;
-  std::string command = "AT";
-  const int result = r.a.Transact(command, 1, "NEVER-SEEN", MatchExact);
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(command.size(), noise.size());
-  EXPECT_LE(r.a.LogCount, 9600);
+  // An answer beyond any the modems give (a line or a device server that
+  // sends without end) fails the exchange at once, with a reason.
+  struct Case {
+    int bytes;
+    bool collected;
+  };
+  for (const Case c : {Case{100000, true}, Case{300 * 1024, false}}) {
+    Rig r;
+    std::string noise;
+    for (int i = 0; i < c.bytes; ++i) noise += static_cast<char>((i * 131 + 7) % 256);
+    noise[500] = '\0';
+    r.port.respond = [&](const std::string&) { return noise; };
+    ASSERT_TRUE(r.Open());
+    r.a.Options.HexInput = 1;
+    std::string command = "AT";
+    const long long start = r.ui.NowMs();
+    const int result = r.a.Transact(command, 1, "NEVER-SEEN", MatchExact);
+    EXPECT_EQ(result, 0) << c.bytes;
+    EXPECT_EQ(command.size() == noise.size(), c.collected) << c.bytes;
+    EXPECT_EQ(command.find("without the expected end; the exchange was given up") != std::string::npos,
+              !c.collected)
+        << c.bytes;
+    // Given up on the spot rather than at the end of the 2 s budget.
+    EXPECT_EQ(r.ui.NowMs() - start < 1000, !c.collected) << c.bytes;
+    EXPECT_LE(r.a.LogCount, 9600);
+  }
 }
 
 TEST(Transact, DelayBeforeCommandIsWaited) {

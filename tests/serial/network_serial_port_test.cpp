@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "serial/clock.h"
+#include "support/hostile_server.h"
 
 namespace kelvane {
 namespace {
@@ -53,9 +54,13 @@ class ScriptedServer {
     });
   }
   ~ScriptedServer() {
-    ::shutdown(listen_, SHUT_RDWR);
-    thread_.join();
+    Finish();
     ::close(listen_);
+  }
+  // Waits for the play to end: what it wrote is then the test's to read.
+  void Finish() {
+    ::shutdown(listen_, SHUT_RDWR);
+    if (thread_.joinable()) thread_.join();
   }
   std::string Url(const char* scheme) const { return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_); }
 
@@ -148,6 +153,7 @@ TEST(NetworkSerialPort, CarriesEveryByteValueAndTheModemLinesThenSeesTheDrop) {
   }
   EXPECT_TRUE(port.Lost());
   EXPECT_EQ(port.Write("AT\r"), 0u);
+  server.Finish();
   EXPECT_TRUE(Has(heard, B({'x', IAC, IAC, 'y'})));
 }
 
@@ -180,6 +186,40 @@ TEST(NetworkSerialPort, AnAnswerSplitByTheServerArrivesWithoutWaitingForADelayed
     ASSERT_EQ(got, "OK\r\n");
   }
   EXPECT_LT(MonotonicMs() - start, 400);
+}
+
+// A server that floods the port while a setting waits for its answer: the
+// setting keeps its bound, the data kept is capped (the rest counted as an
+// overrun), and a server that takes nothing has the connection given up.
+TEST(NetworkSerialPort, AFloodingServerIsHeldWithinTheBounds) {
+  using Way = testing::HostileServer::Way;
+  struct Case {
+    Way way;
+    bool opens;
+    bool overruns;
+  };
+  for (const Case c : {Case{Way::Data, true, true}, Case{Way::Notifications, true, false},
+                       Case{Way::OptionChanges, true, false}, Case{Way::Options, false, false}}) {
+    testing::HostileServer server(c.way, true);
+    NetworkSerialPort port(NetworkSerialPort::Timing{3000, 500});
+    std::string reason;
+    const bool opened = port.Open(server.Url(), reason);
+    ASSERT_EQ(opened, c.opens) << server.Url() << " " << reason;
+    if (!opened) {
+      EXPECT_TRUE(Has(reason, "does not take what it is sent")) << reason;
+      EXPECT_FALSE(port.Fault().empty());
+      continue;
+    }
+    // Nothing is read until the setting is through: what comes meanwhile
+    // piles up in the port.
+    const long long start = MonotonicMs();
+    EXPECT_TRUE(port.SetSettings("19200,N,8,1"));
+    EXPECT_LT(MonotonicMs() - start, 900) << server.Url();
+    const std::string data = port.ReadAll();
+    EXPECT_LE(data.size(), NetworkSerialPort::kMostInput + NetworkSerialPort::kMostReadPerWake);
+    EXPECT_EQ(port.Overrun() > 0, c.overruns) << data.size();
+    EXPECT_FALSE(port.Lost());
+  }
 }
 
 TEST(NetworkSerialPort, ANameServerThatDoesNotAnswerFailsTheOpenWhenTheConnectTimeIsUp) {

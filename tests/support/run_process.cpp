@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,6 +20,12 @@ long long NowMs() {
   return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// Runs the program; while `due` is pending (asked every `askEveryMs`, never
+// when that is negative) it is asked whether to send `signal` now.
+ProcessResult RunProcessSignalled(const std::string& program, const std::vector<std::string>& args,
+                                  const std::function<bool()>& due, int askEveryMs, int timeoutMs,
+                                  const std::string& input, int signal);
+
 }  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
@@ -28,6 +35,21 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 ProcessResult RunProcessInterrupted(const std::string& program, const std::vector<std::string>& args,
                                     int interruptAfterMs, int timeoutMs, const std::string& input, int signal) {
+  const long long start = NowMs();
+  const auto due = [&] { return interruptAfterMs >= 0 && NowMs() >= start + interruptAfterMs; };
+  return RunProcessSignalled(program, args, due, interruptAfterMs >= 0 ? 10 : -1, timeoutMs, input, signal);
+}
+
+ProcessResult RunProcessSignalledWhen(const std::string& program, const std::vector<std::string>& args,
+                                      const std::function<bool()>& due, int signal, int timeoutMs) {
+  return RunProcessSignalled(program, args, due, 10, timeoutMs, "", signal);
+}
+
+namespace {
+
+ProcessResult RunProcessSignalled(const std::string& program, const std::vector<std::string>& args,
+                                  const std::function<bool()>& due, int askEveryMs, int timeoutMs,
+                                  const std::string& input, int signal) {
   ProcessResult result;
   int out[2], err[2], in[2];
   if (::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC) || ::pipe2(in, O_CLOEXEC)) return result;
@@ -49,15 +71,17 @@ ProcessResult RunProcessInterrupted(const std::string& program, const std::vecto
   ::close(in[1]);
 
   const long long deadline = NowMs() + timeoutMs;
-  long long interruptAt = interruptAfterMs >= 0 ? NowMs() + interruptAfterMs : -1;
+  bool pending = askEveryMs >= 0;
+  long long signalledAt = -1;
   bool outOpen = true, errOpen = true;
   while ((outOpen || errOpen) && NowMs() < deadline) {
-    if (interruptAt >= 0 && NowMs() >= interruptAt) {
+    if (pending && due()) {
       ::kill(pid, signal);
-      interruptAt = -1;
+      signalledAt = NowMs();
+      pending = false;
     }
     pollfd p[2] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}};
-    const long long until = interruptAt >= 0 ? std::min(interruptAt, deadline) : deadline;
+    const long long until = pending ? std::min(NowMs() + askEveryMs, deadline) : deadline;
     const int ready = ::poll(p, 2, static_cast<int>(std::max(0LL, until - NowMs())));
     if (ready < 0) break;
     if (ready == 0) continue;
@@ -75,14 +99,19 @@ ProcessResult RunProcessInterrupted(const std::string& program, const std::vecto
   ::close(out[0]);
   ::close(err[0]);
   int status = 0;
+  rusage usage{};
   if (outOpen || errOpen) {
     ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
+    ::wait4(pid, &status, 0, &usage);
     return result;
   }
-  ::waitpid(pid, &status, 0);
+  ::wait4(pid, &status, 0, &usage);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (signalledAt >= 0) result.afterSignalMs = NowMs() - signalledAt;
+  result.peakKb = usage.ru_maxrss;
   return result;
 }
+
+}  // namespace
 
 }  // namespace kelvane::testing
