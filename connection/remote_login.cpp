@@ -7,7 +7,7 @@
 #include "connection/call_state.h"
 #include "serial/clock.h"
 #include "serial/tick_watch.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane {
 

@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/prop_sheet.h"
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 #include "config/basic_values.h"
 #include "config/entry_rules.h"
 #include "config/field_table.h"
 #include "config/operation_hold.h"
 #include "config/page_values.h"
 #include "config/remote_values.h"
-#include "connection/ui/wait_dlg.h"
+#include "ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"
 #include "controls/tip_text.h"
@@ -43,12 +42,13 @@ CConfigPage::CConfigPage(QtUserInterface& ui, const SectionInfo& section, QWidge
 
 CConfigPage::~CConfigPage() = default;
 
-CConfigPage::PageOperation::PageOperation(CConfigPage& page) : sheet_(page.ui_.Sheet()) {
-  if (sheet_) sheet_->BeginPageOperation();
+CConfigPage::PageOperation::PageOperation(CConfigPage& page)
+    : sheet_(page.ui_.Sheet()), alive_(dynamic_cast<QObject*>(sheet_)) {
+  if (alive_) sheet_->BeginPageOperation();
 }
 
 CConfigPage::PageOperation::~PageOperation() {
-  if (sheet_) sheet_->EndPageOperation();
+  if (alive_) sheet_->EndPageOperation();
 }
 
 // --- change tracking -------------------------------------------------------

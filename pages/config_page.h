@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 #include "config/adapter.h"
 
 class QAbstractButton;
@@ -37,7 +37,6 @@ namespace kelvane {
 struct FieldInfo;
 struct SectionInfo;
 class CImageButton;
-class CPropSheet;
 
 class CConfigPage : public QWidget {
   Q_OBJECT
@@ -117,7 +116,9 @@ class CConfigPage : public QWidget {
     PageOperation& operator=(const PageOperation&) = delete;
 
    private:
-    QPointer<CPropSheet> sheet_;
+    PageSheet* sheet_;
+    // The sheet is a widget that may go while the operation runs.
+    QPointer<QObject> alive_;
   };
 
   // Value controls are enabled after a successful read and disabled after a

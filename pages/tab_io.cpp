@@ -10,7 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 #include "config/io_values.h"
 #include "controls/image_button.h"
 #include "pages/io_entry_dlg.h"

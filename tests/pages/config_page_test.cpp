@@ -10,13 +10,13 @@
 #include <QVBoxLayout>
 
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
-#include "app/port_provider.h"
+#include "ui/status_panel.h"
+#include "ui/port_provider.h"
 #include "connection/ui/tab_connection.h"
 #include "controls/image_button.h"
 #include "page_test_rig.h"
 #include "pages/config_page.h"
-#include "pages/page_registry.h"
+#include "app/page_registry.h"
 
 using namespace kelvane;
 using kelvane::testing::PageRig;
