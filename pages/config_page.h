@@ -48,6 +48,12 @@ class CConfigPage : public QWidget {
   CConfigPage(QtUserInterface& ui, int pageIndex, QWidget* parent = nullptr);
   ~CConfigPage() override;
 
+  // The field a page names ("IoSettings.Service", element 3). A name the
+  // table lacks, or an element past the field's count, is a mistake in the
+  // page: the program stops at once, naming it, so every test that builds
+  // the page finds it.
+  static const FieldInfo& PageField(std::string_view field, std::size_t element = 0);
+
   int PageIndex() const { return pageIndex_; }
   int SectionBit() const { return sectionBit_; }
   PageState& State() { return a_.Page(pageIndex_); }
