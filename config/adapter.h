@@ -106,6 +106,11 @@ struct ModelRow {
 extern const ModelRow ModelTable[12];
 // The name of a model type ("" for none).
 std::string_view ModelName(int modelType);
+// The row of the model that answered `command` with `answer`: the first row
+// of that command whose article number occurs in the answer, or null. The
+// article numbers differ and none holds another, so only an answer naming
+// two of them has a choice; local and remote identification decide it alike.
+const ModelRow* MatchModel(std::string_view command, std::string_view answer);
 
 class CAdapter {
  public:

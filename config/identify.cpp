@@ -24,6 +24,14 @@ std::string_view ModelName(int modelType) {
   return {};
 }
 
+const ModelRow* MatchModel(std::string_view command, std::string_view answer) {
+  for (const ModelRow& row : ModelTable) {
+    if (row.type == 0) break;
+    if (command == row.command && answer.find(row.article) != std::string_view::npos) return &row;
+  }
+  return nullptr;
+}
+
 void CAdapter::ResetPageFlags() {
   for (PageState& p : pages) {
     p.refreshing = 1;
@@ -49,20 +57,16 @@ int CAdapter::IdentifyModem(std::string* answerOut) {
     IdentificationAnswer = answer;
     if (answerOut) *answerOut = answer;
 
-    // This row and the following ones with the same command: the first whose
-    // article number occurs in the answer wins.
-    size_t next = row;
-    for (; ModelTable[next].type != 0 && command == ModelTable[next].command; ++next) {
-      if (answer.find(ModelTable[next].article) != std::string::npos) {
-        LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
-        ModelType = ModelTable[next].type;
-        ResetPageFlags();
-        RefreshIndicators();
-        Identified = true;
-        return 1;
-      }
+    if (const ModelRow* model = MatchModel(command, answer)) {
+      LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+      ModelType = model->type;
+      ResetPageFlags();
+      RefreshIndicators();
+      Identified = true;
+      return 1;
     }
-    row = next;
+    // On to the next command the table holds.
+    while (ModelTable[row].type != 0 && command == ModelTable[row].command) ++row;
   }
   return 0;
 }
