@@ -96,6 +96,9 @@ enum PageIndex : int {
 // The page whose flags belong to a section bit, or -1.
 int PageOfSection(int sectionBit);
 
+// The model types (ModelType; none while no modem is identified).
+enum ModelTypes : int { MT_NONE = 0, MT_RMX21 = 1, MT_RM40 = 2, MT_RM40_485 = 3, MT_RP40 = 4 };
+
 struct ModelRow {
   int type;
   const char* command;

@@ -8,12 +8,18 @@
 namespace kelvane {
 
 const ModelRow ModelTable[12] = {
-    {1, "ATI9", "7730-01", "RMX-21"},    {2, "ATI9", "7730-02", "RM-40"},
-    {3, "ATI9", "7730-03", "RM-40 485"}, {1, "ATI9", "7730-06", "RMX-21"},
-    {2, "ATI9", "7730-07", "RM-40"},     {3, "ATI9", "7730-08", "RM-40 485"},
-    {4, "ATI9", "7730-14", "RP-40"},     {1, "ATI9", "7730-43", "RMX-21"},
-    {2, "ATI9", "7730-44", "RM-40"},     {3, "ATI9", "7730-45", "RM-40 485"},
-    {4, "ATI9", "7730-46", "RP-40"},     {0, nullptr, nullptr, nullptr},
+    {MT_RMX21, "ATI9", "7730-01", "RMX-21"},
+    {MT_RM40, "ATI9", "7730-02", "RM-40"},
+    {MT_RM40_485, "ATI9", "7730-03", "RM-40 485"},
+    {MT_RMX21, "ATI9", "7730-06", "RMX-21"},
+    {MT_RM40, "ATI9", "7730-07", "RM-40"},
+    {MT_RM40_485, "ATI9", "7730-08", "RM-40 485"},
+    {MT_RP40, "ATI9", "7730-14", "RP-40"},
+    {MT_RMX21, "ATI9", "7730-43", "RMX-21"},
+    {MT_RM40, "ATI9", "7730-44", "RM-40"},
+    {MT_RM40_485, "ATI9", "7730-45", "RM-40 485"},
+    {MT_RP40, "ATI9", "7730-46", "RP-40"},
+    {MT_NONE, nullptr, nullptr, nullptr},
 };
 
 std::string_view ModelName(int modelType) {

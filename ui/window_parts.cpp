@@ -10,7 +10,7 @@ std::vector<int> WantedPages(int linkState, int modelType) {
   std::vector<int> pages = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE};
   if (!file) pages.push_back(PG_DIAGNOSTIC);
   pages.push_back(PG_CALLBACK);
-  if (modelType == 3 || file) pages.push_back(PG_IO);
+  if (modelType == MT_RM40_485 || file) pages.push_back(PG_IO);
   return pages;
 }
 
