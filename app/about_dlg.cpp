@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/tool_settings.h"
+#include "ui/tool_settings.h"
 #include "controls/bitmaps.h"
 
 namespace kelvane {

@@ -12,7 +12,7 @@
 
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 #include "config/adapter.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"

@@ -19,7 +19,7 @@
 #include <algorithm>
 
 #include "app/profile_comparison.h"
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 #include "report/comparison_report.h"
 
 namespace kelvane {

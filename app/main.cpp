@@ -26,10 +26,10 @@
 
 #include "app/action_script.h"
 #include "app/main_dlg.h"
-#include "app/port_provider.h"
-#include "app/qt_user_interface.h"
+#include "ui/port_provider.h"
+#include "ui/qt_user_interface.h"
 #include "app/screenshots.h"
-#include "app/tool_settings.h"
+#include "ui/tool_settings.h"
 
 using namespace kelvane;
 

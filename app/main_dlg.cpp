@@ -26,15 +26,15 @@
 #include "app/options_dlg.h"
 #include "app/profile_comparison.h"
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
-#include "app/tool_settings.h"
-#include "app/transfer_dlg.h"
+#include "ui/status_panel.h"
+#include "ui/tool_settings.h"
+#include "ui/transfer_dlg.h"
 #include "app/unsaved_edits.h"
 #include "config/profile.h"
 #include "connection/flash_update.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
-#include "pages/page_registry.h"
+#include "app/page_registry.h"
 
 // Resources of a static library are registered by hand.
 static void InitAppResources() { Q_INIT_RESOURCE(app); }

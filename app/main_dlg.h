@@ -13,9 +13,9 @@
 #include <map>
 #include <memory>
 
-#include "app/command_ids.h"
-#include "app/port_provider.h"
-#include "app/qt_user_interface.h"
+#include "ui/command_ids.h"
+#include "ui/port_provider.h"
+#include "ui/qt_user_interface.h"
 
 class QAction;
 class QSettings;

@@ -7,7 +7,7 @@
 
 #include "app/field_mark.h"
 #include "app/prop_sheet.h"
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 #include "config/field_copy.h"
 #include "config/profile.h"
 #include "pages/config_page.h"

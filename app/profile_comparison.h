@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 #include "config/page_words.h"
 
 namespace kelvane {

@@ -84,16 +84,6 @@ void CPropSheet::RegisterPage(int pageIndex, PageFactory factory) {
   factories_[pageIndex] = std::move(factory);
 }
 
-std::vector<int> CPropSheet::WantedPages(int linkState, int modelType) {
-  if (!(linkState & (LS_IDENTIFIED | LS_FILE))) return {};
-  const bool file = linkState & LS_FILE;
-  std::vector<int> pages = {PG_BASIC, PG_SERIAL, PG_DIAL, PG_CALLERID, PG_REMOTE};
-  if (!file) pages.push_back(PG_DIAGNOSTIC);
-  pages.push_back(PG_CALLBACK);
-  if (modelType == 3 || file) pages.push_back(PG_IO);
-  return pages;
-}
-
 QWidget* CPropSheet::Page(int pageIndex) const {
   const auto it = present_.find(pageIndex);
   return it == present_.end() ? nullptr : it->second;
@@ -156,6 +146,8 @@ void CPropSheet::RemovePage(int pageIndex) {
   removeTab(indexOf(page));
   page->deleteLater();
 }
+
+void CPropSheet::SelectPortSettings() { connection_->SelectPortSettings(); }
 
 void CPropSheet::ActivateConnectionPage() {
   if (currentWidget() != connection_) {

@@ -9,12 +9,13 @@
 #include <map>
 
 #include "config/adapter.h"
+#include "ui/window_parts.h"
 
 namespace kelvane {
 
 class CTabConnection;
 
-class CPropSheet : public QTabWidget {
+class CPropSheet : public QTabWidget, public PageSheet {
   Q_OBJECT
 
  public:
@@ -30,9 +31,8 @@ class CPropSheet : public QTabWidget {
   // Brings the configuration pages in line with LinkState and ModelType.
   // While Busy, the update is retried 100 ms later (timer 2); while a page
   // operation runs, it waits for the last one to end.
-  void UpdatePages();
-  // The configuration pages the link state calls for, in sheet order.
-  static std::vector<int> WantedPages(int linkState, int modelType);
+  void UpdatePages() override;
+  static std::vector<int> WantedPages(int linkState, int modelType) { return kelvane::WantedPages(linkState, modelType); }
   // The configuration page of that index currently in the sheet, or null.
   QWidget* Page(int pageIndex) const;
   bool UpdatePending() const { return held_ || deferred_.isActive(); }
@@ -42,9 +42,9 @@ class CPropSheet : public QTabWidget {
   // runs, no page leaves the sheet: a page is never deleted while one of its
   // handlers is on the stack. An update asked for meanwhile runs from the
   // event loop once the last operation has ended.
-  void BeginPageOperation() { ++operations_; }
-  void EndPageOperation();
-  bool PageOperationRunning() const { return operations_ > 0; }
+  void BeginPageOperation() override { ++operations_; }
+  void EndPageOperation() override;
+  bool PageOperationRunning() const override { return operations_ > 0; }
 
   // As wide as the pages need and, where the window has the room, as wide as
   // the tab bar with every tab shown (no scroll arrows).
@@ -58,7 +58,8 @@ class CPropSheet : public QTabWidget {
  public:
 
   // Makes the Connection page current and refreshes it.
-  void ActivateConnectionPage();
+  void ActivateConnectionPage() override;
+  void SelectPortSettings() override;
   // Refreshes whichever page is current (after the tool options changed, or
   // after a profile operation replaced the records).
   void ReactivateCurrentPage();

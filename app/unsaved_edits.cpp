@@ -5,8 +5,8 @@
 #include <QStringList>
 
 #include "app/prop_sheet.h"
-#include "app/qt_user_interface.h"
-#include "app/transfer_dlg.h"
+#include "ui/qt_user_interface.h"
+#include "ui/transfer_dlg.h"
 #include "config/io_values.h"
 #include "config/operation_hold.h"
 #include "config/page_words.h"
@@ -37,19 +37,6 @@ QString PagesPhrase(const std::vector<int>& pages) {
   if (names.size() == 1) return QStringLiteral("the %1 page").arg(names.front());
   const QString last = names.takeLast();
   return QStringLiteral("the %1 and %2 pages").arg(names.join(QStringLiteral(", ")), last);
-}
-
-std::unique_ptr<QMessageBox> NewKeepEditsBox(QWidget* parent, const QString& text, const QString& keep,
-                                             bool cancel) {
-  auto box = std::make_unique<QMessageBox>(parent);
-  box->setWindowTitle(QStringLiteral("Kelvane 2"));
-  box->setIcon(QMessageBox::Warning);
-  box->setText(text);
-  QPushButton* keepButton = box->addButton(keep, QMessageBox::AcceptRole);
-  box->addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
-  if (cancel) box->setEscapeButton(box->addButton(QMessageBox::Cancel));
-  box->setDefaultButton(keepButton);
-  return box;
 }
 
 UnsavedEdits::UnsavedEdits(QtUserInterface& ui, CPropSheet& sheet, QWidget* window)

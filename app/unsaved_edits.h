@@ -25,11 +25,6 @@ std::vector<int> ChangedPages(const CAdapter& a);
 // pages": the pages by their tab titles.
 QString PagesPhrase(const std::vector<int>& pages);
 
-// The box of the question: `keep` first (the default button), "&Discard",
-// and "Cancel" (the Escape button) when `cancel`.
-std::unique_ptr<QMessageBox> NewKeepEditsBox(QWidget* parent, const QString& text, const QString& keep,
-                                             bool cancel);
-
 class UnsavedEdits {
  public:
   UnsavedEdits(QtUserInterface& ui, CPropSheet& sheet, QWidget* window);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "config/adapter.h"
+#include "config/headless_ui.h"
 
 namespace kelvane::bench {
 

@@ -29,7 +29,7 @@
 #include "config/modem_comparison.h"
 #include "config/replacement_file.h"
 #include "serial/network_serial_port.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane::cli {
 

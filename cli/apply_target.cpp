@@ -30,7 +30,7 @@
 #include "connection/port_factory.h"
 #include "connection/remote_login.h"
 #include "report/html_report.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 #include "serial/user_interface.h"
 
 namespace kelvane::cli {

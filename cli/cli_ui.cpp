@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane::cli {
 

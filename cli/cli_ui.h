@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "serial/user_interface.h"
+#include "config/headless_ui.h"
 
 namespace kelvane::cli {
 

@@ -10,7 +10,7 @@
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "config/adapter.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane::cli {
 

@@ -190,7 +190,7 @@ int WriteCommand(Session& s) {
   const int rc = ConnectForCommand(s);
   if (rc != EXIT_OK) return rc;
   CAdapter& a = s.adapter;
-  if ((mask & ~(SEC_DIAGNOSTIC | 0xFF)) == SEC_IO && a.ModelType != 3) {
+  if ((mask & ~(SEC_DIAGNOSTIC | 0xFF)) == SEC_IO && a.ModelType != MT_RM40_485) {
     std::fprintf(stderr, "kelvane-cli write: the %s has no I/O section; nothing was sent.\n",
                  std::string(ModelName(a.ModelType)).c_str());
     EndForCommand(s);

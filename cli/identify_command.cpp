@@ -112,7 +112,7 @@ int IdentifyCommand(Session& s) {
   j["hardware"] = WordAfter(d.AdapterVersion, "HW");
   j["dsp"] = WordAfter(d.AdapterVersion, "DSP");
   // As the report shows them, in hex; only models 2 and 3 have switches.
-  if (a.ModelType == 2 || a.ModelType == 3) {
+  if (a.ModelType == MT_RM40 || a.ModelType == MT_RM40_485) {
     char dip[64];
     std::snprintf(dip, sizeof dip, "%02X %02X %02X %02X", static_cast<unsigned>(d.DipSwitches[0]),
                   static_cast<unsigned>(d.DipSwitches[1]), static_cast<unsigned>(d.DipSwitches[2]),

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "config/field_table.h"
+#include "config/headless_ui.h"
 
 namespace kelvane {
 

@@ -96,6 +96,9 @@ enum PageIndex : int {
 // The page whose flags belong to a section bit, or -1.
 int PageOfSection(int sectionBit);
 
+// The model types (ModelType; none while no modem is identified).
+enum ModelTypes : int { MT_NONE = 0, MT_RMX21 = 1, MT_RM40 = 2, MT_RM40_485 = 3, MT_RP40 = 4 };
+
 struct ModelRow {
   int type;
   const char* command;
@@ -106,6 +109,11 @@ struct ModelRow {
 extern const ModelRow ModelTable[12];
 // The name of a model type ("" for none).
 std::string_view ModelName(int modelType);
+// The row of the model that answered `command` with `answer`: the first row
+// of that command whose article number occurs in the answer, or null. The
+// article numbers differ and none holds another, so only an answer naming
+// two of them has a choice; local and remote identification decide it alike.
+const ModelRow* MatchModel(std::string_view command, std::string_view answer);
 
 class CAdapter {
  public:

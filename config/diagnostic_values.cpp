@@ -93,7 +93,7 @@ DiagnosticDisplay DisplayDiagnostic(const DiagnosticInfo& d) {
 std::array<DipImage, 32> DipSwitchImages(int modelType, const int32_t (&dip)[4], bool known) {
   std::array<DipImage, 32> images;
   images.fill(DipImage::Unknown);
-  if (!known || (modelType != 2 && modelType != 3)) return images;
+  if (!known || (modelType != MT_RM40 && modelType != MT_RM40_485)) return images;
   for (int block = 0; block < 4; ++block) {
     const auto bits = static_cast<uint32_t>(dip[block]);
     for (int sw = 0; sw < 8; ++sw) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/adapter.h"
 #include "config/config_block.h"
 
 namespace kelvane {
@@ -19,7 +20,7 @@ inline constexpr std::size_t kBackupTimeChars = 3;
 const std::vector<std::string>& HotCallItems();
 const std::vector<std::string>& DialAbortItems();
 
-// Only the RM-40 485 (model type 3) has dial backup.
-inline bool HasDialBackup(int modelType) { return modelType == 3; }
+// Only the RM-40 485 has dial backup.
+inline bool HasDialBackup(int modelType) { return modelType == MT_RM40_485; }
 
 }  // namespace kelvane

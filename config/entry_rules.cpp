@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "config/adapter.h"
 #include "config/field_table.h"
 #include "config/page_values.h"
 
@@ -77,7 +78,7 @@ std::optional<UnsendableText> FindUnsendableText(const ConfigBlock& block, int s
     // The I/O section goes to the I/O model only, and only the entries a
     // write of it sends, and only with its entries bit.
     const bool io = section->bit == SEC_IO;
-    if ((f.sent == SentWhen::IoModelOnly || io) && modelType != 3) continue;
+    if ((f.sent == SentWhen::IoModelOnly || io) && modelType != MT_RM40_485) continue;
     if (io && !(sections & 2)) continue;
     for (std::size_t i = 0; i < f.count; ++i) {
       if (io && !WritesIoEntry(sections, static_cast<int>(i) + 1)) continue;

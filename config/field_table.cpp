@@ -396,7 +396,7 @@ const FieldInfo* FindFieldAt(size_t offset, size_t* element) {
 bool IsSent(const FieldInfo& f, const ConfigBlock& block, int modelType) {
   switch (f.sent) {
     case SentWhen::Always: return true;
-    case SentWhen::IoModelOnly: return modelType == 3;
+    case SentWhen::IoModelOnly: return modelType == MT_RM40_485;
     case SentWhen::Never: return false;
     case SentWhen::WithCallerId: return block.callerId.CidFormat != 0;
   }

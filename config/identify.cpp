@@ -8,12 +8,18 @@
 namespace kelvane {
 
 const ModelRow ModelTable[12] = {
-    {1, "ATI9", "7730-01", "RMX-21"},    {2, "ATI9", "7730-02", "RM-40"},
-    {3, "ATI9", "7730-03", "RM-40 485"}, {1, "ATI9", "7730-06", "RMX-21"},
-    {2, "ATI9", "7730-07", "RM-40"},     {3, "ATI9", "7730-08", "RM-40 485"},
-    {4, "ATI9", "7730-14", "RP-40"},     {1, "ATI9", "7730-43", "RMX-21"},
-    {2, "ATI9", "7730-44", "RM-40"},     {3, "ATI9", "7730-45", "RM-40 485"},
-    {4, "ATI9", "7730-46", "RP-40"},     {0, nullptr, nullptr, nullptr},
+    {MT_RMX21, "ATI9", "7730-01", "RMX-21"},
+    {MT_RM40, "ATI9", "7730-02", "RM-40"},
+    {MT_RM40_485, "ATI9", "7730-03", "RM-40 485"},
+    {MT_RMX21, "ATI9", "7730-06", "RMX-21"},
+    {MT_RM40, "ATI9", "7730-07", "RM-40"},
+    {MT_RM40_485, "ATI9", "7730-08", "RM-40 485"},
+    {MT_RP40, "ATI9", "7730-14", "RP-40"},
+    {MT_RMX21, "ATI9", "7730-43", "RMX-21"},
+    {MT_RM40, "ATI9", "7730-44", "RM-40"},
+    {MT_RM40_485, "ATI9", "7730-45", "RM-40 485"},
+    {MT_RP40, "ATI9", "7730-46", "RP-40"},
+    {MT_NONE, nullptr, nullptr, nullptr},
 };
 
 std::string_view ModelName(int modelType) {
@@ -22,6 +28,14 @@ std::string_view ModelName(int modelType) {
     if (row.type == modelType) return row.name;
   }
   return {};
+}
+
+const ModelRow* MatchModel(std::string_view command, std::string_view answer) {
+  for (const ModelRow& row : ModelTable) {
+    if (row.type == 0) break;
+    if (command == row.command && answer.find(row.article) != std::string_view::npos) return &row;
+  }
+  return nullptr;
 }
 
 void CAdapter::ResetPageFlags() {
@@ -49,20 +63,16 @@ int CAdapter::IdentifyModem(std::string* answerOut) {
     IdentificationAnswer = answer;
     if (answerOut) *answerOut = answer;
 
-    // This row and the following ones with the same command: the first whose
-    // article number occurs in the answer wins.
-    size_t next = row;
-    for (; ModelTable[next].type != 0 && command == ModelTable[next].command; ++next) {
-      if (answer.find(ModelTable[next].article) != std::string::npos) {
-        LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
-        ModelType = ModelTable[next].type;
-        ResetPageFlags();
-        RefreshIndicators();
-        Identified = true;
-        return 1;
-      }
+    if (const ModelRow* model = MatchModel(command, answer)) {
+      LinkState = LS_PORT_OPEN | LS_IDENTIFIED;
+      ModelType = model->type;
+      ResetPageFlags();
+      RefreshIndicators();
+      Identified = true;
+      return 1;
     }
-    row = next;
+    // On to the next command the table holds.
+    while (ModelTable[row].type != 0 && command == ModelTable[row].command) ++row;
   }
   return 0;
 }

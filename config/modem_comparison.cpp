@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "config/adapter.h"
 #include "config/field_table.h"
 
 namespace kelvane {
@@ -26,7 +27,7 @@ int SectionOfField(std::string_view name) {
 
 int WritableSections(int modelType) {
   int sections = SEC_BASIC | SEC_SERIAL | SEC_DIAL | SEC_CALLERID | SEC_REMOTE | SEC_CALLBACK;
-  if (modelType == 3) sections |= SEC_IO;
+  if (modelType == MT_RM40_485) sections |= SEC_IO;
   return sections;
 }
 

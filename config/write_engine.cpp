@@ -9,7 +9,7 @@
 #include "config/field_table.h"
 #include "config/entry_rules.h"
 #include "config/operation_hold.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane {
 

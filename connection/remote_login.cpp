@@ -7,7 +7,7 @@
 #include "connection/call_state.h"
 #include "serial/clock.h"
 #include "serial/tick_watch.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane {
 
@@ -187,7 +187,7 @@ int AwaitPasswordPrompt(CAdapter& a, const std::string& early) {
 }
 
 // The far modem's identification: its answer to the first row's command
-// checked against every row; the last row whose article occurs wins. 1
+// matched against the model table as a local modem's is. 1
 // answered (ModelType set when an article was known), 0 no answer after every
 // attempt, -1 cancelled or port lost.
 int IdentifyRemote(CAdapter& a) {
@@ -201,10 +201,7 @@ int IdentifyRemote(CAdapter& a) {
     // From here on answers come without the far modem's prompt; so does this one.
     a.IdentificationAnswer = answer;
     std::erase(a.IdentificationAnswer, '>');
-    for (const ModelRow& row : ModelTable) {
-      if (row.type == 0) break;
-      if (answer.find(row.article) != std::string::npos) a.ModelType = row.type;
-    }
+    if (const ModelRow* model = MatchModel(command, answer)) a.ModelType = model->type;
     return 1;
   }
   return 0;

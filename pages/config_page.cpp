@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/prop_sheet.h"
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 #include "config/basic_values.h"
 #include "config/entry_rules.h"
 #include "config/field_table.h"
 #include "config/operation_hold.h"
 #include "config/page_values.h"
 #include "config/remote_values.h"
-#include "connection/ui/wait_dlg.h"
+#include "ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "controls/image_button.h"
 #include "controls/tip_text.h"
@@ -43,12 +42,13 @@ CConfigPage::CConfigPage(QtUserInterface& ui, const SectionInfo& section, QWidge
 
 CConfigPage::~CConfigPage() = default;
 
-CConfigPage::PageOperation::PageOperation(CConfigPage& page) : sheet_(page.ui_.Sheet()) {
-  if (sheet_) sheet_->BeginPageOperation();
+CConfigPage::PageOperation::PageOperation(CConfigPage& page)
+    : sheet_(page.ui_.Sheet()), alive_(dynamic_cast<QObject*>(sheet_)) {
+  if (alive_) sheet_->BeginPageOperation();
 }
 
 CConfigPage::PageOperation::~PageOperation() {
-  if (sheet_) sheet_->EndPageOperation();
+  if (alive_) sheet_->EndPageOperation();
 }
 
 // --- change tracking -------------------------------------------------------
@@ -368,9 +368,17 @@ int CConfigPage::RunTransfer(int operation, int sections, int* storedSections) {
 
 // --- controls bound to fields ------------------------------------------------
 
-QString CConfigPage::Caption(std::string_view field) {
+const FieldInfo& CConfigPage::PageField(std::string_view field, std::size_t element) {
   const FieldInfo* f = FindField(field);
-  QString text = QString::fromLatin1(f ? f->caption : "");
+  if (!f || element >= f->count) {
+    qFatal("A page names the field %.*s[%zu], which the settings table does not hold", static_cast<int>(field.size()),
+           field.data(), element);
+  }
+  return *f;
+}
+
+QString CConfigPage::Caption(std::string_view field) {
+  QString text = QString::fromLatin1(PageField(field).caption);
   return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
@@ -390,8 +398,8 @@ void CConfigPage::AddBinding(const Binding& binding) {
 }
 
 void CConfigPage::Bind(QComboBox* combo, std::string_view field, std::size_t element, bool valueControl) {
-  const FieldInfo* f = FindField(field);
-  if (!combo || !f || element >= f->count) return;
+  const FieldInfo* f = &PageField(field, element);
+  if (!combo) return;
   if (combo->count() == 0 && f->items) {
     for (const std::string& item : f->items()) combo->addItem(QString::fromLatin1(item.c_str()));
   }
@@ -400,8 +408,8 @@ void CConfigPage::Bind(QComboBox* combo, std::string_view field, std::size_t ele
 }
 
 void CConfigPage::Bind(QLineEdit* edit, std::string_view field, std::size_t element, bool valueControl) {
-  const FieldInfo* f = FindField(field);
-  if (!edit || !f || element >= f->count) return;
+  const FieldInfo* f = &PageField(field, element);
+  if (!edit) return;
   const int limit = static_cast<int>(f->limit);
   if (limit > 0) edit->setMaxLength(limit);
   // A table number's own rule refuses the quote, and puts the caret back.

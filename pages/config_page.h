@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 #include "config/adapter.h"
 
 class QAbstractButton;
@@ -37,7 +37,6 @@ namespace kelvane {
 struct FieldInfo;
 struct SectionInfo;
 class CImageButton;
-class CPropSheet;
 
 class CConfigPage : public QWidget {
   Q_OBJECT
@@ -48,6 +47,12 @@ class CConfigPage : public QWidget {
   // changes) and its name: the button group is captioned "<name> page".
   CConfigPage(QtUserInterface& ui, int pageIndex, QWidget* parent = nullptr);
   ~CConfigPage() override;
+
+  // The field a page names ("IoSettings.Service", element 3). A name the
+  // table lacks, or an element past the field's count, is a mistake in the
+  // page: the program stops at once, naming it, so every test that builds
+  // the page finds it.
+  static const FieldInfo& PageField(std::string_view field, std::size_t element = 0);
 
   int PageIndex() const { return pageIndex_; }
   int SectionBit() const { return sectionBit_; }
@@ -117,7 +122,9 @@ class CConfigPage : public QWidget {
     PageOperation& operator=(const PageOperation&) = delete;
 
    private:
-    QPointer<CPropSheet> sheet_;
+    PageSheet* sheet_;
+    // The sheet is a widget that may go while the operation runs.
+    QPointer<QObject> alive_;
   };
 
   // Value controls are enabled after a successful read and disabled after a

@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 #include "config/diagnostic_values.h"
 #include "controls/bitmaps.h"
 #include "controls/gradient_progress.h"

@@ -10,7 +10,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
+#include "config/field_table.h"
 #include "config/io_values.h"
 #include "controls/image_button.h"
 #include "pages/io_entry_dlg.h"
@@ -68,18 +69,19 @@ CTabIO::CTabIO(QtUserInterface& ui, QWidget* parent)
   pgrid->addWidget(tp_, 1, 1);
   pgrid->addWidget(new QLabel(QStringLiteral("Ta"), parameters), 1, 2);
   pgrid->addWidget(ta_, 1, 3);
-  pgrid->addWidget(new QLabel(QStringLiteral("Trig level <trig>"), parameters), 0, 4, 1, 2);
-  // The two pulse times stand under one caption: each is named by it and its
-  // own letter.
-  tp_->setAccessibleName(QStringLiteral("Trig pulse time in 10 ms Tp"));
-  ta_->setAccessibleName(QStringLiteral("Trig pulse time in 10 ms Ta"));
-  trigLevel_->setAccessibleName(QStringLiteral("Trig level <trig>"));
-  trigType_->setAccessibleName(QStringLiteral("Trig type <type>"));
-  outputCtrl_->setAccessibleName(QStringLiteral("Output ctrl <norm>"));
+  pgrid->addWidget(new QLabel(Caption("IoSettings.TrigLevel"), parameters), 0, 4, 1, 2);
+  // Each parameter is named by its caption; the two pulse times stand under
+  // one caption, and theirs add their own letter.
+  const std::pair<QWidget*, const char*> named[] = {{tp_, "IoSettings.PulseTp"},
+                                                    {ta_, "IoSettings.PulseTa"},
+                                                    {trigLevel_, "IoSettings.TrigLevel"},
+                                                    {trigType_, "IoSettings.TrigType"},
+                                                    {outputCtrl_, "IoSettings.OutputCtrl"}};
+  for (const auto& [control, field] : named) control->setAccessibleName(QString::fromLatin1(PageField(field).caption));
   pgrid->addWidget(trigLevel_, 1, 4);
-  pgrid->addWidget(new QLabel(QStringLiteral("Trig type <type>"), parameters), 2, 0, 1, 4);
+  pgrid->addWidget(new QLabel(Caption("IoSettings.TrigType"), parameters), 2, 0, 1, 4);
   pgrid->addWidget(trigType_, 3, 0, 1, 4);
-  pgrid->addWidget(new QLabel(QStringLiteral("Output ctrl <norm>"), parameters), 2, 4, 1, 2);
+  pgrid->addWidget(new QLabel(Caption("IoSettings.OutputCtrl"), parameters), 2, 4, 1, 2);
   // The output list's longest entry ("31 - DCD_PSTN") needs the width of
   // both right columns; Save sits beside the short trigger level instead.
   pgrid->addWidget(outputCtrl_, 3, 4, 1, 2);

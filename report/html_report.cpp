@@ -124,7 +124,7 @@ ReportData ReportHeadRows(const CAdapter& a) {
   v.Parity = a.Parity;
   v.StopBits = a.StopBits;
   v.OsText = a.Diagnostic.OsText;
-  v.HasDipSwitches = a.ModelType == 2 || a.ModelType == 3;
+  v.HasDipSwitches = a.ModelType == MT_RM40 || a.ModelType == MT_RM40_485;
   return v;
 }
 

@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 #include "connection/autoconnect.h"
 
 namespace kelvane {

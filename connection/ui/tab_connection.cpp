@@ -10,14 +10,14 @@
 
 #include <memory>
 
-#include "app/tool_settings.h"
-#include "app/transfer_dlg.h"
+#include "ui/tool_settings.h"
+#include "ui/transfer_dlg.h"
 #include "config/operation_hold.h"
 #include "connection/autoconnect.h"
 #include "connection/connect.h"
 #include "connection/ui/autoconnect_dlg.h"
 #include "connection/ui/port_combo.h"
-#include "connection/ui/wait_dlg.h"
+#include "ui/wait_dlg.h"
 #include "controls/bitmaps.h"
 #include "controls/tip_text.h"
 #include "serial/port_enumeration.h"

@@ -11,9 +11,9 @@
 #include <functional>
 #include <map>
 
-#include "app/command_ids.h"
-#include "app/port_provider.h"
-#include "app/qt_user_interface.h"
+#include "ui/command_ids.h"
+#include "ui/port_provider.h"
+#include "ui/qt_user_interface.h"
 #include "controls/image_button.h"
 
 namespace kelvane {

@@ -19,6 +19,7 @@
 
 #include "config/adapter.h"
 #include "connection/ui/terminal_text.h"
+#include "ui/window_parts.h"
 
 class QGroupBox;
 class QMimeData;
@@ -63,22 +64,22 @@ class CTerminalOutput : public QPlainTextEdit {
   void insertFromMimeData(const QMimeData* source) override;
 };
 
-class CTerminalDlg : public QWidget {
+class CTerminalDlg : public QWidget, public TerminalView {
   Q_OBJECT
 
  public:
   CTerminalDlg(CAdapter& adapter, QWidget* parent = nullptr);
 
   // The status fields and what may be typed, from the link state.
-  void RefreshTerminalInfo();
+  void RefreshTerminalInfo() override;
   // Received or debug text, or (with hex input on) a rebuild of the hex view
   // from the traffic log.
-  void AppendToTerminal(std::string_view text);
+  void AppendToTerminal(std::string_view text) override;
   // Empties the output field and the traffic log; the history stays.
   void ClearTerminal();
   // The remote login password, masked wherever it shows until the port
   // closes (the configuration's own passwords are masked by their fields).
-  void SetLoginSecret(const std::string& secret) { loginSecret_ = secret; }
+  void SetLoginSecret(const std::string& secret) override { loginSecret_ = secret; }
   // Sends the command line (Enter in the command field).
   void SendCommandLine();
   // Pasted text goes out as though typed when the raw terminal is active;

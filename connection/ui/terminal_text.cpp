@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane {
 

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane {
 

@@ -23,11 +23,11 @@
 #include <QTest>
 #include <QTextEdit>
 
-#include "app/command_ids.h"
+#include "ui/command_ids.h"
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
 #include "app/screenshots.h"
-#include "app/status_panel.h"
+#include "ui/status_panel.h"
 #include "controls/image_button.h"
 #include "pages/config_page.h"
 #include "accessibility_events.h"

@@ -30,13 +30,13 @@
 #include <map>
 #include <sstream>
 
-#include "app/command_ids.h"
+#include "ui/command_ids.h"
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
-#include "app/transfer_dlg.h"
+#include "ui/status_panel.h"
+#include "ui/transfer_dlg.h"
 #include "config/page_values.h"
-#include "connection/ui/remote_dlg.h"
+#include "ui/remote_dlg.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
 #include "pages/modulation_dlg.h"

@@ -21,7 +21,7 @@
 #include "app/compare_dlg.h"
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
+#include "ui/status_panel.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
 #include "config/profile.h"

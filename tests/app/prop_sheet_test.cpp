@@ -1,7 +1,7 @@
 #include <QLabel>
 #include <QTest>
 
-#include "app/port_provider.h"
+#include "ui/port_provider.h"
 #include "app/prop_sheet.h"
 #include "connection/ui/tab_connection.h"
 #include "test_ui.h"

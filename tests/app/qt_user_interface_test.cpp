@@ -3,10 +3,10 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "app/port_provider.h"
-#include "app/qt_user_interface.h"
+#include "ui/port_provider.h"
+#include "ui/qt_user_interface.h"
 #include "connection/ui/terminal_dlg.h"
-#include "connection/ui/wait_dlg.h"
+#include "ui/wait_dlg.h"
 #include "test_ui.h"
 
 using namespace kelvane;

@@ -13,8 +13,8 @@
 #include <fstream>
 
 #include "app/main_dlg.h"
-#include "app/transfer_dlg.h"
-#include "connection/ui/remote_dlg.h"
+#include "ui/transfer_dlg.h"
+#include "ui/remote_dlg.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
 #include "test_ui.h"

@@ -8,7 +8,7 @@
 #include "app/prop_sheet.h"
 #include "connection/ui/tab_connection.h"
 #include "connection/ui/terminal_dlg.h"
-#include "connection/ui/wait_dlg.h"
+#include "ui/wait_dlg.h"
 #include "test_ui.h"
 
 using namespace kelvane;

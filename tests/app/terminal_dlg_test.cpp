@@ -10,7 +10,7 @@
 #include <cstring>
 #include <random>
 
-#include "app/port_provider.h"
+#include "ui/port_provider.h"
 #include "connection/ui/terminal_dlg.h"
 #include "connection/ui/terminal_text.h"
 #include "test_ui.h"

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "app/main_dlg.h"
-#include "app/port_provider.h"
-#include "app/qt_user_interface.h"
+#include "ui/port_provider.h"
+#include "ui/qt_user_interface.h"
 
 namespace kelvane::testing {
 

@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <QTest>
 
-#include "app/tool_settings.h"
+#include "ui/tool_settings.h"
 #include "test_ui.h"
 
 using namespace kelvane;

@@ -2,9 +2,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/port_provider.h"
+#include "ui/port_provider.h"
 #include "connection/ui/traffic_log_control.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 #include "test_ui.h"
 
 using namespace kelvane;

@@ -21,7 +21,7 @@
 #include "connection/raw_transfer.h"
 #include "serial/clock.h"
 #include "serial/network_serial_port.h"
-#include "serial/user_interface.h"
+#include "config/headless_ui.h"
 #include "sim/modemsim_process.h"
 #include "sim/ser2net_process.h"
 #include "support/firmware_text.h"

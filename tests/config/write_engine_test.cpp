@@ -9,7 +9,7 @@
 
 #include "config/field_table.h"
 #include "config/modem_script.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 namespace kelvane {
 namespace {

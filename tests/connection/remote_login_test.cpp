@@ -299,7 +299,10 @@ TEST(RemoteLogin, IdentificationOfTheFarModel) {
   const Case cases[] = {
       {"Dalmarin RP-40 7730-14", 2, 4},
       {"Dalmarin 7730-05", 2, 2},  // unknown: the previous type stays
-      {"Dalmarin 7730-01 7730-14", 1, 4},  // the last matching row wins
+      // Two article numbers: the first matching row of the table wins, as
+      // for a local modem, wherever each stands in the answer.
+      {"Dalmarin 7730-01 7730-14", 2, 1},
+      {"Dalmarin 7730-14 7730-01", 2, 1},
       {"Dalmarin RMX-21 7730-43", 3, 1},
   };
   for (const Case& c : cases) {

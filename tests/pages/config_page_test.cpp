@@ -1,6 +1,10 @@
 // The protocol every configuration page follows, on a small page of three
 // controls over the Basic record.
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,13 +14,14 @@
 #include <QVBoxLayout>
 
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
-#include "app/port_provider.h"
+#include "ui/status_panel.h"
+#include "ui/port_provider.h"
 #include "connection/ui/tab_connection.h"
+#include "config/field_table.h"
 #include "controls/image_button.h"
 #include "page_test_rig.h"
 #include "pages/config_page.h"
-#include "pages/page_registry.h"
+#include "app/page_registry.h"
 
 using namespace kelvane;
 using kelvane::testing::PageRig;
@@ -331,6 +336,42 @@ class ConfigPageTest : public QObject {
     QVERIFY(page.ReadButton()->HasImage());
     QVERIFY(page.WriteButton()->HasImage());
     QVERIFY(page.WriteAllButton()->HasImage());
+  }
+
+  // A page that names a field the table lacks stops the program at once (in
+  // a child process here), so no control is left silently unbound.
+  void AFieldThePageNamesMustBeInTheTable_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("element");
+    QTest::addColumn<bool>("known");
+    QTest::newRow("a field") << "SerialSettings.DtrControl" << 0 << true;
+    QTest::newRow("a typo") << "SerialSettings.DtrContrl" << 0 << false;
+    QTest::newRow("no record") << "DtrControl" << 0 << false;
+    QTest::newRow("nothing") << "" << 0 << false;
+    QTest::newRow("the last element") << "CallbackSettings.CallbackNumbers" << 9 << true;
+    QTest::newRow("past the last") << "CallbackSettings.CallbackNumbers" << 10 << false;
+  }
+  void AFieldThePageNamesMustBeInTheTable() {
+    QFETCH(QString, field);
+    QFETCH(int, element);
+    QFETCH(bool, known);
+    const std::string name = field.toStdString();
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      CConfigPage::PageField(name, static_cast<std::size_t>(element));
+      ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QCOMPARE(WIFEXITED(status) && WEXITSTATUS(status) == 0, known);
+    if (known) {
+      const FieldInfo& f = CConfigPage::PageField(name, static_cast<std::size_t>(element));
+      QCOMPARE(std::string(f.record) + "." + f.name, name);
+    }
   }
 
   void ModemCommandSwitchesANumericModemAndRestoresIt() {

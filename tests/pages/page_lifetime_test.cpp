@@ -9,13 +9,13 @@
 
 #include <functional>
 
-#include "app/port_provider.h"
+#include "ui/port_provider.h"
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
+#include "ui/status_panel.h"
 #include "connection/ui/tab_connection.h"
 #include "controls/image_button.h"
 #include "page_test_rig.h"
-#include "pages/page_registry.h"
+#include "app/page_registry.h"
 #include "pages/tab_basic.h"
 #include "pages/tab_io.h"
 #include "pages/tab_remote_conf.h"

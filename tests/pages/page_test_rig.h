@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/status_panel.h"
+#include "ui/status_panel.h"
 #include "config/adapter.h"
 #include "sim/simulated_port.h"
 #include "test_ui.h"

@@ -16,7 +16,7 @@
 
 #include "app/main_dlg.h"
 #include "app/prop_sheet.h"
-#include "app/status_panel.h"
+#include "ui/status_panel.h"
 #include "config/profile.h"
 #include "connection/ui/tab_connection.h"
 #include "controls/image_button.h"

@@ -1,4 +1,4 @@
-#include "connection/ui/remote_dlg.h"
+#include "ui/remote_dlg.h"
 
 #include <QApplication>
 #include <QLabel>

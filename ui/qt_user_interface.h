@@ -12,22 +12,23 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "config/adapter.h"
 #include "connection/raw_transfer.h"
 #include "serial/user_interface.h"
+#include "ui/window_parts.h"
 
 class QDialog;
+class QMessageBox;
 class QSettings;
 class QSocketNotifier;
 class QWidget;
 
 namespace kelvane {
 
-class CTerminalDlg;
 class CStatusPanel;
-class CPropSheet;
 
 // Whatever shows the progress of the running operation.
 class ProgressSink {
@@ -45,6 +46,11 @@ class ProgressSink {
 // "Config files (*.dat)", "All files (*)".
 QStringList QtNameFilters(const std::string& filter);
 
+// The box of the question before edits are dropped: `keep` first (the
+// default button), "&Discard", and "Cancel" (the Escape button) when `cancel`.
+std::unique_ptr<QMessageBox> NewKeepEditsBox(QWidget* parent, const QString& text, const QString& keep,
+                                             bool cancel);
+
 class QtUserInterface : public QObject, public UserInterface {
   Q_OBJECT
 
@@ -60,10 +66,10 @@ class QtUserInterface : public QObject, public UserInterface {
 
   // The parts of the main window that receive the notifications (any may be
   // missing, e.g. in a test).
-  void SetTerminal(CTerminalDlg* terminal) { terminal_ = terminal; }
+  void SetTerminal(TerminalView* terminal) { terminal_ = terminal; }
   void SetStatusPanel(CStatusPanel* panel) { status_ = panel; }
-  void SetSheet(CPropSheet* sheet) { sheet_ = sheet; }
-  CPropSheet* Sheet() const { return sheet_; }
+  void SetSheet(PageSheet* sheet) { sheet_ = sheet; }
+  PageSheet* Sheet() const { return sheet_; }
   // The window that owns message boxes and dialogs when no modal one is up.
   void SetMainWindow(QWidget* window) { mainWindow_ = window; }
   QWidget* DialogParent() const;
@@ -149,9 +155,9 @@ class QtUserInterface : public QObject, public UserInterface {
 
   CAdapter& adapter_;
   QTimer tick_;
-  CTerminalDlg* terminal_ = nullptr;
+  TerminalView* terminal_ = nullptr;
   CStatusPanel* status_ = nullptr;
-  CPropSheet* sheet_ = nullptr;
+  PageSheet* sheet_ = nullptr;
   QWidget* mainWindow_ = nullptr;
   std::vector<ProgressSink*> sinks_;
   QSettings* settings_ = nullptr;

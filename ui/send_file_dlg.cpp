@@ -1,4 +1,4 @@
-#include "connection/ui/send_file_dlg.h"
+#include "ui/send_file_dlg.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

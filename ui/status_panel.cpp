@@ -1,4 +1,4 @@
-#include "app/status_panel.h"
+#include "ui/status_panel.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -6,7 +6,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
-#include "app/tool_settings.h"
+#include "ui/tool_settings.h"
 
 namespace kelvane {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "config/adapter.h"
-#include "serial/user_interface.h"
+#include "config/headless_ui.h"
 
 #include "serial/clock.h"
 

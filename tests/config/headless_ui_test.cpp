@@ -5,7 +5,7 @@
 
 #include "config/adapter.h"
 #include "serial/clock.h"
-#include "serial/user_interface.h"
+#include "config/headless_ui.h"
 
 namespace kelvane {
 namespace {

@@ -12,7 +12,7 @@
 #include "config/adapter.h"
 #include "serial/network_serial_port.h"
 #include "serial/posix_serial_port.h"
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 #include "sim/simulated_port.h"
 
 namespace kelvane {

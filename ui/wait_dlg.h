@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 
 namespace kelvane {
 

@@ -1,7 +1,7 @@
 // The traffic log file: one time-stamped line per line of traffic with its
 // direction, bytes shown exactly, passwords never written.
 
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 #include <gtest/gtest.h>
 

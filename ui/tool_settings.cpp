@@ -1,4 +1,4 @@
-#include "app/tool_settings.h"
+#include "ui/tool_settings.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "connection/ui/wait_dlg.h"
+#include "ui/wait_dlg.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -9,7 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 
 namespace kelvane {
 

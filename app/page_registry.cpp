@@ -1,4 +1,4 @@
-#include "pages/page_registry.h"
+#include "app/page_registry.h"
 
 #include "app/prop_sheet.h"
 #include "pages/tab_basic.h"

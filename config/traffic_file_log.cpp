@@ -1,4 +1,4 @@
-#include "serial/traffic_file_log.h"
+#include "config/traffic_file_log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

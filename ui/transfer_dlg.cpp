@@ -1,11 +1,10 @@
-#include "app/transfer_dlg.h"
+#include "ui/transfer_dlg.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/prop_sheet.h"
 #include "config/field_table.h"
 #include "config/page_words.h"
 #include "config/read_engine.h"
@@ -14,6 +13,7 @@
 #include "connection/flash_update.h"
 #include "connection/raw_transfer.h"
 #include "connection/remote_login.h"
+#include "ui/window_parts.h"
 
 namespace kelvane {
 
@@ -24,7 +24,7 @@ namespace {
 // three are counted ("5 pages").
 std::string SectionsPhrase(const CAdapter& a, int sections) {
   std::vector<std::string> names;
-  for (int page : CPropSheet::WantedPages(a.LinkState, a.ModelType)) {
+  for (int page : WantedPages(a.LinkState, a.ModelType)) {
     const SectionInfo* section = SectionOfPage(page);
     if (section && (section->bit & sections)) names.push_back(PageTitle(page));
   }

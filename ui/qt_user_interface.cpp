@@ -1,4 +1,4 @@
-#include "app/qt_user_interface.h"
+#include "ui/qt_user_interface.h"
 
 #include <poll.h>
 
@@ -14,16 +14,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QPushButton>
 #include <QWidget>
 
-#include "app/prop_sheet.h"
-#include "app/status_panel.h"
-#include "app/unsaved_edits.h"
 #include "config/operation_hold.h"
-#include "connection/ui/remote_dlg.h"
-#include "connection/ui/send_file_dlg.h"
-#include "connection/ui/tab_connection.h"
-#include "connection/ui/terminal_dlg.h"
+#include "ui/remote_dlg.h"
+#include "ui/send_file_dlg.h"
+#include "ui/status_panel.h"
 
 namespace kelvane {
 
@@ -58,6 +55,19 @@ QStringList QtNameFilters(const std::string& filter) {
     out << QStringLiteral("%1 (%2)").arg(description, qtPatterns.join(QLatin1Char(' ')));
   }
   return out;
+}
+
+std::unique_ptr<QMessageBox> NewKeepEditsBox(QWidget* parent, const QString& text, const QString& keep,
+                                             bool cancel) {
+  auto box = std::make_unique<QMessageBox>(parent);
+  box->setWindowTitle(QStringLiteral("Kelvane 2"));
+  box->setIcon(QMessageBox::Warning);
+  box->setText(text);
+  QPushButton* keepButton = box->addButton(keep, QMessageBox::AcceptRole);
+  box->addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
+  if (cancel) box->setEscapeButton(box->addButton(QMessageBox::Cancel));
+  box->setDefaultButton(keepButton);
+  return box;
 }
 
 QtUserInterface::QtUserInterface(CAdapter& adapter, QObject* parent)
@@ -345,7 +355,7 @@ void QtUserInterface::RefreshTerminalInfo() {
 }
 
 void QtUserInterface::SelectPortSettings() {
-  if (sheet_) sheet_->ConnectionPage().SelectPortSettings();
+  if (sheet_) sheet_->SelectPortSettings();
 }
 
 void QtUserInterface::SetIndicators(bool cts, bool dsr, bool cd) {

@@ -1,4 +1,4 @@
-#include "app/port_provider.h"
+#include "ui/port_provider.h"
 
 namespace kelvane {
 
