@@ -313,6 +313,13 @@ TEST(CliNetworkPort, ServersThatCannotBeReachedFailTheOpenWithAReason) {
 // message within its bounds and a modest memory, and hears SIGTERM within a
 // second while the flood goes on.
 TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizers slow the tool's start and end several times over; the
+  // bounds are the normal build's promise.
+  constexpr int kSlack = 3;
+#else
+  constexpr int kSlack = 1;
+#endif
   using Way = testing::HostileServer::Way;
   struct Case {
     Way way;
@@ -364,9 +371,9 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
     EXPECT_LT(r.peakKb, 300 * 1024) << row;
     if (c.signal) {
       EXPECT_GE(r.afterSignalMs, 0) << row;
-      EXPECT_LT(r.afterSignalMs, 1000) << row;
+      EXPECT_LT(r.afterSignalMs, 1000 * kSlack) << row;
     } else {
-      EXPECT_LT(MonotonicMs() - start, c.withinMs) << row;
+      EXPECT_LT(MonotonicMs() - start, c.withinMs * kSlack) << row;
     }
     if (c.way != Way::Close && c.way != Way::Reset) {
       EXPECT_GT(server.Sent(), 1u << 16) << row << ": no flood";
@@ -374,11 +381,15 @@ TEST(CliNetworkPort, AHostileServerEndsTheRunWithAMessageAndNeverHoldsItUp) {
     if (c.apply) {
       EXPECT_TRUE(Has(r.out, "sim:1: RM")) << r.out;
       EXPECT_TRUE(Has(ReadFile(failed), server.Url() + "\n")) << ReadFile(failed);
-      EXPECT_TRUE(Has(ReadFile(dir + "/apply-summary.json"), "2 modems:"));
       // Nothing half written is left behind (files are written to a hidden
-      // temporary name first).
+      // temporary name first), and the run's summary is there.
       std::vector<std::string> names;
       for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+      const auto summary = std::find_if(names.begin(), names.end(), [](const std::string& n) {
+        return n.rfind("apply-summary-", 0) == 0 && n.ends_with(".json");
+      });
+      ASSERT_NE(summary, names.end()) << ::testing::PrintToString(names);
+      EXPECT_TRUE(Has(ReadFile(dir + "/" + *summary), "2 modems:"));
       EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n[0] == '.'; }), 0)
           << ::testing::PrintToString(names);
       for (const std::string& name : names) ::unlink((dir + "/" + name).c_str());
