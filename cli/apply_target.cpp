@@ -283,7 +283,7 @@ bool TargetRun::Connect() {
     Fail(a_.PortLosses > 0 ? std::string(DisconnectedText) : "The remote login failed.");
     return false;
   }
-  if (a_.ModelType == 0) {
+  if (a_.ModelType == MT_NONE) {
     Fail("A modem was found, but it is unsupported by Kelvane.");
     EndLink();
     return false;

@@ -204,7 +204,7 @@ int RemoteConnectForCommand(Session& s) {
     if (a.PortLosses > 0 && !s.ui.SaidDisconnected()) s.ui.MessageBox(DisconnectedText, MsgIcon::Stop, MsgButtons::Ok);
     return EXIT_FAILED;
   }
-  if (a.ModelType == 0) {
+  if (a.ModelType == MT_NONE) {
     std::fprintf(stderr, "A modem was found, but it is unsupported by Kelvane.\n");
     EndForCommand(s);
     return EXIT_UNSUPPORTED;

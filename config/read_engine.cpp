@@ -282,7 +282,7 @@ void ReadSession::ReadDial() {
     }
     Advance();
   }
-  if (a_.ModelType == 3) {
+  if (a_.ModelType == MT_RM40_485) {
     const std::string answer = QueryText("AT*WDB?");
     Cut c(answer);
     c.After("*WDB: ");
@@ -357,7 +357,7 @@ void ReadSession::ReadDiagnostic() {
   Advance();
   d.AdapterVersion = QueryText("ATI6");
   Advance();
-  if (a_.ModelType == 2 || a_.ModelType == 3) ReadNumbers(QueryText("ATI8"), d.DipSwitches, 4);
+  if (a_.ModelType == MT_RM40 || a_.ModelType == MT_RM40_485) ReadNumbers(QueryText("ATI8"), d.DipSwitches, 4);
   Advance();
   SetValid(SEC_DIAGNOSTIC);
 }
@@ -435,7 +435,7 @@ void ReadSession::ReadStored(int sections) {
 }
 
 int ReadSession::Run(int sections) {
-  const bool io = (sections & SEC_IO) && a_.ModelType == 3;
+  const bool io = (sections & SEC_IO) && a_.ModelType == MT_RM40_485;
   // One step for the start and one after the result-code switch, then one
   // per advance of each section, so that the bar ends exactly at its end.
   int count = 2;

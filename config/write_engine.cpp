@@ -220,7 +220,7 @@ void WriteSession::WriteDial() {
   for (int n = 0; n < 4; ++n) {
     SendStep("AT&Z" + std::to_string(n) + "=" + Bare(d.StoredNumbers[n]), {&d.StoredNumbers[n]});
   }
-  if (a_.ModelType == 3) {
+  if (a_.ModelType == MT_RM40_485) {
     Send("AT*WDB=" + Quoted(Field(d.BackupNumber)) + "," + std::to_string(d.BackupRetries) + "," +
              std::to_string(d.BackupTime),
          {&d.BackupNumber, &d.BackupRetries, &d.BackupTime});
@@ -315,7 +315,7 @@ int WriteSession::Run(int sections) {
   }
 
   const int selection = sections & 0xFF;
-  const bool ioModel = a_.ModelType == 3;
+  const bool ioModel = a_.ModelType == MT_RM40_485;
   // One step for the start and one after the result-code switch, then one per
   // advance of each section written.
   int count = 2;
@@ -417,7 +417,7 @@ ProfileWrite WriteProfile(CAdapter& a, int sections, const ConfigBlock* profile)
   ProfileWrite out;
   int asked = 0;
   for (const SectionInfo& s : Sections()) {
-    if (!(sections & s.bit) || s.size == 0 || (s.bit == SEC_IO && a.ModelType != 3)) continue;
+    if (!(sections & s.bit) || s.size == 0 || (s.bit == SEC_IO && a.ModelType != MT_RM40_485)) continue;
     asked |= s.bit;
   }
   if (profile && !a.Busy && (a.LinkState & LS_IDENTIFIED)) {

@@ -32,7 +32,7 @@ options:
     type: int
     choices: [1, 2]
 requirements:
-  - C(kelvane-cli) on the managed host (package kelvane)
+  - C(kelvane-cli) on the managed host (package kelvane-cli)
 """
 
     # A far modem reached through the local one on the port.
