@@ -1,8 +1,9 @@
 // Reads arbitrary bytes as an apply inventory. A file is either refused with
-// a reason naming its line, or every target has a port, a number the modem
-// may dial (or none), and a report name that stays inside the report folder;
-// each target's inventory line reads back as the same target.
-// Links: cli/apply_targets.cpp
+// a reason naming its line, or every target has a port (or, for the dial-out
+// pool, a number), a number the modem may dial (or none), and a report name
+// that stays inside the report folder; each target's inventory line reads
+// back as the same target, its own values included.
+// Links: cli/apply_targets.cpp cli/apply_settings.cpp
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   for (const ApplyTarget& t : targets) {
-    if (t.port.empty()) std::abort();
+    // A target without a port is a far one for the dial-out pool.
+    if (t.port.empty() && t.remote.empty()) std::abort();
     if (!t.remote.empty() && !IsDialNumber(t.remote)) std::abort();
     const std::string name = ReportFileName(t);
     if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') std::abort();
@@ -65,7 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string backError;
     const bool ok = ReadInventory(copy, back, backError);
     ::close(again);
-    if (!ok || back.size() != 1 || back[0].port != t.port || back[0].remote != t.remote) std::abort();
+    if (!ok || back.size() != 1 || back[0].port != t.port || back[0].remote != t.remote ||
+        back[0].settings != t.settings) {
+      std::abort();
+    }
   }
   return 0;
 }
