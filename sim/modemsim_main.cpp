@@ -200,6 +200,7 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--stall-escape") {
       if (!needValue() || !ParseInt(value, sim.stallEscapeMs)) return Usage("--stall-escape needs milliseconds");
+      ++i;
     } else if (arg == "--far") {
       if (!needValue() || *value == '\0') return Usage("--far needs NUMBER[:MODEL[:PASSWORD]]");
       farModems.emplace_back(value);
