@@ -171,6 +171,8 @@ TEST(CliRemote, AfterAKilledRunTheNextCommandReachesTheModemItMeans) {
   // Markers of this test's runs only.
   const std::string runtime = TempPath("runtime");
   ::mkdir(runtime.c_str(), 0700);
+  const char* const outerRuntime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string outer = outerRuntime ? outerRuntime : "";
   ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 
   auto runRow = [&](const Row& row, size_t index) {
@@ -254,7 +256,10 @@ TEST(CliRemote, AfterAKilledRunTheNextCommandReachesTheModemItMeans) {
     for (size_t i = first; i < std::min(first + kAtOnce, std::size(rows)); ++i) batch.emplace_back(runRow, rows[i], i);
     for (std::thread& t : batch) t.join();
   }
-  ::unsetenv("XDG_RUNTIME_DIR");
+  if (outerRuntime)
+    ::setenv("XDG_RUNTIME_DIR", outer.c_str(), 1);
+  else
+    ::unsetenv("XDG_RUNTIME_DIR");
   ::rmdir((runtime + "/kelvane").c_str());
   ::rmdir(runtime.c_str());
   ::unlink(golden.c_str());
