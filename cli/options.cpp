@@ -45,8 +45,9 @@ Commands:
                              them: USB manufacturer, product and serial number, the
                              /dev/serial/by-id name, and why a port may not be opened.
       kelvane-cli ports --json
-  identify --port P          Open the port, find the modem and print its model name,
-                             model type and identification answer.
+  identify --port P [--json] Open the port, find the modem and print its model name,
+                             model type and identification answer; with --json also
+                             the article, the versions and the DIP switches.
       kelvane-cli identify --port /dev/ttyUSB0 --baud 9600
   read --port P [--sections LIST] -o FILE.dat
                              Read the sections from the modem and save them as a
