@@ -141,13 +141,21 @@ TEST_F(CliImport, EveryModelTypeComesBackByteForByte) {
 TEST_F(CliImport, TextsAtTheirLimitsAndEightBitCharactersComeBack) {
   CAdapter a;
   ConfigBlock& c = a.Config;
-  SetTextFull(c.basic.Modulation, std::string(32, 'V'));
-  SetText(c.remote.RemotePassword, "\xE4\xF6\xFC\xDF\x80\xFF\x01\"\\/" + std::string(10, 'p'));
+  // All 32 bytes, no terminating zero, in the one form the field takes: a
+  // carrier and its numbers.
+  const std::string modulation = "V34,12345,12345,12345,12345,1234";
+  ASSERT_EQ(modulation.size(), sizeof c.basic.Modulation);
+  SetTextFull(c.basic.Modulation, modulation);
+  // A password takes printable ASCII only: its ends and what JSON escapes.
+  SetText(c.remote.RemotePassword, " ~\"\\/" + std::string(14, 'p'));
   for (int i = 0; i < 10; ++i) {
     SetText(c.io.Data2[i], std::string(160, static_cast<char>(0xA0 + i)));
     SetText(c.callback.CallbackPasswords[i], std::string(20, static_cast<char>('a' + i)));
     c.io.Retry[i] = i % 2 ? INT32_MAX : INT32_MIN;
   }
+  // Eight-bit bytes from both ends of the range and what JSON escapes, in a
+  // text that takes them.
+  SetText(c.io.Data2[0], "\xE4\xF6\xFC\xDF\x80\xFF\\/" + std::string(152, '\xA0'));
   c.remote.RemoteEnable = 255;
   c.serial.DteParity = 'O';
   const std::string profile = File("limits.dat");
