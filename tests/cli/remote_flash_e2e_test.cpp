@@ -444,13 +444,15 @@ TEST(CliFlash, PortUnpluggedMidFlash) {
   // At line speed the download of 20000 records lasts about 7.5 s.
   const std::string file = WriteFile("fw-long.s19", Firmware(20000));
   ModemSimProcess sim;
-  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3", "--pace", "--pace-input"}));
+  ASSERT_TRUE(sim.Start(KELVANE_MODEMSIM, {"--model", "3", "--pace", "--pace-input", "--events"}));
   ProcessResult r;
   std::thread cli([&] { r = RunProcess(KELVANE_CLI, {"flash", "--port", sim.SlavePath(), file, "--yes"}, 60000); });
-  std::this_thread::sleep_for(std::chrono::seconds(3));
+  // Unplugged once the loader has taken over, however long the way there took.
+  const bool downloading = sim.WaitForEvent("state download", 60000);
   const auto stopped = std::chrono::steady_clock::now();
   sim.Stop();
   cli.join();
+  EXPECT_TRUE(downloading) << r.err;
   const double after = std::chrono::duration<double>(std::chrono::steady_clock::now() - stopped).count();
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("Modem disconnected during process!"), std::string::npos) << r.err;
