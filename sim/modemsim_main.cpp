@@ -50,6 +50,8 @@ constexpr const char* kUsage =
     "  --drop-after N      the far modem hangs up at the Nth command of a remote session\n"
     "  --drop-on TEXT      the line goes away (the simulator ends) when a command line\n"
     "                      beginning with TEXT arrives, e.g. AT&F or AT*WIOD\n"
+    "  --far-drop-on TEXT  the same when such a line reaches the far modem in a remote\n"
+    "                      session\n"
     "  --flash-mode 1|2    the loader answers \"Download initiated...\" (1) or\n"
     "                      \"Downloading Record Data...\" (2)\n"
     "  --flash-fail        the flash fails even with good records\n"
@@ -177,6 +179,10 @@ int main(int argc, char** argv) {
       if (!needValue() || *value == '\0') return Usage("--drop-on needs the beginning of a command line");
       sim.cutLineOn = value;
       ++i;
+    } else if (arg == "--far-drop-on") {
+      if (!needValue() || *value == '\0') return Usage("--far-drop-on needs the beginning of a command line");
+      sim.cutFarLineOn = value;
+      ++i;
     } else if (arg == "--flash-mode") {
       if (!needValue() || !ParseInt(value, sim.downloadMode) || sim.downloadMode < 1 || sim.downloadMode > 2)
         return Usage("--flash-mode needs 1 or 2");
@@ -261,6 +267,7 @@ int main(int argc, char** argv) {
   o.dialResult = sim.dialResult;
   o.dropLineAfter = sim.dropLineAfter;
   o.cutLineOn = sim.cutLineOn;
+  o.cutFarLineOn = sim.cutFarLineOn;
   o.dialDelayMs = sim.dialDelayMs;
   o.stallEscapeMs = sim.stallEscapeMs;
   o.downloadMode = sim.downloadMode;

@@ -217,6 +217,8 @@ void PtyServer::FeedArrivedInput(long long nowUs) {
 
 bool PtyServer::LineCut() {
   if (!modem_.TakeLineCut()) return false;
+  // The command line that cut it is reported before the line goes.
+  ReportEvents();
   ::close(master_);
   master_ = -1;
   in_.clear();

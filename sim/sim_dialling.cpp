@@ -291,7 +291,14 @@ void SimulatedModem::OnlineData(std::string_view bytes) {
       return;
     }
     int delayMs = 0;
+    const size_t farLines = Far().ReceivedLines().size();
     std::string back = Far().LineInput(std::string_view(&c, 1), options_.promptDelayMs, delayMs);
+    if (!options_.cutFarLineOn.empty() && Far().ReceivedLines().size() > farLines &&
+        Upper(Far().ReceivedLines().back()).rfind(Upper(options_.cutFarLineOn), 0) == 0) {
+      options_.cutFarLineOn.clear();
+      lineCut_ = true;
+      return;
+    }
     Emit(std::move(back), delayMs);
   }
 }

@@ -191,6 +191,11 @@ struct SimulationOptions {
   // aside, e.g. "AT&F" or "AT*WIOD") arrives: the modem answers nothing and
   // its host closes the line, as a pulled cable does. Once only.
   std::string cutLineOn;
+  // The same for a command line that reaches the far modem in a remote
+  // session: the line is cut as the far modem takes it, so the local program
+  // loses its port in the middle of the session, whose commands otherwise
+  // follow each other too closely to be interrupted from outside. Once only.
+  std::string cutFarLineOn;
   // The line stalls this long when the first escape sequence after a remote
   // session begins (the logout's "+++"): its bytes and everything sent after
   // them arrive together once the stall is over, as a line that holds bytes

@@ -167,21 +167,23 @@ TEST(CliNetworkPort, AServerThatDiesMidReadOrMidWriteIsALostModem) {
   struct Case {
     const char* command;
     std::vector<std::string> args;
+    const char* begun;  // the simulator's event of the first command after the identification
   };
   const std::string out = TempPath("killed.dat");
-  const Case cases[] = {{"read", {"-o", out}}, {"write", {profile, "--yes"}}};
+  const Case cases[] = {{"read", {"-o", out}, "line AT&V"}, {"write", {profile, "--yes"}, "line AT+MS="}};
   for (const Case& c : cases) {
     ServedModem m;
     // Paced at 9600 bit/s a whole read or write lasts several seconds.
-    ASSERT_TRUE(m.Start({"--model", "3", "--rate", "9600", "--pace"}, true));
+    ASSERT_TRUE(m.Start({"--model", "3", "--rate", "9600", "--pace", "--events"}, true));
     std::vector<std::string> args = {c.command, "--port", m.url, "--baud", "9600"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     ProcessResult r;
     std::thread cli([&] { r = RunProcess(KELVANE_CLI, args, 60000); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const bool begun = m.sim.WaitForEvent(c.begun, 60000);
     const long long killed = MonotonicMs();
     m.server.Kill();
     cli.join();
+    EXPECT_TRUE(begun) << c.command << "\n" << r.err;
     EXPECT_EQ(r.exitCode, 1) << c.command << "\n" << r.err;
     EXPECT_TRUE(Has(r.err, "Modem disconnected during process!")) << c.command << "\n" << r.err;
     EXPECT_LT(MonotonicMs() - killed, 5000) << c.command;

@@ -105,6 +105,23 @@ TEST(SimulatedFarEnd, FarModelAndADroppedLine) {
   EXPECT_FALSE(m.Connected());
   EXPECT_FALSE(m.InRemoteSession());
   EXPECT_EQ(m.Receive("AT\r", {}), "AT\r\r\nOK\r\n");
+
+  // A line cut at a command of the session: the far modem took the command,
+  // nothing answers it, and the cut is reported once.
+  SimulatedModem cut(2);
+  cut.Options().cutFarLineOn = "ats";
+  ASSERT_NE(Dial(cut, "1").find("CONNECT"), std::string::npos);
+  cut.Advance(cut.Now() + 1200);
+  EXPECT_EQ(cut.Receive("++++", {}), "\r\nC_PASSWORD:");
+  EXPECT_EQ(cut.Receive("\r", {}), "\r\n>");
+  EXPECT_NE(cut.Receive("ATI9\r", {}).find("OK"), std::string::npos);
+  EXPECT_FALSE(cut.TakeLineCut());
+  const std::string unanswered = cut.Receive("ATS0=2\rAT&V\r", {});
+  EXPECT_EQ(unanswered.find("OK"), std::string::npos) << unanswered;
+  EXPECT_TRUE(cut.TakeLineCut());
+  EXPECT_FALSE(cut.TakeLineCut());
+  ASSERT_FALSE(cut.FarModem().ReceivedLines().empty());
+  EXPECT_EQ(cut.FarModem().ReceivedLines().back(), "ATS0=2");
 }
 
 TEST(SimulatedLoader, ChecksTheRecords) {
