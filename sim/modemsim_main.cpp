@@ -65,6 +65,7 @@ constexpr const char* kUsage =
     "                      command line received (\"line\", \"far-line\") and every\n"
     "                      change of the call's state (\"state command\", \"state\n"
     "                      dialling\", online, password, session, escape, online-command)\n"
+    "                      and \"hangup\" when the program on the port closes it\n"
     "  --far NUMBER[:M[:PASSWORD]]  a telephone network: a far modem (type or article M,\n"
     "                      default as the local one) that NUMBER reaches from any local\n"
     "                      modem; repeatable. A far modem in a call answers others BUSY\n"

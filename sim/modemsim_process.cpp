@@ -89,6 +89,27 @@ std::string ModemSimProcess::TakeEvents() {
   return taken;
 }
 
+std::string ModemSimProcess::TakeEventsThrough(const std::string& event, int timeoutMs) {
+  const long long deadline = MonotonicMs() + timeoutMs;
+  for (size_t scanned = 0;;) {
+    for (size_t end; (end = events_.find('\n', scanned)) != std::string::npos; scanned = end + 1) {
+      if (events_.compare(scanned, event.size(), event) == 0) {
+        std::string taken = events_.substr(0, end + 1);
+        events_.erase(0, end + 1);
+        return taken;
+      }
+    }
+    const long long left = deadline - MonotonicMs();
+    if (stdoutFd_ < 0 || left <= 0) return {};
+    pollfd p{stdoutFd_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) return {};
+    char buffer[4096];
+    const ssize_t n = ::read(stdoutFd_, buffer, sizeof buffer);
+    if (n <= 0) return {};
+    events_.append(buffer, static_cast<size_t>(n));
+  }
+}
+
 bool ModemSimProcess::WaitForEvent(const std::string& event, int timeoutMs) {
   const long long deadline = MonotonicMs() + timeoutMs;
   for (;;) {

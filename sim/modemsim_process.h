@@ -25,6 +25,9 @@ class ModemSimProcess {
   bool WaitForEvent(const std::string& event, int timeoutMs = 30000);
   // Every event line reported so far and not yet passed over.
   std::string TakeEvents();
+  // Every event line up to and including the first that begins with `event`
+  // (waiting up to `timeoutMs` for it); empty when it did not come.
+  std::string TakeEventsThrough(const std::string& event, int timeoutMs = 30000);
   const std::string& SlavePath() const { return slavePath_; }
   // Every local modem's path (--locals N), the first being SlavePath().
   const std::vector<std::string>& SlavePaths() const { return slavePaths_; }

@@ -239,6 +239,10 @@ void PtyServer::ReportEvents() {
     stateReported_ = state;
     std::fprintf(events_, "state %s\n", state.c_str());
   }
+  // The slave is seen closed only once everything it wrote has been read, so
+  // "hangup" comes after the lines of the program that closed the port.
+  if (hangup_ && !hangupReported_) std::fprintf(events_, "hangup\n");
+  hangupReported_ = hangup_;
   std::fflush(events_);
 }
 

@@ -81,6 +81,7 @@ class PtyServer {
   size_t linesReported_ = 0;
   size_t farLinesReported_ = 0;
   std::string stateReported_;
+  bool hangupReported_ = true;  // none before a program first opens the port
   std::mutex* shared_ = nullptr;
 };
 
