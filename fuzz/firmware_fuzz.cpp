@@ -1,7 +1,8 @@
 // Reads arbitrary bytes as a firmware file. The records are the texts between
-// carriage returns (line feeds dropped) up to the first zero byte, the total
-// counts every carriage return there, and a file is taken only when it is
-// text, holds a record and ends its last line.
+// line ends up to the first zero byte (carriage returns, line feeds dropped;
+// line feeds in a text without a carriage return), the total counts every
+// line end there, and a file is taken only when it is text, holds a record and
+// ends its last line.
 
 #include <unistd.h>
 
@@ -21,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const FirmwareRecords split = SplitFirmwareRecords(bytes);
   const std::string_view text = bytes.substr(0, std::min(bytes.size(), bytes.find('\0')));
-  const auto crs = static_cast<int>(std::count(text.begin(), text.end(), '\r'));
+  const char end = text.find('\r') != std::string_view::npos ? '\r' : '\n';
+  const auto crs = static_cast<int>(std::count(text.begin(), text.end(), end));
   if (split.total != crs) std::abort();
   if (static_cast<int>(split.records.size()) > std::max(0, crs - 1)) std::abort();
   for (const std::string& record : split.records) {
