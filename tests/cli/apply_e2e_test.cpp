@@ -279,7 +279,7 @@ TEST(CliApply, AQuietModemStaysQuiet) {
     std::vector<std::string> args = {"apply", rig.changed, "--port", quiet.SlavePath()};
     if (check) args.push_back("--check");
     const ProcessResult r = RunProcess(KELVANE_CLI, args, 90000);
-    EXPECT_EQ(r.exitCode, check ? 4 : 0) << r.err;
+    EXPECT_EQ(r.exitCode, check ? 4 : 0) << r.out << r.err;
     const auto [active, stored] = Profiles(quiet.SlavePath());
     EXPECT_TRUE(Has(active, " Q1 ")) << active;
     EXPECT_TRUE(Has(stored, " Q1 ")) << stored;
