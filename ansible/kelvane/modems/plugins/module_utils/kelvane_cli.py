@@ -18,11 +18,11 @@ RATES = [300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200]
 SECTIONS = ["basic", "serial", "dial", "callerid", "remote", "callback", "io", "all"]
 
 
-def connection_spec(remote=True, pool=False):
+def connection_arguments(remote=True, pool=False):
     """The options that reach a modem: the port and its line settings, with
     `remote` the far modem's number and password, with `pool` the dial-out
     pool (then the port is no longer required)."""
-    spec = dict(
+    arguments = dict(
         port=dict(type="str", required=not pool),
         baud=dict(type="int", choices=RATES),
         parity=dict(type="str"),
@@ -30,17 +30,17 @@ def connection_spec(remote=True, pool=False):
         stop_bits=dict(type="int", choices=[1, 2]),
     )
     if remote:
-        spec.update(
+        arguments.update(
             remote_number=dict(type="raw"),
             password=dict(type="str", no_log=True),
             password_file=dict(type="path", no_log=False),
         )
     if pool:
-        spec.update(
+        arguments.update(
             dialout_ports=dict(type="list", elements="str"),
             dialout_wait=dict(type="int", default=600),
         )
-    return spec
+    return arguments
 
 
 REMOTE_RULES = dict(
@@ -196,14 +196,14 @@ def module_class(base):
 
     class KelvaneModule(base):
         def _log_invocation(self):
-            spec = self.argument_spec.get("settings")
-            if spec is None:
+            option = self.argument_spec.get("settings")
+            if option is None:
                 return base._log_invocation(self)
-            saved = spec.get("no_log")
-            spec["no_log"] = True
+            saved = option.get("no_log")
+            option["no_log"] = True
             try:
                 return base._log_invocation(self)
             finally:
-                spec["no_log"] = saved
+                option["no_log"] = saved
 
     return KelvaneModule

@@ -103,7 +103,7 @@ import json
 import os
 
 from ansible.module_utils.basic import AnsibleModule
-from ansible_collections.kelvane.modems.plugins.module_utils.kelvane_cli import connection_spec, port_args
+from ansible_collections.kelvane.modems.plugins.module_utils.kelvane_cli import connection_arguments, port_args
 
 
 def identify(module, cli, connection):
@@ -131,13 +131,13 @@ def with_baud(connection, baud):
 
 
 def main():
-    spec = connection_spec(remote=False, pool=False)
-    spec.update(
+    arguments = connection_arguments(remote=False, pool=False)
+    arguments.update(
         src=dict(type="path", required=True),
         version=dict(type="str", required=True),
         force=dict(type="bool", default=False),
     )
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True)
+    module = AnsibleModule(argument_spec=arguments, supports_check_mode=True)
     cli = module.get_bin_path("kelvane-cli", required=True)
     p = module.params
     if not os.path.isfile(p["src"]):

@@ -133,7 +133,7 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.kelvane.modems.plugins.module_utils.kelvane_cli import (
-    REMOTE_RULES, PrivateFolder, connection_spec, port_args, remote_args)
+    REMOTE_RULES, PrivateFolder, connection_arguments, port_args, remote_args)
 
 
 def run_json(module, command, password):
@@ -156,9 +156,9 @@ def flat(node, prefix, out):
 
 
 def main():
-    spec = connection_spec(remote=True, pool=False)
-    spec.update(settings=dict(type="bool", default=False))
-    module = AnsibleModule(argument_spec=spec, supports_check_mode=True, **REMOTE_RULES)
+    arguments = connection_arguments(remote=True, pool=False)
+    arguments.update(settings=dict(type="bool", default=False))
+    module = AnsibleModule(argument_spec=arguments, supports_check_mode=True, **REMOTE_RULES)
     cli = module.get_bin_path("kelvane-cli", required=True)
     remote, password = remote_args(module)
     connection = port_args(module) + remote

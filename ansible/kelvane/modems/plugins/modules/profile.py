@@ -187,7 +187,7 @@ import stat
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.kelvane.modems.plugins.module_utils.kelvane_cli import (
-    REMOTE_RULES, SECTIONS, PrivateFolder, connection_spec, module_class, port_args, remote_args,
+    REMOTE_RULES, SECTIONS, PrivateFolder, connection_arguments, module_class, port_args, remote_args,
     settings_args, words_value)
 
 
@@ -315,8 +315,8 @@ def target_name(module, target):
 
 
 def main():
-    spec = connection_spec(remote=True, pool=True)
-    spec.update(
+    arguments = connection_arguments(remote=True, pool=True)
+    arguments.update(
         profile=dict(type="path", required=True),
         settings=dict(type="dict"),
         sections=dict(type="list", elements="str", choices=SECTIONS),
@@ -325,7 +325,7 @@ def main():
         backup_dir=dict(type="path", default="~/.kelvane/backups"),
     )
     module = module_class(AnsibleModule)(
-        argument_spec=spec, supports_check_mode=True, required_one_of=[("port", "dialout_ports")],
+        argument_spec=arguments, supports_check_mode=True, required_one_of=[("port", "dialout_ports")],
         **REMOTE_RULES)
     cli = module.get_bin_path("kelvane-cli", required=True)
     p = module.params
